@@ -1,0 +1,84 @@
+# Helpers shared by every folder of the kit.
+include_guard(GLOBAL)
+include(GoogleTest)
+
+if(CMAKE_CROSSCOMPILING AND WIN32)
+  set(KIT_WINDOWS ON)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(KIT_WINE_BITS 64)
+  else()
+    set(KIT_WINE_BITS 32)
+  endif()
+  # Tests run under Wine in a private prefix inside the build tree.
+  set(KIT_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  set(CMAKE_CROSSCOMPILING_EMULATOR
+      ${PROJECT_SOURCE_DIR}/tools/wine-run;${KIT_WINE_PREFIX};${KIT_WINE_BITS})
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  add_compile_options(-Wall -Wextra)
+else()
+  set(KIT_WINDOWS OFF)
+  add_compile_options(-Wall -Wextra)
+  set(KIT_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
+                          -fno-omit-frame-pointer)
+endif()
+
+# kit_library(name SOURCES ... [LIBS ...] [INCLUDE dir])
+# A static library; natively also name_sanitized, the same code built under
+# AddressSanitizer and UndefinedBehaviorSanitizer for the unit tests.
+function(kit_library name)
+  cmake_parse_arguments(ARG "" "INCLUDE" "SOURCES;LIBS" ${ARGN})
+  set(variants ${name})
+  if(NOT KIT_WINDOWS)
+    list(APPEND variants ${name}_sanitized)
+  endif()
+  foreach(v IN LISTS variants)
+    add_library(${v} STATIC ${ARG_SOURCES})
+    target_include_directories(${v} PUBLIC ${ARG_INCLUDE})
+    foreach(lib IN LISTS ARG_LIBS)
+      if(v MATCHES "_sanitized$" AND TARGET ${lib}_sanitized)
+        target_link_libraries(${v} PUBLIC ${lib}_sanitized)
+      else()
+        target_link_libraries(${v} PUBLIC ${lib})
+      endif()
+    endforeach()
+    if(v MATCHES "_sanitized$")
+      target_compile_options(${v} PRIVATE ${KIT_SANITIZER_FLAGS})
+      target_link_options(${v} PUBLIC ${KIT_SANITIZER_FLAGS})
+    endif()
+  endforeach()
+endfunction()
+
+# kit_test(name SOURCES ... [LIBS ...])
+# A GoogleTest program; its cases are found when ctest runs (so the cross
+# build never starts Wine while compiling).
+function(kit_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set(libs)
+  foreach(lib IN LISTS ARG_LIBS)
+    if(NOT KIT_WINDOWS AND TARGET ${lib}_sanitized)
+      list(APPEND libs ${lib}_sanitized)
+    else()
+      list(APPEND libs ${lib})
+    endif()
+  endforeach()
+  target_link_libraries(${name} PRIVATE ${libs} GTest::gtest_main GTest::gmock)
+  if(NOT KIT_WINDOWS)
+    target_compile_options(${name} PRIVATE ${KIT_SANITIZER_FLAGS})
+    target_link_options(${name} PRIVATE ${KIT_SANITIZER_FLAGS})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       PROPERTIES LABELS "unit")
+endfunction()
+
+# kit_check_imports(target): a test that fails when the binary imports
+# anything but the system DLLs a user's Windows already has.
+function(kit_check_imports target)
+  if(KIT_WINDOWS)
+    add_test(NAME imports.${target}
+             COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${KIT_OBJDUMP}
+                     -DBINARY=$<TARGET_FILE:${target}>
+                     -P ${PROJECT_SOURCE_DIR}/cmake/check-imports.cmake)
+    set_tests_properties(imports.${target} PROPERTIES LABELS "imports")
+  endif()
+endfunction()

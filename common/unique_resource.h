@@ -1,0 +1,87 @@
+// One owner type for every Windows resource: a handle-like value plus the
+// function that releases it, so each handle, key, DC, GDI object, find handle
+// and COM pointer is released on every path.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace kit {
+
+// Owns a value described by Traits (type, invalid(), close()). Movable, not
+// copyable.
+template <typename Traits>
+class unique_any_t {
+ public:
+  using value_type = typename Traits::type;
+
+  unique_any_t() noexcept = default;
+  explicit unique_any_t(value_type value) noexcept : value_(value) {}
+  unique_any_t(const unique_any_t&) = delete;
+  unique_any_t& operator=(const unique_any_t&) = delete;
+  unique_any_t(unique_any_t&& other) noexcept : value_(other.release()) {}
+  unique_any_t& operator=(unique_any_t&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~unique_any_t() { reset(); }
+
+  value_type get() const noexcept { return value_; }
+  bool valid() const noexcept { return value_ != Traits::invalid(); }
+  explicit operator bool() const noexcept { return valid(); }
+
+  void reset(value_type value = Traits::invalid()) noexcept {
+    value_type old = std::exchange(value_, value);
+    if (old != Traits::invalid()) Traits::close(old);
+  }
+  value_type release() noexcept { return std::exchange(value_, Traits::invalid()); }
+  // For functions that hand the resource back through an out parameter.
+  value_type* put() noexcept {
+    reset();
+    return &value_;
+  }
+
+ private:
+  value_type value_ = Traits::invalid();
+};
+
+// Resources whose "none" value is zero or null.
+template <typename T, auto Close>
+struct null_is_invalid {
+  using type = T;
+  static T invalid() noexcept { return T{}; }
+  static void close(T value) noexcept { Close(value); }
+};
+
+// Kernel file and find handles, whose "none" value is INVALID_HANDLE_VALUE.
+template <auto Close>
+struct invalid_handle_is_invalid {
+  using type = HANDLE;
+  static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
+  static void close(HANDLE value) noexcept { Close(value); }
+};
+
+template <typename T, auto Close>
+using unique_any = unique_any_t<null_is_invalid<T, Close>>;
+
+namespace detail {
+inline void CloseHandleValue(HANDLE h) noexcept { ::CloseHandle(h); }
+inline void FindCloseValue(HANDLE h) noexcept { ::FindClose(h); }
+inline void RegCloseKeyValue(HKEY k) noexcept { ::RegCloseKey(k); }
+inline void DeleteObjectValue(HGDIOBJ o) noexcept { ::DeleteObject(o); }
+inline void DeleteDCValue(HDC dc) noexcept { ::DeleteDC(dc); }
+inline void LocalFreeValue(HLOCAL p) noexcept { ::LocalFree(p); }
+inline void FreeLibraryValue(HMODULE m) noexcept { ::FreeLibrary(m); }
+}  // namespace detail
+
+using unique_handle = unique_any<HANDLE, detail::CloseHandleValue>;  // events, processes, threads
+using unique_file = unique_any_t<invalid_handle_is_invalid<detail::CloseHandleValue>>;
+using unique_find = unique_any_t<invalid_handle_is_invalid<detail::FindCloseValue>>;
+using unique_hkey = unique_any<HKEY, detail::RegCloseKeyValue>;
+using unique_hgdiobj = unique_any<HGDIOBJ, detail::DeleteObjectValue>;
+using unique_hdc = unique_any<HDC, detail::DeleteDCValue>;
+using unique_hlocal = unique_any<HLOCAL, detail::LocalFreeValue>;
+using unique_hmodule = unique_any<HMODULE, detail::FreeLibraryValue>;
+
+}  // namespace kit

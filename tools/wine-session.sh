@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# wine-session.sh PREFIX BITS COMMAND [ARGS...]
+# Runs COMMAND with one Wine prefix and one running wineserver, inside the X
+# display the caller provides (xvfb-run). Creates and configures the prefix on
+# first use: no window manager wait, no crash dialog.
+set -euo pipefail
+prefix=$1 bits=$2
+shift 2
+[ -n "${DISPLAY:-}" ] || { echo "wine-session: needs an X display (run under xvfb-run)" >&2; exit 2; }
+
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ "$bits" = 64 ]; then
+  export WINELOADER=/usr/lib/wine/wine64
+  wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver64
+else
+  wine=wine wineserver=wineserver
+fi
+
+if [ ! -f "$prefix/.kit-configured" ]; then
+  echo "wine-session: creating the test prefix $prefix" >&2
+  mkdir -p "$prefix"
+  "$wine" wineboot -i >/dev/null 2>&1
+  reg='C:\windows\system32\reg.exe'
+  "$wine" "$reg" add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
+  "$wine" "$reg" add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
+  "$wineserver" -w
+  touch "$prefix/.kit-configured"
+fi
+
+"$wineserver" -p
+# Start Wine's own background processes now, detached from the caller's
+# output: a test runner that captures a program's output would otherwise wait
+# for them, since they inherit its pipe.
+"$wine" wineboot </dev/null >/dev/null 2>&1
+status=0
+"$@" || status=$?
+"$wineserver" -k || true
+exit "$status"
