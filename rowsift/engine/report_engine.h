@@ -13,7 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -52,10 +52,13 @@ class TextArena {
  public:
   std::string_view Store(std::string_view text);
   std::string_view Store(std::string_view first, std::string_view second);
+  // Forgets every stored text but keeps one block for reuse.
+  void Clear();
 
  private:
   char* Allocate(std::size_t size);
-  std::deque<std::string> blocks_;
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  std::size_t lastBlockSize_ = 0;
   std::size_t usedInLastBlock_ = 0;
 };
 
@@ -64,6 +67,10 @@ class TextArena {
 // reused from row to row; cell texts that are not contiguous in HTMLString go
 // to `arena`.
 void ParseDetailLine(LogData& record, TextArena& arena, std::string& scratch);
+
+// The record of one row of ReportCut::rows: HTMLString is the row with its
+// closing tag written "</TR>", and the cells are parsed.
+LogData MakeRecord(std::string_view row, TextArena& arena, std::string& scratch);
 
 // The records of one report, in input order.
 struct RecordTable {
