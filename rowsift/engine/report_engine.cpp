@@ -155,7 +155,7 @@ void TextArena::Clear() {
 }
 
 char* TextArena::Allocate(std::size_t size) {
-  constexpr std::size_t kBlockSize = 1 << 20;
+  constexpr std::size_t kBlockSize = 1 << 16;
   if (blocks_.empty() || lastBlockSize_ - usedInLastBlock_ < size) {
     const std::size_t blockSize = std::max(size, kBlockSize);
     blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize));

@@ -1,0 +1,231 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <new>
+#include <utility>
+
+#include "file_system.h"
+
+namespace filelayer {
+
+namespace {
+
+constexpr std::size_t kMaxChunk = 64u << 20;
+
+[[noreturn]] void Fail(int code) {
+  throw FileError(std::strerror(code), static_cast<unsigned long>(code));
+}
+[[noreturn]] void FailWithErrno() { Fail(errno); }
+
+[[noreturn]] void FailTooLarge(std::uint64_t size) {
+  throw FileError("The file is too large to hold in memory (" + std::to_string(size) + " bytes).",
+                  ENOMEM);
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+
+  int get() const noexcept { return fd_; }
+  bool valid() const noexcept { return fd_ >= 0; }
+  int release() noexcept { return std::exchange(fd_, -1); }
+
+ private:
+  int fd_;
+};
+
+// A file that is unlinked unless release() is called once it has served.
+class TemporaryPath {
+ public:
+  explicit TemporaryPath(std::string path) : path_(std::move(path)) {}
+  TemporaryPath(const TemporaryPath&) = delete;
+  TemporaryPath& operator=(const TemporaryPath&) = delete;
+  ~TemporaryPath() {
+    if (!path_.empty()) ::unlink(path_.c_str());
+  }
+
+  const std::string& get() const noexcept { return path_; }
+  void release() noexcept { path_.clear(); }
+
+ private:
+  std::string path_;
+};
+
+struct TemporaryFile {
+  TemporaryPath path;
+  FileDescriptor descriptor;
+};
+
+struct DirectoryCloser {
+  void operator()(DIR* directory) const noexcept { ::closedir(directory); }
+};
+using DirectoryStream = std::unique_ptr<DIR, DirectoryCloser>;
+
+// Not mkstemp: that creates the file 0600, while a new target should get the
+// usual 0666 less the umask, which open() applies.
+TemporaryFile CreateTemporaryFileIn(const std::string& folder) {
+  static std::atomic<unsigned> counter{0};
+  for (;;) {
+    std::string candidate = folder + "/.filelayer-" + std::to_string(::getpid()) + "-" +
+                            std::to_string(counter++) + ".tmp";
+    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return {TemporaryPath(std::move(candidate)), FileDescriptor(fd)};
+    if (errno != EEXIST) FailWithErrno();
+  }
+}
+
+void WriteBytes(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), std::min(bytes.size(), kMaxChunk));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      FailWithErrno();
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+LocalDateTime ToLocal(std::time_t time) {
+  std::tm local{};
+  if (!::localtime_r(&time, &local)) return {};
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+          local.tm_hour,        local.tm_min,     local.tm_sec};
+}
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  bool FileExists(const std::string& path) const override {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+  }
+
+  bool FolderExists(const std::string& path) const override {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  }
+
+  std::string ReadAll(const std::string& path) const override {
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) FailWithErrno();
+
+    struct stat info;
+    if (::fstat(file.get(), &info) != 0) FailWithErrno();
+    if (S_ISDIR(info.st_mode)) Fail(EISDIR);
+    const auto file_size = static_cast<std::uint64_t>(info.st_size);
+
+    std::string contents;
+    if (file_size > contents.max_size()) FailTooLarge(file_size);
+    try {
+      contents.resize(static_cast<std::size_t>(file_size));
+    } catch (const std::bad_alloc&) {
+      FailTooLarge(file_size);
+    }
+
+    std::size_t filled = 0;
+    while (filled < contents.size()) {
+      const ssize_t read = ::read(file.get(), contents.data() + filled,
+                                  std::min(contents.size() - filled, kMaxChunk));
+      if (read < 0) {
+        if (errno == EINTR) continue;
+        FailWithErrno();
+      }
+      if (read == 0) break;  // the file shrank since its size was taken
+      filled += static_cast<std::size_t>(read);
+    }
+    contents.resize(filled);
+    return contents;
+  }
+
+  void WriteAll(const std::string& path, std::string_view bytes) const override {
+    if (path.empty()) Fail(ENOENT);
+
+    struct stat existing;
+    const bool target_exists = ::stat(path.c_str(), &existing) == 0;
+    if (target_exists) {
+      // Checked by hand: running as root, the system would allow the write.
+      if (S_ISDIR(existing.st_mode) || (existing.st_mode & 0222) == 0) Fail(EACCES);
+    } else if (errno != ENOENT) {
+      FailWithErrno();
+    }
+
+    TemporaryFile temporary = CreateTemporaryFileIn(FolderOf(path));
+    WriteBytes(temporary.descriptor.get(), bytes);
+    if (target_exists && ::fchmod(temporary.descriptor.get(), existing.st_mode & 07777) != 0) {
+      FailWithErrno();
+    }
+    if (::fsync(temporary.descriptor.get()) != 0) FailWithErrno();
+    if (::close(temporary.descriptor.release()) != 0) FailWithErrno();
+
+    if (::rename(temporary.path.get().c_str(), path.c_str()) != 0) FailWithErrno();
+    temporary.path.release();
+  }
+
+  std::vector<FolderEntry> SubFolders(const std::string& folder) const override {
+    return List(folder, true);
+  }
+
+  std::vector<FolderEntry> Files(const std::string& folder) const override {
+    return List(folder, false);
+  }
+
+ private:
+  std::vector<FolderEntry> List(const std::string& folder, bool want_folders) const {
+    const DirectoryStream directory(::opendir(folder.c_str()));
+    if (!directory) FailWithErrno();
+
+    std::error_code error;
+    std::string prefix = std::filesystem::absolute(folder, error).lexically_normal().string();
+    if (error) Fail(error.value());
+    if (prefix.back() != '/') prefix += '/';
+
+    std::vector<FolderEntry> entries;
+    for (;;) {
+      errno = 0;
+      const dirent* entry = ::readdir(directory.get());
+      if (!entry) break;
+      const std::string name = entry->d_name;
+      if (name == "." || name == "..") continue;
+
+      // Linux keeps a creation ("birth") time only on some file systems;
+      // where there is none, the last-write time stands in for it.
+      struct statx info;
+      if (::statx(dirfd(directory.get()), entry->d_name, 0, STATX_TYPE | STATX_MTIME | STATX_BTIME,
+                  &info) != 0) {
+        continue;  // removed since it was listed, or a dangling link
+      }
+      const bool is_folder = S_ISDIR(info.stx_mode);
+      if (is_folder != want_folders) continue;
+      const auto created = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
+      entries.push_back({name, prefix + name, ToLocal(created.tv_sec), ToLocal(info.stx_mtime.tv_sec)});
+    }
+    if (errno != 0) FailWithErrno();
+    return entries;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakePlatformFileSystem() { return std::make_unique<PosixFileSystem>(); }
+
+}  // namespace filelayer

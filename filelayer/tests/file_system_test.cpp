@@ -1,0 +1,376 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <tuple>
+
+#include "file_system.h"
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "unique_resource.h"
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
+
+namespace filelayer {
+
+void PrintTo(const LocalDateTime& t, std::ostream* out) {
+  *out << t.year << '-' << t.month << '-' << t.day << ' ' << t.hour << ':' << t.minute << ':'
+       << t.second;
+}
+
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+constexpr unsigned long kAccessDenied = ERROR_ACCESS_DENIED;
+constexpr unsigned long kFileNotFound = ERROR_FILE_NOT_FOUND;
+const std::string kInvalidName = "bad|name.txt";
+#else
+constexpr unsigned long kAccessDenied = EACCES;
+constexpr unsigned long kFileNotFound = ENOENT;
+const std::string kInvalidName(300, 'n');  // longer than a file name may be
+#endif
+
+const LocalDateTime kSummer{2021, 7, 15, 10, 20, 30};
+const LocalDateTime kWinter{2019, 12, 3, 23, 59, 58};
+
+// Every kind of byte a text or data file may hold.
+std::string AwkwardBytes() {
+  std::string bytes = "first,line\r\nsecond\nthird\r";
+  for (int value = 0; value < 256; ++value) bytes += static_cast<char>(value);
+  return bytes + '\0' + "end";
+}
+
+template <typename Action>
+std::optional<FileError> ErrorFrom(Action action) {
+  try {
+    action();
+  } catch (const FileError& error) {
+    return error;
+  }
+  ADD_FAILURE() << "no FileError was thrown";
+  return std::nullopt;
+}
+
+// Gives a file or folder `when` (local time) as its last-write time and, where
+// the platform lets it be set, as its creation time.
+void SetTimes(const std::string& path, const LocalDateTime& when) {
+#ifdef _WIN32
+  SYSTEMTIME local{};
+  local.wYear = static_cast<WORD>(when.year);
+  local.wMonth = static_cast<WORD>(when.month);
+  local.wDay = static_cast<WORD>(when.day);
+  local.wHour = static_cast<WORD>(when.hour);
+  local.wMinute = static_cast<WORD>(when.minute);
+  local.wSecond = static_cast<WORD>(when.second);
+  SYSTEMTIME utc;
+  FILETIME time;
+  ASSERT_TRUE(TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc));
+  ASSERT_TRUE(SystemTimeToFileTime(&utc, &time));
+  const kit::unique_file item(CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  ASSERT_TRUE(item);
+  ASSERT_TRUE(SetFileTime(item.get(), &time, nullptr, &time));
+#else
+  std::tm local{};
+  local.tm_year = when.year - 1900;
+  local.tm_mon = when.month - 1;
+  local.tm_mday = when.day;
+  local.tm_hour = when.hour;
+  local.tm_min = when.minute;
+  local.tm_sec = when.second;
+  local.tm_isdst = -1;
+  const std::time_t time = std::mktime(&local);
+  const timespec times[2] = {{time, 0}, {time, 0}};
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+#endif
+}
+
+// A listed entry named `name` at `path`, whose times SetTimes gave `when`.
+void ExpectEntry(const FolderEntry& entry, const std::string& name, const std::string& path,
+                 const LocalDateTime& when) {
+  EXPECT_EQ(entry.Name, name);
+  EXPECT_EQ(entry.Path, path);
+  EXPECT_EQ(entry.DateLastModified, when) << entry.Name;
+#ifdef _WIN32
+  EXPECT_EQ(entry.DateCreated, when) << entry.Name;
+#else
+  // Linux cannot set a creation time: it reads as the moment the file was
+  // made where the file system keeps one, else as the last-write time.
+  const std::time_t recently = std::time(nullptr) - 600;
+  std::tm local{};
+  localtime_r(&recently, &local);
+  const auto as_tuple = [](const LocalDateTime& t) {
+    return std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second);
+  };
+  const LocalDateTime lower{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                            local.tm_hour,        local.tm_min,     local.tm_sec};
+  EXPECT_TRUE(entry.DateCreated == when || as_tuple(entry.DateCreated) >= as_tuple(lower))
+      << entry.Name;
+#endif
+}
+
+std::vector<FolderEntry> SortedByName(std::vector<FolderEntry> entries) {
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.Name < b.Name; });
+  return entries;
+}
+
+class FileSystemTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string test_name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    folder_ = fs::temp_directory_path() /
+              ("filelayer-" + test_name + "-" + std::to_string(std::random_device{}()));
+    ASSERT_TRUE(fs::create_directory(folder_));
+  }
+
+  void TearDown() override {
+    std::error_code ignored;
+    // A read-only file would keep the folder from being removed on Windows.
+    for (const auto& entry : fs::recursive_directory_iterator(folder_, ignored)) {
+      fs::permissions(entry.path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(folder_, ignored);
+  }
+
+  std::string Folder() const { return folder_.string(); }
+  std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
+
+  void MakeFile(const std::string& name, const std::string& bytes) const {
+    std::ofstream(PathOf(name), std::ios::binary) << bytes;
+  }
+  void MakeFolder(const std::string& name) const { fs::create_directory(folder_ / name); }
+  void MakeReadOnly(const std::string& name) const {
+    fs::permissions(folder_ / name,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+  }
+
+  std::string ContentsOf(const std::string& name) const {
+    std::ifstream in(PathOf(name), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  // Everything in the scratch folder, so stray temporary files show up.
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::unique_ptr<FileSystem> files_ = MakePlatformFileSystem();
+  fs::path folder_;
+};
+
+TEST_F(FileSystemTest, TellsFilesFromFolders) {
+  MakeFile("report.txt", "x");
+  MakeFolder("sub");
+  EXPECT_TRUE(files_->FileExists(PathOf("report.txt")));
+  EXPECT_FALSE(files_->FolderExists(PathOf("report.txt")));
+  EXPECT_TRUE(files_->FolderExists(PathOf("sub")));
+  EXPECT_FALSE(files_->FileExists(PathOf("sub")));
+  for (const std::string& absent : {PathOf("missing.txt"), std::string()}) {
+    EXPECT_FALSE(files_->FileExists(absent)) << absent;
+    EXPECT_FALSE(files_->FolderExists(absent)) << absent;
+  }
+}
+
+TEST_F(FileSystemTest, ReadAllReturnsEveryByteUnchanged) {
+  MakeFile("mixed.bin", AwkwardBytes());
+  MakeFile("empty.txt", "");
+  EXPECT_EQ(files_->ReadAll(PathOf("mixed.bin")), AwkwardBytes());
+  EXPECT_EQ(files_->ReadAll(PathOf("empty.txt")), "");
+}
+
+TEST_F(FileSystemTest, ReadAllOfWhatIsNoFileThrowsWithADescription) {
+  const auto missing = ErrorFrom([&] { files_->ReadAll(PathOf("missing.txt")); });
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->code(), kFileNotFound);
+  const std::string description = missing->what();
+  ASSERT_FALSE(description.empty());
+  EXPECT_EQ(description.find_last_not_of(" \r\n"), description.size() - 1) << description;
+
+  EXPECT_THROW(files_->ReadAll(Folder()), FileError);
+  EXPECT_THROW(files_->ReadAll(""), FileError);
+}
+
+TEST_F(FileSystemTest, WriteAllCreatesAndReplacesFilesExactly) {
+  files_->WriteAll(PathOf("report.txt"), AwkwardBytes());
+  EXPECT_EQ(ContentsOf("report.txt"), AwkwardBytes());
+
+  files_->WriteAll(PathOf("report.txt"), "short");
+  EXPECT_EQ(ContentsOf("report.txt"), "short");
+
+  files_->WriteAll(PathOf("report.txt"), "");
+  EXPECT_EQ(fs::file_size(folder_ / "report.txt"), 0u);
+  EXPECT_EQ(Names(), std::vector<std::string>{"report.txt"});
+}
+
+TEST_F(FileSystemTest, LargeFilesGoThroughInSeveralPiecesIntact) {
+  // Just over one 64 MiB piece; the pattern does not repeat at piece boundaries.
+  std::string bytes((64u << 20) + 3, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 251);
+  files_->WriteAll(PathOf("large.bin"), bytes);
+  EXPECT_EQ(fs::file_size(folder_ / "large.bin"), bytes.size());
+  EXPECT_TRUE(files_->ReadAll(PathOf("large.bin")) == bytes);  // no EXPECT_EQ: 64 MiB diff
+}
+
+TEST_F(FileSystemTest, WriteAllCanReplaceTheFileJustRead) {
+  MakeFile("data.csv", "a,b\r\n");
+  files_->WriteAll(PathOf("data.csv"), files_->ReadAll(PathOf("data.csv")) + "c,d\r\n");
+  EXPECT_EQ(ContentsOf("data.csv"), "a,b\r\nc,d\r\n");
+  EXPECT_EQ(Names(), std::vector<std::string>{"data.csv"});
+}
+
+TEST_F(FileSystemTest, WriteAllLeavesReadOnlyFilesAndFoldersUntouched) {
+  MakeFile("locked.txt", "keep me");
+  MakeReadOnly("locked.txt");
+  MakeFolder("sub");
+  for (const std::string& target : {PathOf("locked.txt"), PathOf("sub"), PathOf("sub") + "/"}) {
+    const auto error = ErrorFrom([&] { files_->WriteAll(target, "new"); });
+    ASSERT_TRUE(error) << target;
+    EXPECT_EQ(error->code(), kAccessDenied) << target;
+  }
+  EXPECT_EQ(ContentsOf("locked.txt"), "keep me");
+  EXPECT_TRUE(fs::is_directory(folder_ / "sub"));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"locked.txt", "sub"}));
+}
+
+TEST_F(FileSystemTest, WriteAllToAnImpossiblePathCreatesNothing) {
+  for (const std::string& target : {std::string(), PathOf("missing/x.txt"), PathOf(kInvalidName)}) {
+    EXPECT_THROW(files_->WriteAll(target, "data"), FileError) << target;
+  }
+  EXPECT_TRUE(Names().empty());
+}
+
+#ifdef _WIN32
+bool RunningUnderWine() {
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+TEST_F(FileSystemTest, ReadAllSharesWithReadersButNotWithAnExclusiveHolder) {
+  MakeFile("held.txt", "original");
+  const auto hold = [&](DWORD share_mode) {
+    return kit::unique_file(CreateFileA(PathOf("held.txt").c_str(), GENERIC_READ, share_mode,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+  };
+  {
+    const kit::unique_file reader = hold(FILE_SHARE_READ);
+    ASSERT_TRUE(reader);
+    EXPECT_EQ(files_->ReadAll(PathOf("held.txt")), "original");
+  }
+
+  kit::unique_file exclusive = hold(0);
+  ASSERT_TRUE(exclusive);
+  const auto error = ErrorFrom([&] { files_->ReadAll(PathOf("held.txt")); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->code(), static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
+  // Fails only at the final replace, after the temporary file was written.
+  EXPECT_THROW(files_->WriteAll(PathOf("held.txt"), "new"), FileError);
+  exclusive.reset();
+  EXPECT_EQ(ContentsOf("held.txt"), "original");
+  EXPECT_EQ(Names(), std::vector<std::string>{"held.txt"});
+}
+
+TEST_F(FileSystemTest, ReplacedFileKeepsItsCreationTime) {
+  if (RunningUnderWine()) GTEST_SKIP() << "Wine keeps no creation time of its own";
+  MakeFile("report.txt", "old");
+  ASSERT_NO_FATAL_FAILURE(SetTimes(PathOf("report.txt"), kWinter));
+  files_->WriteAll(PathOf("report.txt"), "new");
+  const auto entries = files_->Files(Folder());
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].DateCreated, kWinter);
+  EXPECT_NE(entries[0].DateLastModified, kWinter);
+}
+#else
+TEST_F(FileSystemTest, WrittenFilesGetTheModeUsersExpect) {
+  const mode_t umask_bits = umask(0);
+  umask(umask_bits);
+  MakeFile("shared.txt", "old");
+  fs::permissions(folder_ / "shared.txt", fs::perms(0640));
+  files_->WriteAll(PathOf("shared.txt"), "new");
+  files_->WriteAll(PathOf("fresh.txt"), "new");
+  EXPECT_EQ(static_cast<mode_t>(fs::status(folder_ / "shared.txt").permissions()), 0640u);
+  EXPECT_EQ(static_cast<mode_t>(fs::status(folder_ / "fresh.txt").permissions()),
+            0666u & ~umask_bits);
+}
+#endif
+
+TEST_F(FileSystemTest, ListingsGiveDirectEntriesWithFullPathsAndLocalTimes) {
+  MakeFolder("alpha");
+  MakeFolder("alpha/inner");
+  MakeFile("alpha/nested.txt", "0");
+  MakeFile("a.csv", "1");
+  MakeFile("b.txt", "2");
+  ASSERT_NO_FATAL_FAILURE(SetTimes(PathOf("alpha"), kSummer));
+  ASSERT_NO_FATAL_FAILURE(SetTimes(PathOf("a.csv"), kSummer));
+  ASSERT_NO_FATAL_FAILURE(SetTimes(PathOf("b.txt"), kWinter));
+
+  const char native_separator = static_cast<char>(fs::path::preferred_separator);
+  for (const std::string& folder : {Folder(), Folder() + '/', Folder() + native_separator}) {
+    SCOPED_TRACE(folder);
+    const auto folders = files_->SubFolders(folder);
+    ASSERT_EQ(folders.size(), 1u);
+    ExpectEntry(folders[0], "alpha", PathOf("alpha"), kSummer);
+
+    const auto listed = SortedByName(files_->Files(folder));
+    ASSERT_EQ(listed.size(), 2u);
+    ExpectEntry(listed[0], "a.csv", PathOf("a.csv"), kSummer);
+    ExpectEntry(listed[1], "b.txt", PathOf("b.txt"), kWinter);
+  }
+}
+
+TEST_F(FileSystemTest, ListingGivesNothingForAnEmptyFolderAndThrowsForNoFolder) {
+  EXPECT_TRUE(files_->Files(Folder()).empty());
+  EXPECT_TRUE(files_->SubFolders(Folder()).empty());
+  MakeFile("file.txt", "x");
+  for (const std::string& absent : {PathOf("missing"), PathOf("file.txt"), std::string()}) {
+    EXPECT_THROW(files_->Files(absent), FileError) << absent;
+    EXPECT_THROW(files_->SubFolders(absent), FileError) << absent;
+  }
+}
+
+TEST(GetExtensionNameTest, TakesTheTextAfterTheLastDotOfTheLastComponent) {
+  const struct {
+    std::string_view path, expected;
+  } cases[] = {
+      {"report.csv", "csv"},
+      {"C:\\data\\report.final.csv", "csv"},
+      {"/home/user/archive.tar.gz", "gz"},
+      {"\\\\server\\share.x\\settings.ini", "ini"},
+      {"noextension", ""},
+      {"", ""},
+      {"file.", ""},
+      {".profile", "profile"},
+      {"a.b\\c", ""},
+      {"a.b/c", ""},
+      {"C:\\dir.x\\", "x"},
+      {"dir.x//", "x"},
+      {"C:file.txt", "txt"},
+      {"C:", ""},
+      {"C:\\", ""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(GetExtensionName(c.path), c.expected) << '"' << c.path << '"';
+  }
+}
+
+}  // namespace
+}  // namespace filelayer

@@ -1,0 +1,221 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+#include "file_system.h"
+#include "unique_resource.h"
+
+namespace filelayer {
+
+namespace {
+
+// ReadFile and WriteFile take 32-bit counts; smaller pieces also keep a
+// single call from pinning a huge buffer.
+constexpr std::size_t kMaxChunk = 64u << 20;
+
+std::string Describe(DWORD code) {
+  kit::unique_hlocal buffer;
+  const DWORD length = ::FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<LPSTR>(buffer.put()), 0, nullptr);
+  if (length == 0) return "Unknown error " + std::to_string(code) + ".";
+
+  std::string text(static_cast<const char*>(buffer.get()), length);
+  const std::size_t end = text.find_last_not_of(" \t\r\n");
+  text.erase(end == std::string::npos ? 0 : end + 1);
+  return text;
+}
+
+[[noreturn]] void Fail(DWORD code) { throw FileError(Describe(code), code); }
+[[noreturn]] void FailWithLastError() { Fail(::GetLastError()); }
+
+[[noreturn]] void FailTooLarge(std::uint64_t size) {
+  throw FileError("The file is too large to hold in memory (" + std::to_string(size) + " bytes).",
+                  ERROR_NOT_ENOUGH_MEMORY);
+}
+
+// The absolute form of `path`, with '/' turned into '\'.
+std::string FullPathOf(const std::string& path) {
+  // GetFullPathNameA does not reliably set an error for an empty text.
+  if (path.empty()) Fail(ERROR_PATH_NOT_FOUND);
+  std::string full(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length =
+        ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) FailWithLastError();
+    if (length < full.size()) {
+      full.resize(length);
+      return full;
+    }
+    full.resize(length);  // too small: length is the size needed, terminator included
+  }
+}
+
+DWORD AttributesOf(const std::string& path) {
+  return path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
+}
+
+void WriteBytes(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = static_cast<DWORD>(std::min(bytes.size(), kMaxChunk));
+    DWORD written = 0;
+    if (!::WriteFile(file, bytes.data(), chunk, &written, nullptr)) FailWithLastError();
+    bytes.remove_prefix(written);
+  }
+}
+
+void DeleteFileAt(const std::string& path) noexcept { ::DeleteFileA(path.c_str()); }
+
+// A file that is deleted unless release() is called once it has served.
+using unique_temporary_path = kit::unique_any<std::string, DeleteFileAt>;
+
+struct TemporaryFile {
+  unique_temporary_path path;  // declared first so the handle closes before the delete
+  kit::unique_file handle;
+};
+
+TemporaryFile CreateTemporaryFileIn(const std::string& folder) {
+  char name[MAX_PATH];
+  if (::GetTempFileNameA(folder.c_str(), "kit", 0, name) == 0) FailWithLastError();
+  TemporaryFile temporary;
+  temporary.path = unique_temporary_path(name);
+  temporary.handle = kit::unique_file(::CreateFileA(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!temporary.handle) FailWithLastError();
+  return temporary;
+}
+
+LocalDateTime ToLocal(const FILETIME& time) {
+  SYSTEMTIME utc;
+  SYSTEMTIME local;
+  // A time the system cannot convert is left as all zeros rather than
+  // failing the whole listing.
+  if (!::FileTimeToSystemTime(&time, &utc) ||
+      !::SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+    return {};
+  }
+  return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+}
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  bool FileExists(const std::string& path) const override {
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  bool FolderExists(const std::string& path) const override {
+    const DWORD attributes = AttributesOf(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+  }
+
+  std::string ReadAll(const std::string& path) const override {
+    const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) FailWithLastError();
+
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.get(), &size)) FailWithLastError();
+    const auto file_size = static_cast<std::uint64_t>(size.QuadPart);
+
+    std::string contents;
+    if (file_size > contents.max_size()) FailTooLarge(file_size);
+    try {
+      contents.resize(static_cast<std::size_t>(file_size));
+    } catch (const std::bad_alloc&) {
+      FailTooLarge(file_size);
+    }
+
+    std::size_t filled = 0;
+    while (filled < contents.size()) {
+      const DWORD chunk = static_cast<DWORD>(std::min(contents.size() - filled, kMaxChunk));
+      DWORD read = 0;
+      if (!::ReadFile(file.get(), contents.data() + filled, chunk, &read, nullptr)) {
+        FailWithLastError();
+      }
+      if (read == 0) break;  // the file shrank since its size was taken
+      filled += read;
+    }
+    contents.resize(filled);
+    return contents;
+  }
+
+  void WriteAll(const std::string& path, std::string_view bytes) const override {
+    const std::string target = FullPathOf(path);
+
+    WIN32_FILE_ATTRIBUTE_DATA existing;
+    const bool target_exists =
+        ::GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &existing);
+    if (target_exists) {
+      // Checked here because a rename may replace a read-only file.
+      if (existing.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+        Fail(ERROR_ACCESS_DENIED);
+      }
+    } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
+      FailWithLastError();  // invalid name, missing folder, ...
+    }
+
+    const std::size_t last_separator = target.find_last_of('\\');
+    if (last_separator + 1 == target.size()) {
+      Fail(ERROR_INVALID_NAME);  // names a folder, not a file
+    }
+
+    TemporaryFile temporary = CreateTemporaryFileIn(target.substr(0, last_separator + 1));
+    WriteBytes(temporary.handle.get(), bytes);
+    if (target_exists &&
+        !::SetFileTime(temporary.handle.get(), &existing.ftCreationTime, nullptr, nullptr)) {
+      FailWithLastError();
+    }
+    if (!::FlushFileBuffers(temporary.handle.get())) FailWithLastError();
+    if (!::CloseHandle(temporary.handle.release())) FailWithLastError();
+
+    if (!::MoveFileExA(temporary.path.get().c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      FailWithLastError();
+    }
+    temporary.path.release();
+  }
+
+  std::vector<FolderEntry> SubFolders(const std::string& folder) const override {
+    return List(folder, true);
+  }
+
+  std::vector<FolderEntry> Files(const std::string& folder) const override {
+    return List(folder, false);
+  }
+
+ private:
+  std::vector<FolderEntry> List(const std::string& folder, bool want_folders) const {
+    std::string prefix = FullPathOf(folder);
+    if (prefix.back() != '\\') prefix += '\\';
+
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAA found;
+    const kit::unique_find find(::FindFirstFileA((prefix + '*').c_str(), &found));
+    if (!find) {
+      const DWORD error = ::GetLastError();
+      // An empty drive root has no "." or "..", so nothing at all matches.
+      if (error == ERROR_FILE_NOT_FOUND && FolderExists(prefix)) return entries;
+      Fail(error);
+    }
+
+    do {
+      const std::string name = found.cFileName;
+      const bool is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      if (name == "." || name == ".." || is_folder != want_folders) continue;
+      entries.push_back(
+          {name, prefix + name, ToLocal(found.ftCreationTime), ToLocal(found.ftLastWriteTime)});
+    } while (::FindNextFileA(find.get(), &found));
+
+    if (::GetLastError() != ERROR_NO_MORE_FILES) FailWithLastError();
+    return entries;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakePlatformFileSystem() { return std::make_unique<Win32FileSystem>(); }
+
+}  // namespace filelayer

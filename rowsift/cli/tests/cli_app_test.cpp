@@ -1,0 +1,152 @@
+// The command-line filter as a pipeline calls it: arguments, exit codes,
+// messages and files, on a scratch folder of the real file system.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+#include "cli_app.h"
+
+namespace rowsift {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kLog[] =
+    "<html><table>\r\n"
+    "<TR><TD>Itr#</TD><TD>Status</TD><TD>Step</TD><TD>Time</TD><TD>Details</TD></TR>\r\n"
+    "<TR><TD>1</TD><TD>Passed</TD><TD>Login1Open</TD><TD>10:01</TD><TD>ok</TD></TR>\r\n"
+    "<TR><TD>1</TD><TD>Passed</TD><TD>Search for item</TD><TD>10:02</TD><TD>ok</TD></TR>\r\n"
+    "</table></html>";
+const char kLoginOutput[] =
+    "<html><table>\r\n"
+    "<TR><TD>Itr#</TD><TD>Status</TD><TD>Step</TD><TD>Time</TD><TD>Details</TD></TR>\r\n"
+    "<TR><TD>1</TD><TD>Passed</TD><TD>&nbspOpen</TD><TD>10:01</TD><TD>ok</TD></TR>\r\n"
+    "</table></html>";
+
+class CliTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("rowsift-cli-test-" + std::to_string(std::random_device{}()));
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
+
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    std::ofstream(folder_ / name, std::ios::binary) << bytes;
+    return PathOf(name);
+  }
+
+  std::string Read(const std::string& name) const {
+    std::ifstream in(folder_ / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  }
+
+  int Run(std::vector<std::string> args) {
+    out_.str("");
+    err_.str("");
+    return RunCli(args, *files_, out_, err_);
+  }
+
+  fs::path folder_;
+  std::unique_ptr<filelayer::FileSystem> files_ = filelayer::MakePlatformFileSystem();
+  std::ostringstream out_, err_;
+};
+
+TEST_F(CliTest, FiltersIntoTheProposedOutputName) {
+  const std::string input = Write("Run1.HTM", kLog);
+  EXPECT_EQ(Run({"--filter", "Login", input}), kDone);
+  EXPECT_EQ(Read("Run1_Output.htm"), kLoginOutput);
+  EXPECT_EQ(err_.str(), "Kept 2 of 3 detail rows; wrote " + PathOf("Run1_Output.htm") + "\n");
+  EXPECT_EQ(Read("Run1.HTM"), kLog) << "the input is never touched";
+}
+
+TEST_F(CliTest, FilterMayBeEmptyOrHoldSpaces) {
+  const std::string input = Write("run.html", kLog);
+  EXPECT_EQ(Run({"--filter", "", input, PathOf("all.htm")}), kDone);
+  EXPECT_EQ(Read("all.htm"), kLog);
+  EXPECT_EQ(Run({"--filter=for item", input, PathOf("spaced.htm")}), kDone);
+  EXPECT_NE(Read("spaced.htm").find("<TD>Search </TD>"), std::string::npos);
+  EXPECT_EQ(Read("spaced.htm").find("Login1Open"), std::string::npos);
+}
+
+TEST_F(CliTest, InputChecksUseTheWindowsTexts) {
+  EXPECT_EQ(Run({"--filter", "x", PathOf("missing.htm")}), kRefused);
+  EXPECT_EQ(err_.str(),
+            "rowsift-cli: Input File Not Found.  Please make sure the file path name is correct.\n");
+  EXPECT_EQ(Run({"--filter", "x", Write("report.txt", kLog)}), kRefused);
+  EXPECT_EQ(err_.str(),
+            "rowsift-cli: File Format Mismatch.  Please select a HTML file ( .htm or .html)\n");
+  fs::create_directories(folder_ / "folder.htm");
+  EXPECT_EQ(Run({"--filter", "x", PathOf("folder.htm")}), kRefused) << "a folder is no input file";
+}
+
+TEST_F(CliTest, ExistingOutputNeedsOverwrite) {
+  const std::string input = Write("run.htm", kLog);
+  const std::string output = Write("run_Output.htm", "keep me");
+  EXPECT_EQ(Run({"--filter", "Login", input}), kRefused);
+  EXPECT_NE(err_.str().find("already exists"), std::string::npos);
+  EXPECT_EQ(Read("run_Output.htm"), "keep me");
+  EXPECT_EQ(Run({"--overwrite", "--filter", "Login", input, output}), kDone);
+  EXPECT_EQ(Read("run_Output.htm"), kLoginOutput);
+}
+
+TEST_F(CliTest, FilteringInPlaceNeedsOverwrite) {
+  const std::string input = Write("run.htm", kLog);
+  std::string sameInOtherCase = input;
+  sameInOtherCase.replace(sameInOtherCase.size() - 7, 7, "RUN.HTM");
+  EXPECT_EQ(Run({"--filter", "Login", input, sameInOtherCase}), kRefused);
+  EXPECT_NE(err_.str().find("is the input file"), std::string::npos);
+  EXPECT_EQ(Read("run.htm"), kLog);
+  EXPECT_EQ(Run({"--filter", "Login", "--overwrite", input, input}), kDone);
+  EXPECT_EQ(Read("run.htm"), kLoginOutput);
+}
+
+TEST_F(CliTest, WriteFailureLeavesNothingAndSaysWhy) {
+  const std::string input = Write("run.htm", kLog);
+  EXPECT_EQ(Run({"--filter", "Login", input, PathOf("no-such-folder/out.htm")}), kFileFailure);
+  EXPECT_EQ(err_.str().rfind("Error writing the output file: ", 0), 0u) << err_.str();
+  EXPECT_GT(err_.str().size(), std::string("Error writing the output file: \n").size());
+  EXPECT_FALSE(fs::exists(folder_ / "no-such-folder"));
+}
+
+TEST_F(CliTest, WrongUsageShowsTheUsage) {
+  const std::vector<std::vector<std::string>> wrong = {
+      {},
+      {"run.htm"},
+      {"--filter"},
+      {"--filter", "x"},
+      {"--filter", "x", "a.htm", "b.htm", "c.htm"},
+      {"--filter", "x", "--bogus", "a.htm"},
+  };
+  for (const auto& args : wrong) {
+    EXPECT_EQ(Run(args), kRefused);
+    EXPECT_NE(err_.str().find("Usage: rowsift-cli --filter TEXT"), std::string::npos);
+    EXPECT_TRUE(out_.str().empty());
+  }
+}
+
+TEST_F(CliTest, HelpExplainsAndSucceeds) {
+  EXPECT_EQ(Run({"--help"}), kDone);
+  EXPECT_NE(out_.str().find("Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure."),
+            std::string::npos);
+  EXPECT_TRUE(err_.str().empty());
+}
+
+TEST_F(CliTest, DoubleDashEndsOptions) {
+  const std::string input = Write("-dash.htm", kLog);
+  const fs::path previous = fs::current_path();
+  fs::current_path(folder_);
+  const int code = Run({"--filter", "Login", "--", "-dash.htm"});
+  fs::current_path(previous);
+  EXPECT_EQ(code, kDone) << err_.str();
+  EXPECT_EQ(Read("-dash_Output.htm"), kLoginOutput);
+}
+
+}  // namespace
+}  // namespace rowsift

@@ -1,0 +1,427 @@
+#include "parse_run.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <memory>
+#include <new>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "file_system.h"
+
+namespace rowsift {
+namespace {
+
+using Calls = std::vector<std::string>;
+
+constexpr char kStamp[] = "07/12/2024 10:15:30";
+constexpr char kInput[] = "C:\\logs\\run.htm";
+constexpr char kOutput[] = "C:\\logs\\run_Output.htm";
+
+constexpr char kNotFoundBox[] =
+    "message[error]: Input File Not Found.  Please make sure the file path name is correct.";
+constexpr char kMismatchBox[] =
+    "message[error]: File Format Mismatch.  Please select a HTML file ( .htm or .html)";
+constexpr char kSameFileAsk[] =
+    "ask: The output file you specify is the same as input file.  This will override the input "
+    "file.  Are you sure?";
+constexpr char kExistsAsk[] =
+    "ask: Output file already exists.  Would you like to override it?\r\n\r\nPlease click \r\n"
+    "    'Yes' to override the output file and continue the process.  \r\n"
+    "    'No' to cancel the process and view the output file.  ";
+constexpr char kSuccessBox[] = "message: Output File Created Successfully!";
+
+// A log with a heading row, a row the filter "Login" keeps and rewrites (its
+// closing tag in lower case), and a row it drops.
+const std::string kReport =
+    "<HTML><BODY><TABLE>\r\n"
+    "<TR><TD>Itr#</TD><TD>Status</TD><TD>Step</TD><TD>Time</TD><TD>Details</TD></TR>\r\n"
+    "<TR><TD>1</TD><TD>Passed</TD><TD>Login2Check user</TD><TD>10:02</TD><TD>ok</TD></tr>\r\n"
+    "<TR><TD>2</TD><TD>Failed</TD><TD>Logout</TD><TD>10:03</TD><TD>timeout</TD></TR>\r\n"
+    "</TABLE></BODY></HTML>\r\n";
+const std::string kFiltered =
+    "<HTML><BODY><TABLE>\r\n"
+    "<TR><TD>Itr#</TD><TD>Status</TD><TD>Step</TD><TD>Time</TD><TD>Details</TD></TR>\r\n"
+    "<TR><TD>1</TD><TD>Passed</TD><TD>&nbsp&nbspCheck user</TD><TD>10:02</TD><TD>ok</TD></TR>\r\n"
+    "</TABLE></BODY></HTML>\r\n";
+
+// Plays the window, the user and the shell, and keeps every call in order.
+class RecordingHost : public ParseRunHost {
+ public:
+  std::string inputPath, outputPath, filterText;
+  bool openOutputWhenDone = false;
+  bool debugMode = false;
+  std::deque<bool> answers;               // the user's answers, question by question
+  std::function<void()> onPendingEvents;  // what the user does while the window is responsive
+  Calls calls;
+
+  // What the user sees and what reaches the desktop, without the reads.
+  Calls Visible() const {
+    Calls visible;
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(visible),
+                 [](const std::string& call) { return call.rfind("read ", 0) != 0; });
+    return visible;
+  }
+  Calls Questions() const {
+    Calls questions;
+    std::copy_if(calls.begin(), calls.end(), std::back_inserter(questions),
+                 [](const std::string& call) { return call.rfind("ask: ", 0) == 0; });
+    return questions;
+  }
+
+  std::string InputPath() override { return Read("input path", inputPath); }
+  std::string OutputPath() override { return Read("output path", outputPath); }
+  std::string FilterText() override { return Read("filter", filterText); }
+  bool OpenOutputWhenDone() override {
+    calls.push_back("read check box");
+    return openOutputWhenDone;
+  }
+  bool DebugMode() override {
+    calls.push_back("read debug flag");
+    return debugMode;
+  }
+  void ShowMessage(const std::string& text, MessageIcon icon) override {
+    calls.push_back((icon == MessageIcon::Error ? "message[error]: " : "message: ") + text);
+  }
+  bool AskYesNo(const std::string& text) override {
+    calls.push_back("ask: " + text);
+    if (answers.empty()) {
+      ADD_FAILURE() << "unexpected question: " << text;
+      return false;
+    }
+    const bool yes = answers.front();
+    answers.pop_front();
+    return yes;
+  }
+  void MoveFocus(Field field) override {
+    calls.push_back(field == Field::InputFile ? "focus: input" : "focus: output");
+  }
+  void SetBusyCursor(bool busy) override {
+    calls.push_back(busy ? "cursor: busy" : "cursor: normal");
+  }
+  void AppendDebugLine(const std::string& line) override { calls.push_back("debug: " + line); }
+  void ProcessPendingEvents() override {
+    calls.push_back("events");
+    if (onPendingEvents) onPendingEvents();
+  }
+  void OpenWithShell(const std::string& path) override { calls.push_back("open: " + path); }
+  std::string TimeStamp() override { return Read("time", kStamp); }
+
+ private:
+  std::string Read(const std::string& what, const std::string& value) {
+    calls.push_back("read " + what);
+    return value;
+  }
+};
+
+// Files in memory, named without regard to letter case as on the desktop.
+// A test makes a read or a write fail by throwing from the matching hook.
+class FakeFiles : public filelayer::FileSystem {
+ public:
+  std::function<void()> beforeRead, beforeWrite;
+
+  void Put(const std::string& path, const std::string& bytes) { files_[Key(path)] = bytes; }
+  std::optional<std::string> Get(const std::string& path) const {
+    const auto found = files_.find(Key(path));
+    if (found == files_.end()) return std::nullopt;
+    return found->second;
+  }
+  int writes() const { return writes_; }
+
+  bool FileExists(const std::string& path) const override { return files_.count(Key(path)) != 0; }
+  bool FolderExists(const std::string&) const override { return false; }
+  std::string ReadAll(const std::string& path) const override {
+    if (beforeRead) beforeRead();
+    const std::optional<std::string> bytes = Get(path);
+    if (!bytes) throw filelayer::FileError("The system cannot find the file specified.", 2);
+    return *bytes;
+  }
+  void WriteAll(const std::string& path, std::string_view bytes) const override {
+    if (beforeWrite) beforeWrite();
+    files_[Key(path)] = std::string(bytes);
+    ++writes_;
+  }
+  std::vector<filelayer::FolderEntry> SubFolders(const std::string&) const override { return {}; }
+  std::vector<filelayer::FolderEntry> Files(const std::string&) const override { return {}; }
+
+ private:
+  static std::string Key(std::string path) {
+    for (char& c : path) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return path;
+  }
+  mutable std::map<std::string, std::string> files_;
+  mutable int writes_ = 0;
+};
+
+std::string Stamped(const std::string& text) { return std::string("debug: ") + kStamp + text; }
+
+class RunTest : public testing::Test {
+ protected:
+  // However a run ends, a busy cursor it showed is put back as its last act.
+  void TearDown() override {
+    const Calls visible = host.Visible();
+    const auto busy = std::count(visible.begin(), visible.end(), "cursor: busy");
+    const auto normal = std::count(visible.begin(), visible.end(), "cursor: normal");
+    EXPECT_EQ(busy, normal);
+    if (busy > 0) {
+      EXPECT_EQ(visible.back(), "cursor: normal");
+    }
+  }
+
+  RecordingHost host;
+};
+
+class ParseRunTest : public RunTest {
+ protected:
+  ParseRunTest() {
+    host.inputPath = kInput;
+    host.outputPath = kOutput;
+    host.filterText = "Login";
+    files.Put(kInput, kReport);
+  }
+  RunOutcome Run() { return RunParse(host, files); }
+
+  FakeFiles files;
+};
+
+// ---- Refusals before anything is read ----
+
+TEST_F(ParseRunTest, MissingInputIsNotFoundWhateverItsName) {
+  for (const char* path : {"", "C:\\logs\\missing.htm", "C:\\logs\\missing.txt"}) {
+    SCOPED_TRACE(path);
+    host.calls.clear();
+    host.inputPath = path;
+    EXPECT_EQ(Run(), RunOutcome::Refused);
+    EXPECT_EQ(host.Visible(), (Calls{kNotFoundBox, "focus: input"}));
+  }
+  EXPECT_EQ(files.writes(), 0);
+}
+
+TEST_F(ParseRunTest, InputThatIsNotHtmlIsRefused) {
+  for (const char* path : {"C:\\logs\\report.txt", "C:\\logs\\report.htmx", "C:\\logs\\report.htm.bak"}) {
+    SCOPED_TRACE(path);
+    host.calls.clear();
+    files.Put(path, kReport);
+    host.inputPath = path;
+    EXPECT_EQ(Run(), RunOutcome::Refused);
+    EXPECT_EQ(host.Visible(), (Calls{kMismatchBox, "focus: input"}));
+  }
+  EXPECT_EQ(files.writes(), 0);
+}
+
+TEST_F(ParseRunTest, HtmlExtensionInAnyLetterCaseIsAccepted) {
+  for (const std::string path : {"C:\\logs\\REPORT.HTM", "C:\\logs\\report.Html"}) {
+    SCOPED_TRACE(path);
+    files.Put(path, kReport);
+    host.inputPath = path;
+    host.outputPath = path + ".out.htm";
+    EXPECT_EQ(Run(), RunOutcome::Written);
+    EXPECT_EQ(files.Get(host.outputPath), kFiltered);
+  }
+}
+
+TEST_F(ParseRunTest, SameFileInOtherLetterCaseIsAskedTwiceThenFilteredInPlace) {
+  host.outputPath = "c:\\LOGS\\Run.HTM";
+  host.answers = {true, true};
+  EXPECT_EQ(Run(), RunOutcome::Written);
+  EXPECT_EQ(host.Questions(), (Calls{kSameFileAsk, kExistsAsk}));
+  EXPECT_EQ(files.Get(kInput), kFiltered);
+}
+
+TEST_F(ParseRunTest, NoToTheSameFileQuestionEndsBeforeTheSecondQuestion) {
+  host.outputPath = kInput;
+  host.answers = {false};
+  EXPECT_EQ(Run(), RunOutcome::Refused);
+  EXPECT_EQ(host.Visible(), (Calls{kSameFileAsk, "focus: output"}));
+  EXPECT_EQ(files.Get(kInput), kReport);
+}
+
+// ---- Successful runs ----
+
+TEST_F(ParseRunTest, QuietRunShowsOnlyTheCursorAndTheSuccessBox) {
+  EXPECT_EQ(Run(), RunOutcome::Written);
+  EXPECT_EQ(host.Visible(), (Calls{"cursor: busy", kSuccessBox, "cursor: normal"}));
+  EXPECT_EQ(files.Get(kOutput), kFiltered);
+  EXPECT_EQ(files.Get(kInput), kReport);
+}
+
+TEST_F(ParseRunTest, DebugRunLogsItsStepsInGroupsSeparatedByEventProcessing) {
+  host.debugMode = true;
+  EXPECT_EQ(Run(), RunOutcome::Written);
+  EXPECT_EQ(host.Visible(),
+            (Calls{"cursor: busy",
+                   Stamped(": Open Input File C:\\logs\\run.htm"), "events",
+                   "debug: Number of Detail lines = 3", Stamped(": Parsing detail lines."), "events",
+                   Stamped(": Populating output data..."), "events",
+                   Stamped(": Writing to output file C:\\logs\\run_Output.htm..."), "events",
+                   Stamped(": Process completed."), "debug: ", "events",
+                   kSuccessBox, "cursor: normal"}));
+}
+
+TEST_F(ParseRunTest, OutputOpensAfterTheSuccessBoxWhenAsked) {
+  host.openOutputWhenDone = true;
+  EXPECT_EQ(Run(), RunOutcome::Written);
+  EXPECT_EQ(host.Visible(),
+            (Calls{"cursor: busy", kSuccessBox, std::string("open: ") + kOutput, "cursor: normal"}));
+}
+
+TEST_F(ParseRunTest, ReportsWithoutCompleteRowsAreCopiedUnchanged) {
+  struct Case {
+    std::string report, countLine, outputPath;
+  };
+  const Case cases[] = {
+      {"<HTML><BODY>No results</BODY></HTML>", "debug: Number of Detail lines = -1",
+       "C:\\logs\\empty_Output.htm"},
+      {"<TABLE><TR><TD>1</TD><TD>cut short", "debug: Number of Detail lines = 0",
+       "C:\\logs\\short_Output.htm"},
+  };
+  host.debugMode = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.report);
+    host.calls.clear();
+    files.Put(kInput, c.report);
+    host.outputPath = c.outputPath;
+    EXPECT_EQ(Run(), RunOutcome::Written);
+    EXPECT_EQ(files.Get(c.outputPath), c.report);
+    const Calls visible = host.Visible();
+    EXPECT_NE(std::find(visible.begin(), visible.end(), c.countLine), visible.end());
+  }
+}
+
+TEST_F(ParseRunTest, OutputPathEditedWhileTheWindowIsResponsiveIsTheOneWritten) {
+  host.debugMode = true;
+  host.onPendingEvents = [this] { host.outputPath = "C:\\logs\\edited.htm"; };
+  EXPECT_EQ(Run(), RunOutcome::Written);
+  EXPECT_EQ(files.Get("C:\\logs\\edited.htm"), kFiltered);
+  EXPECT_EQ(files.Get(kOutput), std::nullopt);
+}
+
+// ---- Failures ----
+
+TEST_F(ParseRunTest, UnreadableInputEndsInTheParseErrorBox) {
+  files.beforeRead = [] {
+    throw filelayer::FileError(
+        "The process cannot access the file because it is being used by another process.", 32);
+  };
+  EXPECT_EQ(Run(), RunOutcome::ReadFailed);
+  EXPECT_EQ(host.Visible(),
+            (Calls{"cursor: busy",
+                   "message: Error parsing the HTML file: \r\nThe process cannot access the file "
+                   "because it is being used by another process.",
+                   "cursor: normal"}));
+  EXPECT_EQ(files.writes(), 0);
+}
+
+TEST_F(ParseRunTest, RunningOutOfMemoryIsExplainedInPlainWords) {
+  files.beforeRead = [] { throw std::bad_alloc(); };
+  EXPECT_EQ(Run(), RunOutcome::ReadFailed);
+  EXPECT_EQ(host.Visible().at(1),
+            "message: Error parsing the HTML file: \r\nNot enough memory to process the input file.");
+
+  host.calls.clear();
+  files.beforeRead = nullptr;
+  files.beforeWrite = [] { throw std::bad_alloc(); };
+  EXPECT_EQ(Run(), RunOutcome::WriteFailed);
+  EXPECT_EQ(host.Visible(),
+            (Calls{"cursor: busy",
+                   "message: Error writing the output file: \r\nNot enough memory to process the "
+                   "input file.",
+                   "cursor: normal"}));
+}
+
+TEST_F(ParseRunTest, FailedWriteReplacesSuccessByTheWriteErrorBox) {
+  host.debugMode = true;
+  host.openOutputWhenDone = true;
+  host.answers = {true};
+  files.Put(kOutput, "previous run");
+  files.beforeWrite = [] { throw filelayer::FileError("Access is denied.", 5); };
+  EXPECT_EQ(Run(), RunOutcome::WriteFailed);
+  const Calls visible = host.Visible();
+  const Calls ending(visible.end() - 4, visible.end());
+  EXPECT_EQ(ending, (Calls{Stamped(": Writing to output file C:\\logs\\run_Output.htm..."),
+                           "events", "message: Error writing the output file: \r\nAccess is denied.",
+                           "cursor: normal"}));
+  EXPECT_EQ(files.Get(kOutput), "previous run");
+}
+
+// ---- The platform's own file layer, on a scratch folder ----
+
+class ParseRunOnDiskTest : public RunTest {
+ protected:
+  ParseRunOnDiskTest() {
+    std::random_device random;
+    folder_ = std::filesystem::temp_directory_path() /
+              ("parse_run_test_" + std::to_string(random()) + std::to_string(random()));
+    std::filesystem::create_directory(folder_);
+    host.inputPath = PathOf("run.htm");
+    host.outputPath = PathOf("run_Output.htm");
+    host.filterText = "Login";
+    Put("run.htm", kReport);
+  }
+  ~ParseRunOnDiskTest() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
+  void Put(const std::string& name, const std::string& bytes) const {
+    std::ofstream(folder_ / name, std::ios::binary) << bytes;
+  }
+  std::string Get(const std::string& name) const {
+    std::ifstream file(folder_ / name, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+  }
+  RunOutcome Run() { return RunParse(host, *files_); }
+
+ private:
+  std::filesystem::path folder_;
+  std::unique_ptr<filelayer::FileSystem> files_ = filelayer::MakePlatformFileSystem();
+};
+
+TEST_F(ParseRunOnDiskTest, LogIsFilteredIntoTheOutputFile) {
+  EXPECT_EQ(Run(), RunOutcome::Written);
+  EXPECT_EQ(Get("run_Output.htm"), kFiltered);
+  EXPECT_EQ(Get("run.htm"), kReport);
+}
+
+TEST_F(ParseRunOnDiskTest, TwoYesAnswersFilterTheInputInPlace) {
+  host.outputPath = host.inputPath;
+  host.answers = {true, true};
+  EXPECT_EQ(Run(), RunOutcome::Written);
+  EXPECT_EQ(host.Questions(), (Calls{kSameFileAsk, kExistsAsk}));
+  EXPECT_EQ(Get("run.htm"), kFiltered);
+}
+
+TEST_F(ParseRunOnDiskTest, NoToTheExistsQuestionLeavesTheFileAndOpensIt) {
+  Put("run_Output.htm", "previous run");
+  host.answers = {false};
+  EXPECT_EQ(Run(), RunOutcome::Refused);
+  EXPECT_EQ(host.Visible(), (Calls{kExistsAsk, "focus: output", "open: " + PathOf("run_Output.htm")}));
+  EXPECT_EQ(Get("run_Output.htm"), "previous run");
+}
+
+TEST_F(ParseRunOnDiskTest, OutputInAMissingFolderGivesTheWriteErrorWithTheSystemsReason) {
+  host.outputPath = (std::filesystem::path(PathOf("missing")) / "run_Output.htm").string();
+  EXPECT_EQ(Run(), RunOutcome::WriteFailed);
+  const std::string box = host.Visible().at(1);
+  const std::string intro = "message: Error writing the output file: \r\n";
+  EXPECT_EQ(box.substr(0, intro.size()), intro);
+  EXPECT_GT(box.size(), intro.size());
+  EXPECT_FALSE(std::filesystem::exists(PathOf("missing")));
+}
+
+}  // namespace
+}  // namespace rowsift
