@@ -73,6 +73,7 @@ inline void DeleteObjectValue(HGDIOBJ o) noexcept { ::DeleteObject(o); }
 inline void DeleteDCValue(HDC dc) noexcept { ::DeleteDC(dc); }
 inline void LocalFreeValue(HLOCAL p) noexcept { ::LocalFree(p); }
 inline void FreeLibraryValue(HMODULE m) noexcept { ::FreeLibrary(m); }
+inline void UnmapViewValue(void* view) noexcept { ::UnmapViewOfFile(view); }
 }  // namespace detail
 
 using unique_handle = unique_any<HANDLE, detail::CloseHandleValue>;  // events, processes, threads
@@ -83,5 +84,6 @@ using unique_hgdiobj = unique_any<HGDIOBJ, detail::DeleteObjectValue>;
 using unique_hdc = unique_any<HDC, detail::DeleteDCValue>;
 using unique_hlocal = unique_any<HLOCAL, detail::LocalFreeValue>;
 using unique_hmodule = unique_any<HMODULE, detail::FreeLibraryValue>;
+using unique_mapped_view = unique_any<void*, detail::UnmapViewValue>;
 
 }  // namespace kit

@@ -38,6 +38,25 @@ struct FolderEntry {
   LocalDateTime DateLastModified;
 };
 
+// The bytes of a file opened for reading, mapped into memory where the
+// platform can, so that a large log is neither copied nor held twice.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+  virtual std::string_view bytes() const = 0;
+};
+
+// A file's new content, written piece by piece to a temporary file beside
+// it. Commit() flushes it and only then puts it in the target's place;
+// dropping a replacement that was not committed deletes the temporary file
+// and leaves the target as it was.
+class FileReplacement {
+ public:
+  virtual ~FileReplacement() = default;
+  virtual void Append(std::string_view bytes) = 0;
+  virtual void Commit() = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -56,6 +75,11 @@ class FileSystem {
   // (invalid path, read-only target, full disk) leaves any existing file as
   // it was. Throws FileError.
   virtual void WriteAll(const std::string& path, std::string_view bytes) const = 0;
+
+  // The same two, for data streamed through rather than held whole. By
+  // default they fall back on ReadAll and WriteAll. Throw FileError.
+  virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) const;
+  virtual std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const;
 
   // The folder's direct subfolders or direct files, in the platform's
   // directory order. Throws FileError when the folder cannot be listed.

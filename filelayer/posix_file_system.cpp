@@ -1,5 +1,6 @@
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -113,6 +114,58 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+class MappedInput final : public InputFile {
+ public:
+  MappedInput(void* address, std::size_t size) noexcept : address_(address), size_(size) {}
+  MappedInput(const MappedInput&) = delete;
+  MappedInput& operator=(const MappedInput&) = delete;
+  ~MappedInput() override {
+    if (size_ != 0) ::munmap(address_, size_);
+  }
+  std::string_view bytes() const override { return {static_cast<const char*>(address_), size_}; }
+
+ private:
+  void* address_;
+  std::size_t size_;
+};
+
+class PosixReplacement final : public FileReplacement {
+ public:
+  explicit PosixReplacement(const std::string& path)
+      : target_(path),
+        targetExists_(InspectTarget(path, existing_)),
+        temporary_(CreateTemporaryFileIn(FolderOf(path))) {}
+
+  void Append(std::string_view bytes) override { WriteBytes(temporary_.descriptor.get(), bytes); }
+
+  void Commit() override {
+    if (targetExists_ && ::fchmod(temporary_.descriptor.get(), existing_.st_mode & 07777) != 0)
+      FailWithErrno();
+    if (::fsync(temporary_.descriptor.get()) != 0) FailWithErrno();
+    if (::close(temporary_.descriptor.release()) != 0) FailWithErrno();
+    if (::rename(temporary_.path.get().c_str(), target_.c_str()) != 0) FailWithErrno();
+    temporary_.path.release();
+  }
+
+ private:
+  // Whether the target exists; fails when it may not be replaced.
+  static bool InspectTarget(const std::string& path, struct stat& existing) {
+    if (path.empty()) Fail(ENOENT);
+    if (::stat(path.c_str(), &existing) != 0) {
+      if (errno != ENOENT) FailWithErrno();
+      return false;
+    }
+    // Checked by hand: running as root, the system would allow the write.
+    if (S_ISDIR(existing.st_mode) || (existing.st_mode & 0222) == 0) Fail(EACCES);
+    return true;
+  }
+
+  std::string target_;
+  struct stat existing_ {};
+  bool targetExists_;
+  TemporaryFile temporary_;
+};
+
 class PosixFileSystem final : public FileSystem {
  public:
   bool FileExists(const std::string& path) const override {
@@ -158,27 +211,31 @@ class PosixFileSystem final : public FileSystem {
   }
 
   void WriteAll(const std::string& path, std::string_view bytes) const override {
-    if (path.empty()) Fail(ENOENT);
+    PosixReplacement replacement(path);
+    replacement.Append(bytes);
+    replacement.Commit();
+  }
 
-    struct stat existing;
-    const bool target_exists = ::stat(path.c_str(), &existing) == 0;
-    if (target_exists) {
-      // Checked by hand: running as root, the system would allow the write.
-      if (S_ISDIR(existing.st_mode) || (existing.st_mode & 0222) == 0) Fail(EACCES);
-    } else if (errno != ENOENT) {
+  std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
+    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!file.valid()) FailWithErrno();
+    struct stat info;
+    if (::fstat(file.get(), &info) != 0) FailWithErrno();
+    if (S_ISDIR(info.st_mode)) Fail(EISDIR);
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size == 0) return std::make_unique<MappedInput>(nullptr, 0);
+    if (size > SIZE_MAX) FailTooLarge(size);
+    void* address = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, file.get(), 0);
+    if (address == MAP_FAILED) {
+      if (errno == ENOMEM) FailTooLarge(size);
       FailWithErrno();
     }
+    ::madvise(address, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
+    return std::make_unique<MappedInput>(address, static_cast<std::size_t>(size));
+  }
 
-    TemporaryFile temporary = CreateTemporaryFileIn(FolderOf(path));
-    WriteBytes(temporary.descriptor.get(), bytes);
-    if (target_exists && ::fchmod(temporary.descriptor.get(), existing.st_mode & 07777) != 0) {
-      FailWithErrno();
-    }
-    if (::fsync(temporary.descriptor.get()) != 0) FailWithErrno();
-    if (::close(temporary.descriptor.release()) != 0) FailWithErrno();
-
-    if (::rename(temporary.path.get().c_str(), path.c_str()) != 0) FailWithErrno();
-    temporary.path.release();
+  std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const override {
+    return std::make_unique<PosixReplacement>(path);
   }
 
   std::vector<FolderEntry> SubFolders(const std::string& folder) const override {

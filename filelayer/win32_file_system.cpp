@@ -99,6 +99,67 @@ LocalDateTime ToLocal(const FILETIME& time) {
   return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
 }
 
+class MappedInput final : public InputFile {
+ public:
+  MappedInput(kit::unique_mapped_view view, std::size_t size) noexcept
+      : view_(std::move(view)), size_(size) {}
+  std::string_view bytes() const override { return {static_cast<const char*>(view_.get()), size_}; }
+
+ private:
+  kit::unique_mapped_view view_;
+  std::size_t size_;
+};
+
+class Win32Replacement final : public FileReplacement {
+ public:
+  explicit Win32Replacement(const std::string& path)
+      : target_(FullPathOf(path)),
+        targetExists_(InspectTarget(target_, existing_)),
+        temporary_(CreateTemporaryFileIn(FolderOf(target_))) {}
+
+  void Append(std::string_view bytes) override { WriteBytes(temporary_.handle.get(), bytes); }
+
+  void Commit() override {
+    // The new file takes the old one's place: keep its creation time too.
+    if (targetExists_ &&
+        !::SetFileTime(temporary_.handle.get(), &existing_.ftCreationTime, nullptr, nullptr)) {
+      FailWithLastError();
+    }
+    if (!::FlushFileBuffers(temporary_.handle.get())) FailWithLastError();
+    if (!::CloseHandle(temporary_.handle.release())) FailWithLastError();
+    if (!::MoveFileExA(temporary_.path.get().c_str(), target_.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      FailWithLastError();
+    }
+    temporary_.path.release();
+  }
+
+ private:
+  // Whether the target exists; fails when it may not be replaced.
+  static bool InspectTarget(const std::string& target, WIN32_FILE_ATTRIBUTE_DATA& existing) {
+    if (!::GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &existing)) {
+      if (::GetLastError() != ERROR_FILE_NOT_FOUND) FailWithLastError();  // invalid name, missing folder
+      return false;
+    }
+    // Checked here because a rename may replace a read-only file.
+    if (existing.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+      Fail(ERROR_ACCESS_DENIED);
+    }
+    return true;
+  }
+
+  static std::string FolderOf(const std::string& target) {
+    const std::size_t lastSeparator = target.find_last_of('\\');
+    if (lastSeparator + 1 == target.size()) Fail(ERROR_INVALID_NAME);  // names a folder, not a file
+    return target.substr(0, lastSeparator + 1);
+  }
+
+  std::string target_;
+  WIN32_FILE_ATTRIBUTE_DATA existing_{};
+  bool targetExists_;
+  TemporaryFile temporary_;
+};
+
 class Win32FileSystem final : public FileSystem {
  public:
   bool FileExists(const std::string& path) const override {
@@ -143,39 +204,34 @@ class Win32FileSystem final : public FileSystem {
   }
 
   void WriteAll(const std::string& path, std::string_view bytes) const override {
-    const std::string target = FullPathOf(path);
+    Win32Replacement replacement(path);
+    replacement.Append(bytes);
+    replacement.Commit();
+  }
 
-    WIN32_FILE_ATTRIBUTE_DATA existing;
-    const bool target_exists =
-        ::GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &existing);
-    if (target_exists) {
-      // Checked here because a rename may replace a read-only file.
-      if (existing.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
-        Fail(ERROR_ACCESS_DENIED);
-      }
-    } else if (::GetLastError() != ERROR_FILE_NOT_FOUND) {
-      FailWithLastError();  // invalid name, missing folder, ...
-    }
+  std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
+    const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) FailWithLastError();
+    LARGE_INTEGER size;
+    if (!::GetFileSizeEx(file.get(), &size)) FailWithLastError();
+    const auto file_size = static_cast<std::uint64_t>(size.QuadPart);
+    if (file_size == 0) return std::make_unique<MappedInput>(kit::unique_mapped_view(), 0);
+    if (file_size > SIZE_MAX) FailTooLarge(file_size);
 
-    const std::size_t last_separator = target.find_last_of('\\');
-    if (last_separator + 1 == target.size()) {
-      Fail(ERROR_INVALID_NAME);  // names a folder, not a file
-    }
-
-    TemporaryFile temporary = CreateTemporaryFileIn(target.substr(0, last_separator + 1));
-    WriteBytes(temporary.handle.get(), bytes);
-    if (target_exists &&
-        !::SetFileTime(temporary.handle.get(), &existing.ftCreationTime, nullptr, nullptr)) {
+    const kit::unique_handle mapping(::CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+    if (!mapping) FailWithLastError();
+    kit::unique_mapped_view view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
+    if (!view) {
+      // A 32-bit process may lack the address space for a very large file.
+      if (::GetLastError() == ERROR_NOT_ENOUGH_MEMORY) FailTooLarge(file_size);
       FailWithLastError();
     }
-    if (!::FlushFileBuffers(temporary.handle.get())) FailWithLastError();
-    if (!::CloseHandle(temporary.handle.release())) FailWithLastError();
+    return std::make_unique<MappedInput>(std::move(view), static_cast<std::size_t>(file_size));
+  }
 
-    if (!::MoveFileExA(temporary.path.get().c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      FailWithLastError();
-    }
-    temporary.path.release();
+  std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const override {
+    return std::make_unique<Win32Replacement>(path);
   }
 
   std::vector<FolderEntry> SubFolders(const std::string& folder) const override {

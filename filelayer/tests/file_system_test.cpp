@@ -238,6 +238,51 @@ TEST_F(FileSystemTest, WriteAllCanReplaceTheFileJustRead) {
   EXPECT_EQ(Names(), std::vector<std::string>{"data.csv"});
 }
 
+TEST_F(FileSystemTest, OpenInputGivesEveryByteOrThrows) {
+  MakeFile("mixed.bin", AwkwardBytes());
+  MakeFile("empty.txt", "");
+  EXPECT_EQ(files_->OpenInput(PathOf("mixed.bin"))->bytes(), AwkwardBytes());
+  EXPECT_EQ(files_->OpenInput(PathOf("empty.txt"))->bytes(), "");
+  const auto missing = ErrorFrom([&] { files_->OpenInput(PathOf("missing.txt")); });
+  ASSERT_TRUE(missing);
+  EXPECT_EQ(missing->code(), kFileNotFound);
+  EXPECT_THROW(files_->OpenInput(Folder()), FileError);
+}
+
+TEST_F(FileSystemTest, ReplacementTakesEffectOnlyWhenCommitted) {
+  MakeFile("report.htm", "old");
+  {
+    const auto replacement = files_->BeginReplace(PathOf("report.htm"));
+    replacement->Append("new ");
+    replacement->Append("");
+    replacement->Append("content");
+    EXPECT_EQ(ContentsOf("report.htm"), "old");
+    replacement->Commit();
+  }
+  EXPECT_EQ(ContentsOf("report.htm"), "new content");
+  {
+    // Dropped half-way, as when filtering fails: nothing changes, nothing is left.
+    const auto abandoned = files_->BeginReplace(PathOf("report.htm"));
+    abandoned->Append("partial");
+  }
+  EXPECT_EQ(ContentsOf("report.htm"), "new content");
+  EXPECT_EQ(Names(), std::vector<std::string>{"report.htm"});
+  EXPECT_THROW(files_->BeginReplace(PathOf("missing/x.htm")), FileError);
+}
+
+TEST_F(FileSystemTest, InputCanBeReplacedOnceReleased) {
+  // Filtering a log in place: read through the open input, write beside it,
+  // release the input, then put the new file in its place.
+  MakeFile("log.htm", "<TR>1</TR><TR>2</TR>");
+  auto input = files_->OpenInput(PathOf("log.htm"));
+  const auto replacement = files_->BeginReplace(PathOf("log.htm"));
+  replacement->Append(input->bytes().substr(0, 10));
+  input.reset();
+  replacement->Commit();
+  EXPECT_EQ(ContentsOf("log.htm"), "<TR>1</TR>");
+  EXPECT_EQ(Names(), std::vector<std::string>{"log.htm"});
+}
+
 TEST_F(FileSystemTest, WriteAllLeavesReadOnlyFilesAndFoldersUntouched) {
   MakeFile("locked.txt", "keep me");
   MakeReadOnly("locked.txt");

@@ -1,5 +1,6 @@
 #include "cli_app.h"
 
+#include <memory>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -123,20 +124,21 @@ int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& fi
       return Refuse(err, "the output file " + output + " already exists; give --overwrite to replace it");
   }
 
-  std::string report;
+  std::unique_ptr<filelayer::InputFile> report;
   try {
-    report = files.ReadAll(input);
-  } catch (const std::bad_alloc&) {
-    return Fail(err, "Error parsing the HTML file: ", "Not enough memory to process the input file.");
+    report = files.OpenInput(input);
   } catch (const filelayer::FileError& failure) {
     return Fail(err, "Error parsing the HTML file: ", failure.what());
   }
 
+  // The log streams from the input through the engine into a temporary file
+  // beside the output, which takes the output's place only when complete.
   try {
-    std::string filtered;
-    const FilterCounts counts = FilterReport(report, *options->filter, filtered);
-    report = std::string();  // give the input's memory back before writing
-    files.WriteAll(output, filtered);
+    const auto replacement = files.BeginReplace(output);
+    const FilterCounts counts = FilterReport(report->bytes(), *options->filter,
+                                             [&](std::string_view piece) { replacement->Append(piece); });
+    report.reset();  // the output may be the input itself
+    replacement->Commit();
     err << "Kept " << counts.keptRows << " of " << counts.detailRows << " detail rows; wrote "
         << output << '\n';
   } catch (const std::bad_alloc&) {

@@ -1,7 +1,16 @@
 #include "report_engine.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+#include <functional>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define ROWSIFT_SSE2 1
+#else
+#define ROWSIFT_SSE2 0
+#endif
 
 namespace rowsift {
 namespace {
@@ -36,25 +45,58 @@ bool EqualFolded(const char* text, std::string_view pattern) {
 std::size_t FindIgnoreCase(std::string_view text, std::string_view pattern, std::size_t from = 0) {
   if (pattern.empty()) return from <= text.size() ? from : npos;
   if (pattern.size() > text.size() || from > text.size() - pattern.size()) return npos;
-  const unsigned char first = static_cast<unsigned char>(pattern[0]);
+  const std::size_t lastOffset = pattern.size() - 1;
+  const std::string_view middle = pattern.substr(1, pattern.size() > 1 ? lastOffset - 1 : 0);
   const char* p = text.data() + from;
-  const char* const last = text.data() + text.size() - pattern.size();
-  if (!IsAsciiLetter(first)) {
-    // Tags all start with '<': let memchr skip to each candidate.
-    while (p <= last) {
-      p = static_cast<const char*>(std::memchr(p, first, static_cast<std::size_t>(last - p) + 1));
-      if (!p) return npos;
-      if (EqualFolded(p + 1, pattern.substr(1))) return static_cast<std::size_t>(p - text.data());
-      ++p;
+  const char* const lastStart = text.data() + text.size() - pattern.size();
+#if ROWSIFT_SSE2
+  // Sixteen starts at a time: a candidate needs the pattern's first and last
+  // byte in place (letters compared with their case bit set); only those are
+  // checked in full.
+  const unsigned char first = static_cast<unsigned char>(pattern.front());
+  const unsigned char last = static_cast<unsigned char>(pattern.back());
+  const __m128i firstCase = _mm_set1_epi8(static_cast<char>(IsAsciiLetter(first) ? 0x20 : 0));
+  const __m128i lastCase = _mm_set1_epi8(static_cast<char>(IsAsciiLetter(last) ? 0x20 : 0));
+  const __m128i firstWanted = _mm_set1_epi8(static_cast<char>(FoldAscii(first)));
+  const __m128i lastWanted = _mm_set1_epi8(static_cast<char>(FoldAscii(last)));
+  for (; p + 16 <= lastStart + 1; p += 16) {
+    const __m128i firsts = _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), firstCase);
+    const __m128i lasts =
+        _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + lastOffset)), lastCase);
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpeq_epi8(firsts, firstWanted), _mm_cmpeq_epi8(lasts, lastWanted))));
+    for (; mask != 0; mask &= mask - 1) {
+      const char* candidate = p + std::countr_zero(mask);
+      if (EqualFolded(candidate + 1, middle)) return static_cast<std::size_t>(candidate - text.data());
     }
-    return npos;
   }
-  const unsigned char lower = FoldAscii(first);
-  for (; p <= last; ++p) {
-    if ((static_cast<unsigned char>(*p) | 0x20) == lower && EqualFolded(p + 1, pattern.substr(1)))
+#endif
+  for (; p <= lastStart; ++p) {
+    if (FoldAscii(static_cast<unsigned char>(*p)) == FoldAscii(static_cast<unsigned char>(pattern.front())) &&
+        EqualFolded(p + 1, pattern.substr(1)))
       return static_cast<std::size_t>(p - text.data());
   }
   return npos;
+}
+
+// Calls visit(position) for each position of `byte` in `text`, in order,
+// until visit returns false.
+template <typename Visit>
+void ForEachPositionOf(std::string_view text, char byte, Visit&& visit) {
+  std::size_t base = 0;
+#if ROWSIFT_SSE2
+  const __m128i wanted = _mm_set1_epi8(byte);
+  for (; base + 16 <= text.size(); base += 16) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + base));
+    for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)));
+         mask != 0; mask &= mask - 1) {
+      if (!visit(base + static_cast<std::size_t>(std::countr_zero(mask)))) return;
+    }
+  }
+#endif
+  for (; base < text.size(); ++base) {
+    if (text[base] == byte && !visit(base)) return;
+  }
 }
 
 // Removes every occurrence of `pattern` (ASCII letters in either case) from
@@ -125,6 +167,23 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && EqualFolded(a.data(), b);
 }
 
+namespace {
+
+// Hands each detail row, closing tag included, to onRow, and returns where
+// the tail starts. The rows start at `rowStart`, the first bare "<TR>".
+template <typename OnRow>
+std::size_t ScanRows(std::string_view input, std::size_t rowStart, OnRow&& onRow) {
+  std::size_t pieceStart = rowStart;
+  for (std::size_t close; (close = FindIgnoreCase(input, kRowClose, pieceStart)) != npos;) {
+    const std::size_t next = close + kRowClose.size();
+    onRow(input.substr(pieceStart, next - pieceStart));
+    pieceStart = next;
+  }
+  return pieceStart;
+}
+
+}  // namespace
+
 ReportCut CutReport(std::string_view input) {
   ReportCut cut;
   const std::size_t rowStart = FindIgnoreCase(input, kRowOpen);
@@ -134,13 +193,7 @@ ReportCut CutReport(std::string_view input) {
     return cut;
   }
   cut.head = input.substr(0, rowStart);
-  std::size_t pieceStart = rowStart;
-  for (std::size_t close; (close = FindIgnoreCase(input, kRowClose, pieceStart)) != npos;) {
-    const std::size_t next = close + kRowClose.size();
-    cut.rows.push_back(input.substr(pieceStart, next - pieceStart));
-    pieceStart = next;
-  }
-  cut.tail = input.substr(pieceStart);
+  cut.tail = input.substr(ScanRows(input, rowStart, [&cut](std::string_view row) { cut.rows.push_back(row); }));
   cut.pieceCount = static_cast<std::int64_t>(cut.rows.size());
   return cut;
 }
@@ -178,16 +231,86 @@ std::string_view TextArena::Store(std::string_view first, std::string_view secon
   return {place, size};
 }
 
+namespace {
+
+constexpr int kCells = 5;
+
+// Fills the fields from the cells without copying, for the common row: only
+// line breaks and "<TR>" in front of the first cell, the row closed by
+// "</TR>", and among the five cells no line break, no row tag and no "<TD>"
+// but the one that opens a cell. There the working copy of the general
+// parser would hold the cells exactly as they stand in the row. Returns
+// false, having changed nothing, for any other row.
+bool ParseCellsInPlace(std::string_view row, std::string_view* const fields[kCells]) {
+  if (row.size() < kRowClose.size() || row.substr(row.size() - kRowClose.size()) != kRowClose)
+    return false;
+  std::size_t start = 0;
+  const std::size_t bodyEnd = row.size() - kRowClose.size();
+  for (;;) {
+    if (row.substr(start, 2) == kLineBreak) {
+      start += 2;
+    } else if (bodyEnd - start >= kRowOpen.size() && EqualFolded(row.data() + start, kRowOpen)) {
+      start += kRowOpen.size();
+    } else {
+      break;
+    }
+  }
+  const std::string_view body = row.substr(start, bodyEnd - start);
+
+  std::size_t cellBegin[kCells] = {};
+  std::size_t cellEnd[kCells] = {};
+  std::size_t cellOpenTags[kCells] = {};
+  int cell = 0;
+  bool plain = true;
+  ForEachPositionOf(body, '<', [&](std::size_t at) {
+    // The four tags that matter are "<", an optional "/", "T", "D" or "R", ">".
+    std::size_t i = at + 1;
+    const bool closing = i < body.size() && body[i] == '/';
+    if (closing) ++i;
+    if (i + 3 > body.size() || (body[i] | 0x20) != 't' || body[i + 2] != '>') return true;
+    const char kind = static_cast<char>(body[i + 1] | 0x20);
+    if (kind == 'r') {
+      plain = false;
+    } else if (kind == 'd' && closing) {
+      cellEnd[cell] = at;
+      if (++cell == kCells) return false;
+      cellBegin[cell] = at + kCellClose.size();
+    } else if (kind == 'd') {
+      // Only an opening tag at the very start of the cell is removed alone.
+      plain = at == cellBegin[cell] && cellOpenTags[cell]++ == 0;
+    }
+    return plain;
+  });
+  if (!plain || cell < kCells - 1) return false;
+  if (cell == kCells - 1) cellEnd[cell] = body.size();
+
+  const std::string_view cells(body.data(), cellEnd[kCells - 1]);
+  for (std::size_t at = cells.find('\r'); at != npos; at = cells.find('\r', at + 1)) {
+    if (at + 1 < cells.size() && cells[at + 1] == '\n') return false;
+  }
+
+  for (int i = 0; i < kCells; ++i) {
+    const std::size_t open = cellOpenTags[i] * kCellOpen.size();
+    *fields[i] = TrimSpaces(StripTags(body.substr(cellBegin[i] + open, cellEnd[i] - cellBegin[i] - open)));
+  }
+  return true;
+}
+
+}  // namespace
+
 void ParseDetailLine(LogData& record, TextArena& arena, std::string& scratch) {
   if (record.HTMLString.empty()) return;
+  std::string_view* const fields[kCells] = {&record.Itr, &record.Status, &record.Name,
+                                            &record.Time, &record.Details};
+  if (ParseCellsInPlace(record.HTMLString, fields)) return;
 
+  // The general case, step by step on a working copy: remove the row tags and
+  // line breaks, cut at the cell closes, then clean up each cell.
   scratch.assign(record.HTMLString);
   std::size_t end = scratch.size();
   for (std::string_view removed : {kRowOpen, kRowClose, kLineBreak})
     end = RemoveAllIgnoreCase(scratch, 0, end, removed);
 
-  // The first five cells: [begin, end) ranges of the working copy.
-  constexpr int kCells = 5;
   std::size_t cellBegin[kCells];
   std::size_t cellEnd[kCells];
   const std::string_view working(scratch.data(), end);
@@ -202,8 +325,6 @@ void ParseDetailLine(LogData& record, TextArena& arena, std::string& scratch) {
   }
   if (found < 4) return;  // fewer than four "</TD>": not a detail row
 
-  std::string_view* const fields[kCells] = {&record.Itr, &record.Status, &record.Name,
-                                            &record.Time, &record.Details};
   for (int i = 0; i < kCells; ++i) {
     const std::size_t cellStop = RemoveAllIgnoreCase(scratch, cellBegin[i], cellEnd[i], kCellOpen);
     const std::string_view cell(scratch.data() + cellBegin[i], cellStop - cellBegin[i]);
@@ -256,21 +377,71 @@ bool AppendSelectedRow(const LogData& record, std::string_view filter, std::stri
   return true;
 }
 
-FilterCounts FilterReport(std::string_view input, std::string_view filter, std::string& output) {
-  const ReportCut cut = CutReport(input);
+namespace {
+
+// Filters `input` into `out`: head and tail go through as they are, kept rows
+// are appended to out.rows.
+template <typename Output>
+FilterCounts FilterInto(std::string_view input, std::string_view filter, Output& out) {
   FilterCounts counts;
-  counts.detailRows = cut.rows.size();
-  output.reserve(output.size() + input.size());
-  output.append(cut.head);
+  const std::size_t rowStart = FindIgnoreCase(input, kRowOpen);
+  if (rowStart == npos) {
+    out.Pass(input);
+    return counts;
+  }
+  out.Pass(input.substr(0, rowStart));
   // Each record is needed only for its own row: one arena block is reused.
   TextArena arena;
   std::string scratch;
-  for (std::string_view row : cut.rows) {
+  const std::size_t tailStart = ScanRows(input, rowStart, [&](std::string_view row) {
     arena.Clear();
-    if (AppendSelectedRow(MakeRecord(row, arena, scratch), filter, output)) ++counts.keptRows;
-  }
-  output.append(cut.tail);
+    ++counts.detailRows;
+    if (AppendSelectedRow(MakeRecord(row, arena, scratch), filter, out.rows)) {
+      ++counts.keptRows;
+      out.RowAdded();
+    }
+  });
+  out.Pass(input.substr(tailStart));
   return counts;
+}
+
+struct WholeOutput {
+  std::string& rows;
+  void Pass(std::string_view text) { rows.append(text); }
+  void RowAdded() {}
+};
+
+struct StreamedOutput {
+  static constexpr std::size_t kChunk = 1 << 20;
+  const std::function<void(std::string_view)>& write;
+  std::string rows;
+
+  void Flush() {
+    if (!rows.empty()) write(rows);
+    rows.clear();
+  }
+  void Pass(std::string_view text) {
+    Flush();
+    if (!text.empty()) write(text);
+  }
+  void RowAdded() {
+    if (rows.size() >= kChunk) Flush();
+  }
+};
+
+}  // namespace
+
+FilterCounts FilterReport(std::string_view input, std::string_view filter, std::string& output) {
+  output.reserve(output.size() + input.size());
+  WholeOutput out{output};
+  return FilterInto(input, filter, out);
+}
+
+FilterCounts FilterReport(std::string_view input, std::string_view filter,
+                          const std::function<void(std::string_view)>& write) {
+  StreamedOutput out{write, {}};
+  out.rows.reserve(StreamedOutput::kChunk + (64 << 10));
+  return FilterInto(input, filter, out);
 }
 
 std::optional<std::string> ProposeOutputName(std::string_view inputPath) {

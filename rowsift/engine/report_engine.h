@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -93,6 +94,11 @@ struct FilterCounts {
 // The whole job in one call: head, the kept rows and the tail of `input`,
 // appended to `output`.
 FilterCounts FilterReport(std::string_view input, std::string_view filter, std::string& output);
+
+// The same, handing the output to `write` piece by piece (head, runs of kept
+// rows of about a megabyte, tail) rather than holding it whole.
+FilterCounts FilterReport(std::string_view input, std::string_view filter,
+                          const std::function<void(std::string_view)>& write);
 
 // The output name proposed for an input path: "X.htm" gives "X_Output.htm",
 // "X.html" gives "X_Output.html" (extension matched in any letter case);

@@ -82,6 +82,28 @@ TEST(FilterReport, SameResultAsTheStepByStepRun) {
   EXPECT_EQ(Filter(input, "Login"), stepwise);
 }
 
+TEST(FilterReport, StreamedOutputEqualsTheWholeOutput) {
+  // Several megabytes, so the kept rows go out in more than one piece.
+  std::string input = kHead + std::string(kHeading);
+  for (int i = 0; i < 40000; ++i) input += Detail(i % 10, i % 2 ? "Login1Step" : "Other step");
+  input += kTail;
+  std::string streamed;
+  int pieces = 0;
+  const FilterCounts counts = FilterReport(input, "login", [&](std::string_view piece) {
+    EXPECT_FALSE(piece.empty());
+    streamed += piece;
+    ++pieces;
+  });
+  EXPECT_EQ(streamed, Filter(input, "login"));
+  EXPECT_EQ(counts.keptRows, 20001u);
+  EXPECT_GT(pieces, 3);
+
+  const std::string noRows = "<p>nothing</p>";
+  streamed.clear();
+  FilterReport(noRows, "x", [&](std::string_view piece) { streamed += piece; });
+  EXPECT_EQ(streamed, noRows);
+}
+
 TEST(ProposeOutputName, HtmAndHtmlInAnyCase) {
   EXPECT_EQ(ProposeOutputName("C:\\logs\\Run1.HTM"), "C:\\logs\\Run1_Output.htm");
   EXPECT_EQ(ProposeOutputName("run.html"), "run_Output.html");
