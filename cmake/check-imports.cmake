@@ -1,3 +1,4 @@
+cmake_minimum_required(VERSION 3.25)
 # Fails unless BINARY imports only DLLs that ship with Windows.
 set(system_dlls
     kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll

@@ -9,6 +9,10 @@ if(CMAKE_CROSSCOMPILING AND WIN32)
   else()
     set(KIT_WINE_BITS 32)
   endif()
+  # Off where this machine cannot execute the build's programs (a kernel
+  # without 32-bit support cannot run wine32): then only the static checks of
+  # the binaries are registered as tests.
+  option(KIT_RUN_WINDOWS_TESTS "Register tests that run the Windows programs under Wine" ON)
   # Tests run under Wine in a private prefix inside the build tree.
   set(KIT_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   set(CMAKE_CROSSCOMPILING_EMULATOR
@@ -67,6 +71,9 @@ function(kit_test name)
     target_compile_options(${name} PRIVATE ${KIT_SANITIZER_FLAGS})
     target_link_options(${name} PRIVATE ${KIT_SANITIZER_FLAGS})
   endif()
+  if(KIT_WINDOWS AND NOT KIT_RUN_WINDOWS_TESTS)
+    return()
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                        PROPERTIES LABELS "unit")
 endfunction()
@@ -80,5 +87,17 @@ function(kit_check_imports target)
                      -DBINARY=$<TARGET_FILE:${target}>
                      -P ${PROJECT_SOURCE_DIR}/cmake/check-imports.cmake)
     set_tests_properties(imports.${target} PROPERTIES LABELS "imports")
+  endif()
+endfunction()
+
+# kit_large_address_aware(target): lets a 32-bit program use up to 4 GB of
+# address space on 64-bit Windows, for logs of several hundred megabytes.
+function(kit_large_address_aware target)
+  if(KIT_WINDOWS AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+    if(MSVC)
+      target_link_options(${target} PRIVATE /LARGEADDRESSAWARE)
+    else()
+      target_link_options(${target} PRIVATE -Wl,--large-address-aware)
+    endif()
   endif()
 endfunction()

@@ -7,13 +7,17 @@ cd "$root"
 # run under wine64.
 if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   windows_test_preset=win32
+  run_32bit_tests=ON
 else
   windows_test_preset=win64
+  run_32bit_tests=OFF
 fi
 
+# build_preset PRESET [CMAKE CACHE SETTINGS...]
 build_preset() {
-  cmake --preset "$1" >/dev/null
-  cmake --build --preset "$1"
+  local preset=$1; shift
+  cmake --preset "$preset" "$@" >/dev/null
+  cmake --build --preset "$preset"
 }
 
 in_wine_session() {

@@ -9,7 +9,7 @@ tools/setup.sh
 build_preset native
 ctest --preset native
 
-build_preset win32
+build_preset win32 -DKIT_RUN_WINDOWS_TESTS=$run_32bit_tests
 if [ "$windows_test_preset" = win32 ]; then
   in_wine_session win32 ctest --preset win32
 else
