@@ -27,7 +27,7 @@ if [ ! -f "$prefix/.kit-configured" ]; then
   touch "$prefix/.kit-configured"
 fi
 
-"$wineserver" -p
+"$wineserver" -p </dev/null >/dev/null 2>&1
 # Start Wine's own background processes now, detached from the caller's
 # output: a test runner that captures a program's output would otherwise wait
 # for them, since they inherit its pipe.
