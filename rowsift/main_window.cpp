@@ -1,0 +1,313 @@
+#include "main_window.h"
+
+#include <algorithm>
+#include <optional>
+#include <utility>
+
+#include "report_engine.h"
+#include "rowsift_resources.h"
+#include "window_layout.h"
+
+namespace rowsift {
+
+namespace {
+
+constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
+
+constexpr char kSettingsSection[] = "Settings";
+constexpr char kInputFileKey[] = "InputFileName";
+constexpr char kOutputFileKey[] = "OutputFileName";
+constexpr char kFilterOnKey[] = "FilterOn";
+
+struct ControlClass {
+  const char* name;
+  DWORD style;
+  DWORD exStyle;
+};
+
+ControlClass ClassOf(ControlKind kind) {
+  switch (kind) {
+    case ControlKind::Label:
+      // One line as laid out: a wider system font clips the end instead of
+      // pushing half of it onto a second line.
+      return {"STATIC", SS_LEFTNOWORDWRAP, 0};
+    case ControlKind::PushButton:
+      return {"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
+    case ControlKind::TextBox:
+      return {"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+    case ControlKind::CheckBox:
+      return {"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
+    case ControlKind::ListBox:
+      // Its exact height, not a whole number of lines, so it fills its place.
+      return {"LISTBOX", WS_VSCROLL | LBS_NOINTEGRALHEIGHT | WS_TABSTOP, WS_EX_CLIENTEDGE};
+  }
+  return {"STATIC", 0, 0};
+}
+
+int ScreenDpi() {
+  const kit::unique_hdc screen(::CreateICA("DISPLAY", nullptr, nullptr, nullptr));
+  return screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSX) : USER_DEFAULT_SCREEN_DPI;
+}
+
+// The font the system uses for dialogs and message boxes.
+kit::unique_hgdiobj CreateDialogFont() {
+  NONCLIENTMETRICSA metrics = {};
+  metrics.cbSize = sizeof metrics;
+  if (!::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return {};
+  return kit::unique_hgdiobj(::CreateFontIndirectA(&metrics.lfMessageFont));
+}
+
+bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
+  WNDCLASSEXA existing = {};
+  existing.cbSize = sizeof existing;
+  if (::GetClassInfoExA(instance, kMainWindowClass, &existing)) return true;
+
+  WNDCLASSEXA windowClass = {};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_ROWSIFT));
+  windowClass.hIconSm = static_cast<HICON>(
+      ::LoadImageA(instance, MAKEINTRESOURCEA(IDI_ROWSIFT), IMAGE_ICON,
+                   ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  windowClass.lpszClassName = kMainWindowClass;
+  return ::RegisterClassExA(&windowClass) != 0;
+}
+
+}  // namespace
+
+MainWindow::MainWindow(SettingsStore& settings, std::string applicationName,
+                       InputFileChooser& chooser, const filelayer::FileSystem& files,
+                       bool debugMode)
+    : settings_(settings),
+      applicationName_(std::move(applicationName)),
+      chooser_(chooser),
+      files_(files),
+      debugMode_(debugMode) {}
+
+MainWindow::~MainWindow() {
+  if (!window_) return;
+  // Gone without being closed by the user: nothing to save, no loop to end.
+  ::SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+  ::DestroyWindow(window_);
+}
+
+HWND MainWindow::Create(HINSTANCE instance) {
+  if (!RegisterWindowClass(instance, WindowProc)) return nullptr;
+  dpi_ = ScreenDpi();
+  // The layout gives the client width, but the height of the whole window;
+  // that height grows only where the frame would leave too little client area.
+  RECT frame = {0, 0, ClientWidthPixels(dpi_), MinimumClientHeightPixels(debugMode_, dpi_)};
+  ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
+  const int height = std::max(OuterHeightPixels(debugMode_, dpi_), int{frame.bottom - frame.top});
+  return ::CreateWindowExA(kWindowExStyle, kMainWindowClass, kMainWindowCaption, kWindowStyle,
+                           CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, height, nullptr,
+                           nullptr, instance, this);
+}
+
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    self->window_ = window;
+    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!self) return ::DefWindowProcA(window, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    self->window_ = nullptr;
+    return ::DefWindowProcA(window, message, wParam, lParam);
+  }
+  return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate() ? 0 : -1;
+    case WM_ACTIVATE:
+      OnActivate(wParam);
+      return 0;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_SETCURSOR:
+      if (OnSetCursor()) return TRUE;
+      break;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_ENDSESSION:
+      OnEndSession(wParam != FALSE);
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+  }
+  return ::DefWindowProcA(window_, message, wParam, lParam);
+}
+
+bool MainWindow::OnCreate() {
+  font_ = CreateDialogFont();
+  effects_ = DesktopEffects(window_);
+  const HINSTANCE instance =
+      reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(window_, GWLP_HINSTANCE));
+  for (const ControlLayout& control : MainWindowControls()) {
+    const ControlClass windowClass = ClassOf(control.kind);
+    const bool visible = control.id != kIdDebugList || debugMode_;
+    const Rect place = ToPixels(control.twips, dpi_);
+    const HWND child = ::CreateWindowExA(windowClass.exStyle, windowClass.name, control.caption,
+                                         WS_CHILD | windowClass.style | (visible ? WS_VISIBLE : 0),
+                                         place.left, place.top, place.width, place.height, window_,
+                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
+                                         instance, nullptr);
+    if (!child) return false;
+    ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+  }
+  for (ControlId edit : {kIdInputFile, kIdOutputFile, kIdFilterOn}) {
+    // Zero lifts the typing limit to the most an edit control holds.
+    ::SendMessageA(Control(edit), EM_SETLIMITTEXT, 0, 0);
+  }
+  ::SendMessageA(Control(kIdOpenOutputFile), BM_SETCHECK, BST_CHECKED, 0);
+  lastFocus_ = Control(kIdParse);
+
+  SetText(kIdInputFile, settings_.Read(applicationName_, kSettingsSection, kInputFileKey));
+  SetText(kIdOutputFile, settings_.Read(applicationName_, kSettingsSection, kOutputFileKey));
+  SetText(kIdFilterOn, settings_.Read(applicationName_, kSettingsSection, kFilterOnKey));
+  return true;
+}
+
+// A plain window does not remember its focused control as a dialog does.
+void MainWindow::OnActivate(WPARAM state) {
+  if (LOWORD(state) == WA_INACTIVE) {
+    const HWND focus = ::GetFocus();
+    if (focus && ::IsChild(window_, focus)) lastFocus_ = focus;
+  } else if (lastFocus_ && ::IsWindow(lastFocus_)) {
+    ::SetFocus(lastFocus_);
+  }
+}
+
+void MainWindow::OnCommand(int id, int notification) {
+  if (notification != BN_CLICKED) return;
+  if (id == kIdParse) OnParse();
+  if (id == kIdBrowse) OnBrowse();
+}
+
+bool MainWindow::OnSetCursor() { return effects_.KeepBusyCursor(); }
+
+void MainWindow::OnClose() {
+  // A run in debug mode dispatches events, so the window can be closed
+  // inside it; it closes once the run has ended.
+  if (running_) {
+    closeWhenRunEnds_ = true;
+    return;
+  }
+  SaveSettings();
+  ::DestroyWindow(window_);
+}
+
+void MainWindow::OnEndSession(bool ending) {
+  if (ending) SaveSettings();
+}
+
+void MainWindow::OnDestroy() { ::PostQuitMessage(0); }
+
+void MainWindow::OnParse() {
+  // Pressed again while a debug-mode run processes events: ignored.
+  if (running_) return;
+  running_ = true;
+  RunParse(*this, files_);
+  running_ = false;
+  // Outside debug mode the run reads no events, so clicks and keys given to
+  // the busy window wait in the queue; a double click on "Parse" would start
+  // a second run as soon as the first ended. What the user did while the
+  // hourglass showed is dropped instead.
+  if (!debugMode_) DiscardQueuedInput();
+  if (closeWhenRunEnds_) ::PostMessageA(window_, WM_CLOSE, 0, 0);
+}
+
+void MainWindow::OnBrowse() {
+  const std::optional<std::string> chosen = chooser_.ChooseInputFile(window_);
+  // Cancelling, like a failing dialog, empties the input path only.
+  SetText(kIdInputFile, chosen.value_or(""));
+  if (!chosen) return;
+  if (const std::optional<std::string> proposal = ProposeOutputName(*chosen)) {
+    SetText(kIdOutputFile, *proposal);
+  }
+}
+
+void MainWindow::SaveSettings() {
+  settings_.Write(applicationName_, kSettingsSection, kInputFileKey, TextOf(kIdInputFile));
+  settings_.Write(applicationName_, kSettingsSection, kOutputFileKey, TextOf(kIdOutputFile));
+  settings_.Write(applicationName_, kSettingsSection, kFilterOnKey, TextOf(kIdFilterOn));
+}
+
+HWND MainWindow::Control(ControlId id) const { return ::GetDlgItem(window_, id); }
+
+std::string MainWindow::TextOf(ControlId id) const {
+  const HWND control = Control(id);
+  std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(control)) + 1, '\0');
+  text.resize(static_cast<std::size_t>(
+      ::GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void MainWindow::SetText(ControlId id, const std::string& text) {
+  ::SetWindowTextA(Control(id), text.c_str());
+}
+
+std::string MainWindow::InputPath() { return TextOf(kIdInputFile); }
+std::string MainWindow::OutputPath() { return TextOf(kIdOutputFile); }
+std::string MainWindow::FilterText() { return TextOf(kIdFilterOn); }
+
+bool MainWindow::OpenOutputWhenDone() {
+  return ::SendMessageA(Control(kIdOpenOutputFile), BM_GETCHECK, 0, 0) != BST_UNCHECKED;
+}
+
+bool MainWindow::DebugMode() { return debugMode_; }
+
+void MainWindow::ShowMessage(const std::string& text, MessageIcon icon) {
+  effects_.ShowMessage(text, icon);
+}
+
+bool MainWindow::AskYesNo(const std::string& text) { return effects_.AskYesNo(text); }
+
+void MainWindow::MoveFocus(Field field) {
+  ::SetFocus(Control(field == Field::InputFile ? kIdInputFile : kIdOutputFile));
+}
+
+void MainWindow::SetBusyCursor(bool busy) { effects_.SetBusyCursor(busy); }
+
+void MainWindow::AppendDebugLine(const std::string& line) {
+  const HWND list = Control(kIdDebugList);
+  const LRESULT count =
+      ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) + 1;
+  // Scrolled so that the newest line is the last one shown.
+  RECT inside;
+  ::GetClientRect(list, &inside);
+  const LRESULT lineHeight = ::SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+  const LRESULT linesShown =
+      lineHeight > 0 ? std::max<LRESULT>(1, (inside.bottom - inside.top) / lineHeight) : 1;
+  if (count > linesShown) {
+    ::SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(count - linesShown), 0);
+  }
+}
+
+void MainWindow::ProcessPendingEvents() { effects_.ProcessPendingEvents(); }
+void MainWindow::OpenWithShell(const std::string& path) { effects_.OpenWithShell(path); }
+std::string MainWindow::TimeStamp() { return effects_.TimeStamp(); }
+
+void DiscardQueuedInput() {
+  const auto drop = [](UINT first, UINT last) {
+    MSG input;
+    while (::PeekMessageA(&input, nullptr, first, last, PM_REMOVE)) continue;
+  };
+  drop(WM_KEYFIRST, WM_KEYLAST);
+  drop(WM_MOUSEFIRST, WM_MOUSELAST);
+  drop(WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK);
+}
+
+}  // namespace rowsift

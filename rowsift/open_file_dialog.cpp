@@ -1,0 +1,38 @@
+#include "input_file_chooser.h"
+
+#include <commdlg.h>
+
+#include <string>
+
+namespace rowsift {
+
+namespace {
+
+// The pattern in the name box lists the matching files when the dialog opens.
+constexpr char kInitialName[] = "*.htm*";
+// Description and pattern, each null-terminated, then the closing null.
+constexpr char kTypeFilter[] = "*.htm;*.html\0*.htm;*.html\0";
+// Room for long paths; a choice that does not fit fails like a cancel.
+constexpr std::size_t kPathRoom = 32768;
+
+}  // namespace
+
+std::optional<std::string> OpenFileDialog::ChooseInputFile(HWND owner) {
+  std::string path(kPathRoom, '\0');
+  path.replace(0, sizeof kInitialName - 1, kInitialName);
+
+  OPENFILENAMEA dialog = {};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = kTypeFilter;
+  dialog.nFilterIndex = 1;
+  dialog.lpstrFile = path.data();
+  dialog.nMaxFile = static_cast<DWORD>(path.size());
+  dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
+  if (!::GetOpenFileNameA(&dialog)) return std::nullopt;
+
+  path.resize(path.find('\0'));
+  return path;
+}
+
+}  // namespace rowsift

@@ -1,0 +1,56 @@
+#include "window_layout.h"
+
+namespace rowsift {
+
+namespace {
+
+constexpr int kTwipsPerInch = 1440;
+constexpr int kClientWidthTwips = 6600;
+constexpr int kOuterHeightTwips = 3000;
+constexpr int kDebugOuterHeightTwips = 5000;
+// The client area the layout was drawn for, and the debug list's bottom plus
+// the same margin as below "Parse".
+constexpr int kClientHeightTwips = 2625;
+constexpr int kDebugClientHeightTwips = 2850 + 1620 + (2625 - 2100 - 435);
+
+constexpr ControlLayout kControls[] = {
+    {kIdInputLabel, ControlKind::Label, "Input File:", {240, 360, 945, 255}},
+    {kIdOutputLabel, ControlKind::Label, "Output File:", {240, 780, 945, 285}},
+    {kIdFilterLabel, ControlKind::Label, "Filter on:", {240, 1200, 945, 315}},
+    {kIdParse, ControlKind::PushButton, "Parse", {2550, 2100, 1545, 435}},
+    {kIdInputFile, ControlKind::TextBox, "", {1230, 330, 4785, 345}},
+    {kIdOutputFile, ControlKind::TextBox, "", {1230, 750, 4785, 345}},
+    {kIdFilterOn, ControlKind::TextBox, "", {1230, 1200, 4785, 345}},
+    {kIdBrowse, ControlKind::PushButton, "...", {6000, 330, 345, 345}},
+    {kIdOpenOutputFile,
+     ControlKind::CheckBox,
+     "Open Output File When Done",
+     {1230, 1620, 4665, 315}},
+    {kIdDebugList, ControlKind::ListBox, "", {120, 2850, 6345, 1620}},
+};
+
+}  // namespace
+
+std::span<const ControlLayout> MainWindowControls() { return kControls; }
+
+int TwipsToPixels(int twips, int dpi) {
+  const long long scaled = static_cast<long long>(twips) * dpi;
+  return static_cast<int>((scaled + kTwipsPerInch / 2) / kTwipsPerInch);
+}
+
+Rect ToPixels(const Rect& twips, int dpi) {
+  return {TwipsToPixels(twips.left, dpi), TwipsToPixels(twips.top, dpi),
+          TwipsToPixels(twips.width, dpi), TwipsToPixels(twips.height, dpi)};
+}
+
+int ClientWidthPixels(int dpi) { return TwipsToPixels(kClientWidthTwips, dpi); }
+
+int OuterHeightPixels(bool debugMode, int dpi) {
+  return TwipsToPixels(debugMode ? kDebugOuterHeightTwips : kOuterHeightTwips, dpi);
+}
+
+int MinimumClientHeightPixels(bool debugMode, int dpi) {
+  return TwipsToPixels(debugMode ? kDebugClientHeightTwips : kClientHeightTwips, dpi);
+}
+
+}  // namespace rowsift
