@@ -1,0 +1,18 @@
+// What every export of the library has in common: the registry root index and
+// the one way each export is declared.
+#pragma once
+
+#include <windows.h>
+
+#include "text_conventions.h"
+
+// Each export is a plain C function in the caller-cleans convention; the .def
+// file gives the undecorated names.
+#define TANDREL_EXPORT extern "C" int __cdecl
+
+namespace tandrel {
+
+// The root key of a root index; any value out of range means HKEY_CLASSES_ROOT.
+HKEY RootKeyFromIndex(int index);
+
+}  // namespace tandrel
