@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <string>
 
+#include "library_binding.h"
 #include "unique_resource.h"
 
 namespace {
+
+using tandrel_test::Bind;
 
 constexpr DWORD kWaitMs = 5000;   // for events the system has yet to deliver
 constexpr DWORD kSettleMs = 150;  // then for any that should not come
@@ -72,11 +75,6 @@ using unique_hook = kit::unique_any<HHOOK, UnhookValue>;
 
 using TextExport = int(__cdecl*)(const char*);
 using NumberExport = int(__cdecl*)(int);
-
-template <typename Export>
-Export Bind(HMODULE library, const char* name) {
-  return reinterpret_cast<Export>(reinterpret_cast<void (*)()>(::GetProcAddress(library, name)));
-}
 
 constexpr char kFrameClass[] = "TandrelKeyboardTest";
 constexpr BYTE kTypedKeysLeftDown[] = {VK_SHIFT, VK_CONTROL, 'X'};

@@ -9,9 +9,13 @@
 #include <string>
 #include <utility>
 
+#include "library_binding.h"
 #include "unique_resource.h"
 
 namespace {
+
+using tandrel_test::Bind;
+using tandrel_test::UnderWine;
 
 constexpr int kUser = 1;
 
@@ -20,15 +24,6 @@ using GetRegValue = int(__cdecl*)(int, const char*, const char*, char*);
 using NamedValue = int(__cdecl*)(int, const char*, const char*);
 using DelRegKey = int(__cdecl*)(int, const char*);
 using ListSubkeys = int(__cdecl*)(int, const char*, char*);
-
-template <typename Fn>
-Fn Bind(HMODULE library, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(library, name)));
-}
-
-bool UnderWine() {
-  return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-}
 
 // A value's type and bytes as stored.
 using Stored = std::pair<DWORD, std::string>;

@@ -10,9 +10,13 @@
 #include <string>
 #include <utility>
 
+#include "library_binding.h"
 #include "unique_resource.h"
 
 namespace {
+
+using tandrel_test::Bind;
+using tandrel_test::UnderWine;
 
 using TextOut = int(__cdecl*)(char*);
 using ScreenRes = int(__cdecl*)(char*, char*);
@@ -20,15 +24,6 @@ using FreeMem = int(__cdecl*)(char*, char*, char*, char*, char*, char*);
 using ShutDown = int(__cdecl*)(int);
 using RegisterDll = int(__cdecl*)(const char*);
 using SetAutoLogon = int(__cdecl*)(const char*, int);
-
-template <typename Fn>
-Fn Bind(HMODULE library, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(library, name)));
-}
-
-bool UnderWine() {
-  return ::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
-}
 
 class System : public testing::Test {
  protected:

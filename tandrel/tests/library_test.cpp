@@ -1,0 +1,57 @@
+// The library as a whole: every export found by its name, and loading and
+// unloading it any number of times, from several threads, changes nothing.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "library_binding.h"
+#include "unique_resource.h"
+
+namespace {
+
+using tandrel_test::Bind;
+using ScreenRes = int(__cdecl*)(char*, char*);
+
+constexpr const char* kExports[] = {
+    "create_reg_value", "get_reg_value", "del_reg_value", "del_reg_key",  "enum_reg_key",
+    "regenumsubkeys",   "reg_key_exists", "get_comp_name", "get_os_ver",  "get_screen_res",
+    "get_free_mem",     "shut_down",     "register_dll",  "set_auto_logon", "keybd_type",
+    "keybd_type2",      "print_scrn",    "capture_screen"};
+
+std::string ScreenSize() {
+  const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
+  const auto screen_res = Bind<ScreenRes>(library.get(), "get_screen_res");
+  if (!screen_res) return "unbound";
+  char width[8], height[8];
+  screen_res(width, height);
+  return std::string(width) + "x" + height;
+}
+
+TEST(Library, EveryExportIsFoundByItsName) {
+  const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
+  ASSERT_TRUE(library) << "Tandrel.dll beside the test program";
+  for (const char* name : kExports) EXPECT_NE(::GetProcAddress(library.get(), name), nullptr) << name;
+}
+
+TEST(Library, LoadingAndUnloadingFromManyThreadsChangesNothing) {
+  const std::string expected = ScreenSize();
+  ASSERT_NE(expected, "unbound");
+  std::vector<std::string> results(4);
+  std::vector<std::thread> threads;
+  for (std::string& result : results) {
+    threads.emplace_back([&result, &expected] {
+      for (int i = 0; i < 50 && result.empty(); ++i) {
+        const std::string answer = ScreenSize();
+        if (answer != expected) result = answer;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (const std::string& result : results) EXPECT_EQ(result, "") << "a call answered differently";
+  EXPECT_EQ(::GetModuleHandleA("Tandrel.dll"), nullptr) << "the library stays loaded";
+}
+
+}  // namespace
