@@ -86,4 +86,36 @@ using unique_hlocal = unique_any<HLOCAL, detail::LocalFreeValue>;
 using unique_hmodule = unique_any<HMODULE, detail::FreeLibraryValue>;
 using unique_mapped_view = unique_any<void*, detail::UnmapViewValue>;
 
+// Owns one reference to a COM interface.
+template <typename T>
+class com_ptr {
+ public:
+  com_ptr() noexcept = default;
+  com_ptr(const com_ptr&) = delete;
+  com_ptr& operator=(const com_ptr&) = delete;
+  com_ptr(com_ptr&& other) noexcept : p_(other.release()) {}
+  com_ptr& operator=(com_ptr&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  ~com_ptr() { reset(); }
+
+  T* get() const noexcept { return p_; }
+  T* operator->() const noexcept { return p_; }
+  explicit operator bool() const noexcept { return p_ != nullptr; }
+  void reset(T* p = nullptr) noexcept {
+    T* old = std::exchange(p_, p);
+    if (old) old->Release();
+  }
+  T* release() noexcept { return std::exchange(p_, nullptr); }
+  T** put() noexcept {
+    reset();
+    return &p_;
+  }
+  void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
+
+ private:
+  T* p_ = nullptr;
+};
+
 }  // namespace kit

@@ -1,0 +1,229 @@
+#include "list_object.h"
+
+#include <atomic>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "lorvane_h.h"
+#include "module.h"
+#include "pick_dialog.h"
+#include "unique_resource.h"
+
+namespace lorvane {
+namespace {
+
+// Runs a method body so that no exception leaves through COM.
+template <typename Body>
+HRESULT Guarded(Body body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  } catch (...) {
+    return E_UNEXPECTED;
+  }
+}
+
+struct VariantOwner {
+  VARIANT value;
+  VariantOwner() noexcept { ::VariantInit(&value); }
+  VariantOwner(const VariantOwner&) = delete;
+  VariantOwner& operator=(const VariantOwner&) = delete;
+  ~VariantOwner() { ::VariantClear(&value); }
+};
+
+// The platform's conversion in the user's locale; any failure is the
+// automation type mismatch the caller expects.
+HRESULT ToText(VARIANT* argument, std::wstring& text) {
+  if (!argument) return DISP_E_TYPEMISMATCH;
+  VariantOwner converted;
+  if (FAILED(::VariantChangeTypeEx(&converted.value, argument, LOCALE_USER_DEFAULT, 0, VT_BSTR)))
+    return DISP_E_TYPEMISMATCH;
+  const BSTR bstr = V_BSTR(&converted.value);
+  text.assign(bstr ? bstr : L"", bstr ? ::SysStringLen(bstr) : 0);
+  return S_OK;
+}
+
+HRESULT ReturnText(const std::wstring& text, VARIANT* result) {
+  BSTR bstr = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+  if (!bstr) return E_OUTOFMEMORY;
+  V_VT(result) = VT_BSTR;
+  V_BSTR(result) = bstr;
+  return S_OK;
+}
+
+struct SafeArrayDestroyer {
+  static void Close(SAFEARRAY* array) noexcept { ::SafeArrayDestroy(array); }
+};
+using unique_safearray = kit::unique_any<SAFEARRAY*, SafeArrayDestroyer::Close>;
+
+// One element per entry, plus an empty last element when there are two or
+// more: scripts written against this list rely on that shape.
+bool BuildListArray(VARIANT* result) {
+  std::vector<std::wstring> texts;
+  if (!DisplayTexts(texts) || texts.empty()) return false;
+  const ULONG size = static_cast<ULONG>(texts.size() == 1 ? 1 : texts.size() + 1);
+  unique_safearray array(::SafeArrayCreateVector(VT_VARIANT, 0, size));
+  if (!array) return false;
+  for (LONG i = 0; i < static_cast<LONG>(texts.size()); ++i) {
+    VariantOwner element;
+    if (FAILED(ReturnText(texts[static_cast<size_t>(i)], &element.value))) return false;
+    if (FAILED(::SafeArrayPutElement(array.get(), &i, &element.value))) return false;
+  }
+  V_VT(result) = VT_ARRAY | VT_VARIANT;
+  V_ARRAY(result) = array.release();
+  return true;
+}
+
+class List final : public _List {
+ public:
+  List() { ObjectCreated(); }
+  List(const List&) = delete;
+  List& operator=(const List&) = delete;
+
+  HRESULT Initialize() {
+    const HRESULT hr = ListTypeInfo(typeInfo_.put());
+    return FAILED(hr) ? hr : LoadDialog();
+  }
+
+  // IUnknown
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__List) {
+      *object = static_cast<_List*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+  // IDispatch
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 1;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    if (index != 0) return DISP_E_BADINDEX;
+    typeInfo_->AddRef();
+    *info = typeInfo_.get();
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                          DISPID* ids) override {
+    return ::DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
+  }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO* exception,
+                                   UINT* argumentError) override {
+    return ::DispInvoke(static_cast<_List*>(this), typeInfo_.get(), id, flags, params, result,
+                        exception, argumentError);
+  }
+
+  // _List
+  HRESULT STDMETHODCALLTYPE get_List(BSTR* value) override {
+    if (!value) return E_POINTER;
+    *value = ::SysAllocStringLen(list_.data(), static_cast<UINT>(list_.size()));
+    return *value ? S_OK : E_OUTOFMEMORY;
+  }
+  HRESULT STDMETHODCALLTYPE put_List(BSTR value) override {
+    return Guarded([&] {
+      list_.assign(value ? value : L"", value ? ::SysStringLen(value) : 0);
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE Show() override { return Guarded([] { return ShowDialog(); }); }
+  HRESULT STDMETHODCALLTYPE Hide() override { return Guarded([] { return HideDialog(); }); }
+  HRESULT STDMETHODCALLTYPE Clear() override { return Guarded([] { return ClearDialog(); }); }
+  HRESULT STDMETHODCALLTYPE AddToList(VARIANT* sItem) override {
+    return Guarded([&] {
+      std::wstring item;
+      const HRESULT hr = ToText(sItem, item);
+      return FAILED(hr) ? hr : AppendEntry(item, item);
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetSelItem(VARIANT* result) override {
+    if (!result) return E_POINTER;
+    ::VariantInit(result);
+    return Guarded([&] { return ReturnText(SelectedItem(), result); });
+  }
+  HRESULT STDMETHODCALLTYPE GetListFormatted(VARIANT* result) override {
+    if (!result) return E_POINTER;
+    ::VariantInit(result);
+    return Guarded([&] {
+      std::vector<std::wstring> texts;
+      std::wstring joined;
+      if (DisplayTexts(texts)) {
+        if (texts.size() == 1) {
+          joined = texts.front();
+        } else {
+          for (const auto& text : texts) joined += text + L"\r\n";
+        }
+      }
+      return ReturnText(joined, result);
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetListArray(VARIANT* result) override {
+    if (!result) return E_POINTER;
+    ::VariantInit(result);
+    return Guarded([&] {
+      if (BuildListArray(result)) return S_OK;
+      ::VariantClear(result);
+      return ReturnText(std::wstring(), result);
+    });
+  }
+
+  // Next piece of work: the folder and file loaders; until then they refuse.
+  HRESULT STDMETHODCALLTYPE LoadFolderList(VARIANT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE LoadFileList(VARIANT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE LoadFilesWithExt(VARIANT*, VARIANT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE LoadFilesOfDate(VARIANT*, VARIANT*, VARIANT*, VARIANT*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE LoadFoldersOfDate(VARIANT*, VARIANT*) override { return E_NOTIMPL; }
+
+ private:
+  // Destroying any List discards the thread's dialog for all of them.
+  ~List() {
+    UnloadDialog();
+    ObjectDestroyed();
+  }
+
+  std::atomic<ULONG> references_{1};
+  kit::com_ptr<ITypeInfo> typeInfo_;
+  std::wstring list_;
+};
+
+}  // namespace
+
+HRESULT ListTypeInfo(ITypeInfo** info) {
+  wchar_t path[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(Module(), path, MAX_PATH);
+  if (length == 0 || length == MAX_PATH) return E_FAIL;
+  kit::com_ptr<ITypeLib> library;
+  const HRESULT hr = ::LoadTypeLibEx(path, REGKIND_NONE, library.put());
+  if (FAILED(hr)) return hr;
+  return library->GetTypeInfoOfGuid(IID__List, info);
+}
+
+HRESULT CreateList(REFIID iid, void** object) {
+  return Guarded([&] {
+    List* list = new List();
+    HRESULT hr = list->Initialize();
+    if (SUCCEEDED(hr)) hr = list->QueryInterface(iid, object);
+    list->Release();
+    return hr;
+  });
+}
+
+}  // namespace lorvane

@@ -1,0 +1,15 @@
+// Process-wide state of the server: its module handle and the counts that
+// decide whether COM may unload it.
+#pragma once
+
+#include <windows.h>
+
+namespace lorvane {
+
+HINSTANCE Module();
+void ObjectCreated();
+void ObjectDestroyed();
+void LockModule(bool lock);
+bool ModuleInUse();
+
+}  // namespace lorvane

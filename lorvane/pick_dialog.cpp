@@ -1,0 +1,304 @@
+#include "pick_dialog.h"
+
+#include "module.h"
+#include "unique_resource.h"
+
+#include <new>
+
+namespace lorvane {
+namespace {
+
+constexpr wchar_t kClassName[] = L"LorvaneListDialog";
+constexpr int kLabFolId = 101;
+constexpr int kBox1Id = 102;
+constexpr int kBox2Id = 103;
+// Not IDOK or IDCANCEL: Enter and Esc in the list must not press it.
+constexpr int kOkId = 104;
+
+// Layout in twips, as the dialog was designed.
+constexpr int kClientWidth = 5820;
+constexpr int kClientHeight = 5025;
+constexpr RECT kFrame{0, 0, 5760, 4980};
+
+struct ThreadState {
+  HWND flist = nullptr;
+  HWND focus = nullptr;  // the control to get the focus when shown again
+  std::wstring selItem;
+};
+
+thread_local ThreadState state;
+
+void ReleaseScreenDc(HDC dc) noexcept { ::ReleaseDC(nullptr, dc); }
+using unique_screen_dc = kit::unique_any<HDC, ReleaseScreenDc>;
+
+struct Dpi {
+  int x = 96;
+  int y = 96;
+  int X(int twips) const { return ::MulDiv(twips, x, 1440); }
+  int Y(int twips) const { return ::MulDiv(twips, y, 1440); }
+};
+
+Dpi ScreenDpi() {
+  unique_screen_dc dc(::GetDC(nullptr));
+  Dpi dpi;
+  if (dc) {
+    dpi.x = ::GetDeviceCaps(dc.get(), LOGPIXELSX);
+    dpi.y = ::GetDeviceCaps(dc.get(), LOGPIXELSY);
+  }
+  return dpi;
+}
+
+HWND Box(int id) { return ::GetDlgItem(state.flist, id); }
+
+// False when the entry cannot be read.
+bool ListText(HWND box, LRESULT index, std::wstring& text) {
+  const LRESULT length = ::SendMessageW(box, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == LB_ERR) return false;
+  text.assign(static_cast<size_t>(length) + 1, L'\0');
+  const LRESULT copied = ::SendMessageW(box, LB_GETTEXT, static_cast<WPARAM>(index),
+                                        reinterpret_cast<LPARAM>(text.data()));
+  if (copied == LB_ERR) return false;
+  text.resize(static_cast<size_t>(copied));
+  return true;
+}
+
+// While Show runs, the thread's other windows take no input, as under any
+// modal dialog without an owner.
+class OtherWindowsDisabled {
+ public:
+  explicit OtherWindowsDisabled(HWND dialog) : dialog_(dialog) {
+    ::EnumThreadWindows(::GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(this));
+    for (HWND window : disabled_) ::EnableWindow(window, FALSE);
+  }
+  OtherWindowsDisabled(const OtherWindowsDisabled&) = delete;
+  OtherWindowsDisabled& operator=(const OtherWindowsDisabled&) = delete;
+  ~OtherWindowsDisabled() {
+    for (HWND window : disabled_) {
+      if (::IsWindow(window)) ::EnableWindow(window, TRUE);
+    }
+  }
+
+ private:
+  static BOOL CALLBACK Collect(HWND window, LPARAM self) {
+    auto* owner = reinterpret_cast<OtherWindowsDisabled*>(self);
+    if (window != owner->dialog_ && ::IsWindowVisible(window) && ::IsWindowEnabled(window))
+      owner->disabled_.push_back(window);
+    return TRUE;
+  }
+
+  HWND dialog_;
+  std::vector<HWND> disabled_;
+};
+
+// The OK button: hide first, then copy the selection across and keep its value.
+void OnOk(HWND window) {
+  state.focus = ::GetFocus();
+  ::ShowWindow(window, SW_HIDE);
+  const LRESULT index = ::SendMessageW(Box(kBox1Id), LB_GETCURSEL, 0, 0);
+  ::SendMessageW(Box(kBox2Id), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  std::wstring selected;
+  try {
+    if (index == LB_ERR || !ListText(Box(kBox2Id), index, selected)) selected.clear();
+  } catch (const std::bad_alloc&) {
+    // Nothing may unwind into the window manager; an unreadable entry reads as none.
+    selected.clear();
+  }
+  state.selItem.swap(selected);
+  // A click sent from another process is handled inside GetMessage, which
+  // would go on waiting: wake the modal loop so it sees the dialog hidden.
+  ::PostMessageW(window, WM_NULL, 0, 0);
+}
+
+void OnCommand(HWND window, WPARAM wParam) {
+  if (LOWORD(wParam) == kOkId && HIWORD(wParam) == BN_CLICKED) OnOk(window);
+}
+
+// The window has no border of its own; four lines draw its frame.
+void OnPaint(HWND window) {
+  PAINTSTRUCT paint;
+  HDC dc = ::BeginPaint(window, &paint);
+  if (dc) {
+    const Dpi dpi = ScreenDpi();
+    const int left = dpi.X(kFrame.left), top = dpi.Y(kFrame.top);
+    const int right = dpi.X(kFrame.right), bottom = dpi.Y(kFrame.bottom);
+    kit::unique_hgdiobj pen(::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_WINDOWTEXT)));
+    HGDIOBJ old = ::SelectObject(dc, pen ? pen.get() : ::GetStockObject(BLACK_PEN));
+    ::MoveToEx(dc, left, top, nullptr);
+    ::LineTo(dc, left, bottom);
+    ::MoveToEx(dc, left, top, nullptr);
+    ::LineTo(dc, right, top);
+    ::MoveToEx(dc, right, top, nullptr);
+    ::LineTo(dc, right, bottom + 1);
+    ::MoveToEx(dc, left, bottom, nullptr);
+    ::LineTo(dc, right, bottom);
+    ::SelectObject(dc, old);
+  }
+  ::EndPaint(window, &paint);
+}
+
+void OnDestroy(HWND window) {
+  if (state.flist == window) state.flist = nullptr;
+}
+
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_COMMAND:
+      OnCommand(window, wParam);
+      return 0;
+    case WM_PAINT:
+      OnPaint(window);
+      return 0;
+    case WM_CLOSE:
+      ::DestroyWindow(window);
+      return 0;
+    case WM_DESTROY:
+      OnDestroy(window);
+      return 0;
+    default:
+      return ::DefWindowProcW(window, message, wParam, lParam);
+  }
+}
+
+HWND MakeControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
+                 const RECT& twips, int id, const Dpi& dpi) {
+  HWND control = ::CreateWindowExW(0, className, text, WS_CHILD | style, dpi.X(twips.left),
+                                   dpi.Y(twips.top), dpi.X(twips.right), dpi.Y(twips.bottom),
+                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   Module(), nullptr);
+  if (control) {
+    ::SendMessageW(control, WM_SETFONT,
+                   reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
+  }
+  return control;
+}
+
+HRESULT LastError() {
+  const DWORD error = ::GetLastError();
+  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
+}  // namespace
+
+bool RegisterDialogClass(HINSTANCE module) {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = DialogProc;
+  windowClass.hInstance = module;
+  windowClass.hIcon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON,
+                                                      32, 32, LR_SHARED));
+  windowClass.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  return ::RegisterClassExW(&windowClass) != 0;
+}
+
+void UnregisterDialogClass(HINSTANCE module) { ::UnregisterClassW(kClassName, module); }
+
+HRESULT LoadDialog() {
+  if (state.flist) return S_OK;
+  const Dpi dpi = ScreenDpi();
+  const int width = dpi.X(kClientWidth), height = dpi.Y(kClientHeight);
+  const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
+  const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
+  HWND flist = ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"Form1",
+                                 WS_POPUP | WS_CLIPCHILDREN, left, top, width, height, nullptr,
+                                 nullptr, Module(), nullptr);
+  if (!flist) return LastError();
+  // Creation order is the tab order: box1 first, then OK.
+  const bool made =
+      MakeControl(flist, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | WS_VISIBLE,
+                  {60, 120, 5655, 195}, kLabFolId, dpi) &&
+      MakeControl(flist, L"LISTBOX", L"",
+                  WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY |
+                      LBS_NOINTEGRALHEIGHT,
+                  {60, 420, 5655, 3960}, kBox1Id, dpi) &&
+      MakeControl(flist, L"BUTTON", L"OK", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                  {2580, 4500, 735, 315}, kOkId, dpi) &&
+      MakeControl(flist, L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT, {60, 420, 5655, 3960},
+                  kBox2Id, dpi);
+  if (!made) {
+    const HRESULT error = LastError();
+    ::DestroyWindow(flist);
+    return error;
+  }
+  state.flist = flist;
+  state.focus = nullptr;
+  return S_OK;
+}
+
+void UnloadDialog() {
+  if (state.flist) ::DestroyWindow(state.flist);
+  state.flist = nullptr;
+}
+
+HRESULT ShowDialog() {
+  HRESULT hr = LoadDialog();
+  if (FAILED(hr)) return hr;
+  HWND flist = state.flist;
+  OtherWindowsDisabled modal(flist);
+  ::ShowWindow(flist, SW_SHOW);
+  ::SetForegroundWindow(flist);
+  ::SetFocus(::IsChild(flist, state.focus) ? state.focus : Box(kBox1Id));
+  MSG message;
+  while (::IsWindow(flist) && ::IsWindowVisible(flist)) {
+    const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+    if (got == -1) return LastError();
+    if (got == 0) {
+      // Leave the quit for the host's own loop.
+      ::ShowWindow(flist, SW_HIDE);
+      ::PostQuitMessage(static_cast<int>(message.wParam));
+      return S_OK;
+    }
+    if (!::IsDialogMessageW(flist, &message)) {
+      ::TranslateMessage(&message);
+      ::DispatchMessageW(&message);
+    }
+  }
+  return S_OK;
+}
+
+HRESULT HideDialog() {
+  HRESULT hr = LoadDialog();
+  if (FAILED(hr)) return hr;
+  ::ShowWindow(state.flist, SW_HIDE);
+  return S_OK;
+}
+
+HRESULT ClearDialog() {
+  HRESULT hr = LoadDialog();
+  if (FAILED(hr)) return hr;
+  ::SendMessageW(Box(kBox1Id), LB_RESETCONTENT, 0, 0);
+  ::SendMessageW(Box(kBox2Id), LB_RESETCONTENT, 0, 0);
+  if (!::SetWindowTextW(Box(kLabFolId), L"")) return LastError();
+  return S_OK;
+}
+
+HRESULT AppendEntry(const std::wstring& display, const std::wstring& value) {
+  HRESULT hr = LoadDialog();
+  if (FAILED(hr)) return hr;
+  const LRESULT added =
+      ::SendMessageW(Box(kBox1Id), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(display.c_str()));
+  if (added == LB_ERR || added == LB_ERRSPACE) return E_OUTOFMEMORY;
+  const LRESULT addedValue =
+      ::SendMessageW(Box(kBox2Id), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(value.c_str()));
+  if (addedValue == LB_ERR || addedValue == LB_ERRSPACE) return E_OUTOFMEMORY;
+  return S_OK;
+}
+
+bool DisplayTexts(std::vector<std::wstring>& texts) {
+  texts.clear();
+  if (FAILED(LoadDialog())) return false;
+  HWND box1 = Box(kBox1Id);
+  const LRESULT count = ::SendMessageW(box1, LB_GETCOUNT, 0, 0);
+  if (count == LB_ERR) return false;
+  std::wstring text;
+  for (LRESULT i = 0; i < count; ++i) {
+    if (!ListText(box1, i, text)) return false;
+    texts.push_back(text);
+  }
+  return true;
+}
+
+const std::wstring& SelectedItem() { return state.selItem; }
+
+}  // namespace lorvane

@@ -1,0 +1,529 @@
+// Lorvane.List as a script host sees it: registered in the test prefix,
+// created by ProgID, called by name through IDispatch, its dialog driven
+// from another thread while Show runs.
+#include <gtest/gtest.h>
+#include <ole2.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "lorvane_h.h"
+#include "window_driver.h"
+
+namespace {
+
+namespace driver = kit::testing;
+
+struct Variant {
+  VARIANT v;
+  Variant() { ::VariantInit(&v); }
+  explicit Variant(const wchar_t* text) : Variant() {
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = ::SysAllocString(text);
+  }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  ~Variant() { ::VariantClear(&v); }
+};
+
+VARIANT Short(short value) {  // a VBScript number literal
+  VARIANT v{};
+  V_VT(&v) = VT_I2;
+  V_I2(&v) = value;
+  return v;
+}
+
+VARIANT ByRef(VARIANT* target) {  // a VBScript variable
+  VARIANT v{};
+  V_VT(&v) = VT_BYREF | VT_VARIANT;
+  V_VARIANTREF(&v) = target;
+  return v;
+}
+
+std::wstring Text(const VARIANT& v) {
+  return V_VT(&v) == VT_BSTR ? std::wstring(V_BSTR(&v), ::SysStringLen(V_BSTR(&v)))
+                             : L"<not text>";
+}
+
+struct CallResult {
+  HRESULT hr = E_FAIL;  // the method's own code also when Invoke wraps it as an exception
+  Variant value;
+};
+
+// Looks `name` up and invokes it with `arguments` in call order.
+void Call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments,
+          CallResult& result, WORD flags = DISPATCH_METHOD) {
+  DISPID id = DISPID_UNKNOWN;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  result.hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  if (FAILED(result.hr)) return;
+  std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
+  DISPID named = DISPID_PROPERTYPUT;
+  const bool put = flags == DISPATCH_PROPERTYPUT;
+  DISPPARAMS params{reversed.data(), put ? &named : nullptr, static_cast<UINT>(reversed.size()),
+                    put ? 1u : 0u};
+  EXCEPINFO exception{};
+  result.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result.value.v,
+                             &exception, nullptr);
+  if (result.hr == DISP_E_EXCEPTION) {
+    if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
+    result.hr = exception.scode;
+    ::SysFreeString(exception.bstrSource);
+    ::SysFreeString(exception.bstrDescription);
+    ::SysFreeString(exception.bstrHelpFile);
+  }
+}
+
+std::wstring DllPath() {
+  wchar_t path[MAX_PATH];
+  std::wstring result(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return result.substr(0, result.find_last_of(L'\\') + 1) + L"Lorvane.dll";
+}
+
+// The server loaded as regsvr32 loads it.
+class Server {
+ public:
+  bool Loaded() const { return module_.valid(); }
+  HRESULT Register() const { return Entry<HRESULT WINAPI()>("DllRegisterServer")(); }
+  HRESULT Unregister() const { return Entry<HRESULT WINAPI()>("DllUnregisterServer")(); }
+  HRESULT Install(BOOL install, const wchar_t* commandLine) const {
+    return Entry<HRESULT WINAPI(BOOL, LPCWSTR)>("DllInstall")(install, commandLine);
+  }
+  HRESULT CanUnloadNow() const { return Entry<HRESULT WINAPI()>("DllCanUnloadNow")(); }
+  HRESULT GetClassObject(REFCLSID clsid, void** factory) const {
+    return Entry<HRESULT WINAPI(REFCLSID, REFIID, void**)>("DllGetClassObject")(
+        clsid, IID_IClassFactory, factory);
+  }
+
+ private:
+  template <typename Function>
+  Function* Entry(const char* name) const {
+    return reinterpret_cast<Function*>(
+        reinterpret_cast<void*>(::GetProcAddress(module_.get(), name)));
+  }
+  kit::unique_hmodule module_{::LoadLibraryW(DllPath().c_str())};
+};
+
+std::wstring GuidText(REFGUID guid) {
+  wchar_t text[40] = {};
+  ::StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+std::wstring RegText(HKEY root, const std::wstring& key, const wchar_t* name = nullptr) {
+  wchar_t buffer[MAX_PATH] = {};
+  DWORD bytes = sizeof buffer;
+  return ::RegGetValueW(root, key.c_str(), name, RRF_RT_REG_SZ, nullptr, buffer, &bytes) ==
+                 ERROR_SUCCESS
+             ? buffer
+             : L"<missing>";
+}
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+  kit::unique_hkey opened;
+  return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
+}
+
+struct ComThread {
+  ComThread() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
+  ComThread(const ComThread&) = delete;
+  ComThread& operator=(const ComThread&) = delete;
+  ~ComThread() { ::CoUninitialize(); }
+};
+
+// ---- Registration -----------------------------------------------------------
+
+const std::wstring kClassKey = L"CLSID\\" + GuidText(CLSID_List);
+
+void ExpectClassKeys(HKEY classes) {
+  EXPECT_NE(RegText(classes, kClassKey), L"<missing>");
+  EXPECT_EQ(RegText(classes, kClassKey + L"\\InprocServer32"), DllPath());
+  EXPECT_EQ(RegText(classes, kClassKey + L"\\InprocServer32", L"ThreadingModel"), L"Apartment");
+  EXPECT_EQ(RegText(classes, kClassKey + L"\\ProgID"), L"Lorvane.List");
+  EXPECT_EQ(RegText(classes, kClassKey + L"\\TypeLib"), GuidText(LIBID_Lorvane));
+  EXPECT_EQ(RegText(classes, kClassKey + L"\\Version"), L"1.0");
+  EXPECT_EQ(RegText(classes, L"Lorvane.List\\CLSID"), GuidText(CLSID_List));
+}
+
+void ExpectNoClassKeys(HKEY classes) {
+  EXPECT_FALSE(KeyExists(classes, kClassKey));
+  EXPECT_FALSE(KeyExists(classes, L"Lorvane.List"));
+}
+
+TEST(Registration, PerMachineWritesClassProgIdAndTypeLibraryAndRemovesThem) {
+  ComThread com;
+  Server server;
+  ASSERT_TRUE(server.Loaded());
+  ASSERT_EQ(server.Register(), S_OK);
+  ExpectClassKeys(HKEY_CLASSES_ROOT);
+  const std::wstring library = L"TypeLib\\" + GuidText(LIBID_Lorvane) + L"\\1.0";
+  const std::wstring iface = L"Interface\\" + GuidText(IID__List);
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, library));
+  EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, iface));
+
+  ASSERT_EQ(server.Unregister(), S_OK);
+  ExpectNoClassKeys(HKEY_CLASSES_ROOT);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, library));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, iface));
+}
+
+TEST(Registration, PerUserWritesOnlyUnderTheUsersClassesAndRemovesThem) {
+  ComThread com;
+  Server server;
+  ASSERT_TRUE(server.Loaded());
+  EXPECT_EQ(server.Install(TRUE, L""), E_INVALIDARG) << "only \"user\" is understood";
+  kit::unique_hkey user, machine;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ,
+                              nullptr, user.put(), nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_READ, machine.put()),
+            ERROR_SUCCESS);
+  ASSERT_EQ(server.Install(TRUE, L"user"), S_OK);
+  ExpectClassKeys(user.get());
+  ExpectNoClassKeys(machine.get());
+  ASSERT_EQ(server.Install(FALSE, L"user"), S_OK);
+  ExpectNoClassKeys(user.get());
+}
+
+TEST(ServerLifetime, CanUnloadOnlyWithoutObjectsOrLocks) {
+  ComThread com;
+  Server server;
+  ASSERT_TRUE(server.Loaded());
+  EXPECT_EQ(server.CanUnloadNow(), S_OK);
+  kit::com_ptr<IClassFactory> factory;
+  ASSERT_EQ(server.GetClassObject(CLSID_List, factory.put_void()), S_OK);
+  EXPECT_EQ(server.CanUnloadNow(), S_FALSE) << "the factory is held";
+  kit::com_ptr<IDispatch> list, second;
+  ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, list.put_void()), S_OK);
+  ASSERT_EQ(factory->LockServer(TRUE), S_OK);
+  factory.reset();
+  ASSERT_EQ(list->QueryInterface(IID_IDispatch, second.put_void()), S_OK);
+  list.reset();
+  EXPECT_EQ(server.CanUnloadNow(), S_FALSE) << "one reference left";
+  second.reset();
+  EXPECT_EQ(server.CanUnloadNow(), S_FALSE) << "still locked";
+
+  ASSERT_EQ(server.GetClassObject(CLSID_List, factory.put_void()), S_OK);
+  factory->LockServer(FALSE);
+  factory.reset();
+  EXPECT_EQ(server.CanUnloadNow(), S_OK);
+  EXPECT_EQ(server.GetClassObject(GUID_NULL, factory.put_void()), CLASS_E_CLASSNOTAVAILABLE);
+}
+
+// ---- Calls by name ----------------------------------------------------------
+
+kit::com_ptr<IDispatch> CreateList() {
+  CLSID clsid{};
+  kit::com_ptr<IDispatch> object;
+  if (SUCCEEDED(::CLSIDFromProgID(L"Lorvane.List", &clsid)))
+    ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, object.put_void());
+  return object;
+}
+
+std::wstring Formatted(IDispatch* list) {
+  CallResult r;
+  Call(list, L"GetListFormatted", {}, r);
+  EXPECT_EQ(r.hr, S_OK);
+  return Text(r.value.v);
+}
+
+class ListByName : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.Loaded());
+    ASSERT_EQ(server_.Register(), S_OK);
+    list_ = CreateList();
+    ASSERT_TRUE(list_);
+  }
+  void TearDown() override {
+    list_.reset();
+    server_.Unregister();
+  }
+
+  void Add(std::initializer_list<const wchar_t*> items) {
+    for (const wchar_t* item : items) {
+      Variant text(item);
+      CallResult r;
+      Call(list_.get(), L"AddToList", {text.v}, r);
+      ASSERT_EQ(r.hr, S_OK);
+    }
+  }
+  std::wstring Selected() {
+    CallResult r;
+    Call(list_.get(), L"GetSelItem", {}, r);
+    EXPECT_EQ(r.hr, S_OK);
+    return Text(r.value.v);
+  }
+  // Bounds of GetListArray's result, with its elements as text; "" for an empty element.
+  bool ListArray(LONG& upper, std::vector<std::wstring>& elements) {
+    CallResult r;
+    Call(list_.get(), L"GetListArray", {}, r);
+    if (V_VT(&r.value.v) != (VT_ARRAY | VT_VARIANT)) return false;
+    SAFEARRAY* array = V_ARRAY(&r.value.v);
+    LONG lower = -1;
+    ::SafeArrayGetLBound(array, 1, &lower);
+    ::SafeArrayGetUBound(array, 1, &upper);
+    EXPECT_EQ(::SafeArrayGetDim(array), 1u);
+    EXPECT_EQ(lower, 0);
+    elements.clear();
+    for (LONG i = 0; i <= upper; ++i) {
+      Variant element;
+      ::SafeArrayGetElement(array, &i, &element.v);
+      elements.push_back(V_VT(&element.v) == VT_EMPTY ? L"" : Text(element.v));
+    }
+    return true;
+  }
+
+  ComThread com_;
+  Server server_;
+  kit::com_ptr<IDispatch> list_;
+};
+
+TEST_F(ListByName, NamesHaveTheirPublishedDispatchIds) {
+  const std::pair<const wchar_t*, DISPID> members[] = {
+      {L"List", 0x40030000},           {L"show", 0x60030000},
+      {L"Hide", 0x60030001},           {L"Clear", 0x60030002},
+      {L"AddToList", 0x60030003},      {L"GetSelItem", 0x60030004},
+      {L"GetListFormatted", 0x60030005}, {L"GetListArray", 0x60030006},
+      {L"LoadFolderList", 0x60030007}, {L"LoadFileList", 0x60030008},
+      {L"LoadFilesWithExt", 0x60030009}, {L"LoadFilesOfDate", 0x6003000a},
+      {L"LOADFOLDERSOFDATE", 0x6003000b}};
+  for (const auto& [name, expected] : members) {
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = DISPID_UNKNOWN;
+    EXPECT_EQ(list_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    EXPECT_EQ(id, expected) << ::testing::PrintToString(std::wstring(name));
+  }
+}
+
+TEST_F(ListByName, ReadBackOfEmptyOneAndTwoEntries) {
+  LONG upper = -1;
+  std::vector<std::wstring> elements;
+  EXPECT_EQ(Formatted(list_.get()), L"");
+  CallResult empty;
+  Call(list_.get(), L"GetListArray", {}, empty);
+  EXPECT_EQ(Text(empty.value.v), L"") << "text, not an empty array";
+
+  Add({L"a"});
+  EXPECT_EQ(Formatted(list_.get()), L"a");
+  ASSERT_TRUE(ListArray(upper, elements));
+  EXPECT_EQ(elements, std::vector<std::wstring>{L"a"});
+
+  Add({L"b"});
+  EXPECT_EQ(Formatted(list_.get()), L"a\r\nb\r\n");
+  ASSERT_TRUE(ListArray(upper, elements));
+  EXPECT_EQ(upper, 2) << "n entries and one empty element";
+  EXPECT_EQ(elements, (std::vector<std::wstring>{L"a", L"b", L""}));
+}
+
+TEST_F(ListByName, ArgumentsAreConvertedInTheUsersLocaleAndNotWrittenBack) {
+  CallResult r;
+  Call(list_.get(), L"AddToList", {Short(5)}, r);
+  ASSERT_EQ(r.hr, S_OK);
+  Variant variable;
+  V_VT(&variable.v) = VT_R8;
+  V_R8(&variable.v) = 2.5;
+  Call(list_.get(), L"AddToList", {ByRef(&variable.v)}, r);
+  ASSERT_EQ(r.hr, S_OK);
+  EXPECT_EQ(V_VT(&variable.v), VT_R8);
+  wchar_t mark[4] = {};
+  ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, mark, 4);
+  EXPECT_EQ(Formatted(list_.get()), L"5\r\n2" + std::wstring(mark) + L"5\r\n");
+}
+
+TEST_F(ListByName, UnconvertibleArgumentFailsWithTypeMismatchAndChangesNothing) {
+  Add({L"kept"});
+  Variant null, array;
+  V_VT(&null.v) = VT_NULL;
+  V_VT(&array.v) = VT_ARRAY | VT_VARIANT;
+  V_ARRAY(&array.v) = ::SafeArrayCreateVector(VT_VARIANT, 0, 1);
+  for (VARIANT argument : {null.v, ByRef(&null.v), array.v}) {
+    CallResult r;
+    Call(list_.get(), L"AddToList", {argument}, r);
+    EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
+  }
+  EXPECT_EQ(Formatted(list_.get()), L"kept");
+}
+
+TEST_F(ListByName, ClearEmptiesTheListAndListPropertyIsOnlyStored) {
+  Add({L"a", L"b"});
+  Variant text(L" any\r\ntext ");
+  CallResult r;
+  Call(list_.get(), L"List", {text.v}, r, DISPATCH_PROPERTYPUT);
+  ASSERT_EQ(r.hr, S_OK);
+  Call(list_.get(), L"List", {}, r, DISPATCH_PROPERTYGET);
+  EXPECT_EQ(Text(r.value.v), L" any\r\ntext ");
+  EXPECT_EQ(Formatted(list_.get()), L"a\r\nb\r\n");
+
+  CallResult cleared;
+  Call(list_.get(), L"Clear", {}, cleared);
+  ASSERT_EQ(cleared.hr, S_OK);
+  EXPECT_EQ(Formatted(list_.get()), L"");
+}
+
+TEST_F(ListByName, OneDialogPerThreadSharedUntilAnyListIsDestroyed) {
+  kit::com_ptr<IDispatch> other = CreateList();
+  ASSERT_TRUE(other);
+  Add({L"a"});
+  EXPECT_EQ(Formatted(other.get()), L"a");
+  std::wstring seenOnAnotherThread = L"<not run>";
+  std::thread([&] {
+    ComThread com;
+    kit::com_ptr<IDispatch> there = CreateList();
+    if (there) seenOnAnotherThread = Formatted(there.get());
+  }).join();
+  EXPECT_EQ(seenOnAnotherThread, L"");
+  EXPECT_EQ(Formatted(list_.get()), L"a");
+
+  other.reset();
+  EXPECT_EQ(Formatted(list_.get()), L"") << "destroying one List discards the dialog";
+}
+
+// ---- The dialog, driven while Show runs --------------------------------------
+
+struct DialogParts {
+  HWND label = nullptr;
+  HWND box1 = nullptr;
+  HWND box2 = nullptr;
+  HWND ok = nullptr;
+};
+
+DialogParts Parts(HWND dialog) {
+  DialogParts parts;
+  for (HWND child : driver::Children(dialog)) {
+    const std::string kind = driver::ClassName(child);
+    if (kind == "Static") parts.label = child;
+    if (kind == "ListBox") (::IsWindowVisible(child) ? parts.box1 : parts.box2) = child;
+    if (kind == "Button" && driver::Text(child) == "OK") parts.ok = child;
+  }
+  return parts;
+}
+
+// Sent, not posted, as from another process: handled inside GetMessage,
+// which returns only for posted messages.
+void PressOk(HWND dialog) { driver::ClickAndWait(Parts(dialog).ok); }
+
+// Runs `drive` on another thread while Show runs here and requires Show to
+// return soon after; a failure of the driver fails the test.
+void ShowDriven(IDispatch* list, const std::function<void(HWND)>& drive) {
+  std::atomic<bool> returned{false};
+  std::string failure;
+  std::thread driverThread([&] {
+    HWND dialog = nullptr;
+    try {
+      driver::WaitUntil([&] {
+        dialog = driver::FindTopLevelWindow(::GetCurrentProcessId(), "", "Form1");
+        return dialog != nullptr;
+      }, "the list dialog");
+      drive(dialog);
+      driver::WaitUntil([&] { return returned.load(); }, "Show to return",
+                        std::chrono::milliseconds(3000));
+    } catch (const std::exception& e) {
+      failure = e.what();
+      if (dialog) ::PostMessageW(dialog, WM_CLOSE, 0, 0);  // let the test end
+    }
+  });
+  CallResult shown;
+  Call(list, L"Show", {}, shown);
+  returned = true;
+  driverThread.join();
+  EXPECT_EQ(shown.hr, S_OK);
+  EXPECT_EQ(failure, "");
+}
+
+TEST_F(ListByName, OkRecordsTheValueOfTheSelectedEntryWhichOutlivesClearAndTheList) {
+  Add({L"a", L"b", L"c", L"d"});
+  ShowDriven(list_.get(), [](HWND dialog) {
+    ::SendMessageW(Parts(dialog).box1, LB_SETCURSEL, 3, 0);
+    PressOk(dialog);
+  });
+  EXPECT_EQ(Selected(), L"d");
+  CallResult r;
+  Call(list_.get(), L"Clear", {}, r);
+  list_ = CreateList();
+  EXPECT_EQ(Selected(), L"d");
+
+  ShowDriven(list_.get(), PressOk);
+  EXPECT_EQ(Selected(), L"") << "OK with nothing selected";
+}
+
+TEST_F(ListByName, DialogIsLaidOutInTwipsWithItsOwnFrameAndIcon) {
+  Add({L"a"});
+  ShowDriven(list_.get(), [](HWND dialog) {
+    const int dpi = driver::ScreenDpi();
+    auto px = [dpi](int twips) { return ::MulDiv(twips, dpi, 1440); };
+    const SIZE client = driver::ClientSize(dialog);
+    const RECT outer = driver::OuterRect(dialog);
+    EXPECT_EQ(client.cx, px(5820));
+    EXPECT_EQ(client.cy, px(5025));
+    EXPECT_EQ(outer.right - outer.left, client.cx) << "no border";
+    EXPECT_EQ(outer.bottom - outer.top, client.cy) << "no title bar";
+
+    const DialogParts parts = Parts(dialog);
+    ASSERT_TRUE(parts.label && parts.box1 && parts.box2 && parts.ok);
+    EXPECT_EQ(driver::RectInParent(parts.box1).left, px(60));
+    EXPECT_EQ(driver::RectInParent(parts.box1).top, px(420));
+    EXPECT_EQ(driver::RectInParent(parts.ok).left, px(2580));
+    EXPECT_EQ(driver::RectInParent(parts.ok).top, px(4500));
+    EXPECT_EQ(driver::Text(parts.label), "");
+    EXPECT_EQ(driver::ListBoxLines(parts.box2), std::vector<std::string>{"a"});
+    driver::WaitForFocus(parts.box1);
+
+    const COLORREF ink = ::GetSysColor(COLOR_WINDOWTEXT);
+    const std::uint32_t line = (GetRValue(ink) << 16) | (GetGValue(ink) << 8) | GetBValue(ink);
+    const driver::Image picture = driver::CaptureWindow(dialog);
+    const int right = px(5760), bottom = px(4980), x = right / 3, y = bottom / 2;
+    EXPECT_EQ(picture.At(0, y), line);
+    EXPECT_EQ(picture.At(x, 0), line);
+    EXPECT_EQ(picture.At(right, y), line);
+    EXPECT_EQ(picture.At(x, bottom), line);
+    EXPECT_NE(picture.At(right + 2, y), line);
+    EXPECT_NE(picture.At(x, bottom + 2), line);
+
+    ICONINFO icon{};
+    ASSERT_TRUE(::GetIconInfo(reinterpret_cast<HICON>(::GetClassLongPtrW(dialog, GCLP_HICON)),
+                              &icon));
+    kit::unique_hgdiobj colour(icon.hbmColor), mask(icon.hbmMask);
+    BITMAP bitmap{};
+    ::GetObjectW(colour.get(), sizeof bitmap, &bitmap);
+    EXPECT_EQ(bitmap.bmWidth, 32);
+
+    // OK is neither default nor cancel button.
+    ::SendMessageW(parts.box1, LB_SETCURSEL, 0, 0);
+    driver::PressKey(parts.box1, VK_RETURN);
+    driver::PressKey(parts.box1, VK_ESCAPE);
+    ::Sleep(300);
+    EXPECT_TRUE(::IsWindowVisible(dialog));
+    PressOk(dialog);
+  });
+  EXPECT_EQ(Selected(), L"a");
+}
+
+TEST_F(ListByName, ShowDisablesTheThreadsOtherWindowsUntilItReturns) {
+  kit::unique_any<HWND, ::DestroyWindow> other(
+      ::CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
+                        nullptr, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(other);
+  bool enabledDuringShow = true;
+  ShowDriven(list_.get(), [&](HWND dialog) {
+    enabledDuringShow = ::IsWindowEnabled(other.get()) != FALSE;
+    PressOk(dialog);
+  });
+  EXPECT_FALSE(enabledDuringShow);
+  EXPECT_TRUE(::IsWindowEnabled(other.get()));
+}
+
+TEST_F(ListByName, ClosingTheDialogEndsShowWithoutRecordingASelection) {
+  Add({L"a"});
+  const std::wstring before = Selected();
+  ShowDriven(list_.get(), [](HWND dialog) {
+    ::SendMessageW(Parts(dialog).box1, LB_SETCURSEL, 0, 0);
+    driver::Close(dialog);
+  });
+  EXPECT_EQ(Selected(), before);
+  EXPECT_EQ(Formatted(list_.get()), L"") << "a closed dialog comes back empty";
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+cmake_minimum_required(VERSION 3.25)
+# Runs one script under the Wine script host with Lorvane.dll registered in
+# the test prefix, and unregisters it afterwards. cscript exits 0 even when
+# the script dies, so the script's own success line is required.
+# -DWINE_RUN=... -DPREFIX=... -DBITS=... -DDLL=... -DSCRIPT=... -DSUCCESS=...
+function(windows_path unix out)
+  string(REPLACE "/" "\\" path "${unix}")
+  set(${out} "Z:${path}" PARENT_SCOPE)
+endfunction()
+windows_path("${DLL}" dll)
+windows_path("${SCRIPT}" script)
+set(wine ${WINE_RUN} ${PREFIX} ${BITS})
+
+execute_process(COMMAND ${wine} regsvr32 /s ${dll} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "regsvr32 could not register ${dll} (${rc})")
+endif()
+execute_process(COMMAND ${wine} cscript //nologo ${script}
+                OUTPUT_VARIABLE output ERROR_VARIABLE errors RESULT_VARIABLE rc)
+execute_process(COMMAND ${wine} regsvr32 /s /u ${dll} RESULT_VARIABLE unregistered)
+message("${output}")
+string(FIND "${output}" "${SUCCESS}" at)
+if(NOT rc EQUAL 0 OR at EQUAL -1 OR output MATCHES "FAIL")
+  message(FATAL_ERROR "the script did not finish cleanly (exit ${rc})\n${errors}")
+endif()
+if(NOT unregistered EQUAL 0)
+  message(FATAL_ERROR "regsvr32 could not unregister ${dll} (${unregistered})")
+endif()
