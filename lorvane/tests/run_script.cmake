@@ -3,6 +3,8 @@ cmake_minimum_required(VERSION 3.25)
 # the test prefix, and unregisters it afterwards. cscript exits 0 even when
 # the script dies, so the script's own success line is required.
 # -DWINE_RUN=... -DPREFIX=... -DBITS=... -DDLL=... -DSCRIPT=... -DSUCCESS=...
+# [-DDRIVER=... -DDRIVER_ARGS=...]: a program run beside the script, playing
+# the person who answers its dialog; it must succeed too.
 function(windows_path unix out)
   string(REPLACE "/" "\\" path "${unix}")
   set(${out} "Z:${path}" PARENT_SCOPE)
@@ -15,8 +17,16 @@ execute_process(COMMAND ${wine} regsvr32 /s ${dll} RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "regsvr32 could not register ${dll} (${rc})")
 endif()
-execute_process(COMMAND ${wine} cscript //nologo ${script}
-                OUTPUT_VARIABLE output ERROR_VARIABLE errors RESULT_VARIABLE rc)
+set(driver_command)
+if(DEFINED DRIVER)
+  windows_path("${DRIVER}" driver)
+  # Both commands of one execute_process run at the same time.
+  set(driver_command COMMAND ${wine} ${driver} ${DRIVER_ARGS})
+endif()
+execute_process(${driver_command} COMMAND ${wine} cscript //nologo ${script}
+                OUTPUT_VARIABLE output ERROR_VARIABLE errors RESULTS_VARIABLE results)
+list(REMOVE_DUPLICATES results)
+set(rc ${results})
 execute_process(COMMAND ${wine} regsvr32 /s /u ${dll} RESULT_VARIABLE unregistered)
 message("${output}")
 string(FIND "${output}" "${SUCCESS}" at)
