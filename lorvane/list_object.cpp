@@ -1,10 +1,13 @@
 #include "list_object.h"
 
 #include <atomic>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "file_system.h"
+#include "loaders.h"
 #include "lorvane_h.h"
 #include "module.h"
 #include "pick_dialog.h"
@@ -53,6 +56,30 @@ HRESULT ReturnText(const std::wstring& text, VARIANT* result) {
   return S_OK;
 }
 
+HRESULT ToBoolean(VARIANT* argument, bool& value) {
+  if (!argument) return DISP_E_TYPEMISMATCH;
+  VariantOwner converted;
+  if (FAILED(::VariantChangeTypeEx(&converted.value, argument, LOCALE_USER_DEFAULT, 0, VT_BOOL)))
+    return DISP_E_TYPEMISMATCH;
+  value = V_BOOL(&converted.value) != VARIANT_FALSE;
+  return S_OK;
+}
+
+void TellUser(const wchar_t* message) {
+  ::MessageBoxW(nullptr, message, L"Lorvane", MB_OK | MB_ICONSTOP | MB_TASKMODAL);
+}
+
+// An entry that cannot be appended is skipped; the load goes on.
+void AppendLoaded(const std::string& name, const std::string& path) {
+  AppendEntry(FromSystemCodePage(name), FromSystemCodePage(path));
+}
+
+// The label shows the folder text as passed, once the folder was listed.
+HRESULT Finish(LoadOutcome outcome, const std::wstring& folder) {
+  if (outcome == LoadOutcome::Loaded) SetFolderLabel(folder);
+  return S_OK;
+}
+
 struct SafeArrayDestroyer {
   static void Close(SAFEARRAY* array) noexcept { ::SafeArrayDestroy(array); }
 };
@@ -83,6 +110,11 @@ class List final : public _List {
   List& operator=(const List&) = delete;
 
   HRESULT Initialize() {
+    fso_ = filelayer::MakePlatformFileSystem();
+    seams_.fso = fso_.get();
+    seams_.tell = TellUser;
+    seams_.dateText = LocaleDateText;
+    seams_.append = AppendLoaded;
     const HRESULT hr = ListTypeInfo(typeInfo_.put());
     return FAILED(hr) ? hr : LoadDialog();
   }
@@ -183,14 +215,51 @@ class List final : public _List {
     });
   }
 
-  // Next piece of work: the folder and file loaders; until then they refuse.
-  HRESULT STDMETHODCALLTYPE LoadFolderList(VARIANT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE LoadFileList(VARIANT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE LoadFilesWithExt(VARIANT*, VARIANT*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE LoadFilesOfDate(VARIANT*, VARIANT*, VARIANT*, VARIANT*) override {
-    return E_NOTIMPL;
+  HRESULT STDMETHODCALLTYPE LoadFolderList(VARIANT* vfol) override {
+    return Guarded([&] {
+      std::wstring folder;
+      const HRESULT hr = ToText(vfol, folder);
+      return FAILED(hr) ? hr : Finish(lorvane::LoadFolderList(seams_, folder), folder);
+    });
   }
-  HRESULT STDMETHODCALLTYPE LoadFoldersOfDate(VARIANT*, VARIANT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE LoadFileList(VARIANT* vfol) override {
+    return Guarded([&] {
+      std::wstring folder;
+      const HRESULT hr = ToText(vfol, folder);
+      return FAILED(hr) ? hr : Finish(lorvane::LoadFileList(seams_, folder), folder);
+    });
+  }
+  HRESULT STDMETHODCALLTYPE LoadFilesWithExt(VARIANT* vfol, VARIANT* vext) override {
+    return Guarded([&] {
+      std::wstring folder, extension;
+      HRESULT hr = ToText(vfol, folder);
+      if (SUCCEEDED(hr)) hr = ToText(vext, extension);
+      return FAILED(hr) ? hr
+                        : Finish(lorvane::LoadFilesWithExt(seams_, folder, extension), folder);
+    });
+  }
+  HRESULT STDMETHODCALLTYPE LoadFilesOfDate(VARIANT* vsfol, VARIANT* vd, VARIANT* vcre,
+                                            VARIANT* vmodif) override {
+    return Guarded([&] {
+      std::wstring folder, date;
+      bool created = false, modified = false;
+      HRESULT hr = ToText(vsfol, folder);
+      if (SUCCEEDED(hr)) hr = ToText(vd, date);
+      if (SUCCEEDED(hr)) hr = ToBoolean(vcre, created);
+      if (SUCCEEDED(hr)) hr = ToBoolean(vmodif, modified);
+      return FAILED(hr) ? hr
+                        : Finish(lorvane::LoadFilesOfDate(seams_, folder, date, created, modified),
+                                 folder);
+    });
+  }
+  HRESULT STDMETHODCALLTYPE LoadFoldersOfDate(VARIANT* vsfol, VARIANT* vd) override {
+    return Guarded([&] {
+      std::wstring folder, date;
+      HRESULT hr = ToText(vsfol, folder);
+      if (SUCCEEDED(hr)) hr = ToText(vd, date);
+      return FAILED(hr) ? hr : Finish(lorvane::LoadFoldersOfDate(seams_, folder, date), folder);
+    });
+  }
 
  private:
   // Destroying any List discards the thread's dialog for all of them.
@@ -202,6 +271,9 @@ class List final : public _List {
   std::atomic<ULONG> references_{1};
   kit::com_ptr<ITypeInfo> typeInfo_;
   std::wstring list_;
+  // The object's own file layer, released after the dialog is unloaded.
+  std::unique_ptr<filelayer::FileSystem> fso_;
+  LoaderSeams seams_;
 };
 
 }  // namespace

@@ -281,8 +281,18 @@ HRESULT AppendEntry(const std::wstring& display, const std::wstring& value) {
   if (added == LB_ERR || added == LB_ERRSPACE) return E_OUTOFMEMORY;
   const LRESULT addedValue =
       ::SendMessageW(Box(kBox2Id), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(value.c_str()));
-  if (addedValue == LB_ERR || addedValue == LB_ERRSPACE) return E_OUTOFMEMORY;
+  if (addedValue == LB_ERR || addedValue == LB_ERRSPACE) {
+    // Entry i of the values must stay the value of entry i on display.
+    ::SendMessageW(Box(kBox1Id), LB_DELETESTRING, static_cast<WPARAM>(added), 0);
+    return E_OUTOFMEMORY;
+  }
   return S_OK;
+}
+
+HRESULT SetFolderLabel(const std::wstring& folder) {
+  HRESULT hr = LoadDialog();
+  if (FAILED(hr)) return hr;
+  return ::SetWindowTextW(Box(kLabFolId), folder.c_str()) ? S_OK : LastError();
 }
 
 bool DisplayTexts(std::vector<std::wstring>& texts) {

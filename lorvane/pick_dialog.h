@@ -18,6 +18,8 @@ HRESULT ShowDialog();
 HRESULT HideDialog();
 HRESULT ClearDialog();
 HRESULT AppendEntry(const std::wstring& display, const std::wstring& value);
+// The caption of labfol: the folder of the last load.
+HRESULT SetFolderLabel(const std::wstring& folder);
 
 // The display texts of box1; false when the list cannot be read.
 bool DisplayTexts(std::vector<std::wstring>& texts);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -524,6 +525,317 @@ TEST_F(ListByName, ClosingTheDialogEndsShowWithoutRecordingASelection) {
   });
   EXPECT_EQ(Selected(), before);
   EXPECT_EQ(Formatted(list_.get()), L"") << "a closed dialog comes back empty";
+}
+
+// ---- Folder and file loaders, on scratch folders ------------------------------
+
+// A folder under the temp folder, deleted with everything in it.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    static int made = 0;
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    path_ = std::wstring(temp) + L"lorvane-loaders-" + std::to_wstring(::GetCurrentProcessId()) +
+            L"-" + std::to_wstring(++made);
+    ::CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() { Remove(path_); }
+
+  const std::wstring& Path() const { return path_; }
+  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+  std::wstring File(const std::wstring& name) const {
+    const kit::unique_file created(::CreateFileW((*this / name).c_str(), GENERIC_WRITE, 0,
+                                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                 nullptr));
+    return *this / name;
+  }
+  std::wstring Folder(const std::wstring& name) const {
+    ::CreateDirectoryW((*this / name).c_str(), nullptr);
+    return *this / name;
+  }
+
+ private:
+  static void Remove(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    kit::unique_find find(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (find) {
+      do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+          Remove(folder + L"\\" + name);
+        else
+          ::DeleteFileW((folder + L"\\" + name).c_str());
+      } while (::FindNextFileW(find.get(), &found));
+    }
+    find.reset();
+    ::RemoveDirectoryW(folder.c_str());
+  }
+
+  std::wstring path_;
+};
+
+// Sets both creation and last-write time (Wine keeps only one) to a local time.
+bool SetLocalTimes(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour) {
+  SYSTEMTIME local{}, utc{};
+  local.wYear = year;
+  local.wMonth = month;
+  local.wDay = day;
+  local.wHour = hour;
+  FILETIME time{};
+  if (!::TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) ||
+      !::SystemTimeToFileTime(&utc, &time))
+    return false;
+  kit::unique_file entry(::CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return entry && ::SetFileTime(entry.get(), &time, nullptr, &time);
+}
+
+std::wstring LocaleShortDate(WORD year, WORD month, WORD day) {
+  SYSTEMTIME time{};
+  time.wYear = year;
+  time.wMonth = month;
+  time.wDay = day;
+  wchar_t text[80] = {};
+  ::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, text, 80);
+  return text;
+}
+
+VARIANT Flag(bool value) {
+  VARIANT v{};
+  V_VT(&v) = VT_BOOL;
+  V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
+  return v;
+}
+
+struct Told {
+  std::string caption, text;
+  std::vector<int> buttons;
+  bool stopIcon = false;
+};
+
+// A loader call by name, with every message box it shows read and answered
+// with OK from another thread, as the user would.
+class LoaderCall {
+ public:
+  LoaderCall(IDispatch* list, const wchar_t* name, std::vector<VARIANT> arguments) {
+    std::atomic<bool> returned{false};
+    std::thread answering([&] {
+      try {
+        while (!returned) {
+          if (HWND box = driver::FindDialog(::GetCurrentProcessId(), "")) {
+            const driver::MessageBoxView view = driver::ReadMessageBox(box);
+            told.push_back({view.caption, view.text, view.ButtonIds(),
+                            driver::ShowsSystemIcon(view, IDI_HAND)});
+            driver::PressDialogButton(box, IDOK);
+          }
+          ::Sleep(20);
+        }
+      } catch (const std::exception& e) {
+        failure = e.what();
+      }
+    });
+    Call(list, name, std::move(arguments), result);
+    returned = true;
+    answering.join();
+  }
+
+  CallResult result;
+  std::vector<Told> told;
+  std::string failure;
+};
+
+class LoadersByName : public ListByName {
+ protected:
+  // Calls a loader that must succeed; the texts of the boxes it showed.
+  std::vector<std::string> Load(const wchar_t* name, std::vector<VARIANT> arguments) {
+    LoaderCall call(list_.get(), name, std::move(arguments));
+    EXPECT_EQ(call.result.hr, S_OK);
+    EXPECT_EQ(call.failure, "");
+    std::vector<std::string> texts;
+    for (const Told& told : call.told) {
+      EXPECT_EQ(told.caption, "Lorvane");
+      EXPECT_EQ(told.buttons, std::vector<int>{IDOK});
+      EXPECT_TRUE(told.stopIcon);
+      texts.push_back(told.text);
+    }
+    return texts;
+  }
+  std::vector<std::string> Load(const wchar_t* name, std::initializer_list<std::wstring> texts,
+                                std::vector<VARIANT> more = {}) {
+    std::vector<Variant> owned(texts.size());
+    std::vector<VARIANT> arguments;
+    size_t i = 0;
+    for (const std::wstring& text : texts) {
+      V_VT(&owned[i].v) = VT_BSTR;
+      V_BSTR(&owned[i].v) = ::SysAllocString(text.c_str());
+      arguments.push_back(owned[i++].v);
+    }
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return Load(name, std::move(arguments));
+  }
+  std::vector<std::wstring> Names() {
+    std::wstring all = Formatted(list_.get());
+    std::vector<std::wstring> names;
+    for (size_t start = 0, end; (end = all.find(L"\r\n", start)) != std::wstring::npos;
+         start = end + 2)
+      names.push_back(all.substr(start, end - start));
+    if (names.empty() && !all.empty()) names.push_back(all);
+    return names;
+  }
+  std::vector<std::wstring> SortedNames() {
+    std::vector<std::wstring> names = Names();
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  // The caption of labfol, read from this thread's (hidden) dialog.
+  static std::wstring Label() {
+    HWND dialog = ::FindWindowExW(nullptr, nullptr, L"LorvaneListDialog", nullptr);
+    while (dialog && driver::ThreadOf(dialog) != ::GetCurrentThreadId())
+      dialog = ::FindWindowExW(nullptr, dialog, L"LorvaneListDialog", nullptr);
+    wchar_t text[MAX_PATH] = {};
+    ::GetWindowTextW(::GetDlgItem(dialog, 101), text, MAX_PATH);
+    return text;
+  }
+};
+
+using NameList = std::vector<std::wstring>;
+using Texts = std::vector<std::string>;
+
+TEST_F(LoadersByName, FileListShowsNamesReturnsFullPathsAndAccumulates) {
+  ScratchFolder a, b;
+  a.File(L"a.txt");
+  const std::wstring log = a.File(L"b.log");
+  a.Folder(L"sub");
+  b.File(L"c.txt");
+  Add({L"kept"});
+  EXPECT_EQ(Load(L"LoadFileList", {a.Path()}), Texts{});
+  EXPECT_EQ(SortedNames(), (NameList{L"a.txt", L"b.log", L"kept"}));
+  EXPECT_EQ(Label(), a.Path());
+  EXPECT_EQ(Load(L"LoadFileList", {b.Path()}), Texts{});
+  EXPECT_EQ(Names().back(), L"c.txt") << "B's entries after A's";
+  EXPECT_EQ(Label(), b.Path());
+  Load(L"LoadFileList", {a.Path()});
+  EXPECT_EQ(Names().size(), 6u) << "the same folder twice lists every file twice";
+
+  ShowDriven(list_.get(), [](HWND dialog) {
+    HWND box1 = Parts(dialog).box1;
+    ::SendMessageW(box1, LB_SETCURSEL, ::SendMessageW(box1, LB_FINDSTRINGEXACT, 0,
+                                                      reinterpret_cast<LPARAM>(L"b.log")), 0);
+    PressOk(dialog);
+  });
+  EXPECT_EQ(Selected(), log);
+}
+
+TEST_F(LoadersByName, FolderListListsSubfoldersAndSetsTheLabelEvenWhenEmpty) {
+  ScratchFolder root;
+  root.Folder(L"one");
+  root.Folder(L"two");
+  root.File(L"file.txt");
+  const std::wstring empty = root / L"one";
+  EXPECT_EQ(Load(L"LoadFolderList", {root.Path()}), Texts{});
+  EXPECT_EQ(SortedNames(), (NameList{L"one", L"two"}));
+  const std::wstring asPassed = empty + L"\\.\\";
+  EXPECT_EQ(Load(L"LoadFolderList", {asPassed}), Texts{});
+  EXPECT_EQ(Names().size(), 2u);
+  EXPECT_EQ(Label(), asPassed) << "the folder text as passed, not normalised";
+}
+
+TEST_F(LoadersByName, FaultsAreToldInOrderAndChangeNothing) {
+  ScratchFolder root;
+  root.File(L"a.txt");
+  Load(L"LoadFileList", {root.Path()});
+  const std::wstring missing = root / L"missing";
+  struct Case {
+    const wchar_t* method;
+    std::vector<std::wstring> texts;
+    std::vector<VARIANT> flags;
+    std::string message;
+  };
+  const std::string flagsMessage =
+      "Error. LoadFilesOfDate. Neither created nor modified was set in function call.";
+  const Case cases[] = {
+      {L"LoadFileList", {L""}, {}, "Error. LoadFileList. No such folder."},
+      {L"LoadFolderList", {missing}, {}, "Error. LoadFolderList. No such folder."},
+      {L"LoadFilesWithExt", {missing, L""}, {}, "Error. LoadFilesWithExt. No such folder."},
+      {L"LoadFilesWithExt", {root.Path(), L""}, {},
+       "Error. LoadFilesWithExt. Extension argument required."},
+      {L"LoadFilesOfDate", {root.Path(), L"x"}, {Flag(false), Flag(false)}, flagsMessage},
+      {L"LoadFilesOfDate", {missing, L"x"}, {Flag(false), Flag(false)}, flagsMessage},
+      {L"LoadFilesOfDate", {missing, L"x"}, {Short(0), Short(5)},
+       "Error. LoadFilesOfDate. No such folder."},
+      {L"LoadFoldersOfDate", {missing, L"x"}, {}, "Error. LoadFoldersOfDate. No such folder."}};
+  for (const Case& c : cases) {
+    std::vector<std::string> told;
+    if (c.texts.size() == 1) told = Load(c.method, {c.texts[0]}, c.flags);
+    else told = Load(c.method, {c.texts[0], c.texts[1]}, c.flags);
+    EXPECT_EQ(told, Texts{c.message}) << ::testing::PrintToString(std::wstring(c.method));
+  }
+  EXPECT_EQ(Names(), NameList{L"a.txt"});
+  EXPECT_EQ(Label(), root.Path());
+}
+
+TEST_F(LoadersByName, UnconvertibleArgumentFailsBeforeAnyCheck) {
+  Variant null;
+  V_VT(&null.v) = VT_NULL;
+  LoaderCall call(list_.get(), L"LoadFilesOfDate", {null.v, null.v, Flag(false), Flag(false)});
+  EXPECT_EQ(call.result.hr, DISP_E_TYPEMISMATCH);
+  EXPECT_TRUE(call.told.empty()) << "no box before the conversion";
+}
+
+TEST_F(LoadersByName, ExtensionIsGivenWithoutTheDotAndIgnoresCase) {
+  ScratchFolder root;
+  root.File(L"a.txt");
+  root.File(L"B.TXT");
+  root.File(L"c.log");
+  root.File(L"txt");
+  EXPECT_EQ(Load(L"LoadFilesWithExt", {root.Path(), L"TXT"}), Texts{});
+  EXPECT_EQ(SortedNames(), (NameList{L"B.TXT", L"a.txt"}));
+  CallResult r;
+  Call(list_.get(), L"Clear", {}, r);
+  EXPECT_EQ(Load(L"LoadFilesWithExt", {root.Path(), L".txt"}), Texts{}) << "silently nothing";
+  EXPECT_EQ(Names(), NameList{});
+  EXPECT_EQ(Label(), root.Path());
+}
+
+TEST_F(LoadersByName, DatesMatchTheLocalesShortDateOnlyAndAddAFileOnce) {
+  ScratchFolder root;
+  ASSERT_TRUE(SetLocalTimes(root.File(L"on.txt"), 2021, 5, 10, 12));
+  ASSERT_TRUE(SetLocalTimes(root.File(L"after.txt"), 2021, 5, 11, 0));
+  ASSERT_TRUE(SetLocalTimes(root.Folder(L"sub-on"), 2021, 5, 10, 23));
+  ASSERT_TRUE(SetLocalTimes(root.Folder(L"sub-before"), 2021, 5, 9, 12));
+  const std::wstring day = LocaleShortDate(2021, 5, 10);
+
+  for (const auto& [created, modified] : {std::pair(true, false), std::pair(false, true),
+                                          std::pair(true, true)}) {
+    CallResult r;
+    Call(list_.get(), L"Clear", {}, r);
+    EXPECT_EQ(Load(L"LoadFilesOfDate", {root.Path(), day}, {Flag(created), Flag(modified)}),
+              Texts{});
+    EXPECT_EQ(Names(), NameList{L"on.txt"}) << created << modified;
+  }
+  EXPECT_EQ(Load(L"LoadFoldersOfDate", {root.Path(), day}), Texts{});
+  EXPECT_EQ(Names(), (NameList{L"on.txt", L"sub-on"}));
+
+  // A date value at midnight converts to the same text; a time or another format never matches.
+  Variant midnight;
+  V_VT(&midnight.v) = VT_DATE;
+  SYSTEMTIME tenth{2021, 5, 0, 10, 0, 0, 0, 0};
+  ::SystemTimeToVariantTime(&tenth, &V_DATE(&midnight.v));
+  Variant folder(root.Path().c_str());
+  Load(L"LoadFoldersOfDate", {folder.v, midnight.v});
+  EXPECT_EQ(Names().size(), 3u);
+  for (const std::wstring& other : {day + L" 12:00:00", std::wstring(L"2021-05-10x"),
+                                    LocaleShortDate(2021, 5, 11) + L"x"}) {
+    Load(L"LoadFilesOfDate", {root.Path(), other}, {Flag(true), Flag(true)});
+    Load(L"LoadFoldersOfDate", {root.Path(), other});
+  }
+  EXPECT_EQ(Names().size(), 3u);
+  EXPECT_EQ(Label(), root.Path());
 }
 
 }  // namespace

@@ -1,0 +1,161 @@
+#include "loaders.h"
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <vector>
+
+#include "unique_resource.h"
+
+namespace lorvane {
+namespace {
+
+using filelayer::FolderEntry;
+using filelayer::LocalDateTime;
+
+enum class Listing { SubFolders, Files };
+
+void FreeBstr(BSTR text) noexcept { ::SysFreeString(text); }
+using unique_bstr = kit::unique_any<BSTR, FreeBstr>;
+
+// Upper case as the user's locale writes it.
+std::string Upper(std::string text) {
+  if (!text.empty()) ::CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+  return text;
+}
+
+// Common frame, steps 3 to 5: list the folder, append every entry that
+// `passes` lets through. A folder that cannot be listed changes nothing.
+template <typename Filter>
+LoadOutcome Enumerate(const LoaderSeams& seams, const std::string& folder, Listing listing,
+                      Filter passes) {
+  std::vector<FolderEntry> entries;
+  try {
+    entries = listing == Listing::Files ? seams.fso->Files(folder) : seams.fso->SubFolders(folder);
+  } catch (const filelayer::FileError&) {
+    return LoadOutcome::Unlisted;
+  }
+  for (const FolderEntry& entry : entries) passes(entry);
+  return LoadOutcome::Loaded;
+}
+
+bool DateMatches(const LoaderSeams& seams, const LocalDateTime& moment, const std::wstring& date) {
+  const std::optional<std::wstring> text = seams.dateText(moment);
+  return text && *text == date;
+}
+
+// The check shared by all five: the folder must exist.
+bool FolderMissing(const LoaderSeams& seams, const std::string& folder, const wchar_t* message) {
+  if (seams.fso->FolderExists(folder)) return false;
+  seams.tell(message);
+  return true;
+}
+
+LoadOutcome LoadAll(const LoaderSeams& seams, const std::wstring& folder, Listing listing,
+                    const wchar_t* missing) {
+  const std::string path = ToSystemCodePage(folder);
+  if (FolderMissing(seams, path, missing)) return LoadOutcome::Refused;
+  return Enumerate(seams, path, listing,
+                   [&](const FolderEntry& entry) { seams.append(entry.Name, entry.Path); });
+}
+
+}  // namespace
+
+std::string ToSystemCodePage(const std::wstring& text) {
+  if (text.empty()) return {};
+  const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  if (size > 0) {
+    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                          size, nullptr, nullptr);
+  }
+  return result;
+}
+
+std::wstring FromSystemCodePage(const std::string& text) {
+  if (text.empty()) return {};
+  const int size =
+      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring result(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+  if (size > 0) {
+    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                          size);
+  }
+  return result;
+}
+
+std::optional<std::wstring> LocaleDateText(const LocalDateTime& moment) {
+  SYSTEMTIME time{};
+  time.wYear = static_cast<WORD>(moment.year);
+  time.wMonth = static_cast<WORD>(moment.month);
+  time.wDay = static_cast<WORD>(moment.day);
+  time.wHour = static_cast<WORD>(moment.hour);
+  time.wMinute = static_cast<WORD>(moment.minute);
+  time.wSecond = static_cast<WORD>(moment.second);
+  DATE date = 0;
+  if (!::SystemTimeToVariantTime(&time, &date)) return std::nullopt;
+  unique_bstr text;
+  if (FAILED(::VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.put()))) return std::nullopt;
+  std::wstring result(text.get(), ::SysStringLen(text.get()));
+  const size_t space = result.find(L' ');
+  if (space != std::wstring::npos) result.erase(space);
+  return result;
+}
+
+LoadOutcome LoadFolderList(const LoaderSeams& seams, const std::wstring& folder) {
+  return LoadAll(seams, folder, Listing::SubFolders, L"Error. LoadFolderList. No such folder.");
+}
+
+LoadOutcome LoadFileList(const LoaderSeams& seams, const std::wstring& folder) {
+  return LoadAll(seams, folder, Listing::Files, L"Error. LoadFileList. No such folder.");
+}
+
+LoadOutcome LoadFilesWithExt(const LoaderSeams& seams, const std::wstring& folder,
+                             const std::wstring& extension) {
+  const std::string path = ToSystemCodePage(folder);
+  if (FolderMissing(seams, path, L"Error. LoadFilesWithExt. No such folder."))
+    return LoadOutcome::Refused;
+  if (extension.empty()) {
+    seams.tell(L"Error. LoadFilesWithExt. Extension argument required.");
+    return LoadOutcome::Refused;
+  }
+  const std::string wanted = Upper(ToSystemCodePage(extension));
+  return Enumerate(seams, path, Listing::Files, [&](const FolderEntry& entry) {
+    if (Upper(filelayer::GetExtensionName(entry.Path)) == wanted)
+      seams.append(entry.Name, entry.Path);
+  });
+}
+
+LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder,
+                            const std::wstring& date, bool created, bool modified) {
+  if (!created && !modified) {
+    seams.tell(L"Error. LoadFilesOfDate. Neither created nor modified was set in function call.");
+    return LoadOutcome::Refused;
+  }
+  const std::string path = ToSystemCodePage(folder);
+  if (FolderMissing(seams, path, L"Error. LoadFilesOfDate. No such folder."))
+    return LoadOutcome::Refused;
+  return Enumerate(seams, path, Listing::Files, [&](const FolderEntry& entry) {
+    // A file whose both dates match is added once.
+    bool added = false;
+    if (created && DateMatches(seams, entry.DateCreated, date)) {
+      added = true;
+      seams.append(entry.Name, entry.Path);
+    }
+    if (!added && modified && DateMatches(seams, entry.DateLastModified, date))
+      seams.append(entry.Name, entry.Path);
+  });
+}
+
+LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& folder,
+                              const std::wstring& date) {
+  const std::string path = ToSystemCodePage(folder);
+  if (FolderMissing(seams, path, L"Error. LoadFoldersOfDate. No such folder."))
+    return LoadOutcome::Refused;
+  return Enumerate(seams, path, Listing::SubFolders, [&](const FolderEntry& entry) {
+    if (DateMatches(seams, entry.DateCreated, date)) seams.append(entry.Name, entry.Path);
+  });
+}
+
+}  // namespace lorvane

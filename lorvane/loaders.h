@@ -1,0 +1,49 @@
+// The five folder and file loaders, apart from COM and the dialog: the file
+// layer, the message box, the date text and the dialog's lists come in as
+// seams so that tests can stand in for each.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "file_system.h"
+
+namespace lorvane {
+
+struct LoaderSeams {
+  const filelayer::FileSystem* fso = nullptr;
+  // Tells the user of a fault; returns once the user has dismissed it.
+  std::function<void(const wchar_t* message)> tell;
+  // The date part of an entry's date-time as the user's locale writes it;
+  // nothing when it cannot be formed.
+  std::function<std::optional<std::wstring>(const filelayer::LocalDateTime&)> dateText;
+  // Appends one entry: its bare name to box1, its full path to box2.
+  std::function<void(const std::string& name, const std::string& path)> append;
+};
+
+enum class LoadOutcome {
+  Loaded,    // the folder was enumerated: the caller sets the label
+  Refused,   // an argument check failed and the user was told
+  Unlisted,  // the folder could not be listed: nothing changes, silently
+};
+
+LoadOutcome LoadFolderList(const LoaderSeams& seams, const std::wstring& folder);
+LoadOutcome LoadFileList(const LoaderSeams& seams, const std::wstring& folder);
+LoadOutcome LoadFilesWithExt(const LoaderSeams& seams, const std::wstring& folder,
+                             const std::wstring& extension);
+LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder,
+                            const std::wstring& date, bool created, bool modified);
+LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& folder,
+                              const std::wstring& date);
+
+// The platform's date-to-text conversion in the user's locale, cut at the
+// first space (so the time of day is dropped).
+std::optional<std::wstring> LocaleDateText(const filelayer::LocalDateTime& moment);
+
+// Texts between the script's wide strings and the file layer's 8-bit ones,
+// in the system code page.
+std::string ToSystemCodePage(const std::wstring& text);
+std::wstring FromSystemCodePage(const std::string& text);
+
+}  // namespace lorvane

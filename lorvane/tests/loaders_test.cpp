@@ -1,0 +1,118 @@
+// The loader logic behind seams: a file layer double whose creation and
+// last-write dates differ (Wine cannot produce that), a recorded message
+// box and a plain date text.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "loaders.h"
+
+namespace {
+
+using filelayer::FolderEntry;
+using filelayer::LocalDateTime;
+using lorvane::LoadOutcome;
+
+class FakeFileSystem final : public filelayer::FileSystem {
+ public:
+  std::map<std::string, std::vector<FolderEntry>> files, folders;
+  bool unlistable = false;
+
+  bool FileExists(const std::string&) const override { return false; }
+  bool FolderExists(const std::string& path) const override {
+    return files.count(path) || folders.count(path);
+  }
+  std::string ReadAll(const std::string&) const override { return {}; }
+  void WriteAll(const std::string&, std::string_view) const override {}
+  std::vector<FolderEntry> SubFolders(const std::string& folder) const override {
+    return Listing(folders, folder);
+  }
+  std::vector<FolderEntry> Files(const std::string& folder) const override {
+    return Listing(files, folder);
+  }
+
+ private:
+  std::vector<FolderEntry> Listing(const std::map<std::string, std::vector<FolderEntry>>& from,
+                                   const std::string& folder) const {
+    if (unlistable) throw filelayer::FileError("Access is denied.", ERROR_ACCESS_DENIED);
+    const auto found = from.find(folder);
+    return found == from.end() ? std::vector<FolderEntry>{} : found->second;
+  }
+};
+
+LocalDateTime Day(int day, int hour = 0) { return {2024, 3, day, hour, 0, 0}; }
+
+FolderEntry Entry(const std::string& name, LocalDateTime created, LocalDateTime modified) {
+  return {name, "C:\\d\\" + name, created, modified};
+}
+
+class Loaders : public ::testing::Test {
+ protected:
+  Loaders() {
+    seams_.fso = &fs_;
+    seams_.tell = [this](const wchar_t* message) { told_.push_back(message); };
+    seams_.dateText = [](const LocalDateTime& t) -> std::optional<std::wstring> {
+      if (t.year == 0) return std::nullopt;  // stands for a date that cannot be formed
+      return std::to_wstring(t.day) + L"/" + std::to_wstring(t.month) + L"/" +
+             std::to_wstring(t.year);
+    };
+    seams_.append = [this](const std::string& name, const std::string& path) {
+      names_.push_back(name);
+      EXPECT_EQ(path, "C:\\d\\" + name) << "box2 gets the full path";
+    };
+  }
+
+  FakeFileSystem fs_;
+  lorvane::LoaderSeams seams_;
+  std::vector<std::wstring> told_;
+  std::vector<std::string> names_;
+};
+
+TEST_F(Loaders, AFolderThatCannotBeListedChangesNothingSilently) {
+  fs_.files["C:\\d"] = {Entry("a.txt", Day(1), Day(1))};
+  fs_.folders["C:\\d"] = {Entry("sub", Day(1), Day(1))};
+  fs_.unlistable = true;
+  EXPECT_EQ(lorvane::LoadFileList(seams_, L"C:\\d"), LoadOutcome::Unlisted);
+  EXPECT_EQ(lorvane::LoadFolderList(seams_, L"C:\\d"), LoadOutcome::Unlisted);
+  EXPECT_EQ(lorvane::LoadFilesWithExt(seams_, L"C:\\d", L"txt"), LoadOutcome::Unlisted);
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true),
+            LoadOutcome::Unlisted);
+  EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", L"1/3/2024"), LoadOutcome::Unlisted);
+  EXPECT_TRUE(told_.empty());
+  EXPECT_TRUE(names_.empty());
+}
+
+TEST_F(Loaders, FilesOfDateTestsCreationThenModificationAndAddsAFileOnce) {
+  fs_.files["C:\\d"] = {Entry("created", Day(1), Day(2)), Entry("modified", Day(2), Day(1)),
+                        Entry("both", Day(1), Day(1)), Entry("neither", Day(2), Day(2))};
+  lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, false);
+  EXPECT_EQ(names_, (std::vector<std::string>{"created", "both"}));
+  names_.clear();
+  lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", false, true);
+  EXPECT_EQ(names_, (std::vector<std::string>{"modified", "both"}));
+  names_.clear();
+  lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true);
+  EXPECT_EQ(names_, (std::vector<std::string>{"created", "modified", "both"}));
+}
+
+TEST_F(Loaders, DateMustMatchExactlyAndAnUnformableDateMatchesNothing) {
+  fs_.files["C:\\d"] = {Entry("f", Day(1), Day(1)), Entry("bad", {}, {})};
+  fs_.folders["C:\\d"] = fs_.files["C:\\d"];
+  for (const wchar_t* other : {L"01/03/2024", L"1/3/2024 ", L"2024-03-01", L""}) {
+    lorvane::LoadFilesOfDate(seams_, L"C:\\d", other, true, true);
+    lorvane::LoadFoldersOfDate(seams_, L"C:\\d", other);
+  }
+  EXPECT_TRUE(names_.empty());
+  EXPECT_TRUE(told_.empty());
+}
+
+TEST_F(Loaders, FoldersOfDateLooksAtCreationOnly) {
+  fs_.folders["C:\\d"] = {Entry("created", Day(1), Day(2)), Entry("modified", Day(2), Day(1))};
+  EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", L"1/3/2024"), LoadOutcome::Loaded);
+  EXPECT_EQ(names_, std::vector<std::string>{"created"});
+}
+
+}  // namespace
