@@ -101,3 +101,14 @@ function(kit_large_address_aware target)
     endif()
   endif()
 endfunction()
+
+# kit_check_exports(target def): a test that fails unless the DLL exports
+# exactly the names its .def file lists, undecorated.
+function(kit_check_exports target def)
+  if(KIT_WINDOWS)
+    add_test(NAME exports.${target}
+             COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${KIT_OBJDUMP} -DBINARY=$<TARGET_FILE:${target}>
+                     -DDEF=${def} -P ${PROJECT_SOURCE_DIR}/cmake/check-exports.cmake)
+    set_tests_properties(exports.${target} PROPERTIES LABELS "imports")
+  endif()
+endfunction()

@@ -1,12 +1,6 @@
 ' Lorvane.List from VBScript: arguments as literals and variables, the read
 ' back as text and array, the type mismatch a script sees.
-Dim failures : failures = 0
-Sub Check(ok, what)
-  If Not ok Then
-    WScript.Echo "FAIL: " & what
-    failures = failures + 1
-  End If
-End Sub
+' Check and failures come from prelude.vbs.
 
 Dim list : Set list = CreateObject("Lorvane.List")
 Check list.GetSelItem() = "", "no selection before any OK"

@@ -1,12 +1,6 @@
 ' The Lorvane.List loaders from VBScript, on a scratch folder in the temp
 ' folder: by name, by extension and by today's date.
-Dim failures : failures = 0
-Sub Check(ok, what)
-  If Not ok Then
-    WScript.Echo "FAIL: " & what
-    failures = failures + 1
-  End If
-End Sub
+' Check and failures come from prelude.vbs.
 
 Dim fso : Set fso = CreateObject("Scripting.FileSystemObject")
 Dim root : root = fso.BuildPath(fso.GetSpecialFolder(2), fso.GetTempName())

@@ -1,12 +1,6 @@
 ' Lorvane.List shown to a person: another program picks the second entry and
 ' presses OK while Show waits.
-Dim failures : failures = 0
-Sub Check(ok, what)
-  If Not ok Then
-    WScript.Echo "FAIL: " & what
-    failures = failures + 1
-  End If
-End Sub
+' Check and failures come from prelude.vbs.
 
 Dim list : Set list = CreateObject("Lorvane.List")
 list.Clear
