@@ -52,11 +52,11 @@ function(kit_library name)
   endforeach()
 endfunction()
 
-# kit_test(name SOURCES ... [LIBS ...])
+# kit_test(name SOURCES ... [LIBS ...] [ENVIRONMENT VAR=value...])
 # A GoogleTest program; its cases are found when ctest runs (so the cross
 # build never starts Wine while compiling).
 function(kit_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   set(libs)
   foreach(lib IN LISTS ARG_LIBS)
@@ -75,7 +75,7 @@ function(kit_test name)
     return()
   endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES LABELS "unit")
+                       PROPERTIES LABELS "unit" ENVIRONMENT "${ARG_ENVIRONMENT}")
 endfunction()
 
 # kit_check_imports(target): a test that fails when the binary imports

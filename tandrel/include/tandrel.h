@@ -60,6 +60,89 @@ TANDREL_API int __cdecl regenumsubkeys(int root, const char* key_path, char* out
  * (case-sensitive); -1 otherwise. */
 TANDREL_API int __cdecl reg_key_exists(int root, const char* key_path, const char* value_name);
 
+/* ---- Files and drives -------------------------------------------------- */
+/* A file name is a path, relative to the current directory or absolute,
+ * whose last component may hold the wildcards * and ?; a function that looks
+ * at one file takes the first match. */
+
+/* Writes the letters of the present drives A to N (never O to Z), each
+ * followed by ",", into out (29 bytes), e.g. "A,C,D,". Returns their count. */
+TANDREL_API int __cdecl get_drives(char* out);
+
+/* Copies the Windows directory's path into out (256 bytes). Returns 0. */
+TANDREL_API int __cdecl get_win_dir(char* out);
+
+/* Searches the tree below root_folder for file_name and copies the full path
+ * found into out (260 bytes). 0 found, -10033 not found (or no such root). */
+TANDREL_API int __cdecl findfile(const char* root_folder, const char* file_name, char* out);
+
+/* Copies the short (8.3) name of the first match, without its folder, into
+ * out (14 bytes); the empty text when the name already is an 8.3 name.
+ * 0 found, 1 no match (out then empty). */
+TANDREL_API int __cdecl get_83filename(const char* file_name, char* out);
+
+/* The low 32 bits of the first match's size, or 1 when nothing matches. */
+TANDREL_API int __cdecl get_file_size(const char* file_name);
+
+/* Writes the local date on which the first match was created, or last
+ * written, as "MM/DD/YYYY" into out (11 bytes). 0 success, 1 no match or a
+ * date outside 1980 to 2107 (out then undefined). */
+TANDREL_API int __cdecl get_file_creation_date(const char* file_name, char* out);
+TANDREL_API int __cdecl get_file_modified_date(const char* file_name, char* out);
+
+/* Writes the local time of day at which the first match was created as
+ * "H:MM:SS", seconds rounded down to even, into out (9 bytes). 0 success,
+ * 1 no match or a time outside 1980 to 2107. */
+TANDREL_API int __cdecl get_file_creation_time(const char* file_name, char* out);
+
+/* Deletes every file (never a folder) that matches the pattern. 0 done (also
+ * when only folders match), 1 pattern longer than 260 characters, 2 no
+ * match, 3 the first deletion failed, 4 a later deletion failed; files
+ * deleted before a failure stay deleted. A file whose full path would not fit
+ * in 260 bytes counts as a failed deletion. */
+TANDREL_API int __cdecl del_multi_files(const char* pattern);
+
+/* ---- Date, time and locale --------------------------------------------- */
+/* Everything is local time. A seconds count is seconds since 1970-01-01
+ * 00:00:00 UTC, turned into local time by the runtime (TZ when set, else the
+ * system's time zone). */
+
+/* Writes today's date as "MM/dd/yyyy" into out (11 bytes), whatever the
+ * user's date settings. Returns 1. */
+TANDREL_API int __cdecl get_date_long(char* out);
+
+/* Writes the time of day as "HH:MM:SS.ms" into out (13 bytes), the
+ * milliseconds with two digits below 100 and three from 100 on (".05",
+ * ".123"). Returns hours * 100 + minutes. */
+TANDREL_API int __cdecl get_local_time(char* out);
+
+/* Stores the milliseconds since midnight at the address given and returns
+ * the day of the week, 0 Sunday to 6 Saturday. */
+TANDREL_API int __cdecl get_time_in_ms(int* milliseconds_since_midnight);
+
+/* Writes the day of the week as one digit, "0" Sunday to "6" Saturday, into
+ * out (2 bytes). Returns 0. */
+TANDREL_API int __cdecl get_dow_string(char* out);
+
+/* Writes the local time of day of a seconds count on a 12-hour clock,
+ * "03:04:05 PM", into out (12 bytes); the time zone is read afresh on every
+ * call. A negative count gives the empty text. Returns 0. */
+TANDREL_API int __cdecl GmtToLocalTime(int seconds_since_1970, char* out);
+
+/* Set the clock: another date at the same time of day, another time of day
+ * on the same date, or the local time of a seconds count. 0 success, 1 the
+ * system refused (fields out of range, no right to set the time, a negative
+ * count); a refusal changes nothing. Argument order: month, day, year. */
+TANDREL_API int __cdecl set_sys_date(int month, int day, int year);
+TANDREL_API int __cdecl set_sys_time(int hours, int minutes, int seconds);
+TANDREL_API int __cdecl set_sys_time_date(int seconds_since_1970);
+
+/* Store the user's short-date or long-date picture (e.g. "MM/dd/yyyy").
+ * Other programs are not notified. Return 0; a rejected picture changes
+ * nothing. */
+TANDREL_API int __cdecl set_locale_shortdate_format(const char* picture);
+TANDREL_API int __cdecl set_locale_longdate_format(const char* picture);
+
 /* ---- System ------------------------------------------------------------ */
 
 /* Copies the computer name into out (16 bytes). 0 success, 1 failure. */

@@ -17,7 +17,13 @@ using ScreenRes = int(__cdecl*)(char*, char*);
 
 constexpr const char* kExports[] = {
     "create_reg_value", "get_reg_value", "del_reg_value", "del_reg_key",  "enum_reg_key",
-    "regenumsubkeys",   "reg_key_exists", "get_comp_name", "get_os_ver",  "get_screen_res",
+    "regenumsubkeys",   "reg_key_exists",
+    "get_drives",       "get_win_dir",   "findfile",      "get_83filename", "get_file_size",
+    "get_file_creation_date", "get_file_modified_date", "get_file_creation_time",
+    "del_multi_files",  "get_date_long", "get_local_time", "get_time_in_ms", "get_dow_string",
+    "GmtToLocalTime",   "set_sys_date",  "set_sys_time",  "set_sys_time_date",
+    "set_locale_shortdate_format", "set_locale_longdate_format",
+    "get_comp_name", "get_os_ver",  "get_screen_res",
     "get_free_mem",     "shut_down",     "register_dll",  "set_auto_logon", "keybd_type",
     "keybd_type2",      "print_scrn",    "capture_screen"};
 

@@ -1,0 +1,135 @@
+// File and drive family: short answers about drives and files in fixed text
+// forms, a tree search, and deletion by wildcard pattern.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "conventions.h"
+// After windows.h, which it needs.
+#include <imagehlp.h>
+#include "tandrel.h"
+#include "time_text.h"
+#include "unique_resource.h"
+
+namespace tandrel {
+namespace {
+
+constexpr std::size_t kPathBytes = MAX_PATH;  // a built path, terminator included
+constexpr int kSearchNotFound = -10033;
+
+enum DeleteResult { kDeleted = 0, kPatternTooLong = 1, kNoMatch = 2, kFirstFailed = 3,
+                    kLaterFailed = 4 };
+
+// The first entry that matches a name or pattern, with the search closed
+// again; false when nothing matches.
+bool FirstMatch(const char* file_name, WIN32_FIND_DATAA& entry) {
+  return kit::unique_find(::FindFirstFileA(file_name, &entry)).valid();
+}
+
+enum class FileTime { kCreation, kLastWrite };
+enum class Part { kDate, kTime };
+
+// The first match's creation or last-write time as local date or time text;
+// 1 when nothing matches or the time lies outside the DOS range (1980-2107).
+int WriteFileTime(const char* file_name, FileTime which, Part part, char* out) {
+  WIN32_FIND_DATAA entry;
+  if (!FirstMatch(file_name, entry)) return 1;
+  const FILETIME& utc = which == FileTime::kCreation ? entry.ftCreationTime : entry.ftLastWriteTime;
+  FILETIME local;
+  WORD dos_date = 0, dos_time = 0;
+  if (!::FileTimeToLocalFileTime(&utc, &local) ||
+      !::FileTimeToDosDateTime(&local, &dos_date, &dos_time))
+    return 1;
+  if (part == Part::kDate)
+    WriteDosDate(out, dos_date);
+  else
+    WriteDosTime(out, dos_time);
+  return 0;
+}
+
+// The folder part of a pattern's full path, up to and including the last
+// backslash before its final component (a relative pattern is resolved
+// against the current directory). Empty when the pattern has no full path.
+std::string DirectoryPartOf(const char* pattern) {
+  char* final_component = nullptr;
+  const DWORD needed = ::GetFullPathNameA(pattern, 0, nullptr, nullptr);
+  if (needed == 0) return {};
+  std::vector<char> full(needed);
+  const DWORD length = ::GetFullPathNameA(pattern, needed, full.data(), &final_component);
+  if (length == 0 || length >= needed) return {};
+  // A pattern ending in a backslash has no final component: all of it is folder.
+  return final_component ? std::string(full.data(), final_component) : std::string(full.data());
+}
+
+}  // namespace
+}  // namespace tandrel
+
+TANDREL_EXPORT get_drives(char* out) {
+  return tandrel::WriteDriveLetters(out, ::GetLogicalDrives());
+}
+
+TANDREL_EXPORT get_win_dir(char* out) {
+  ::GetWindowsDirectoryA(out, 256);
+  return 0;
+}
+
+TANDREL_EXPORT findfile(const char* root_folder, const char* file_name, char* out) {
+  // Some SDKs declare the two input paths without const; they are only read.
+  return ::SearchTreeForFile(const_cast<char*>(root_folder), const_cast<char*>(file_name), out)
+             ? 0
+             : tandrel::kSearchNotFound;
+}
+
+TANDREL_EXPORT get_83filename(const char* file_name, char* out) {
+  WIN32_FIND_DATAA entry;
+  if (!tandrel::FirstMatch(file_name, entry)) {
+    *out = '\0';
+    return 1;
+  }
+  std::memcpy(out, entry.cAlternateFileName, sizeof entry.cAlternateFileName);
+  out[sizeof entry.cAlternateFileName - 1] = '\0';
+  return 0;
+}
+
+TANDREL_EXPORT get_file_size(const char* file_name) {
+  WIN32_FIND_DATAA entry;
+  if (!tandrel::FirstMatch(file_name, entry)) return 1;
+  return static_cast<int>(entry.nFileSizeLow);
+}
+
+TANDREL_EXPORT get_file_creation_date(const char* file_name, char* out) {
+  return tandrel::WriteFileTime(file_name, tandrel::FileTime::kCreation, tandrel::Part::kDate,
+                                out);
+}
+
+TANDREL_EXPORT get_file_modified_date(const char* file_name, char* out) {
+  return tandrel::WriteFileTime(file_name, tandrel::FileTime::kLastWrite, tandrel::Part::kDate,
+                                out);
+}
+
+TANDREL_EXPORT get_file_creation_time(const char* file_name, char* out) {
+  return tandrel::WriteFileTime(file_name, tandrel::FileTime::kCreation, tandrel::Part::kTime,
+                                out);
+}
+
+TANDREL_EXPORT del_multi_files(const char* pattern) {
+  using namespace tandrel;
+  if (std::strlen(pattern) > kPathBytes) return kPatternTooLong;
+  const std::string directory = DirectoryPartOf(pattern);
+  WIN32_FIND_DATAA entry;
+  const kit::unique_find search(::FindFirstFileA(pattern, &entry));
+  if (!search) return kNoMatch;
+  // "First" is the search's first entry, whether or not it was a file.
+  for (bool first = true;; first = false) {
+    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      // A path that does not fit is never cut short, which could name another
+      // file: the entry counts as a deletion that failed.
+      const std::string path = directory + entry.cFileName;
+      const bool deleted =
+          !directory.empty() && path.size() < kPathBytes && ::DeleteFileA(path.c_str());
+      if (!deleted) return first ? kFirstFailed : kLaterFailed;
+    }
+    if (!::FindNextFileA(search.get(), &entry)) break;
+  }
+  return kDeleted;
+}

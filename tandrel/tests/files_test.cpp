@@ -1,0 +1,407 @@
+// The file and drive family as a script host sees it, on scratch folders whose
+// files get their times from the test. Expected answers come from the
+// platform's own calls, made here independently of the library.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "library_binding.h"
+#include "unique_resource.h"
+
+namespace {
+
+using tandrel_test::Bind;
+using tandrel_test::UnderWine;
+
+using TextOut = int(__cdecl*)(char*);
+using FindFile = int(__cdecl*)(const char*, const char*, char*);
+using NameToText = int(__cdecl*)(const char*, char*);
+using NameOnly = int(__cdecl*)(const char*);
+
+// A folder under the temp folder, removed with everything in it (read-only
+// files and paths past 260 characters included).
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    static int made = 0;
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    char full[MAX_PATH] = {};
+    ::GetLongPathNameA(temp, full, MAX_PATH);
+    path_ = std::string(full) + "tandrel-files-" + std::to_string(::GetCurrentProcessId()) + "-" +
+            std::to_string(++made);
+    ::CreateDirectoryA(path_.c_str(), nullptr);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() { Remove(Wide("\\\\?\\" + path_)); }
+
+  const std::string& Path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
+
+  std::string Folder(const std::string& name) const {
+    ::CreateDirectoryA((*this / name).c_str(), nullptr);
+    return *this / name;
+  }
+
+  // A file of `size` bytes, through the wide long-path form so that paths past
+  // 260 characters can be made too.
+  std::string File(const std::string& name, LONGLONG size = 0) const {
+    const kit::unique_file file(::CreateFileW(Wide("\\\\?\\" + *this / name).c_str(),
+                                              GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_TRUE(file) << name;
+    LARGE_INTEGER end;
+    end.QuadPart = size;
+    ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN);
+    ::SetEndOfFile(file.get());
+    return *this / name;
+  }
+
+  static bool Exists(const std::string& path) {
+    return ::GetFileAttributesW(Wide("\\\\?\\" + path).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+ private:
+  static std::wstring Wide(const std::string& text) {
+    return std::wstring(text.begin(), text.end());  // scratch names are ASCII
+  }
+  static void Remove(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    kit::unique_find find(::FindFirstFileW((folder + L"\\*").c_str(), &found));
+    if (find) {
+      do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+          Remove(path);
+        } else {
+          ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+          ::DeleteFileW(path.c_str());
+        }
+      } while (::FindNextFileW(find.get(), &found));
+    }
+    find.reset();
+    ::RemoveDirectoryW(folder.c_str());
+  }
+
+  std::string path_;
+};
+
+// The file time of a local date and time, in the zone the system uses.
+FILETIME FromLocal(WORD year, WORD month, WORD day, WORD hours, WORD minutes, WORD seconds) {
+  SYSTEMTIME local = {};
+  local.wYear = year;
+  local.wMonth = month;
+  local.wDay = day;
+  local.wHour = hours;
+  local.wMinute = minutes;
+  local.wSecond = seconds;
+  FILETIME local_time, utc;
+  EXPECT_TRUE(::SystemTimeToFileTime(&local, &local_time));
+  EXPECT_TRUE(::LocalFileTimeToFileTime(&local_time, &utc));
+  return utc;
+}
+
+void SetTimes(const std::string& path, const FILETIME& creation, const FILETIME& last_write) {
+  const kit::unique_file file(::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  ASSERT_TRUE(file) << path;
+  ASSERT_TRUE(::SetFileTime(file.get(), &creation, nullptr, &last_write));
+}
+
+// What the platform itself reports as a file's creation time, as local time.
+SYSTEMTIME CreationAsLocal(const std::string& path) {
+  WIN32_FIND_DATAA entry;
+  kit::unique_find find(::FindFirstFileA(path.c_str(), &entry));
+  FILETIME local;
+  SYSTEMTIME time = {};
+  ::FileTimeToLocalFileTime(&entry.ftCreationTime, &local);
+  ::FileTimeToSystemTime(&local, &time);
+  return time;
+}
+
+std::string Text(const char* format, int a, int b, int c) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, a, b, c);
+  return text;
+}
+
+class Files : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(drives_ && win_dir_ && findfile_ && short_name_ && size_ && created_on_ &&
+                modified_on_ && created_at_ && delete_);
+    if (UnderWine()) {
+      // The suite runs with a zone set through TZ, away from UTC, so a time
+      // left in UTC shows.
+      TIME_ZONE_INFORMATION zone;
+      ::GetTimeZoneInformation(&zone);
+      ASSERT_EQ(zone.Bias, -330) << "the test's time zone (TZ=IST-5:30) is not in effect";
+    }
+  }
+
+  const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
+  const TextOut drives_ = Bind<TextOut>(library_.get(), "get_drives");
+  const TextOut win_dir_ = Bind<TextOut>(library_.get(), "get_win_dir");
+  const FindFile findfile_ = Bind<FindFile>(library_.get(), "findfile");
+  const NameToText short_name_ = Bind<NameToText>(library_.get(), "get_83filename");
+  const NameOnly size_ = Bind<NameOnly>(library_.get(), "get_file_size");
+  const NameToText created_on_ = Bind<NameToText>(library_.get(), "get_file_creation_date");
+  const NameToText modified_on_ = Bind<NameToText>(library_.get(), "get_file_modified_date");
+  const NameToText created_at_ = Bind<NameToText>(library_.get(), "get_file_creation_time");
+  const NameOnly delete_ = Bind<NameOnly>(library_.get(), "del_multi_files");
+  ScratchFolder scratch_;
+};
+
+TEST_F(Files, DrivesAndWindowsFolderAreThePlatforms) {
+  std::string letters;
+  const DWORD mask = ::GetLogicalDrives();
+  for (int letter = 0; letter < 14; ++letter)
+    if (mask & (1u << letter)) letters += std::string(1, static_cast<char>('A' + letter)) + ",";
+  char out[64];
+  std::memset(out, 'x', sizeof out);
+  EXPECT_EQ(drives_(out), static_cast<int>(letters.size() / 2));
+  EXPECT_EQ(out, letters);
+  if (UnderWine()) {
+    EXPECT_STREQ(out, "C,") << "C: and Z:, and Z is past N";
+  }
+
+  char windows[MAX_PATH];
+  ::GetWindowsDirectoryA(windows, MAX_PATH);
+  std::memset(out, 'x', sizeof out);
+  char folder[256];
+  EXPECT_EQ(win_dir_(folder), 0);
+  EXPECT_STREQ(folder, windows);
+}
+
+TEST_F(Files, FindfileSearchesTheTreeBelowTheRoot) {
+  scratch_.Folder("one");
+  scratch_.Folder("one\\two");
+  const std::string target = scratch_.File("one\\two\\needle.txt");
+  char out[MAX_PATH] = "";
+  EXPECT_EQ(findfile_(scratch_.Path().c_str(), "needle.txt", out), 0);
+  EXPECT_EQ(_stricmp(out, target.c_str()), 0) << out;
+
+  EXPECT_EQ(findfile_(scratch_.Path().c_str(), "haystack.txt", out), -10033);
+  EXPECT_EQ(findfile_((scratch_ / "missing").c_str(), "needle.txt", out), -10033);
+}
+
+TEST_F(Files, ShortNameIsThePlatformsOrEmptyForAnEightDotThreeName) {
+  scratch_.File("README.TXT");
+  const std::string long_name = scratch_.File("a rather long file name.html");
+  char out[14];
+  EXPECT_EQ(short_name_((scratch_ / "README.TXT").c_str(), out), 0);
+  EXPECT_STREQ(out, "");
+
+  char short_path[MAX_PATH] = "";
+  ASSERT_NE(::GetShortPathNameA(long_name.c_str(), short_path, MAX_PATH), 0u);
+  const std::string expected = std::strrchr(short_path, '\\') + 1;
+  EXPECT_EQ(short_name_((scratch_ / "*.html").c_str(), out), 0);
+  EXPECT_EQ(out, expected);
+  EXPECT_NE(expected, "a rather long file name.html");
+
+  std::strcpy(out, "stale");
+  EXPECT_EQ(short_name_((scratch_ / "nothing.*").c_str(), out), 1);
+  EXPECT_STREQ(out, "");
+}
+
+TEST_F(Files, SizeIsTheLow32BitsOrOneForNoMatch) {
+  scratch_.File("twelve.bin", 12345);
+  scratch_.File("one.bin", 1);
+  EXPECT_EQ(size_((scratch_ / "twelve.bin").c_str()), 12345);
+  EXPECT_EQ(size_((scratch_ / "one.bin").c_str()), 1);
+  EXPECT_EQ(size_((scratch_ / "none.bin").c_str()), 1);  // cannot be told from one byte
+  // Past 4 GB only the low 32 bits remain (a sparse file: no space is used).
+  scratch_.File("large.bin", 0x100000005LL);
+  EXPECT_EQ(size_((scratch_ / "large.bin").c_str()), 5);
+  scratch_.File("negative.bin", 0xFFFFFFFFLL);
+  EXPECT_EQ(size_((scratch_ / "negative.bin").c_str()), -1);
+}
+
+TEST_F(Files, DatesAndTimeAreLocalInFixedForms) {
+  const std::string file = scratch_.File("dated.txt");
+  // Wine keeps no creation time apart from the last write, so both match.
+  const FILETIME created = FromLocal(2001, 3, 3, 9, 5, 9);
+  SetTimes(file, created, created);
+  char date[11], time[9];
+  EXPECT_EQ(created_on_(file.c_str(), date), 0);
+  EXPECT_STREQ(date, "03/03/2001");
+  EXPECT_EQ(created_at_(file.c_str(), time), 0);
+  EXPECT_STREQ(time, "9:05:08");  // two-second steps, no leading zero
+  EXPECT_EQ(modified_on_(file.c_str(), date), 0);
+  EXPECT_STREQ(date, "03/03/2001");
+
+  // Ten to midnight local is already the next day in UTC in this zone.
+  SetTimes(file, FromLocal(2002, 4, 22, 23, 50, 0), FromLocal(2002, 4, 22, 23, 50, 0));
+  EXPECT_EQ(modified_on_((scratch_ / "dated.*").c_str(), date), 0);
+  EXPECT_STREQ(date, "04/22/2002");
+  EXPECT_EQ(created_at_(file.c_str(), time), 0);
+  EXPECT_STREQ(time, "23:50:00");
+}
+
+TEST_F(Files, CreationAndLastWriteAreToldApart) {
+  const std::string file = scratch_.File("two-times.txt");
+  SetTimes(file, FromLocal(2001, 3, 3, 8, 0, 0), FromLocal(2002, 4, 22, 10, 30, 0));
+  const SYSTEMTIME creation = CreationAsLocal(file);
+  if (!UnderWine()) {  // Wine reports the last write
+    EXPECT_EQ(creation.wYear, 2001);
+  }
+  char date[11], time[9];
+  EXPECT_EQ(created_on_(file.c_str(), date), 0);
+  EXPECT_EQ(date, Text("%.2d/%.2d/%d", creation.wMonth, creation.wDay, creation.wYear));
+  EXPECT_EQ(created_at_(file.c_str(), time), 0);
+  EXPECT_EQ(time, Text("%d:%.2d:%.2d", creation.wHour, creation.wMinute, creation.wSecond & ~1));
+  EXPECT_EQ(modified_on_(file.c_str(), date), 0);
+  EXPECT_STREQ(date, "04/22/2002");
+}
+
+TEST_F(Files, TimesOutsideTheDosRangeOrNoMatchAnswerOne) {
+  const std::string file = scratch_.File("old.txt");
+  SetTimes(file, FromLocal(1979, 12, 31, 23, 59, 59), FromLocal(1979, 12, 31, 23, 59, 59));
+  char date[64], time[64];
+  EXPECT_EQ(created_on_(file.c_str(), date), 1);
+  EXPECT_EQ(modified_on_(file.c_str(), date), 1);
+  EXPECT_EQ(created_at_(file.c_str(), time), 1);
+
+  SetTimes(file, FromLocal(1980, 1, 1, 0, 0, 0), FromLocal(1980, 1, 1, 0, 0, 0));
+  EXPECT_EQ(modified_on_(file.c_str(), date), 0);
+  EXPECT_STREQ(date, "01/01/1980");
+
+  // Windows refuses DOS times after 2107; Wine does not.
+  SetTimes(file, FromLocal(2108, 1, 1, 0, 0, 0), FromLocal(2108, 1, 1, 0, 0, 0));
+  if (!UnderWine()) {
+    EXPECT_EQ(modified_on_(file.c_str(), date), 1);
+  }
+
+  const std::string missing = scratch_ / "missing.txt";
+  EXPECT_EQ(created_on_(missing.c_str(), date), 1);
+  EXPECT_EQ(modified_on_(missing.c_str(), date), 1);
+  EXPECT_EQ(created_at_(missing.c_str(), time), 1);
+}
+
+// The names a search for the pattern gives, in the platform's order.
+std::vector<std::string> Matches(const std::string& pattern) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA entry;
+  kit::unique_find find(::FindFirstFileA(pattern.c_str(), &entry));
+  if (find) {
+    do names.push_back(entry.cFileName);
+    while (::FindNextFileA(find.get(), &entry));
+  }
+  return names;
+}
+
+// Runs with the scratch folder as the current directory, restored after.
+class CurrentDirectory {
+ public:
+  explicit CurrentDirectory(const std::string& folder) {
+    ::GetCurrentDirectoryA(MAX_PATH, previous_);
+    ::SetCurrentDirectoryA(folder.c_str());
+  }
+  ~CurrentDirectory() { ::SetCurrentDirectoryA(previous_); }
+  CurrentDirectory(const CurrentDirectory&) = delete;
+  CurrentDirectory& operator=(const CurrentDirectory&) = delete;
+
+ private:
+  char previous_[MAX_PATH] = {};
+};
+
+TEST_F(Files, DeleteMultiFilesDeletesMatchingFilesOnly) {
+  scratch_.File("a.tmp");
+  scratch_.File("b.tmp");
+  scratch_.File("keep.txt");
+  scratch_.Folder("folder.tmp");
+  {
+    const CurrentDirectory here(scratch_.Path());
+    EXPECT_EQ(delete_("*.tmp"), 0);
+  }
+  EXPECT_FALSE(ScratchFolder::Exists(scratch_ / "a.tmp"));
+  EXPECT_FALSE(ScratchFolder::Exists(scratch_ / "b.tmp"));
+  EXPECT_TRUE(ScratchFolder::Exists(scratch_ / "keep.txt"));
+  EXPECT_TRUE(ScratchFolder::Exists(scratch_ / "folder.tmp"));
+
+  // Only folders match: nothing is deleted, and that is success.
+  EXPECT_EQ(delete_((scratch_ / "folder.*").c_str()), 0);
+  EXPECT_EQ(delete_((scratch_ / "*.none").c_str()), 2);
+  // "*" also meets the entries for the folder itself and its parent.
+  scratch_.File("x.dat");
+  EXPECT_EQ(delete_((scratch_ / "*").c_str()), 0);
+  EXPECT_TRUE(ScratchFolder::Exists(scratch_ / "folder.tmp"));
+  EXPECT_FALSE(ScratchFolder::Exists(scratch_ / "keep.txt"));
+  // A relative pattern with a folder part, and a single-character wildcard.
+  scratch_.File("folder.tmp\\in1.log");
+  scratch_.File("folder.tmp\\in22.log");
+  {
+    const CurrentDirectory here(scratch_.Path());
+    EXPECT_EQ(delete_("folder.tmp\\in?.log"), 0);
+  }
+  EXPECT_FALSE(ScratchFolder::Exists(scratch_ / "folder.tmp\\in1.log"));
+  EXPECT_TRUE(ScratchFolder::Exists(scratch_ / "folder.tmp\\in22.log"));
+}
+
+TEST_F(Files, DeleteMultiFilesPatternLengthLimit) {
+  // 261 characters are refused before any search; 260 go on to the search.
+  std::string pattern = scratch_.Path() + "\\";
+  const std::string too_long = pattern + std::string(261 - pattern.size(), 'q');
+  const std::string longest = pattern + std::string(260 - pattern.size(), 'q');
+  EXPECT_EQ(delete_(too_long.c_str()), 1);
+  EXPECT_EQ(delete_(longest.c_str()), 2);
+}
+
+TEST_F(Files, DeleteMultiFilesTellsFirstFromLaterFailure) {
+  const std::string locked = scratch_.File("locked.tmp");
+  ASSERT_TRUE(::SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(delete_((scratch_ / "locked.tmp").c_str()), 3);
+  EXPECT_TRUE(ScratchFolder::Exists(locked));
+
+  scratch_.File("free.tmp");
+  const std::vector<std::string> order = Matches(scratch_ / "*.tmp");
+  ASSERT_EQ(order.size(), 2u);
+  const bool locked_first = order[0] == "locked.tmp";
+  EXPECT_EQ(delete_((scratch_ / "*.tmp").c_str()), locked_first ? 3 : 4);
+  EXPECT_TRUE(ScratchFolder::Exists(locked));
+  // Files before the failure stay deleted; after it, untouched.
+  EXPECT_EQ(ScratchFolder::Exists(scratch_ / "free.tmp"), locked_first);
+}
+
+TEST_F(Files, DeleteMultiFilesNeverCutsAPathThatDoesNotFit) {
+  // A folder deep enough that a long entry name overflows 260 bytes while the
+  // pattern itself still fits.
+  std::string deep = "d";
+  while ((scratch_ / deep).size() < 200) deep += "\\" + std::string(20, 'd');
+  std::string made;
+  for (size_t start = 0; start < deep.size();) {
+    const size_t end = deep.find('\\', start);
+    made = deep.substr(0, end);
+    scratch_.Folder(made);
+    start = end == std::string::npos ? deep.size() : end + 1;
+  }
+  const std::string folder = scratch_ / deep;
+  const std::string long_name = std::string(80, 'L') + ".tmp";
+  ASSERT_GT(folder.size() + 1 + long_name.size(), 259u);
+  scratch_.File(deep + "\\" + long_name);
+  // What a path cut at 259 characters would name: it must survive.
+  const std::string cut = (folder + "\\" + long_name).substr(0, 259);
+  scratch_.File(cut.substr(scratch_.Path().size() + 1));
+  ASSERT_TRUE(ScratchFolder::Exists(cut));
+
+  EXPECT_EQ(delete_((folder + "\\*.tmp").c_str()), 3);
+  EXPECT_TRUE(ScratchFolder::Exists(folder + "\\" + long_name));
+  EXPECT_TRUE(ScratchFolder::Exists(cut));
+
+  // A short name beside it is deleted when it comes first, and the run then
+  // reports the long one as a later failure.
+  scratch_.File(deep + "\\s.tmp");
+  const std::vector<std::string> order = Matches(folder + "\\*.tmp");
+  ASSERT_EQ(order.size(), 2u);
+  EXPECT_EQ(delete_((folder + "\\*.tmp").c_str()), order[0] == "s.tmp" ? 4 : 3);
+  EXPECT_TRUE(ScratchFolder::Exists(folder + "\\" + long_name));
+  EXPECT_TRUE(ScratchFolder::Exists(cut));
+}
+
+}  // namespace
