@@ -69,7 +69,11 @@ TANDREL_EXPORT get_drives(char* out) {
 }
 
 TANDREL_EXPORT get_win_dir(char* out) {
-  ::GetWindowsDirectoryA(out, 256);
+  constexpr UINT kOutBytes = 256;
+  // A path that does not fit leaves the buffer as it was: hand back no text
+  // rather than whatever it held.
+  const UINT length = ::GetWindowsDirectoryA(out, kOutBytes);
+  if (length == 0 || length >= kOutBytes) *out = '\0';
   return 0;
 }
 
