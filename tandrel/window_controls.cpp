@@ -46,9 +46,10 @@ int WindowAtTooltipPosition(char* out, int dx, int dy) {
 }
 
 // Moves a standard scroll bar to `probe`, then to the end of its range, then
-// back to its start. A bar that is not there reports its old position as 0 on
-// the second move; one that is there reports the probe, or the nearest end
-// of a range that does not reach the probe.
+// back to its start. On the second move a bar that is not there answers 0 for
+// its old position; one that is there answers the probe, or the end of its
+// range nearest the probe when the range does not reach it. So any nonzero
+// answer means a bar, also where the answer is not the probe itself.
 bool ScrollBarAnswers(HWND window, int bar, int probe) {
   int minimum = 0;
   int maximum = 0;
