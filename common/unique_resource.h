@@ -74,6 +74,7 @@ inline void DeleteDCValue(HDC dc) noexcept { ::DeleteDC(dc); }
 inline void LocalFreeValue(HLOCAL p) noexcept { ::LocalFree(p); }
 inline void FreeLibraryValue(HMODULE m) noexcept { ::FreeLibrary(m); }
 inline void UnmapViewValue(void* view) noexcept { ::UnmapViewOfFile(view); }
+inline void ReleaseScreenDcValue(HDC dc) noexcept { ::ReleaseDC(nullptr, dc); }
 }  // namespace detail
 
 using unique_handle = unique_any<HANDLE, detail::CloseHandleValue>;  // events, processes, threads
@@ -85,6 +86,7 @@ using unique_hdc = unique_any<HDC, detail::DeleteDCValue>;
 using unique_hlocal = unique_any<HLOCAL, detail::LocalFreeValue>;
 using unique_hmodule = unique_any<HMODULE, detail::FreeLibraryValue>;
 using unique_mapped_view = unique_any<void*, detail::UnmapViewValue>;
+using unique_screen_dc = unique_any<HDC, detail::ReleaseScreenDcValue>;  // from GetDC(nullptr)
 
 // Owns one reference to a COM interface.
 template <typename T>

@@ -9,6 +9,8 @@
 // Each export is a plain C function in the caller-cleans convention; the .def
 // file gives the undecorated names.
 #define TANDREL_EXPORT extern "C" int __cdecl
+// The two exports that answer a single-precision number.
+#define TANDREL_FLOAT_EXPORT extern "C" float __cdecl
 
 namespace tandrel {
 

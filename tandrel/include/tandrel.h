@@ -192,6 +192,102 @@ TANDREL_API int __cdecl print_scrn(const char* which);
 /* Sends one Print Screen key-down with the given scan code. Returns 0. */
 TANDREL_API int __cdecl capture_screen(int scan_code);
 
+/* ---- Windows and controls ---------------------------------------------- */
+
+/* Window handles pass as 32-bit integers and come back as decimal text
+ * (12 bytes; "0" means no window). Nothing is checked: a handle that names
+ * no window answers the control messages with 0. */
+
+/* Sets the window's text. 0 success, 1 failure. */
+TANDREL_API int __cdecl set_win_title(int window, const char* text);
+
+/* Copies the window's text into out (256 bytes: 255 characters at most; an
+ * empty text for no window). Returns 0. */
+TANDREL_API int __cdecl get_win_text(int window, char* out);
+
+/* 1 when the button shows the focus state (BST_FOCUS), else 0. */
+TANDREL_API int __cdecl get_button_focus(int window);
+
+/* Writes the client point (x, y) relative to the window's outer top-left
+ * corner (12 bytes each; both empty for no window). Returns 0. */
+TANDREL_API int __cdecl ClientToWinCoord(int window, int x, int y, char* out_x, char* out_y);
+
+/* Writes the window's left and top screen coordinates (12 bytes each).
+ * Returns nonzero on success; 0, with both texts empty, for no window. */
+TANDREL_API int __cdecl web_obj_get_abs_pos(int window, char* out_left, char* out_top);
+
+/* Writes the handle of the window at screen point (x, y) (12 bytes).
+ * Returns 0. */
+TANDREL_API int __cdecl win_from_point(int x, int y, char* out);
+
+/* Writes the handle of the window 5 pixels right of and below the cursor's
+ * lower right corner (12 bytes). Returns 0. */
+TANDREL_API int __cdecl get_tooltip_hwnd(char* out);
+
+/* As get_tooltip_hwnd, dx and dy pixels beyond the cursor's corner. */
+TANDREL_API int __cdecl get_tooltip_hwnd2(char* out, int dx, int dy);
+
+/* Probes the window's standard scroll bars: 0 none, 1 horizontal,
+ * 2 vertical, 3 both. Both bars are left at the start of their ranges. */
+TANDREL_API int __cdecl win_has_scroll(int window);
+
+/* Makes the edit control writable and replaces its whole content with text,
+ * as one change that can be undone. Returns 0. */
+TANDREL_API int __cdecl type_edit(int window, const char* text);
+
+/* Copies the text of the item with that command identifier in the window's
+ * menu into out (256 bytes: 255 characters at most, always terminated).
+ * Returns the number of characters copied: 0 for no such item or no menu. */
+TANDREL_API int __cdecl get_menu_name(int window, int item_id, char* out);
+
+/* Writes the control's identifier (12 bytes). Returns 0. */
+TANDREL_API int __cdecl get_dlg_id(int window, char* out);
+
+/* Selects the first combo-box item that begins with text (any case).
+ * Returns its index, or -1 when none begins so. */
+TANDREL_API int __cdecl CB_sel_item(int window, const char* text);
+
+/* As CB_sel_item: 0 when an item was selected, -10105 when none begins with
+ * text. */
+TANDREL_API int __cdecl alt_list_select_item(int window, const char* text);
+
+/* Writes the list box's selected item's rectangle, in the list box's client
+ * coordinates (12 bytes each). 0 success; -1 when there is no selection or
+ * no window, and then nothing is written. */
+TANDREL_API int __cdecl list_get_sel_item(int window, char* out_left, char* out_top,
+                                          char* out_right, char* out_bottom);
+
+/* Returns the data value stored with the list-box item, or -1 (LB_ERR).
+ * A null window shows the message box "nope" and returns -1. */
+TANDREL_API int __cdecl is_lb_item_checked(int window, int index);
+
+/* Collapses the tree view's selected item and removes its children.
+ * Returns nonzero on success. */
+TANDREL_API int __cdecl col_brnch(int window);
+
+/* Writes how many items fit in the tree view's client area (12 bytes).
+ * Returns the indentation of child items in pixels. Clicks nothing. */
+TANDREL_API int __cdecl rclick_tvitem(int window, char* out_count);
+
+/* Selects the tab. Returns the previously selected tab's index, or -1. */
+TANDREL_API int __cdecl sel_tab(int window, int tab_index);
+
+/* Returns the selected tab's index, or -1 when none is selected. */
+TANDREL_API int __cdecl get_sel_tab(int window);
+
+/* Shows a message box with the handle of the MDI frame's active child as
+ * its text ("0" for a window without MDI client or without an active child)
+ * and returns 0 once the box is closed. */
+TANDREL_API int __cdecl get_active_mdi_child(int window);
+
+/* Converts *x and *y in place from twips to screen pixels (at 96 pixels per
+ * inch 1440 twips are 96 pixels). Returns the new *x. */
+TANDREL_API float __cdecl twips_to_pix(float* x, float* y);
+
+/* Converts *x and *y in place from screen pixels to twips. Returns the new
+ * *x. */
+TANDREL_API float __cdecl pix_to_twips(float* x, float* y);
+
 #ifdef __cplusplus
 }
 #endif

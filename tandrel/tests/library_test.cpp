@@ -25,7 +25,12 @@ constexpr const char* kExports[] = {
     "set_locale_shortdate_format", "set_locale_longdate_format",
     "get_comp_name", "get_os_ver",  "get_screen_res",
     "get_free_mem",     "shut_down",     "register_dll",  "set_auto_logon", "keybd_type",
-    "keybd_type2",      "print_scrn",    "capture_screen"};
+    "keybd_type2",      "print_scrn",    "capture_screen",
+    "set_win_title", "get_win_text", "get_button_focus", "ClientToWinCoord", "web_obj_get_abs_pos",
+    "win_from_point", "get_tooltip_hwnd", "get_tooltip_hwnd2", "win_has_scroll", "type_edit",
+    "get_menu_name", "get_dlg_id", "CB_sel_item", "alt_list_select_item", "list_get_sel_item",
+    "is_lb_item_checked", "col_brnch", "rclick_tvitem", "sel_tab", "get_sel_tab",
+    "get_active_mdi_child", "twips_to_pix", "pix_to_twips"};
 
 std::string ScreenSize() {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
