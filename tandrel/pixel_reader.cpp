@@ -1,0 +1,134 @@
+// One GetPixel call per point costs a round trip into the graphics system;
+// a full screen takes seconds that way, long enough for the window to change
+// under the reading. So the rectangle is copied at once into a memory bitmap
+// and the DC's visible region says which points GetPixel would refuse.
+#include "pixel_reader.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+
+#include "unique_resource.h"
+
+namespace tandrel {
+namespace {
+
+constexpr int kSystemRegion = SYSRGN;
+constexpr int kClipAndMetaRegion = 3;  // GetRandomRgn's APIRGN
+
+void ReadPointByPoint(HDC dc, int left, int top, int columns, int rows, COLORREF* colours) {
+  for (int y = 0; y < rows; ++y)
+    for (int x = 0; x < columns; ++x) *colours++ = ::GetPixel(dc, left + x, top + y);
+}
+
+// Below 24 bits per pixel, or through a palette, a copy converts colours its
+// own way, which need not be GetPixel's.
+bool CopiesColoursExactly(HDC dc) {
+  return ::GetDeviceCaps(dc, BITSPIXEL) * ::GetDeviceCaps(dc, PLANES) >= 24 &&
+         !(::GetDeviceCaps(dc, RASTERCAPS) & RC_PALETTE);
+}
+
+// Logical points are device points: no mapping mode, origin, transform or
+// mirrored layout that an own DC may carry.
+bool MapsOneToOne(HDC dc) {
+  POINT probe[3] = {{0, 0}, {1000, 0}, {0, 1000}};
+  const POINT expected[3] = {{0, 0}, {1000, 0}, {0, 1000}};
+  if (!::LPtoDP(dc, probe, 3)) return false;
+  return std::equal(std::begin(probe), std::end(probe), std::begin(expected),
+                    [](const POINT& a, const POINT& b) { return a.x == b.x && a.y == b.y; });
+}
+
+// The region where GetPixel answers with a colour, in device coordinates:
+// the visible region (kept in screen coordinates) within any clipping the
+// DC's owner set. Null when the system does not tell.
+kit::unique_hgdiobj ReadableRegion(HDC dc) {
+  kit::unique_hgdiobj visible(::CreateRectRgn(0, 0, 0, 0));
+  kit::unique_hgdiobj clip(::CreateRectRgn(0, 0, 0, 0));
+  POINT origin;
+  if (!visible || !clip || ::GetRandomRgn(dc, static_cast<HRGN>(visible.get()), kSystemRegion) != 1 ||
+      !::GetDCOrgEx(dc, &origin))
+    return {};
+  const auto region = static_cast<HRGN>(visible.get());
+  ::OffsetRgn(region, -origin.x, -origin.y);
+  switch (::GetRandomRgn(dc, static_cast<HRGN>(clip.get()), kClipAndMetaRegion)) {
+    case 0: break;
+    case 1: ::CombineRgn(region, region, static_cast<HRGN>(clip.get()), RGN_AND); break;
+    default: return {};
+  }
+  return visible;
+}
+
+bool ReadInBulk(HDC dc, int left, int top, int columns, int rows, COLORREF* colours) {
+  if (!CopiesColoursExactly(dc) || !MapsOneToOne(dc)) return false;
+  const kit::unique_hgdiobj readable = ReadableRegion(dc);
+  if (!readable) return false;
+  const auto region = static_cast<HRGN>(readable.get());
+
+  std::fill_n(colours, static_cast<std::size_t>(columns) * rows, CLR_INVALID);
+  // Only the part of the area that the region reaches is copied.
+  RECT box;
+  if (::GetRgnBox(region, &box) == NULLREGION) return true;
+  const std::int64_t area_right = std::int64_t{left} + columns;
+  const std::int64_t area_bottom = std::int64_t{top} + rows;
+  const RECT wanted = {static_cast<LONG>(std::max<std::int64_t>(box.left, left)),
+                       static_cast<LONG>(std::max<std::int64_t>(box.top, top)),
+                       static_cast<LONG>(std::min<std::int64_t>(box.right, area_right)),
+                       static_cast<LONG>(std::min<std::int64_t>(box.bottom, area_bottom))};
+  if (wanted.left >= wanted.right || wanted.top >= wanted.bottom) return true;
+  const kit::unique_hgdiobj area(::CreateRectRgnIndirect(&wanted));
+  if (!area || ::CombineRgn(region, region, static_cast<HRGN>(area.get()), RGN_AND) == ERROR)
+    return false;
+  if (::GetRgnBox(region, &box) == NULLREGION) return true;
+
+  const int copy_width = box.right - box.left, copy_height = box.bottom - box.top;
+  BITMAPINFO format = {};
+  format.bmiHeader.biSize = sizeof format.bmiHeader;
+  format.bmiHeader.biWidth = copy_width;
+  format.bmiHeader.biHeight = -copy_height;  // top row first
+  format.bmiHeader.biPlanes = 1;
+  format.bmiHeader.biBitCount = 32;
+  format.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  const kit::unique_hdc memory(::CreateCompatibleDC(dc));
+  const kit::unique_hgdiobj copy(
+      ::CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!memory || !copy) return false;
+  {
+    const kit::unique_selection selected = kit::SelectInto(memory.get(), copy.get());
+    if (!selected || !::BitBlt(memory.get(), 0, 0, copy_width, copy_height, dc, box.left,
+                               box.top, SRCCOPY))
+      return false;
+  }
+  ::GdiFlush();
+
+  const DWORD data_bytes = ::GetRegionData(region, 0, nullptr);
+  const std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[data_bytes]);
+  if (!data || ::GetRegionData(region, data_bytes, reinterpret_cast<RGNDATA*>(data.get())) == 0)
+    return false;
+  const auto* header = reinterpret_cast<const RGNDATAHEADER*>(data.get());
+  const auto* rects = reinterpret_cast<const RECT*>(data.get() + header->dwSize);
+  const auto* copied = static_cast<const std::uint32_t*>(bits);
+  for (DWORD i = 0; i < header->nCount; ++i) {
+    const RECT& part = rects[i];
+    for (LONG y = part.top; y < part.bottom; ++y) {
+      const std::uint32_t* from =
+          copied + static_cast<std::size_t>(y - box.top) * copy_width + (part.left - box.left);
+      COLORREF* to = colours + static_cast<std::size_t>(y - top) * columns + (part.left - left);
+      for (LONG x = part.left; x < part.right; ++x) {
+        const std::uint32_t bgrx = *from++;  // blue in the low byte
+        *to++ = RGB((bgrx >> 16) & 0xFF, (bgrx >> 8) & 0xFF, bgrx & 0xFF);
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void ReadPixels(HDC dc, int left, int top, int columns, int rows, COLORREF* colours) {
+  if (!ReadInBulk(dc, left, top, columns, rows, colours))
+    ReadPointByPoint(dc, left, top, columns, rows, colours);
+}
+
+}  // namespace tandrel
