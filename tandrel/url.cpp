@@ -28,19 +28,23 @@ std::string CanonicalUrl(const char* url) {
   return buffer.data();
 }
 
-// The local path a file URL names; nothing for any other URL, or for a text
-// that is no URL.
+// The local path a file URL names, its escapes decoded: the canonical form
+// writes a space as "%20", which no file name on disk holds. Nothing for any
+// other URL, or for a text that is no URL.
 bool LocalPathOf(const char* url, std::string& path) {
   const std::string canonical = CanonicalUrl(url);
   if (canonical.empty()) return false;
+  std::vector<char> scheme(canonical.size() + 1), url_path(canonical.size() + 1);
   URL_COMPONENTSA parts = {};
   parts.dwStructSize = sizeof parts;
-  parts.dwSchemeLength = 1;  // nonzero lengths without buffers: point into the text
-  parts.dwUrlPathLength = 1;
-  if (!::InternetCrackUrlA(canonical.c_str(), 0, 0, &parts) ||
+  parts.lpszScheme = scheme.data();
+  parts.dwSchemeLength = static_cast<DWORD>(scheme.size());
+  parts.lpszUrlPath = url_path.data();
+  parts.dwUrlPathLength = static_cast<DWORD>(url_path.size());
+  if (!::InternetCrackUrlA(canonical.c_str(), 0, ICU_DECODE, &parts) ||
       parts.nScheme != INTERNET_SCHEME_FILE)
     return false;
-  path.assign(parts.lpszUrlPath ? parts.lpszUrlPath : "", parts.dwUrlPathLength);
+  path = url_path.data();
   return true;
 }
 
