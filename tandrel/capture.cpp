@@ -76,7 +76,8 @@ ImageBlock bitmap_to_dib(HBITMAP bitmap, HPALETTE palette) {
 
   const kit::unique_window_dc screen = kit::GetScreenDc();
   const kit::unique_palette_selection selected = kit::SelectPaletteInto(
-      screen.get().dc, palette ? palette : static_cast<HPALETTE>(::GetStockObject(DEFAULT_PALETTE)));
+      screen.get().dc,
+      palette ? palette : static_cast<HPALETTE>(::GetStockObject(DEFAULT_PALETTE)));
   ::RealizePalette(screen.get().dc);
 
   kit::unique_hglobal block(::GlobalAlloc(GMEM_FIXED, sizeof header));
@@ -92,7 +93,9 @@ ImageBlock bitmap_to_dib(HBITMAP bitmap, HPALETTE palette) {
   std::uint64_t image_bytes = header.biSizeImage;
   if (image_bytes == 0) {
     image_bytes = ((static_cast<std::uint64_t>(header.biBitCount) *
-                        static_cast<std::uint32_t>(header.biWidth) + 31) & ~std::uint64_t{31}) /
+                        static_cast<std::uint32_t>(header.biWidth) +
+                    31) &
+                   ~std::uint64_t{31}) /
                   8 * static_cast<std::uint32_t>(header.biHeight);
   }
   const std::uint64_t block_bytes = header.biSize + image_bytes;
@@ -169,8 +172,7 @@ int capture_rect_to_file(const char* file_name, const RECT& rect) {
 
 }  // namespace tandrel
 
-TANDREL_EXPORT CaptureAreaToFile(const char* file_name, int left, int top, int right,
-                                 int bottom) {
+TANDREL_EXPORT CaptureAreaToFile(const char* file_name, int left, int top, int right, int bottom) {
   return tandrel::capture_rect_to_file(file_name, RECT{left, top, right, bottom});
 }
 

@@ -1,15 +1,14 @@
-// One GetPixel call per point costs a round trip into the graphics system;
-// a full screen takes seconds that way, long enough for the window to change
-// under the reading. So the rectangle is copied at once into a memory bitmap
-// and the DC's visible region says which points GetPixel would refuse.
+// One GetPixel call per point is a trip into the graphics system, and a
+// full screen read that way (with its file access per point) takes seconds,
+// long enough for the window to change under the reading. So rectangles are
+// copied at once into a memory bitmap, and the DC's visible region says which
+// points GetPixel would refuse.
 #include "pixel_reader.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <new>
-
-#include "unique_resource.h"
 
 namespace tandrel {
 namespace {
@@ -46,24 +45,46 @@ kit::unique_hgdiobj ReadableRegion(HDC dc) {
   kit::unique_hgdiobj visible(::CreateRectRgn(0, 0, 0, 0));
   kit::unique_hgdiobj clip(::CreateRectRgn(0, 0, 0, 0));
   POINT origin;
-  if (!visible || !clip || ::GetRandomRgn(dc, static_cast<HRGN>(visible.get()), kSystemRegion) != 1 ||
+  if (!visible || !clip ||
+      ::GetRandomRgn(dc, static_cast<HRGN>(visible.get()), kSystemRegion) != 1 ||
       !::GetDCOrgEx(dc, &origin))
     return {};
   const auto region = static_cast<HRGN>(visible.get());
   ::OffsetRgn(region, -origin.x, -origin.y);
   switch (::GetRandomRgn(dc, static_cast<HRGN>(clip.get()), kClipAndMetaRegion)) {
-    case 0: break;
-    case 1: ::CombineRgn(region, region, static_cast<HRGN>(clip.get()), RGN_AND); break;
-    default: return {};
+    case 0:
+      break;
+    case 1:
+      ::CombineRgn(region, region, static_cast<HRGN>(clip.get()), RGN_AND);
+      break;
+    default:
+      return {};
   }
   return visible;
 }
 
-bool ReadInBulk(HDC dc, int left, int top, int columns, int rows, COLORREF* colours) {
-  if (!CopiesColoursExactly(dc) || !MapsOneToOne(dc)) return false;
-  const kit::unique_hgdiobj readable = ReadableRegion(dc);
-  if (!readable) return false;
-  const auto region = static_cast<HRGN>(readable.get());
+}  // namespace
+
+PixelReader::PixelReader(HDC dc) : dc_(dc) {
+  if (CopiesColoursExactly(dc) && MapsOneToOne(dc)) {
+    readable_ = ReadableRegion(dc);
+    memory_.reset(::CreateCompatibleDC(dc));
+  }
+}
+
+void PixelReader::Read(int left, int top, int columns, int rows, COLORREF* colours) const {
+  if (!ReadInBulk(left, top, columns, rows, colours))
+    ReadPointByPoint(dc_, left, top, columns, rows, colours);
+}
+
+bool PixelReader::ReadInBulk(int left, int top, int columns, int rows, COLORREF* colours) const {
+  if (!readable_ || !memory_) return false;
+  // The visible region cut to the area, in a copy of its own.
+  const kit::unique_hgdiobj cut(::CreateRectRgn(0, 0, 0, 0));
+  if (!cut || ::CombineRgn(static_cast<HRGN>(cut.get()), static_cast<HRGN>(readable_.get()),
+                           nullptr, RGN_COPY) == ERROR)
+    return false;
+  const auto region = static_cast<HRGN>(cut.get());
 
   std::fill_n(colours, static_cast<std::size_t>(columns) * rows, CLR_INVALID);
   // Only the part of the area that the region reaches is copied.
@@ -90,14 +111,13 @@ bool ReadInBulk(HDC dc, int left, int top, int columns, int rows, COLORREF* colo
   format.bmiHeader.biBitCount = 32;
   format.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  const kit::unique_hdc memory(::CreateCompatibleDC(dc));
   const kit::unique_hgdiobj copy(
-      ::CreateDIBSection(dc, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
-  if (!memory || !copy) return false;
+      ::CreateDIBSection(dc_, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!copy) return false;
   {
-    const kit::unique_selection selected = kit::SelectInto(memory.get(), copy.get());
-    if (!selected || !::BitBlt(memory.get(), 0, 0, copy_width, copy_height, dc, box.left,
-                               box.top, SRCCOPY))
+    const kit::unique_selection selected = kit::SelectInto(memory_.get(), copy.get());
+    if (!selected ||
+        !::BitBlt(memory_.get(), 0, 0, copy_width, copy_height, dc_, box.left, box.top, SRCCOPY))
       return false;
   }
   ::GdiFlush();
@@ -122,13 +142,6 @@ bool ReadInBulk(HDC dc, int left, int top, int columns, int rows, COLORREF* colo
     }
   }
   return true;
-}
-
-}  // namespace
-
-void ReadPixels(HDC dc, int left, int top, int columns, int rows, COLORREF* colours) {
-  if (!ReadInBulk(dc, left, top, columns, rows, colours))
-    ReadPointByPoint(dc, left, top, columns, rows, colours);
 }
 
 }  // namespace tandrel

@@ -16,9 +16,11 @@ namespace {
 
 constexpr int kCompare = 0;
 constexpr int kRecord = 1;
-// Colours held at a time (16 MB): a full-HD screen in one piece, while an
-// area of any size still fits in memory.
-constexpr std::int64_t kPiecePixels = std::int64_t{1} << 22;
+// Colours read and written at a time (256 KB, some 34 rows of a full-HD
+// screen): small pieces reuse memory already mapped, where fresh megabytes
+// cost more than the copy itself, and a full-HD area is still read in a few
+// tens of milliseconds.
+constexpr std::int64_t kPiecePixels = std::int64_t{1} << 16;
 
 static_assert(sizeof(COLORREF) == 4, "one 4-byte value per pixel in the reference file");
 
@@ -45,12 +47,13 @@ bool ReadInPieces(const Area& area, Take take) {
   const std::unique_ptr<COLORREF[]> colours(
       new (std::nothrow) COLORREF[static_cast<std::size_t>(piece_columns * piece_rows)]);
   if (!colours) return false;
+  const PixelReader reader(area.dc);
   for (std::int64_t row = 0; row < area.rows; row += piece_rows) {
     const std::int64_t rows = std::min(piece_rows, area.rows - row);
     for (std::int64_t column = 0; column < area.columns; column += piece_columns) {
       const std::int64_t columns = std::min(piece_columns, area.columns - column);
-      ReadPixels(area.dc, static_cast<int>(area.left + column), static_cast<int>(area.top + row),
-                 static_cast<int>(columns), static_cast<int>(rows), colours.get());
+      reader.Read(static_cast<int>(area.left + column), static_cast<int>(area.top + row),
+                  static_cast<int>(columns), static_cast<int>(rows), colours.get());
       if (!take(colours.get(), static_cast<std::size_t>(columns * rows))) return true;
     }
   }
@@ -86,16 +89,17 @@ int Compare(const Area& area, const char* file_name) {
   const kit::unique_file file(::CreateFileA(file_name, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file) ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
-  const std::size_t piece_pixels =
-      static_cast<std::size_t>(std::min(area.Pixels(), kPiecePixels));
+  const std::size_t piece_pixels = static_cast<std::size_t>(std::min(area.Pixels(), kPiecePixels));
   const std::unique_ptr<COLORREF[]> stored(new (std::nothrow) COLORREF[piece_pixels]);
   std::int64_t differing = 0;
   const bool read = stored && ReadInPieces(area, [&](const COLORREF* colours, std::size_t count) {
-    const std::size_t readable = file ? ReadStored(file.get(), stored.get(), count) : 0;
-    for (std::size_t i = 0; i < readable; ++i) differing += stored[i] != colours[i];
-    differing += static_cast<std::int64_t>(count - readable);
-    return true;
-  });
+                      const std::size_t readable =
+                          file ? ReadStored(file.get(), stored.get(), count) : 0;
+                      for (std::size_t i = 0; i < readable; ++i)
+                        differing += stored[i] != colours[i];
+                      differing += static_cast<std::int64_t>(count - readable);
+                      return true;
+                    });
   if (!read) differing = area.Pixels();
   return static_cast<int>(std::min<std::int64_t>(differing, INT_MAX));
 }

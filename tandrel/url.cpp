@@ -55,8 +55,8 @@ bool Opens(const char* url) {
   std::string path;
   if (LocalPathOf(url, path)) {
     // Closed at once, so the caller may change or delete the file next.
-    const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.valid();
   }
   // Any answer from the server counts, whatever its status.

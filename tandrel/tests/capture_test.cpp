@@ -32,7 +32,8 @@ constexpr int kCannotMakeImage = -12303;
 template <typename T>
 T Field(const std::string& bytes, std::size_t offset) {
   T value{};
-  if (offset + sizeof value <= bytes.size()) std::memcpy(&value, bytes.data() + offset, sizeof value);
+  if (offset + sizeof value <= bytes.size())
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
   return value;
 }
 
@@ -137,8 +138,8 @@ TEST_F(Capture, ActiveIsTheForegroundWindowFrameIncludedAnyOtherTextTheScreen) {
 
 TEST_F(Capture, RectanglesBeyondTheScreenKeepTheirSize) {
   const std::string file = scratch_.File("beyond.bmp");
-  ASSERT_EQ(capture_area_(file.c_str(), ScreenWidth() - 10, ScreenHeight() - 10,
-                          ScreenWidth() + 20, ScreenHeight() + 5),
+  ASSERT_EQ(capture_area_(file.c_str(), ScreenWidth() - 10, ScreenHeight() - 10, ScreenWidth() + 20,
+                          ScreenHeight() + 5),
             0);
   BitmapFile(file).ExpectLayout(30, 15);
   ASSERT_EQ(capture_area_(file.c_str(), -8, -4, 3, 2), 0);
@@ -157,8 +158,8 @@ TEST_F(Capture, ExistingFilesAreReplacedAndUnwritableOnesAnswer10007) {
 
   // Held open without sharing by someone else: kept as it is.
   {
-    const kit::unique_file held(::CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const kit::unique_file held(::CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
     EXPECT_EQ(capture_area_(file.c_str(), 0, 0, 5, 5), kCannotWriteFile);
   }
@@ -210,9 +211,9 @@ class PaletteCapture : public Capture {
 // Colours every system palette holds among its static entries, the last of
 // them (white) included.
 COLORREF StaticColourBands(int x, int) {
-  static const COLORREF kBands[] = {RGB(0, 0, 0),     RGB(128, 0, 0),   RGB(0, 128, 0),
-                                    RGB(0, 0, 128),   RGB(192, 192, 192), RGB(255, 0, 0),
-                                    RGB(0, 255, 0),   RGB(0, 0, 255),   RGB(255, 255, 255)};
+  static const COLORREF kBands[] = {RGB(0, 0, 0),   RGB(128, 0, 0),     RGB(0, 128, 0),
+                                    RGB(0, 0, 128), RGB(192, 192, 192), RGB(255, 0, 0),
+                                    RGB(0, 255, 0), RGB(0, 0, 255),     RGB(255, 255, 255)};
   return kBands[(x / 10) % (sizeof kBands / sizeof *kBands)];
 }
 

@@ -77,9 +77,8 @@ class PixelReadBack : public testing::Test {
     ASSERT_EQ(recorded.size(), expected.size());
     const int columns = right - left + 1;
     for (std::size_t i = 0; i < expected.size(); ++i) {
-      ASSERT_EQ(recorded[i], expected[i])
-          << "at x " << left + static_cast<int>(i % columns) << ", y "
-          << top + static_cast<int>(i / columns);
+      ASSERT_EQ(recorded[i], expected[i]) << "at x " << left + static_cast<int>(i % columns)
+                                          << ", y " << top + static_cast<int>(i / columns);
     }
     EXPECT_EQ(read_area_(window.handle(), left, top, right, bottom, kCompare, file.c_str()), 0);
   }
@@ -146,8 +145,9 @@ TEST_F(PixelReadBack, CoveredHiddenAndClippedWindowsReadAsPointByPoint) {
   // A child reaching past its parent's client area is cut by it; a hidden
   // window shows nothing.
   const Clipping clipping = UnderWine() ? Clipping::AsDocumented : Clipping::AsGetPixel;
-  const PaintedWindow child({150, 60, 150 + 100, 60 + 80}, WS_CHILD,
-                            [](int x, int y) { return RGB(x, y, 77); }, above.get());
+  const PaintedWindow child(
+      {150, 60, 150 + 100, 60 + 80}, WS_CHILD, [](int x, int y) { return RGB(x, y, 77); },
+      above.get());
   ExpectRecordedAsPointByPoint(child, 0, 0, 100, 80, clipping);
   const std::vector<COLORREF> cut = PointByPoint(child.get(), 40, 0, 60, 0, clipping);
   EXPECT_EQ(Count(cut, CLR_INVALID), 11u) << "x 50 to 60 lie outside the parent";
@@ -199,8 +199,8 @@ TEST_F(PixelReadBack, StoredValuesThatCannotBeReadCountAsDiffering) {
   EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 0);
   // Held by someone else without sharing: nothing can be read.
   WriteWhole(file, recorded);
-  const kit::unique_file held(::CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const kit::unique_file held(::CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
   EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 100);
 }
 
@@ -212,9 +212,8 @@ TEST_F(PixelReadBack, ReversedAreasCoverNoPixel) {
   EXPECT_EQ(ReadWhole(file), "");
   EXPECT_TRUE(Exists(file));
   EXPECT_EQ(read_area_(window.handle(), 5, 20, 9, 19, kCompare, file.c_str()), 0);
-  EXPECT_EQ(read_area_(window.handle(), 5, 20, 9, 19, kCompare,
-                       scratch_.File("missing.bin").c_str()),
-            0);
+  EXPECT_EQ(
+      read_area_(window.handle(), 5, 20, 9, 19, kCompare, scratch_.File("missing.bin").c_str()), 0);
 }
 
 TEST_F(PixelReadBack, OtherModesTouchNoFile) {

@@ -70,12 +70,14 @@ class PaintedWindow {
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
-      ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(
-                                                     reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams));
+      ::SetWindowLongPtrA(
+          window, GWLP_USERDATA,
+          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams));
     } else if (message == WM_ERASEBKGND) {
       return 1;
     } else if (message == WM_PAINT) {
-      const auto* self = reinterpret_cast<PaintedWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+      const auto* self =
+          reinterpret_cast<PaintedWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
       PAINTSTRUCT paint;
       const HDC dc = ::BeginPaint(window, &paint);
       RECT client;
@@ -153,8 +155,8 @@ inline std::string ReadWhole(const std::string& path) {
 }
 
 inline void WriteWhole(const std::string& path, const std::string& bytes) {
-  const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
   ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }

@@ -2,8 +2,8 @@
 // server this test runs on the loopback address, a loopback port that no one
 // listens on, and file URLs in a scratch folder.
 #include <gtest/gtest.h>
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <algorithm>
 #include <atomic>
@@ -106,7 +106,8 @@ class LoopbackHttpServer {
         std::string(missing ? "HTTP/1.1 404 Not Found\r\n" : "HTTP/1.1 200 OK\r\n") +
         "Content-Type: text/plain\r\nCache-Control: max-age=3600\r\n"
         "Last-Modified: Mon, 07 Dec 2026 08:00:00 GMT\r\nConnection: close\r\n"
-        "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+        "Content-Length: " +
+        std::to_string(body.size()) + "\r\n\r\n" + body;
     ::send(client, answer.data(), static_cast<int>(answer.size()), 0);
     ::shutdown(client, SD_SEND);
     while (::recv(client, chunk, sizeof chunk, 0) > 0) {
@@ -194,8 +195,8 @@ TEST_F(UrlCheck, FileUrlsOpenPresentFilesOnlyAndLeaveThemFree) {
 }
 
 TEST_F(UrlCheck, TextsThatAreNoUrlDoNotOpen) {
-  for (const char* text : {"", " ", "not a url", "http://", "::::", "page.htm", "file://",
-                           "http://127.0.0.1:0/"})
+  for (const char* text :
+       {"", " ", "not a url", "http://", "::::", "page.htm", "file://", "http://127.0.0.1:0/"})
     EXPECT_EQ(url_valid_(text), 1) << '"' << text << '"';
   EXPECT_TRUE(server_.Requests().empty());
 }
