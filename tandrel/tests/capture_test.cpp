@@ -196,6 +196,63 @@ TEST_F(Capture, RepeatedCallsLeaveNoGdiObjectBehind) {
   EXPECT_LE(after, before + 2) << "100 rounds of captures left GDI objects behind";
 }
 
+// Points one imported function of a module elsewhere for as long as it
+// lives.
+class ImportPatch {
+ public:
+  ImportPatch(HMODULE module, const char* dll, const char* function, void* replacement) {
+    auto* base = reinterpret_cast<BYTE*>(module);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* entry =
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         entry->Name != 0 && !slot_; ++entry) {
+      if (_stricmp(reinterpret_cast<const char*>(base + entry->Name), dll) != 0) continue;
+      auto* name = reinterpret_cast<const IMAGE_THUNK_DATA*>(base + entry->OriginalFirstThunk);
+      auto* address = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
+      for (; name->u1.AddressOfData != 0; ++name, ++address) {
+        if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
+        const auto* by_name =
+            reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
+        if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) == 0) {
+          slot_ = reinterpret_cast<void**>(&address->u1.Function);
+          break;
+        }
+      }
+    }
+    if (slot_) original_ = Exchange(replacement);
+  }
+  ImportPatch(const ImportPatch&) = delete;
+  ImportPatch& operator=(const ImportPatch&) = delete;
+  ~ImportPatch() {
+    if (slot_) Exchange(original_);
+  }
+  bool Applied() const { return slot_ != nullptr; }
+
+ private:
+  void* Exchange(void* value) {
+    DWORD protection;
+    ::VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &protection);
+    void* previous = *slot_;
+    *slot_ = value;
+    ::VirtualProtect(slot_, sizeof *slot_, protection, &protection);
+    return previous;
+  }
+
+  void** slot_ = nullptr;
+  void* original_ = nullptr;
+};
+
+// The requests the library made for system palette entries.
+std::string g_palette_requests;
+
+UINT WINAPI RecordPaletteRequest(HDC dc, UINT start, UINT entries, PALETTEENTRY* out) {
+  g_palette_requests += std::to_string(start) + "+" + std::to_string(entries) + " ";
+  return ::GetSystemPaletteEntries(dc, start, entries, out);
+}
+
 // Run on a screen of 8 bits per pixel, where the display works through the
 // system palette; elsewhere they are skipped.
 class PaletteCapture : public Capture {
@@ -207,6 +264,15 @@ class PaletteCapture : public Capture {
       GTEST_SKIP() << "the display has no palette";
   }
 };
+
+TEST_F(PaletteCapture, ThePaletteIsReadFromTheSystemAsked255Entries) {
+  const ImportPatch patch(library_.get(), "gdi32.dll", "GetSystemPaletteEntries",
+                          reinterpret_cast<void*>(RecordPaletteRequest));
+  ASSERT_TRUE(patch.Applied());
+  g_palette_requests.clear();
+  ASSERT_EQ(capture_area_(scratch_.File("asked.bmp").c_str(), 0, 0, 4, 4), 0);
+  EXPECT_EQ(g_palette_requests, "0+255 ");
+}
 
 // Colours every system palette holds among its static entries, the last of
 // them (white) included.

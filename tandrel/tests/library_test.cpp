@@ -19,7 +19,8 @@ constexpr const char* kExports[] = {
     "create_reg_value", "get_reg_value", "del_reg_value", "del_reg_key",  "enum_reg_key",
     "regenumsubkeys",   "reg_key_exists", "get_comp_name", "get_os_ver",  "get_screen_res",
     "get_free_mem",     "shut_down",     "register_dll",  "set_auto_logon", "keybd_type",
-    "keybd_type2",      "print_scrn",    "capture_screen"};
+    "keybd_type2",      "print_scrn",    "capture_screen",
+    "CaptureAreaToFile", "CaptureBmpToFile", "get_bmp", "get_bmp_area", "web_complex_url_valid"};
 
 std::string ScreenSize() {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
