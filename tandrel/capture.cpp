@@ -92,11 +92,10 @@ ImageBlock bitmap_to_dib(HBITMAP bitmap, HPALETTE palette) {
   }
   std::uint64_t image_bytes = header.biSizeImage;
   if (image_bytes == 0) {
-    image_bytes = ((static_cast<std::uint64_t>(header.biBitCount) *
-                        static_cast<std::uint32_t>(header.biWidth) +
-                    31) &
-                   ~std::uint64_t{31}) /
-                  8 * static_cast<std::uint32_t>(header.biHeight);
+    const std::uint64_t row_bytes =
+        (std::uint64_t{header.biBitCount} * static_cast<std::uint32_t>(header.biWidth) + 31) / 32 *
+        4;
+    image_bytes = row_bytes * static_cast<std::uint32_t>(header.biHeight);
   }
   const std::uint64_t block_bytes = header.biSize + image_bytes;
   if (block_bytes > MAXDWORD - kFileHeaderBytes) return {};  // beyond what a bitmap file holds

@@ -79,26 +79,20 @@ void PixelReader::Read(int left, int top, int columns, int rows, COLORREF* colou
 
 bool PixelReader::ReadInBulk(int left, int top, int columns, int rows, COLORREF* colours) const {
   if (!readable_ || !memory_) return false;
-  // The visible region cut to the area, in a copy of its own.
-  const kit::unique_hgdiobj cut(::CreateRectRgn(0, 0, 0, 0));
-  if (!cut || ::CombineRgn(static_cast<HRGN>(cut.get()), static_cast<HRGN>(readable_.get()),
-                           nullptr, RGN_COPY) == ERROR)
-    return false;
-  const auto region = static_cast<HRGN>(cut.get());
-
   std::fill_n(colours, static_cast<std::size_t>(columns) * rows, CLR_INVALID);
-  // Only the part of the area that the region reaches is copied.
+
+  // Only the part of the area that the readable region reaches is copied.
   RECT box;
-  if (::GetRgnBox(region, &box) == NULLREGION) return true;
-  const std::int64_t area_right = std::int64_t{left} + columns;
-  const std::int64_t area_bottom = std::int64_t{top} + rows;
-  const RECT wanted = {static_cast<LONG>(std::max<std::int64_t>(box.left, left)),
-                       static_cast<LONG>(std::max<std::int64_t>(box.top, top)),
-                       static_cast<LONG>(std::min<std::int64_t>(box.right, area_right)),
-                       static_cast<LONG>(std::min<std::int64_t>(box.bottom, area_bottom))};
+  if (::GetRgnBox(static_cast<HRGN>(readable_.get()), &box) == NULLREGION) return true;
+  const RECT wanted = {
+      static_cast<LONG>(std::max<std::int64_t>(box.left, left)),
+      static_cast<LONG>(std::max<std::int64_t>(box.top, top)),
+      static_cast<LONG>(std::min<std::int64_t>(box.right, std::int64_t{left} + columns)),
+      static_cast<LONG>(std::min<std::int64_t>(box.bottom, std::int64_t{top} + rows))};
   if (wanted.left >= wanted.right || wanted.top >= wanted.bottom) return true;
-  const kit::unique_hgdiobj area(::CreateRectRgnIndirect(&wanted));
-  if (!area || ::CombineRgn(region, region, static_cast<HRGN>(area.get()), RGN_AND) == ERROR)
+  const kit::unique_hgdiobj cut(::CreateRectRgnIndirect(&wanted));
+  const auto region = static_cast<HRGN>(cut.get());
+  if (!cut || ::CombineRgn(region, region, static_cast<HRGN>(readable_.get()), RGN_AND) == ERROR)
     return false;
   if (::GetRgnBox(region, &box) == NULLREGION) return true;
 

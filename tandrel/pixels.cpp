@@ -92,14 +92,13 @@ int Compare(const Area& area, const char* file_name) {
   const std::size_t piece_pixels = static_cast<std::size_t>(std::min(area.Pixels(), kPiecePixels));
   const std::unique_ptr<COLORREF[]> stored(new (std::nothrow) COLORREF[piece_pixels]);
   std::int64_t differing = 0;
-  const bool read = stored && ReadInPieces(area, [&](const COLORREF* colours, std::size_t count) {
-                      const std::size_t readable =
-                          file ? ReadStored(file.get(), stored.get(), count) : 0;
-                      for (std::size_t i = 0; i < readable; ++i)
-                        differing += stored[i] != colours[i];
-                      differing += static_cast<std::int64_t>(count - readable);
-                      return true;
-                    });
+  const auto count_differing = [&](const COLORREF* colours, std::size_t count) {
+    const std::size_t readable = file ? ReadStored(file.get(), stored.get(), count) : 0;
+    for (std::size_t i = 0; i < readable; ++i) differing += stored[i] != colours[i];
+    differing += static_cast<std::int64_t>(count - readable);
+    return true;
+  };
+  const bool read = stored && ReadInPieces(area, count_differing);
   if (!read) differing = area.Pixels();
   return static_cast<int>(std::min<std::int64_t>(differing, INT_MAX));
 }

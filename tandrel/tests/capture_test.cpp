@@ -95,6 +95,10 @@ TEST_F(Capture, SmallRectanglesGiveTheExactFileLayout) {
   const BitmapFile narrow(file);
   narrow.ExpectLayout(1, 6);
   EXPECT_EQ(narrow.RowBytes(), 4u);  // three colour bytes and one filler
+
+  // The system makes a bitmap without width or height 1 × 1.
+  ASSERT_EQ(capture_area_(file.c_str(), 5, 5, 5, 15), 0);
+  BitmapFile(file).ExpectLayout(1, 1);
 }
 
 TEST_F(Capture, PixelsAreWhatTheWindowPainted) {

@@ -1,7 +1,6 @@
 // Prints how long get_bmp_area takes to record and to compare a full-HD area
 // of a window, beside the same work done with one GetPixel and one 4-byte
 // file access per point, and checks that both give the same file.
-//   tandrel_pixels_bench [scratch folder]
 #include <windows.h>
 
 #include <algorithm>
@@ -72,7 +71,7 @@ int ComparePointByPoint(HWND window, const std::string& file_name) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
   const auto read_area = tandrel_test::Bind<ReadArea>(library.get(), "get_bmp_area");
   if (!read_area) {
@@ -80,11 +79,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   const tandrel_test::ScratchFolder scratch;
-  const std::string folder_file = argc > 1 ? std::string(argv[1]) + "\\" : "";
-  const std::string bulk_file =
-      folder_file.empty() ? scratch.File("bulk.bin") : folder_file + "bulk.bin";
-  const std::string point_file =
-      folder_file.empty() ? scratch.File("points.bin") : folder_file + "points.bin";
+  const std::string bulk_file = scratch.File("bulk.bin");
+  const std::string point_file = scratch.File("points.bin");
 
   const tandrel_test::PaintedWindow window({0, 0, kWidth, kHeight}, WS_POPUP,
                                            tandrel_test::Gradient);
