@@ -114,7 +114,8 @@ TANDREL_API int __cdecl capture_screen(int scan_code);
 /* Saves the screen rectangle left..right-1, top..bottom-1 as a 24-bit
  * bitmap file, replacing any file of that name. 0 written; -10007 the file
  * cannot be created or written (no file is left); -12303 no image can be
- * made (right < left, bottom < top, no memory), no file touched. */
+ * made (right < left, bottom < top, no memory), no file touched. A
+ * rectangle without width or height gives a 1 x 1 image. */
 TANDREL_API int __cdecl CaptureAreaToFile(const char* file_name, int left, int top, int right,
                                           int bottom);
 

@@ -183,21 +183,24 @@ TEST_F(Capture, ReversedRectanglesAnswer12303AndTouchNoFile) {
   EXPECT_FALSE(Exists(absent));
 }
 
-TEST_F(Capture, RepeatedCallsLeaveNoGdiObjectBehind) {
+TEST_F(Capture, RepeatedCallsLeaveNothingBehind) {
   const std::string file = scratch_.File("again.bmp");
   const std::string unwritable = scratch_.File("missing\\again.bmp");
+  // Each image block is some 1.4 MB: kept, 30 rounds would hold over 40 MB.
   const auto every_path = [&] {
-    EXPECT_EQ(capture_area_(file.c_str(), 0, 0, 64, 48), 0);
-    EXPECT_EQ(capture_area_(unwritable.c_str(), 0, 0, 64, 48), kCannotWriteFile);
+    EXPECT_EQ(capture_area_(file.c_str(), 0, 0, 800, 600), 0);
+    EXPECT_EQ(capture_area_(unwritable.c_str(), 0, 0, 800, 600), kCannotWriteFile);
     EXPECT_EQ(capture_area_(file.c_str(), 64, 0, 0, 48), kCannotMakeImage);
   };
   every_path();  // whatever the system creates once for the process
-  const DWORD before = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-  for (int i = 0; i < 100; ++i) every_path();
-  const DWORD after = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
-  if (UnderWine() && before == 0 && after == 0)
+  const std::size_t memory_before = tandrel_test::PrivateBytes();
+  const DWORD objects_before = tandrel_test::GdiObjects();
+  for (int i = 0; i < 30; ++i) every_path();
+  EXPECT_LT(tandrel_test::PrivateBytes(), memory_before + (8u << 20));
+  const DWORD objects_after = tandrel_test::GdiObjects();
+  if (UnderWine() && objects_before == 0 && objects_after == 0)
     GTEST_SKIP() << "this Wine does not count a process's GDI objects";
-  EXPECT_LE(after, before + 2) << "100 rounds of captures left GDI objects behind";
+  EXPECT_LE(objects_after, objects_before + 2) << "GDI objects left behind";
 }
 
 // Points one imported function of a module elsewhere for as long as it

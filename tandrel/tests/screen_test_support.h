@@ -3,6 +3,7 @@
 // read back whole.
 #pragma once
 
+#include <psapi.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -138,6 +139,19 @@ class ScratchFolder {
  private:
   std::string path_;
 };
+
+// Memory the process has committed for itself, in bytes.
+inline std::size_t PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS_EX counters = {};
+  counters.cb = sizeof counters;
+  ::K32GetProcessMemoryInfo(::GetCurrentProcess(),
+                            reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+  return counters.PrivateUsage;
+}
+
+// GDI objects the process holds; 0 where the system does not count them
+// (Wine).
+inline DWORD GdiObjects() { return ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS); }
 
 inline bool Exists(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
