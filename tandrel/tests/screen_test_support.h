@@ -140,18 +140,37 @@ class ScratchFolder {
   std::string path_;
 };
 
-// Memory the process has committed for itself, in bytes.
-inline std::size_t PrivateBytes() {
+// What rounds of calls add to the memory the process has committed and to
+// the GDI objects it holds, after a first round has let the system make what
+// it makes once per process. Wine counts no GDI objects: there both counts
+// read 0.
+struct Growth {
+  std::int64_t private_bytes = 0;
+  std::int64_t gdi_objects = 0;
+  bool gdi_counted = false;
+};
+
+inline std::int64_t PrivateBytes() {
   PROCESS_MEMORY_COUNTERS_EX counters = {};
   counters.cb = sizeof counters;
   ::K32GetProcessMemoryInfo(::GetCurrentProcess(),
                             reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-  return counters.PrivateUsage;
+  return static_cast<std::int64_t>(counters.PrivateUsage);
 }
 
-// GDI objects the process holds; 0 where the system does not count them
-// (Wine).
-inline DWORD GdiObjects() { return ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS); }
+template <typename Round>
+Growth GrowthOver(int rounds, Round round) {
+  round();
+  const std::int64_t memory = PrivateBytes();
+  const DWORD objects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+  for (int i = 0; i < rounds; ++i) round();
+  const DWORD objects_after = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+  Growth growth;
+  growth.private_bytes = PrivateBytes() - memory;
+  growth.gdi_objects = static_cast<std::int64_t>(objects_after) - objects;
+  growth.gdi_counted = objects != 0 || objects_after != 0;
+  return growth;
+}
 
 inline bool Exists(const std::string& path) {
   return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
