@@ -4,6 +4,7 @@
 #pragma once
 
 #include <windows.h>
+#include <wininet.h>
 
 #include <utility>
 
@@ -74,7 +75,8 @@ inline void DeleteDCValue(HDC dc) noexcept { ::DeleteDC(dc); }
 inline void LocalFreeValue(HLOCAL p) noexcept { ::LocalFree(p); }
 inline void FreeLibraryValue(HMODULE m) noexcept { ::FreeLibrary(m); }
 inline void UnmapViewValue(void* view) noexcept { ::UnmapViewOfFile(view); }
-inline void ReleaseScreenDcValue(HDC dc) noexcept { ::ReleaseDC(nullptr, dc); }
+inline void GlobalFreeValue(HGLOBAL m) noexcept { ::GlobalFree(m); }
+inline void InternetCloseHandleValue(HINTERNET h) noexcept { ::InternetCloseHandle(h); }
 }  // namespace detail
 
 using unique_handle = unique_any<HANDLE, detail::CloseHandleValue>;  // events, processes, threads
@@ -86,7 +88,61 @@ using unique_hdc = unique_any<HDC, detail::DeleteDCValue>;
 using unique_hlocal = unique_any<HLOCAL, detail::LocalFreeValue>;
 using unique_hmodule = unique_any<HMODULE, detail::FreeLibraryValue>;
 using unique_mapped_view = unique_any<void*, detail::UnmapViewValue>;
-using unique_screen_dc = unique_any<HDC, detail::ReleaseScreenDcValue>;  // from GetDC(nullptr)
+using unique_hglobal = unique_any<HGLOBAL, detail::GlobalFreeValue>;
+using unique_hinternet = unique_any<HINTERNET, detail::InternetCloseHandleValue>;
+
+// A DC borrowed from a window (GetDC, GetWindowDC; a null window for the
+// screen), given back with ReleaseDC.
+struct window_dc {
+  HWND window;
+  HDC dc;
+  bool operator==(const window_dc&) const = default;
+};
+struct window_dc_traits {
+  using type = window_dc;
+  static window_dc invalid() noexcept { return {}; }
+  static void close(window_dc value) noexcept { ::ReleaseDC(value.window, value.dc); }
+};
+using unique_window_dc = unique_any_t<window_dc_traits>;
+inline unique_window_dc GetWindowDcOf(HWND window) {
+  const HDC dc = ::GetWindowDC(window);
+  return unique_window_dc(dc ? window_dc{window, dc} : window_dc{});
+}
+inline unique_window_dc GetScreenDc() {
+  const HDC dc = ::GetDC(nullptr);
+  return unique_window_dc(dc ? window_dc{nullptr, dc} : window_dc{});
+}
+
+// An object selected into a DC for a while: the object it replaced is
+// selected back. Palettes have their own selection call.
+struct dc_selection {
+  HDC dc;
+  HGDIOBJ previous;
+  bool operator==(const dc_selection&) const = default;
+};
+template <void (*Restore)(dc_selection)>
+struct dc_selection_traits {
+  using type = dc_selection;
+  static dc_selection invalid() noexcept { return {}; }
+  static void close(dc_selection value) noexcept { Restore(value); }
+};
+namespace detail {
+inline void SelectBack(dc_selection s) noexcept { ::SelectObject(s.dc, s.previous); }
+inline void SelectPaletteBack(dc_selection s) noexcept {
+  ::SelectPalette(s.dc, static_cast<HPALETTE>(s.previous), FALSE);
+}
+}  // namespace detail
+using unique_selection = unique_any_t<dc_selection_traits<detail::SelectBack>>;
+using unique_palette_selection = unique_any_t<dc_selection_traits<detail::SelectPaletteBack>>;
+inline unique_selection SelectInto(HDC dc, HGDIOBJ object) {
+  const HGDIOBJ previous = ::SelectObject(dc, object);
+  return unique_selection(previous && previous != HGDI_ERROR ? dc_selection{dc, previous}
+                                                             : dc_selection{});
+}
+inline unique_palette_selection SelectPaletteInto(HDC dc, HPALETTE palette) {
+  const HPALETTE previous = ::SelectPalette(dc, palette, FALSE);
+  return unique_palette_selection(previous ? dc_selection{dc, previous} : dc_selection{});
+}
 
 // Owns one reference to a COM interface.
 template <typename T>

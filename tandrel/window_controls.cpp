@@ -66,8 +66,9 @@ struct PixelsPerInch {
 };
 
 PixelsPerInch ScreenPixelsPerInch() {
-  const kit::unique_screen_dc screen(::GetDC(nullptr));
-  return {::GetDeviceCaps(screen.get(), LOGPIXELSX), ::GetDeviceCaps(screen.get(), LOGPIXELSY)};
+  const kit::unique_window_dc screen = kit::GetScreenDc();
+  const HDC dc = screen.get().dc;
+  return {::GetDeviceCaps(dc, LOGPIXELSX), ::GetDeviceCaps(dc, LOGPIXELSY)};
 }
 
 // The products and quotients are formed in double precision, in the order

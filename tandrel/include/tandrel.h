@@ -288,6 +288,42 @@ TANDREL_API float __cdecl twips_to_pix(float* x, float* y);
  * *x. */
 TANDREL_API float __cdecl pix_to_twips(float* x, float* y);
 
+/* ---- Screen capture ---------------------------------------------------- */
+
+/* Saves the screen rectangle left..right-1, top..bottom-1 as a 24-bit
+ * bitmap file, replacing any file of that name. 0 written; -10007 the file
+ * cannot be created or written (no file is left); -12303 no image can be
+ * made (right < left, bottom < top, no memory), no file touched. A
+ * rectangle without width or height gives a 1 x 1 image. */
+TANDREL_API int __cdecl CaptureAreaToFile(const char* file_name, int left, int top, int right,
+                                          int bottom);
+
+/* As CaptureAreaToFile for the foreground window's rectangle, frame
+ * included, when which is exactly "Active"; otherwise (or with no window in
+ * the foreground) for the whole screen. */
+TANDREL_API int __cdecl CaptureBmpToFile(const char* file_name, const char* which);
+
+/* ---- Pixel read-back --------------------------------------------------- */
+
+/* Pixels of a window's DC (window coordinates, frame included), x from
+ * left to right and y from top to bottom, both ends included. mode 1
+ * records them in file_name as 4-byte colour values (0x00BBGGRR, or
+ * 0xFFFFFFFF where the window is not visible), top row first; returns 0.
+ * mode 0 returns how many differ from that file (a value the file does not
+ * hold counts as differing). Any other mode returns 0 and does nothing. */
+TANDREL_API int __cdecl get_bmp_area(int window, int left, int top, int right, int bottom,
+                                     int mode, const char* file_name);
+
+/* As get_bmp_area for x from 0 to width and y from 0 to height of the
+ * window's rectangle: one column and one row more than the window has. */
+TANDREL_API int __cdecl get_bmp(int window, int mode, const char* file_name);
+
+/* ---- URL check --------------------------------------------------------- */
+
+/* 0 when the URL opens (an HTTP answer of any status; an existing file
+ * for a file URL), 1 when it does not. Nothing is read from it. */
+TANDREL_API int __cdecl web_complex_url_valid(const char* url);
+
 #ifdef __cplusplus
 }
 #endif

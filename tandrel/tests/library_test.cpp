@@ -30,7 +30,8 @@ constexpr const char* kExports[] = {
     "win_from_point", "get_tooltip_hwnd", "get_tooltip_hwnd2", "win_has_scroll", "type_edit",
     "get_menu_name", "get_dlg_id", "CB_sel_item", "alt_list_select_item", "list_get_sel_item",
     "is_lb_item_checked", "col_brnch", "rclick_tvitem", "sel_tab", "get_sel_tab",
-    "get_active_mdi_child", "twips_to_pix", "pix_to_twips"};
+    "get_active_mdi_child", "twips_to_pix", "pix_to_twips",
+    "CaptureAreaToFile", "CaptureBmpToFile", "get_bmp", "get_bmp_area", "web_complex_url_valid"};
 
 std::string ScreenSize() {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));

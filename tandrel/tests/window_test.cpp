@@ -510,9 +510,9 @@ TEST_F(WindowFunctions, ActiveMdiChildIsShownInABox) {
 }
 
 TEST_F(WindowFunctions, TwipsAndPixelsConvertInPlace) {
-  const kit::unique_screen_dc screen(::GetDC(nullptr));
-  const int per_inch_x = ::GetDeviceCaps(screen.get(), LOGPIXELSX);
-  const int per_inch_y = ::GetDeviceCaps(screen.get(), LOGPIXELSY);
+  const kit::unique_window_dc screen = kit::GetScreenDc();
+  const int per_inch_x = ::GetDeviceCaps(screen.get().dc, LOGPIXELSX);
+  const int per_inch_y = ::GetDeviceCaps(screen.get().dc, LOGPIXELSY);
 
   float x = 1440, y = 2880;
   EXPECT_EQ(twips_to_pix(&x, &y), static_cast<float>(per_inch_x));

@@ -1,0 +1,186 @@
+// Capture family: a rectangle of the screen saved as a 24-bit bitmap file.
+// The picture is taken into a screen-compatible bitmap, turned into one block
+// of header and pixel rows, and written behind a bitmap file header.
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#include "conventions.h"
+#include "tandrel.h"
+#include "unique_resource.h"
+
+namespace tandrel {
+namespace {
+
+constexpr int kCannotWriteFile = -10007;
+constexpr int kCannotMakeImage = -12303;
+constexpr WORD kBitmapFileType = 0x4D42;  // "BM"
+constexpr DWORD kFileHeaderBytes = 14;
+// Room for a LOGPALETTE of 256 entries, of which the system is asked for 255.
+constexpr std::size_t kLogPaletteBytes = 1032;
+constexpr UINT kSystemPaletteEntriesAsked = 255;
+
+static_assert(sizeof(BITMAPFILEHEADER) == kFileHeaderBytes, "packed file header");
+static_assert(sizeof(BITMAPINFOHEADER) == 40, "image block header");
+
+// The address of a global memory block for as long as this lives.
+class LockedBlock {
+ public:
+  explicit LockedBlock(HGLOBAL block) : block_(block), data_(::GlobalLock(block)) {}
+  LockedBlock(const LockedBlock&) = delete;
+  LockedBlock& operator=(const LockedBlock&) = delete;
+  ~LockedBlock() {
+    if (data_) ::GlobalUnlock(block_);
+  }
+  BYTE* data() const { return static_cast<BYTE*>(data_); }
+
+ private:
+  HGLOBAL block_;
+  void* data_;
+};
+
+// A palette for the conversion when the display works with one: the system
+// palette as it stands now. Null on other displays.
+kit::unique_hgdiobj SystemPaletteOf(HDC display) {
+  if (!(::GetDeviceCaps(display, RASTERCAPS) & RC_PALETTE)) return {};
+  alignas(LOGPALETTE) BYTE buffer[kLogPaletteBytes] = {};
+  auto* palette = reinterpret_cast<LOGPALETTE*>(buffer);
+  palette->palVersion = 0x300;
+  palette->palNumEntries = static_cast<WORD>(
+      ::GetSystemPaletteEntries(display, 0, kSystemPaletteEntriesAsked, palette->palPalEntry));
+  return kit::unique_hgdiobj(::CreatePalette(palette));
+}
+
+}  // namespace
+
+// A BITMAPINFOHEADER and its pixel rows in one global memory block.
+struct ImageBlock {
+  kit::unique_hglobal memory;
+  DWORD bytes = 0;
+  explicit operator bool() const { return memory.valid(); }
+};
+
+// The bitmap (selected into no DC) as one block: a BITMAPINFOHEADER and its
+// 24-bit bottom-up pixel rows. Null when it cannot be converted.
+ImageBlock bitmap_to_dib(HBITMAP bitmap, HPALETTE palette) {
+  BITMAP facts = {};
+  if (!::GetObjectA(bitmap, sizeof facts, &facts)) return {};
+  BITMAPINFOHEADER header = {};
+  header.biSize = sizeof header;
+  header.biWidth = facts.bmWidth;
+  header.biHeight = facts.bmHeight;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+
+  const kit::unique_window_dc screen = kit::GetScreenDc();
+  const kit::unique_palette_selection selected = kit::SelectPaletteInto(
+      screen.get().dc,
+      palette ? palette : static_cast<HPALETTE>(::GetStockObject(DEFAULT_PALETTE)));
+  ::RealizePalette(screen.get().dc);
+
+  kit::unique_hglobal block(::GlobalAlloc(GMEM_FIXED, sizeof header));
+  if (!block) return {};
+  {
+    const LockedBlock view(block.get());
+    std::memcpy(view.data(), &header, sizeof header);
+    // The system completes the header: the image size above all.
+    ::GetDIBits(screen.get().dc, bitmap, 0, static_cast<UINT>(header.biHeight), nullptr,
+                reinterpret_cast<BITMAPINFO*>(view.data()), DIB_RGB_COLORS);
+    std::memcpy(&header, view.data(), sizeof header);
+  }
+  std::uint64_t image_bytes = header.biSizeImage;
+  if (image_bytes == 0) {
+    const std::uint64_t row_bytes =
+        (std::uint64_t{header.biBitCount} * static_cast<std::uint32_t>(header.biWidth) + 31) / 32 *
+        4;
+    image_bytes = row_bytes * static_cast<std::uint32_t>(header.biHeight);
+  }
+  const std::uint64_t block_bytes = header.biSize + image_bytes;
+  if (block_bytes > MAXDWORD - kFileHeaderBytes) return {};  // beyond what a bitmap file holds
+
+  const HGLOBAL grown =
+      ::GlobalReAlloc(block.get(), static_cast<SIZE_T>(block_bytes), GMEM_MOVEABLE);
+  if (!grown) return {};
+  block.release();
+  block.reset(grown);
+
+  const LockedBlock view(block.get());
+  if (!::GetDIBits(screen.get().dc, bitmap, 0, static_cast<UINT>(header.biHeight),
+                   view.data() + header.biSize, reinterpret_cast<BITMAPINFO*>(view.data()),
+                   DIB_RGB_COLORS))
+    return {};
+  return {std::move(block), static_cast<DWORD>(block_bytes)};
+}
+
+// Writes the block behind a bitmap file header, replacing any file of that
+// name: 0, or -10007 when the file cannot be created or written. A file that
+// could not be written whole is deleted rather than left half written.
+int write_dib_file(const char* file_name, const ImageBlock& block) {
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  kit::unique_file file(::CreateFileA(file_name, GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return kCannotWriteFile;
+
+  const LockedBlock view(block.memory.get());
+  const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(view.data());
+  const DWORD block_bytes = block.bytes;
+  BITMAPFILEHEADER file_header = {};
+  file_header.bfType = kBitmapFileType;
+  file_header.bfSize = block_bytes + kFileHeaderBytes;
+  file_header.bfOffBits = header->biSize + kFileHeaderBytes;
+
+  DWORD written_header = 0, written_block = 0;
+  const bool whole =
+      ::WriteFile(file.get(), &file_header, kFileHeaderBytes, &written_header, nullptr) &&
+      written_header == kFileHeaderBytes &&
+      ::WriteFile(file.get(), view.data(), block_bytes, &written_block, nullptr) &&
+      written_block == block_bytes;
+  file.reset();
+  if (whole) return 0;
+  ::DeleteFileA(file_name);
+  return kCannotWriteFile;
+}
+
+int capture_rect_to_file(const char* file_name, const RECT& rect) {
+  const std::int64_t wide = std::int64_t{rect.right} - rect.left;
+  const std::int64_t high = std::int64_t{rect.bottom} - rect.top;
+  // Windows refuses a bitmap of negative size; not every GDI does, so the
+  // answer is given here.
+  if (wide < 0 || high < 0 || wide > INT_MAX || high > INT_MAX) return kCannotMakeImage;
+  const int width = static_cast<int>(wide), height = static_cast<int>(high);
+
+  const kit::unique_hdc display(::CreateDCA("DISPLAY", nullptr, nullptr, nullptr));
+  const kit::unique_hdc memory(::CreateCompatibleDC(display.get()));
+  const kit::unique_hgdiobj bitmap(::CreateCompatibleBitmap(display.get(), width, height));
+  if (!display || !memory || !bitmap) return kCannotMakeImage;
+  {
+    // The bitmap leaves the memory DC before it is converted.
+    const kit::unique_selection selected = kit::SelectInto(memory.get(), bitmap.get());
+    if (!selected) return kCannotMakeImage;
+    ::BitBlt(memory.get(), 0, 0, width, height, display.get(), rect.left, rect.top, SRCCOPY);
+  }
+  const kit::unique_hgdiobj palette = SystemPaletteOf(display.get());
+
+  const ImageBlock block =
+      bitmap_to_dib(static_cast<HBITMAP>(bitmap.get()), static_cast<HPALETTE>(palette.get()));
+  if (!block) return kCannotMakeImage;
+  return write_dib_file(file_name, block);
+}
+
+}  // namespace tandrel
+
+TANDREL_EXPORT CaptureAreaToFile(const char* file_name, int left, int top, int right, int bottom) {
+  return tandrel::capture_rect_to_file(file_name, RECT{left, top, right, bottom});
+}
+
+TANDREL_EXPORT CaptureBmpToFile(const char* file_name, const char* which) {
+  const bool active = std::strcmp(which, "Active") == 0;
+  HWND window = active ? ::GetForegroundWindow() : nullptr;
+  // With no window in the foreground, the whole screen is captured.
+  if (!window) window = ::GetDesktopWindow();
+  RECT rect = {};
+  ::GetWindowRect(window, &rect);
+  return CaptureAreaToFile(file_name, rect.left, rect.top, rect.right, rect.bottom);
+}

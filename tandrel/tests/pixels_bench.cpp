@@ -1,0 +1,121 @@
+// Prints how long get_bmp_area takes to record and to compare a full-HD area
+// of a window, beside the same work done with one GetPixel and one 4-byte
+// file access per point, and checks that both give the same file.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "library_binding.h"
+#include "screen_test_support.h"
+#include "unique_resource.h"
+
+namespace {
+
+using ReadArea = int(__cdecl*)(int, int, int, int, int, int, const char*);
+
+constexpr int kWidth = 1920, kHeight = 1080;
+constexpr int kBulkRuns = 7;
+
+double Seconds() {
+  LARGE_INTEGER now, frequency;
+  ::QueryPerformanceCounter(&now);
+  ::QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+template <typename Work>
+double Timed(Work work) {
+  const double start = Seconds();
+  work();
+  return Seconds() - start;
+}
+
+template <typename Work>
+double MedianOf(int runs, Work work) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i) times.push_back(Timed(work));
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
+// The reading point by point: one GetPixel and one 4-byte write per point.
+void RecordPointByPoint(HWND window, const std::string& file_name) {
+  const kit::unique_window_dc dc = kit::GetWindowDcOf(window);
+  const kit::unique_file file(::CreateFileA(file_name.c_str(), GENERIC_WRITE, 0, nullptr,
+                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const COLORREF colour = ::GetPixel(dc.get().dc, x, y);
+      ::WriteFile(file.get(), &colour, sizeof colour, &written, nullptr);
+    }
+}
+
+int ComparePointByPoint(HWND window, const std::string& file_name) {
+  const kit::unique_window_dc dc = kit::GetWindowDcOf(window);
+  const kit::unique_file file(::CreateFileA(file_name.c_str(), GENERIC_READ, 0, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  int differing = 0;
+  DWORD read;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      COLORREF stored = 0;
+      ::ReadFile(file.get(), &stored, sizeof stored, &read, nullptr);
+      differing += stored != ::GetPixel(dc.get().dc, x, y);
+    }
+  return differing;
+}
+
+}  // namespace
+
+int main() {
+  const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
+  const auto read_area = tandrel_test::Bind<ReadArea>(library.get(), "get_bmp_area");
+  if (!read_area) {
+    std::printf("pixels bench: Tandrel.dll or get_bmp_area not found\n");
+    return 1;
+  }
+  const tandrel_test::ScratchFolder scratch;
+  const std::string bulk_file = scratch.File("bulk.bin");
+  const std::string point_file = scratch.File("points.bin");
+
+  const tandrel_test::PaintedWindow window({0, 0, kWidth, kHeight}, WS_POPUP,
+                                           tandrel_test::Gradient);
+  const int handle = window.handle();
+  std::printf("pixels bench: screen %dx%d, window and area %dx%d (%d pixels)\n",
+              ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), kWidth, kHeight,
+              kWidth * kHeight);
+
+  int bulk_differing = -1;
+  const double bulk_record = MedianOf(
+      kBulkRuns, [&] { read_area(handle, 0, 0, kWidth - 1, kHeight - 1, 1, bulk_file.c_str()); });
+  const double bulk_compare = MedianOf(kBulkRuns, [&] {
+    bulk_differing = read_area(handle, 0, 0, kWidth - 1, kHeight - 1, 0, bulk_file.c_str());
+  });
+  const double point_record = Timed([&] { RecordPointByPoint(window.get(), point_file); });
+  int point_differing = -1;
+  const double point_compare =
+      Timed([&] { point_differing = ComparePointByPoint(window.get(), point_file); });
+  const double get_pixel_only = Timed([&] {
+    const kit::unique_window_dc dc = kit::GetWindowDcOf(window.get());
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) ::GetPixel(dc.get().dc, x, y);
+  });
+  const bool identical = tandrel_test::ReadWhole(bulk_file) == tandrel_test::ReadWhole(point_file);
+
+  std::printf("%-34s %10s %10s %10s\n", "", "record", "compare", "both");
+  std::printf("%-34s %8.1f ms %8.1f ms %8.1f ms\n", "get_bmp_area (median of 7 runs)",
+              bulk_record * 1e3, bulk_compare * 1e3, (bulk_record + bulk_compare) * 1e3);
+  std::printf("%-34s %8.1f ms %8.1f ms %8.1f ms\n", "one GetPixel + 4-byte I/O per point",
+              point_record * 1e3, point_compare * 1e3, (point_record + point_compare) * 1e3);
+  std::printf("%-34s %8.1f ms\n", "GetPixel alone, every point", get_pixel_only * 1e3);
+  std::printf("speed-up: record %.0fx, compare %.0fx, both %.0fx\n", point_record / bulk_record,
+              point_compare / bulk_compare,
+              (point_record + point_compare) / (bulk_record + bulk_compare));
+  std::printf("differing pixels: one copy %d, point by point %d; files identical: %s\n",
+              bulk_differing, point_differing, identical ? "yes" : "NO");
+  return identical && bulk_differing == 0 && point_differing == 0 ? 0 : 1;
+}

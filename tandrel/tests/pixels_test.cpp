@@ -1,0 +1,260 @@
+// The pixel read-back exports bound by name, as a script host binds them. A
+// recorded file must hold exactly what one GetPixel per point answers on the
+// same window DC, wherever the window is: fully shown, partly off the screen,
+// partly covered, hidden, a child cut by its parent, and areas that reach
+// past the window.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "library_binding.h"
+#include "screen_test_support.h"
+#include "unique_resource.h"
+
+namespace {
+
+using tandrel_test::Bind;
+using tandrel_test::Exists;
+using tandrel_test::Gradient;
+using tandrel_test::PaintedWindow;
+using tandrel_test::ReadWhole;
+using tandrel_test::ScratchFolder;
+using tandrel_test::Settle;
+using tandrel_test::UnderWine;
+using tandrel_test::WriteWhole;
+
+using ReadArea = int(__cdecl*)(int, int, int, int, int, int, const char*);
+using ReadWindow = int(__cdecl*)(int, int, const char*);
+
+constexpr int kCompare = 0;
+constexpr int kRecord = 1;
+
+std::vector<COLORREF> Colours(const std::string& bytes) {
+  std::vector<COLORREF> colours(bytes.size() / 4);
+  std::memcpy(colours.data(), bytes.data(), colours.size() * 4);
+  return colours;
+}
+
+std::string Bytes(const std::vector<COLORREF>& colours) {
+  return std::string(reinterpret_cast<const char*>(colours.data()), colours.size() * 4);
+}
+
+// Which points GetPixel refuses: as the system says, or, where Wine reads
+// the window's surface regardless of its visible region (hidden windows,
+// children cut by their parent), as Windows documents it.
+enum class Clipping { AsGetPixel, AsDocumented };
+
+// One GetPixel per point, the reading the exports must equal.
+std::vector<COLORREF> PointByPoint(HWND window, int left, int top, int right, int bottom,
+                                   Clipping clipping = Clipping::AsGetPixel) {
+  const kit::unique_window_dc dc = kit::GetWindowDcOf(window);
+  std::vector<COLORREF> colours;
+  for (int y = top; y <= bottom; ++y)
+    for (int x = left; x <= right; ++x)
+      colours.push_back(clipping == Clipping::AsDocumented && !::PtVisible(dc.get().dc, x, y)
+                            ? CLR_INVALID
+                            : ::GetPixel(dc.get().dc, x, y));
+  return colours;
+}
+
+class PixelReadBack : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(read_area_ && read_window_); }
+
+  // Records the area and expects the file to hold what GetPixel answers,
+  // point for point; compares it at once, expecting no difference.
+  void ExpectRecordedAsPointByPoint(const PaintedWindow& window, int left, int top, int right,
+                                    int bottom, Clipping clipping = Clipping::AsGetPixel) {
+    const std::string file = scratch_.File("area.bin");
+    ASSERT_EQ(read_area_(window.handle(), left, top, right, bottom, kRecord, file.c_str()), 0);
+    const std::vector<COLORREF> expected =
+        PointByPoint(window.get(), left, top, right, bottom, clipping);
+    const std::vector<COLORREF> recorded = Colours(ReadWhole(file));
+    ASSERT_EQ(recorded.size(), expected.size());
+    const int columns = right - left + 1;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      ASSERT_EQ(recorded[i], expected[i]) << "at x " << left + static_cast<int>(i % columns)
+                                          << ", y " << top + static_cast<int>(i / columns);
+    }
+    EXPECT_EQ(read_area_(window.handle(), left, top, right, bottom, kCompare, file.c_str()), 0);
+  }
+
+  static std::size_t Count(const std::vector<COLORREF>& colours, COLORREF value) {
+    std::size_t n = 0;
+    for (COLORREF c : colours) n += c == value;
+    return n;
+  }
+
+  const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
+  const ReadArea read_area_ = Bind<ReadArea>(library_.get(), "get_bmp_area");
+  const ReadWindow read_window_ = Bind<ReadWindow>(library_.get(), "get_bmp");
+  const ScratchFolder scratch_;
+};
+
+TEST_F(PixelReadBack, GetBmpRecordsTheWindowAndOneColumnAndRowPast) {
+  const PaintedWindow window({50, 40, 50 + 100, 40 + 50}, WS_POPUP, Gradient);
+  const std::string file = scratch_.File("window.bin");
+  ASSERT_EQ(read_window_(window.handle(), kRecord, file.c_str()), 0);
+  const std::vector<COLORREF> recorded = Colours(ReadWhole(file));
+  ASSERT_EQ(recorded.size(), 101u * 51u);
+  EXPECT_EQ(recorded, PointByPoint(window.get(), 0, 0, 100, 50));
+  for (int y = 0; y < 50; ++y)
+    for (int x = 0; x < 100; ++x) ASSERT_EQ(recorded[y * 101 + x], Gradient(x, y)) << x << "," << y;
+  for (int y = 0; y <= 50; ++y) EXPECT_EQ(recorded[y * 101 + 100], CLR_INVALID) << y;
+  for (int x = 0; x <= 100; ++x) EXPECT_EQ(recorded[50 * 101 + x], CLR_INVALID) << x;
+  EXPECT_EQ(read_window_(window.handle(), kCompare, file.c_str()), 0);
+}
+
+TEST_F(PixelReadBack, FramedWindowsReadAsPointByPointFrameIncluded) {
+  const PaintedWindow window({30, 30, 30 + 260, 30 + 180}, WS_OVERLAPPEDWINDOW, Gradient);
+  RECT outer;
+  ::GetWindowRect(window.get(), &outer);
+  ExpectRecordedAsPointByPoint(window, 0, 0, outer.right - outer.left, outer.bottom - outer.top);
+}
+
+TEST_F(PixelReadBack, AreasReachingPastTheWindowReadAsPointByPoint) {
+  const PaintedWindow window({200, 150, 200 + 120, 150 + 90}, WS_POPUP, Gradient);
+  ExpectRecordedAsPointByPoint(window, -15, -10, 135, 99);
+  ExpectRecordedAsPointByPoint(window, 110, 80, 200, 140);
+  const std::vector<COLORREF> distant = PointByPoint(window.get(), 500, 500, 509, 504);
+  EXPECT_EQ(Count(distant, CLR_INVALID), distant.size());
+  ExpectRecordedAsPointByPoint(window, 500, 500, 509, 504);
+}
+
+TEST_F(PixelReadBack, WindowsPartlyOffTheScreenReadAsPointByPoint) {
+  const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
+  const PaintedWindow top_left({-40, -30, -40 + 150, -30 + 100}, WS_POPUP, Gradient);
+  ExpectRecordedAsPointByPoint(top_left, 0, 0, 150, 100);
+  const PaintedWindow bottom_right({width - 60, height - 50, width + 90, height + 50}, WS_POPUP,
+                                   Gradient);
+  ExpectRecordedAsPointByPoint(bottom_right, 0, 0, 150, 100);
+}
+
+TEST_F(PixelReadBack, CoveredHiddenAndClippedWindowsReadAsPointByPoint) {
+  const PaintedWindow below({100, 100, 100 + 200, 100 + 120}, WS_POPUP, Gradient);
+  const PaintedWindow above({180, 150, 180 + 200, 150 + 120}, WS_POPUP,
+                            [](int, int) { return RGB(10, 200, 30); });
+  // Windows leaves the covered part out of the visible region; Wine keeps
+  // no covered region, so there the window still reads its own pixels.
+  ExpectRecordedAsPointByPoint(below, 0, 0, 200, 120);
+
+  // A child reaching past its parent's client area is cut by it; a hidden
+  // window shows nothing.
+  const Clipping clipping = UnderWine() ? Clipping::AsDocumented : Clipping::AsGetPixel;
+  const PaintedWindow child(
+      {150, 60, 150 + 100, 60 + 80}, WS_CHILD, [](int x, int y) { return RGB(x, y, 77); },
+      above.get());
+  ExpectRecordedAsPointByPoint(child, 0, 0, 100, 80, clipping);
+  const std::vector<COLORREF> cut = PointByPoint(child.get(), 40, 0, 60, 0, clipping);
+  EXPECT_EQ(Count(cut, CLR_INVALID), 11u) << "x 50 to 60 lie outside the parent";
+
+  ::ShowWindow(below.get(), SW_HIDE);
+  Settle();
+  ExpectRecordedAsPointByPoint(below, 0, 0, 20, 10, clipping);
+  EXPECT_EQ(Count(PointByPoint(below.get(), 0, 0, 20, 10, clipping), CLR_INVALID), 21u * 11u);
+}
+
+TEST_F(PixelReadBack, OneChangedPixelIsOneDifference) {
+  const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
+  const std::string file = scratch_.File("area.bin");
+  ASSERT_EQ(read_area_(window.handle(), 10, 10, 19, 14, kRecord, file.c_str()), 0);
+  EXPECT_EQ(ReadWhole(file).size(), 200u);  // 10 × 5 values of 4 bytes
+  EXPECT_EQ(read_area_(window.handle(), 10, 10, 19, 14, kCompare, file.c_str()), 0);
+  {
+    const kit::unique_window_dc dc = kit::GetWindowDcOf(window.get());
+    ::SetPixel(dc.get().dc, 17, 12, RGB(1, 2, 3));
+  }
+  ::GdiFlush();
+  EXPECT_EQ(read_area_(window.handle(), 10, 10, 19, 14, kCompare, file.c_str()), 1);
+  // The window as a whole, and the same change seen there.
+  const std::string whole = scratch_.File("whole.bin");
+  ASSERT_EQ(read_window_(window.handle(), kRecord, whole.c_str()), 0);
+  ::InvalidateRect(window.get(), nullptr, FALSE);
+  ::UpdateWindow(window.get());
+  Settle();
+  EXPECT_EQ(read_window_(window.handle(), kCompare, whole.c_str()), 1);
+}
+
+TEST_F(PixelReadBack, StoredValuesThatCannotBeReadCountAsDiffering) {
+  const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
+  const std::string file = scratch_.File("area.bin");
+  const int h = window.handle();
+  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, scratch_.File("missing.bin").c_str()), 100);
+  EXPECT_EQ(read_window_(h, kCompare, scratch_.File("missing.bin").c_str()), 81 * 41);
+
+  ASSERT_EQ(read_area_(h, 0, 0, 9, 9, kRecord, file.c_str()), 0);
+  const std::string recorded = ReadWhole(file);
+  WriteWhole(file, recorded.substr(0, 4 * 60));
+  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 40);
+  WriteWhole(file, recorded.substr(0, 4 * 60 + 3));  // a value cut short
+  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 40);
+  WriteWhole(file, "");
+  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 100);
+  // A longer file: only its start is compared.
+  WriteWhole(file, recorded + "more");
+  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 0);
+  // Held by someone else without sharing: nothing can be read.
+  WriteWhole(file, recorded);
+  const kit::unique_file held(::CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 100);
+}
+
+TEST_F(PixelReadBack, ReversedAreasCoverNoPixel) {
+  const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
+  const std::string file = scratch_.File("empty.bin");
+  WriteWhole(file, "old content");
+  EXPECT_EQ(read_area_(window.handle(), 20, 5, 19, 9, kRecord, file.c_str()), 0);
+  EXPECT_EQ(ReadWhole(file), "");
+  EXPECT_TRUE(Exists(file));
+  EXPECT_EQ(read_area_(window.handle(), 5, 20, 9, 19, kCompare, file.c_str()), 0);
+  EXPECT_EQ(
+      read_area_(window.handle(), 5, 20, 9, 19, kCompare, scratch_.File("missing.bin").c_str()), 0);
+}
+
+TEST_F(PixelReadBack, OtherModesTouchNoFile) {
+  const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
+  const std::string kept = scratch_.File("kept.bin");
+  WriteWhole(kept, "kept");
+  const std::string absent = scratch_.File("absent.bin");
+  for (int mode : {2, -1, 100}) {
+    EXPECT_EQ(read_area_(window.handle(), 0, 0, 9, 9, mode, kept.c_str()), 0);
+    EXPECT_EQ(read_window_(window.handle(), mode, kept.c_str()), 0);
+    EXPECT_EQ(read_window_(window.handle(), mode, absent.c_str()), 0);
+  }
+  EXPECT_EQ(ReadWhole(kept), "kept");
+  EXPECT_FALSE(Exists(absent));
+}
+
+TEST_F(PixelReadBack, RepeatedCallsLeaveNothingBehind) {
+  const PaintedWindow window({0, 0, 600, 500}, WS_POPUP, Gradient);
+  const std::string file = scratch_.File("again.bin");
+  const tandrel_test::Growth growth = tandrel_test::GrowthOver(30, [&] {
+    EXPECT_EQ(read_window_(window.handle(), kRecord, file.c_str()), 0);
+    EXPECT_EQ(read_window_(window.handle(), kCompare, file.c_str()), 0);
+  });
+  EXPECT_LT(growth.private_bytes, 8 << 20) << "memory left behind";
+  if (growth.gdi_counted) {
+    EXPECT_LE(growth.gdi_objects, 2) << "GDI objects left behind";
+  } else {
+    EXPECT_TRUE(UnderWine());
+    RecordProperty("gdi_objects", "not counted by this system");
+  }
+}
+
+TEST_F(PixelReadBack, RecordingReplacesTheFileAndAnUnwritableOneIsNoFailure) {
+  const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
+  const std::string file = scratch_.File("again.bin");
+  WriteWhole(file, std::string(1000, 'x'));
+  EXPECT_EQ(read_area_(window.handle(), 0, 0, 4, 4, kRecord, file.c_str()), 0);
+  EXPECT_EQ(ReadWhole(file), Bytes(PointByPoint(window.get(), 0, 0, 4, 4)));
+  const std::string unwritable = scratch_.File("missing\\again.bin");
+  EXPECT_EQ(read_area_(window.handle(), 0, 0, 4, 4, kRecord, unwritable.c_str()), 0);
+  EXPECT_FALSE(Exists(unwritable));
+}
+
+}  // namespace

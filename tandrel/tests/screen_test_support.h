@@ -1,0 +1,197 @@
+// What the capture and pixel tests share: windows that paint a known
+// picture, a scratch folder for the files the exports write, and the files
+// read back whole.
+#pragma once
+
+#include <psapi.h>
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "unique_resource.h"
+
+namespace tandrel_test {
+
+// The colour a test window paints at a point of its client area.
+using Painter = std::function<COLORREF(int x, int y)>;
+
+// A colour for every point, different for neighbours.
+inline COLORREF Gradient(int x, int y) {
+  return RGB((x * 7 + y) & 0xFF, (y * 5 + 11) & 0xFF, (x * 3 + y * 2 + 100) & 0xFF);
+}
+
+// Lets the windows of this thread handle what is queued, then waits for the
+// drawing to reach the screen.
+inline void Settle() {
+  MSG message;
+  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+  ::GdiFlush();
+  ::Sleep(50);
+  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
+}
+
+// A shown top-level window (or a child of `parent`) that paints its client
+// area with a Painter; destroyed with the object.
+class PaintedWindow {
+ public:
+  PaintedWindow(const RECT& rect, DWORD style, Painter painter, HWND parent = nullptr)
+      : painter_(std::move(painter)) {
+    static const ATOM window_class = Register();
+    window_ = ::CreateWindowExA(parent ? 0 : WS_EX_TOPMOST, MAKEINTATOM(window_class), "Painted",
+                                style | WS_VISIBLE, rect.left, rect.top, rect.right - rect.left,
+                                rect.bottom - rect.top, parent, nullptr,
+                                ::GetModuleHandleA(nullptr), this);
+    ::UpdateWindow(window_);
+    Settle();
+  }
+  PaintedWindow(const PaintedWindow&) = delete;
+  PaintedWindow& operator=(const PaintedWindow&) = delete;
+  ~PaintedWindow() {
+    if (window_) ::DestroyWindow(window_);
+    Settle();
+  }
+
+  HWND get() const { return window_; }
+  int handle() const { return static_cast<int>(reinterpret_cast<INT_PTR>(window_)); }
+  const Painter& painter() const { return painter_; }
+
+ private:
+  static ATOM Register() {
+    WNDCLASSA window_class = {};
+    window_class.lpfnWndProc = Procedure;
+    window_class.hInstance = ::GetModuleHandleA(nullptr);
+    window_class.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+    window_class.lpszClassName = "TandrelPaintedWindow";
+    return ::RegisterClassA(&window_class);
+  }
+
+  static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+      ::SetWindowLongPtrA(
+          window, GWLP_USERDATA,
+          reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams));
+    } else if (message == WM_ERASEBKGND) {
+      return 1;
+    } else if (message == WM_PAINT) {
+      const auto* self =
+          reinterpret_cast<PaintedWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
+      PAINTSTRUCT paint;
+      const HDC dc = ::BeginPaint(window, &paint);
+      RECT client;
+      ::GetClientRect(window, &client);
+      Paint(dc, client.right, client.bottom, self->painter_);
+      ::EndPaint(window, &paint);
+      return 0;
+    }
+    return ::DefWindowProcA(window, message, wparam, lparam);
+  }
+
+  static void Paint(HDC dc, int width, int height, const Painter& painter) {
+    if (width <= 0 || height <= 0) return;
+    std::vector<std::uint32_t> bits(static_cast<std::size_t>(width) * height);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        const COLORREF c = painter(x, y);
+        bits[static_cast<std::size_t>(y) * width + x] =
+            (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+      }
+    BITMAPINFO format = {};
+    format.bmiHeader.biSize = sizeof format.bmiHeader;
+    format.bmiHeader.biWidth = width;
+    format.bmiHeader.biHeight = -height;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    ::SetDIBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, height, bits.data(), &format,
+                        DIB_RGB_COLORS);
+  }
+
+  Painter painter_;
+  HWND window_ = nullptr;
+};
+
+// A fresh folder under the temporary folder, removed with what it holds.
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    char temp[MAX_PATH];
+    ::GetTempPathA(MAX_PATH, temp);
+    static int made = 0;
+    path_ = std::string(temp) + "tandrel-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
+            std::to_string(++made);
+    ::CreateDirectoryA(path_.c_str(), nullptr);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() {
+    WIN32_FIND_DATAA found;
+    const kit::unique_find find(::FindFirstFileA((path_ + "\\*").c_str(), &found));
+    for (bool more = find.valid(); more; more = ::FindNextFileA(find.get(), &found))
+      ::DeleteFileA((path_ + "\\" + found.cFileName).c_str());
+    ::RemoveDirectoryA(path_.c_str());
+  }
+  std::string File(const std::string& name) const { return path_ + "\\" + name; }
+
+ private:
+  std::string path_;
+};
+
+// What rounds of calls add to the memory the process has committed and to
+// the GDI objects it holds, after a first round has let the system make what
+// it makes once per process. Wine counts no GDI objects: there both counts
+// read 0.
+struct Growth {
+  std::int64_t private_bytes = 0;
+  std::int64_t gdi_objects = 0;
+  bool gdi_counted = false;
+};
+
+inline std::int64_t PrivateBytes() {
+  PROCESS_MEMORY_COUNTERS_EX counters = {};
+  counters.cb = sizeof counters;
+  ::K32GetProcessMemoryInfo(::GetCurrentProcess(),
+                            reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
+  return static_cast<std::int64_t>(counters.PrivateUsage);
+}
+
+template <typename Round>
+Growth GrowthOver(int rounds, Round round) {
+  round();
+  const std::int64_t memory = PrivateBytes();
+  const DWORD objects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+  for (int i = 0; i < rounds; ++i) round();
+  const DWORD objects_after = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+  Growth growth;
+  growth.private_bytes = PrivateBytes() - memory;
+  growth.gdi_objects = static_cast<std::int64_t>(objects_after) - objects;
+  growth.gdi_counted = objects != 0 || objects_after != 0;
+  return growth;
+}
+
+inline bool Exists(const std::string& path) {
+  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+inline std::string ReadWhole(const std::string& path) {
+  const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  std::string bytes;
+  char chunk[65536];
+  DWORD read = 0;
+  while (file && ::ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr) && read > 0)
+    bytes.append(chunk, read);
+  return bytes;
+}
+
+inline void WriteWhole(const std::string& path, const std::string& bytes) {
+  const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+}  // namespace tandrel_test
