@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -15,23 +16,34 @@ namespace {
 using tandrel_test::Bind;
 using ScreenRes = int(__cdecl*)(char*, char*);
 
+// The whole export index, family by family.
 constexpr const char* kExports[] = {
-    "create_reg_value", "get_reg_value", "del_reg_value", "del_reg_key",  "enum_reg_key",
-    "regenumsubkeys",   "reg_key_exists",
-    "get_drives",       "get_win_dir",   "findfile",      "get_83filename", "get_file_size",
+    // registry
+    "create_reg_value", "get_reg_value", "del_reg_value", "del_reg_key", "enum_reg_key",
+    "regenumsubkeys", "reg_key_exists",
+    // files and drives
+    "get_drives", "get_win_dir", "findfile", "get_83filename", "get_file_size",
     "get_file_creation_date", "get_file_modified_date", "get_file_creation_time",
-    "del_multi_files",  "get_date_long", "get_local_time", "get_time_in_ms", "get_dow_string",
-    "GmtToLocalTime",   "set_sys_date",  "set_sys_time",  "set_sys_time_date",
-    "set_locale_shortdate_format", "set_locale_longdate_format",
-    "get_comp_name", "get_os_ver",  "get_screen_res",
-    "get_free_mem",     "shut_down",     "register_dll",  "set_auto_logon", "keybd_type",
-    "keybd_type2",      "print_scrn",    "capture_screen",
-    "set_win_title", "get_win_text", "get_button_focus", "ClientToWinCoord", "web_obj_get_abs_pos",
-    "win_from_point", "get_tooltip_hwnd", "get_tooltip_hwnd2", "win_has_scroll", "type_edit",
-    "get_menu_name", "get_dlg_id", "CB_sel_item", "alt_list_select_item", "list_get_sel_item",
-    "is_lb_item_checked", "col_brnch", "rclick_tvitem", "sel_tab", "get_sel_tab",
-    "get_active_mdi_child", "twips_to_pix", "pix_to_twips",
+    "del_multi_files",
+    // date, time and locale
+    "get_date_long", "get_local_time", "get_time_in_ms", "get_dow_string", "GmtToLocalTime",
+    "set_sys_date", "set_sys_time", "set_sys_time_date", "set_locale_shortdate_format",
+    "set_locale_longdate_format",
+    // system
+    "get_comp_name", "get_os_ver", "get_screen_res", "get_free_mem", "shut_down", "register_dll",
+    "set_auto_logon",
+    // windows and controls
+    "set_win_title", "get_win_text", "get_button_focus", "ClientToWinCoord",
+    "web_obj_get_abs_pos", "win_from_point", "get_tooltip_hwnd", "get_tooltip_hwnd2",
+    "win_has_scroll", "type_edit", "get_menu_name", "get_dlg_id", "CB_sel_item",
+    "alt_list_select_item", "list_get_sel_item", "is_lb_item_checked", "col_brnch",
+    "rclick_tvitem", "sel_tab", "get_sel_tab", "get_active_mdi_child", "twips_to_pix",
+    "pix_to_twips",
+    // keyboard
+    "keybd_type", "keybd_type2", "print_scrn", "capture_screen",
+    // screen capture, pixel read-back, URL check
     "CaptureAreaToFile", "CaptureBmpToFile", "get_bmp", "get_bmp_area", "web_complex_url_valid"};
+static_assert(std::size(kExports) == 65, "every export of the library, once");
 
 std::string ScreenSize() {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
