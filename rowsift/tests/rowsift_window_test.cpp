@@ -793,11 +793,10 @@ TEST_F(WindowDebugModeTest, ASecondPressDuringARunIsIgnored) {
   // The list answers between the run's steps, once the first line is there.
   driver::WaitUntil([&] { return !app.DebugLines().empty(); }, "the run's first debug line");
   const HWND parse = app.Item(kIdParse);
-  // A button the person cannot press ignores the press just as well.
-  if (::IsWindowEnabled(parse) && ::IsWindowEnabled(app.Window())) {
-    driver::Click(parse);
-    ASSERT_LT(app.DebugLines().size(), 6u) << "the run ended before the second press";
-  }
+  // The run lasts until its success box is answered below, so this press
+  // always lands inside it, however far its steps have come. A button the
+  // person cannot press ignores the press just as well.
+  if (::IsWindowEnabled(parse) && ::IsWindowEnabled(app.Window())) driver::Click(parse);
   ExpectSuccessBox(app);
 
   app.ExpectNoBox();
