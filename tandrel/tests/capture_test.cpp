@@ -85,7 +85,7 @@ class Capture : public testing::Test {
 };
 
 TEST_F(Capture, SmallRectanglesGiveTheExactFileLayout) {
-  const std::string file = scratch_.File("small.bmp");
+  const std::string file = scratch_ / "small.bmp";
   ASSERT_EQ(capture_area_(file.c_str(), 0, 0, 10, 5), 0);
   const BitmapFile small(file);
   small.ExpectLayout(10, 5);
@@ -103,7 +103,7 @@ TEST_F(Capture, SmallRectanglesGiveTheExactFileLayout) {
 
 TEST_F(Capture, PixelsAreWhatTheWindowPainted) {
   const PaintedWindow window({100, 80, 400, 280}, WS_POPUP, Gradient);
-  const std::string file = scratch_.File("area.bmp");
+  const std::string file = scratch_ / "area.bmp";
   // An odd width, so every row carries filler bytes.
   ASSERT_EQ(capture_area_(file.c_str(), 117, 95, 117 + 37, 95 + 21), 0);
   const BitmapFile picture(file);
@@ -123,7 +123,7 @@ TEST_F(Capture, ActiveIsTheForegroundWindowFrameIncludedAnyOtherTextTheScreen) {
   POINT client = {0, 0};
   ::ClientToScreen(window.get(), &client);
 
-  const std::string active = scratch_.File("active.bmp");
+  const std::string active = scratch_ / "active.bmp";
   ASSERT_EQ(capture_window_(active.c_str(), "Active"), 0);
   const BitmapFile picture(active);
   picture.ExpectLayout(outer.right - outer.left, outer.bottom - outer.top);
@@ -132,7 +132,7 @@ TEST_F(Capture, ActiveIsTheForegroundWindowFrameIncludedAnyOtherTextTheScreen) {
     for (int x = 0; x < 20; ++x) ASSERT_EQ(picture.Pixel(dx + x, dy + y), Gradient(x, y));
 
   for (const char* which : {"active", "", "ACTIVE", "Active "}) {
-    const std::string screen = scratch_.File("screen.bmp");
+    const std::string screen = scratch_ / "screen.bmp";
     ASSERT_EQ(capture_window_(screen.c_str(), which), 0) << which;
     const BitmapFile whole(screen);
     whole.ExpectLayout(ScreenWidth(), ScreenHeight());
@@ -141,7 +141,7 @@ TEST_F(Capture, ActiveIsTheForegroundWindowFrameIncludedAnyOtherTextTheScreen) {
 }
 
 TEST_F(Capture, RectanglesBeyondTheScreenKeepTheirSize) {
-  const std::string file = scratch_.File("beyond.bmp");
+  const std::string file = scratch_ / "beyond.bmp";
   ASSERT_EQ(capture_area_(file.c_str(), ScreenWidth() - 10, ScreenHeight() - 10, ScreenWidth() + 20,
                           ScreenHeight() + 5),
             0);
@@ -151,12 +151,12 @@ TEST_F(Capture, RectanglesBeyondTheScreenKeepTheirSize) {
 }
 
 TEST_F(Capture, ExistingFilesAreReplacedAndUnwritableOnesAnswer10007) {
-  const std::string file = scratch_.File("old.bmp");
+  const std::string file = scratch_ / "old.bmp";
   WriteWhole(file, std::string(5000, 'x'));
   ASSERT_EQ(capture_area_(file.c_str(), 0, 0, 3, 3), 0);
   BitmapFile(file).ExpectLayout(3, 3);
 
-  const std::string missing_folder = scratch_.File("missing\\new.bmp");
+  const std::string missing_folder = scratch_ / "missing\\new.bmp";
   EXPECT_EQ(capture_area_(missing_folder.c_str(), 0, 0, 3, 3), kCannotWriteFile);
   EXPECT_FALSE(Exists(missing_folder));
 
@@ -171,9 +171,9 @@ TEST_F(Capture, ExistingFilesAreReplacedAndUnwritableOnesAnswer10007) {
 }
 
 TEST_F(Capture, ReversedRectanglesAnswer12303AndTouchNoFile) {
-  const std::string existing = scratch_.File("kept.bmp");
+  const std::string existing = scratch_ / "kept.bmp";
   WriteWhole(existing, "kept");
-  const std::string absent = scratch_.File("absent.bmp");
+  const std::string absent = scratch_ / "absent.bmp";
   const RECT reversed[] = {{10, 0, 9, 5}, {0, 10, 5, 9}, {50, 50, 0, 0}};
   for (const RECT& r : reversed) {
     EXPECT_EQ(capture_area_(existing.c_str(), r.left, r.top, r.right, r.bottom), kCannotMakeImage);
@@ -185,8 +185,8 @@ TEST_F(Capture, ReversedRectanglesAnswer12303AndTouchNoFile) {
 
 // Each image block is some 1.4 MB: kept, 30 rounds would hold over 40 MB.
 TEST_F(Capture, RepeatedCallsLeaveNothingBehind) {
-  const std::string file = scratch_.File("again.bmp");
-  const std::string unwritable = scratch_.File("missing\\again.bmp");
+  const std::string file = scratch_ / "again.bmp";
+  const std::string unwritable = scratch_ / "missing\\again.bmp";
   const tandrel_test::Growth growth = tandrel_test::GrowthOver(30, [&] {
     EXPECT_EQ(capture_area_(file.c_str(), 0, 0, 800, 600), 0);
     EXPECT_EQ(capture_area_(unwritable.c_str(), 0, 0, 800, 600), kCannotWriteFile);
@@ -275,7 +275,7 @@ TEST_F(PaletteCapture, ThePaletteIsReadFromTheSystemAsked255Entries) {
                           reinterpret_cast<void*>(RecordPaletteRequest));
   ASSERT_TRUE(patch.Applied());
   g_palette_requests.clear();
-  ASSERT_EQ(capture_area_(scratch_.File("asked.bmp").c_str(), 0, 0, 4, 4), 0);
+  ASSERT_EQ(capture_area_((scratch_ / "asked.bmp").c_str(), 0, 0, 4, 4), 0);
   EXPECT_EQ(g_palette_requests, "0+255 ");
 }
 
@@ -290,7 +290,7 @@ COLORREF StaticColourBands(int x, int) {
 
 TEST_F(PaletteCapture, StaticColoursComeOutAsPainted) {
   const PaintedWindow window({40, 40, 40 + 90, 40 + 30}, WS_POPUP, StaticColourBands);
-  const std::string file = scratch_.File("palette.bmp");
+  const std::string file = scratch_ / "palette.bmp";
   ASSERT_EQ(capture_area_(file.c_str(), 40, 40, 130, 70), 0);
   const BitmapFile picture(file);
   picture.ExpectLayout(90, 30);
@@ -299,7 +299,7 @@ TEST_F(PaletteCapture, StaticColoursComeOutAsPainted) {
 }
 
 TEST_F(PaletteCapture, WholeScreenIsA24BitFile) {
-  const std::string file = scratch_.File("screen.bmp");
+  const std::string file = scratch_ / "screen.bmp";
   ASSERT_EQ(capture_window_(file.c_str(), "Screen"), 0);
   BitmapFile(file).ExpectLayout(ScreenWidth(), ScreenHeight());
 }

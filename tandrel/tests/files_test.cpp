@@ -9,88 +9,20 @@
 #include <vector>
 
 #include "library_binding.h"
+#include "scratch_folder.h"
 #include "unique_resource.h"
 
 namespace {
 
 using tandrel_test::Bind;
+using tandrel_test::Exists;
+using tandrel_test::ScratchFolder;
 using tandrel_test::UnderWine;
 
 using TextOut = int(__cdecl*)(char*);
 using FindFile = int(__cdecl*)(const char*, const char*, char*);
 using NameToText = int(__cdecl*)(const char*, char*);
 using NameOnly = int(__cdecl*)(const char*);
-
-// A folder under the temp folder, removed with everything in it (read-only
-// files and paths past 260 characters included).
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    static int made = 0;
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    char full[MAX_PATH] = {};
-    ::GetLongPathNameA(temp, full, MAX_PATH);
-    path_ = std::string(full) + "tandrel-files-" + std::to_string(::GetCurrentProcessId()) + "-" +
-            std::to_string(++made);
-    ::CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() { Remove(Wide("\\\\?\\" + path_)); }
-
-  const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
-  std::string Folder(const std::string& name) const {
-    ::CreateDirectoryA((*this / name).c_str(), nullptr);
-    return *this / name;
-  }
-
-  // A file of `size` bytes, through the wide long-path form so that paths past
-  // 260 characters can be made too.
-  std::string File(const std::string& name, LONGLONG size = 0) const {
-    const kit::unique_file file(::CreateFileW(Wide("\\\\?\\" + *this / name).c_str(),
-                                              GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_TRUE(file) << name;
-    LARGE_INTEGER end;
-    end.QuadPart = size;
-    ::SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN);
-    ::SetEndOfFile(file.get());
-    return *this / name;
-  }
-
-  static bool Exists(const std::string& path) {
-    return ::GetFileAttributesW(Wide("\\\\?\\" + path).c_str()) != INVALID_FILE_ATTRIBUTES;
-  }
-
- private:
-  static std::wstring Wide(const std::string& text) {
-    return std::wstring(text.begin(), text.end());  // scratch names are ASCII
-  }
-  static void Remove(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    kit::unique_find find(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (find) {
-      do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          Remove(path);
-        } else {
-          ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-          ::DeleteFileW(path.c_str());
-        }
-      } while (::FindNextFileW(find.get(), &found));
-    }
-    find.reset();
-    ::RemoveDirectoryW(folder.c_str());
-  }
-
-  std::string path_;
-};
 
 // The file time of a local date and time, in the zone the system uses.
 FILETIME FromLocal(WORD year, WORD month, WORD day, WORD hours, WORD minutes, WORD seconds) {
@@ -320,10 +252,10 @@ TEST_F(Files, DeleteMultiFilesDeletesMatchingFilesOnly) {
     const CurrentDirectory here(scratch_.Path());
     EXPECT_EQ(delete_("*.tmp"), 0);
   }
-  EXPECT_FALSE(ScratchFolder::Exists(scratch_ / "a.tmp"));
-  EXPECT_FALSE(ScratchFolder::Exists(scratch_ / "b.tmp"));
-  EXPECT_TRUE(ScratchFolder::Exists(scratch_ / "keep.txt"));
-  EXPECT_TRUE(ScratchFolder::Exists(scratch_ / "folder.tmp"));
+  EXPECT_FALSE(Exists(scratch_ / "a.tmp"));
+  EXPECT_FALSE(Exists(scratch_ / "b.tmp"));
+  EXPECT_TRUE(Exists(scratch_ / "keep.txt"));
+  EXPECT_TRUE(Exists(scratch_ / "folder.tmp"));
 
   // Only folders match: nothing is deleted, and that is success.
   EXPECT_EQ(delete_((scratch_ / "folder.*").c_str()), 0);
@@ -331,8 +263,8 @@ TEST_F(Files, DeleteMultiFilesDeletesMatchingFilesOnly) {
   // "*" also meets the entries for the folder itself and its parent.
   scratch_.File("x.dat");
   EXPECT_EQ(delete_((scratch_ / "*").c_str()), 0);
-  EXPECT_TRUE(ScratchFolder::Exists(scratch_ / "folder.tmp"));
-  EXPECT_FALSE(ScratchFolder::Exists(scratch_ / "keep.txt"));
+  EXPECT_TRUE(Exists(scratch_ / "folder.tmp"));
+  EXPECT_FALSE(Exists(scratch_ / "keep.txt"));
   // A relative pattern with a folder part, and a single-character wildcard.
   scratch_.File("folder.tmp\\in1.log");
   scratch_.File("folder.tmp\\in22.log");
@@ -340,8 +272,8 @@ TEST_F(Files, DeleteMultiFilesDeletesMatchingFilesOnly) {
     const CurrentDirectory here(scratch_.Path());
     EXPECT_EQ(delete_("folder.tmp\\in?.log"), 0);
   }
-  EXPECT_FALSE(ScratchFolder::Exists(scratch_ / "folder.tmp\\in1.log"));
-  EXPECT_TRUE(ScratchFolder::Exists(scratch_ / "folder.tmp\\in22.log"));
+  EXPECT_FALSE(Exists(scratch_ / "folder.tmp\\in1.log"));
+  EXPECT_TRUE(Exists(scratch_ / "folder.tmp\\in22.log"));
 }
 
 TEST_F(Files, DeleteMultiFilesPatternLengthLimit) {
@@ -357,16 +289,16 @@ TEST_F(Files, DeleteMultiFilesTellsFirstFromLaterFailure) {
   const std::string locked = scratch_.File("locked.tmp");
   ASSERT_TRUE(::SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY));
   EXPECT_EQ(delete_((scratch_ / "locked.tmp").c_str()), 3);
-  EXPECT_TRUE(ScratchFolder::Exists(locked));
+  EXPECT_TRUE(Exists(locked));
 
   scratch_.File("free.tmp");
   const std::vector<std::string> order = Matches(scratch_ / "*.tmp");
   ASSERT_EQ(order.size(), 2u);
   const bool locked_first = order[0] == "locked.tmp";
   EXPECT_EQ(delete_((scratch_ / "*.tmp").c_str()), locked_first ? 3 : 4);
-  EXPECT_TRUE(ScratchFolder::Exists(locked));
+  EXPECT_TRUE(Exists(locked));
   // Files before the failure stay deleted; after it, untouched.
-  EXPECT_EQ(ScratchFolder::Exists(scratch_ / "free.tmp"), locked_first);
+  EXPECT_EQ(Exists(scratch_ / "free.tmp"), locked_first);
 }
 
 TEST_F(Files, DeleteMultiFilesNeverCutsAPathThatDoesNotFit) {
@@ -388,11 +320,11 @@ TEST_F(Files, DeleteMultiFilesNeverCutsAPathThatDoesNotFit) {
   // What a path cut at 259 characters would name: it must survive.
   const std::string cut = (folder + "\\" + long_name).substr(0, 259);
   scratch_.File(cut.substr(scratch_.Path().size() + 1));
-  ASSERT_TRUE(ScratchFolder::Exists(cut));
+  ASSERT_TRUE(Exists(cut));
 
   EXPECT_EQ(delete_((folder + "\\*.tmp").c_str()), 3);
-  EXPECT_TRUE(ScratchFolder::Exists(folder + "\\" + long_name));
-  EXPECT_TRUE(ScratchFolder::Exists(cut));
+  EXPECT_TRUE(Exists(folder + "\\" + long_name));
+  EXPECT_TRUE(Exists(cut));
 
   // A short name beside it is deleted when it comes first, and the run then
   // reports the long one as a later failure.
@@ -400,8 +332,8 @@ TEST_F(Files, DeleteMultiFilesNeverCutsAPathThatDoesNotFit) {
   const std::vector<std::string> order = Matches(folder + "\\*.tmp");
   ASSERT_EQ(order.size(), 2u);
   EXPECT_EQ(delete_((folder + "\\*.tmp").c_str()), order[0] == "s.tmp" ? 4 : 3);
-  EXPECT_TRUE(ScratchFolder::Exists(folder + "\\" + long_name));
-  EXPECT_TRUE(ScratchFolder::Exists(cut));
+  EXPECT_TRUE(Exists(folder + "\\" + long_name));
+  EXPECT_TRUE(Exists(cut));
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ class PixelReadBack : public testing::Test {
   // point for point; compares it at once, expecting no difference.
   void ExpectRecordedAsPointByPoint(const PaintedWindow& window, int left, int top, int right,
                                     int bottom, Clipping clipping = Clipping::AsGetPixel) {
-    const std::string file = scratch_.File("area.bin");
+    const std::string file = scratch_ / "area.bin";
     ASSERT_EQ(read_area_(window.handle(), left, top, right, bottom, kRecord, file.c_str()), 0);
     const std::vector<COLORREF> expected =
         PointByPoint(window.get(), left, top, right, bottom, clipping);
@@ -97,7 +97,7 @@ class PixelReadBack : public testing::Test {
 
 TEST_F(PixelReadBack, GetBmpRecordsTheWindowAndOneColumnAndRowPast) {
   const PaintedWindow window({50, 40, 50 + 100, 40 + 50}, WS_POPUP, Gradient);
-  const std::string file = scratch_.File("window.bin");
+  const std::string file = scratch_ / "window.bin";
   ASSERT_EQ(read_window_(window.handle(), kRecord, file.c_str()), 0);
   const std::vector<COLORREF> recorded = Colours(ReadWhole(file));
   ASSERT_EQ(recorded.size(), 101u * 51u);
@@ -160,7 +160,7 @@ TEST_F(PixelReadBack, CoveredHiddenAndClippedWindowsReadAsPointByPoint) {
 
 TEST_F(PixelReadBack, OneChangedPixelIsOneDifference) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
-  const std::string file = scratch_.File("area.bin");
+  const std::string file = scratch_ / "area.bin";
   ASSERT_EQ(read_area_(window.handle(), 10, 10, 19, 14, kRecord, file.c_str()), 0);
   EXPECT_EQ(ReadWhole(file).size(), 200u);  // 10 × 5 values of 4 bytes
   EXPECT_EQ(read_area_(window.handle(), 10, 10, 19, 14, kCompare, file.c_str()), 0);
@@ -171,7 +171,7 @@ TEST_F(PixelReadBack, OneChangedPixelIsOneDifference) {
   ::GdiFlush();
   EXPECT_EQ(read_area_(window.handle(), 10, 10, 19, 14, kCompare, file.c_str()), 1);
   // The window as a whole, and the same change seen there.
-  const std::string whole = scratch_.File("whole.bin");
+  const std::string whole = scratch_ / "whole.bin";
   ASSERT_EQ(read_window_(window.handle(), kRecord, whole.c_str()), 0);
   ::InvalidateRect(window.get(), nullptr, FALSE);
   ::UpdateWindow(window.get());
@@ -181,10 +181,10 @@ TEST_F(PixelReadBack, OneChangedPixelIsOneDifference) {
 
 TEST_F(PixelReadBack, StoredValuesThatCannotBeReadCountAsDiffering) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
-  const std::string file = scratch_.File("area.bin");
+  const std::string file = scratch_ / "area.bin";
   const int h = window.handle();
-  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, scratch_.File("missing.bin").c_str()), 100);
-  EXPECT_EQ(read_window_(h, kCompare, scratch_.File("missing.bin").c_str()), 81 * 41);
+  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, (scratch_ / "missing.bin").c_str()), 100);
+  EXPECT_EQ(read_window_(h, kCompare, (scratch_ / "missing.bin").c_str()), 81 * 41);
 
   ASSERT_EQ(read_area_(h, 0, 0, 9, 9, kRecord, file.c_str()), 0);
   const std::string recorded = ReadWhole(file);
@@ -206,21 +206,21 @@ TEST_F(PixelReadBack, StoredValuesThatCannotBeReadCountAsDiffering) {
 
 TEST_F(PixelReadBack, ReversedAreasCoverNoPixel) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
-  const std::string file = scratch_.File("empty.bin");
+  const std::string file = scratch_ / "empty.bin";
   WriteWhole(file, "old content");
   EXPECT_EQ(read_area_(window.handle(), 20, 5, 19, 9, kRecord, file.c_str()), 0);
   EXPECT_EQ(ReadWhole(file), "");
   EXPECT_TRUE(Exists(file));
   EXPECT_EQ(read_area_(window.handle(), 5, 20, 9, 19, kCompare, file.c_str()), 0);
   EXPECT_EQ(
-      read_area_(window.handle(), 5, 20, 9, 19, kCompare, scratch_.File("missing.bin").c_str()), 0);
+      read_area_(window.handle(), 5, 20, 9, 19, kCompare, (scratch_ / "missing.bin").c_str()), 0);
 }
 
 TEST_F(PixelReadBack, OtherModesTouchNoFile) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
-  const std::string kept = scratch_.File("kept.bin");
+  const std::string kept = scratch_ / "kept.bin";
   WriteWhole(kept, "kept");
-  const std::string absent = scratch_.File("absent.bin");
+  const std::string absent = scratch_ / "absent.bin";
   for (int mode : {2, -1, 100}) {
     EXPECT_EQ(read_area_(window.handle(), 0, 0, 9, 9, mode, kept.c_str()), 0);
     EXPECT_EQ(read_window_(window.handle(), mode, kept.c_str()), 0);
@@ -232,7 +232,7 @@ TEST_F(PixelReadBack, OtherModesTouchNoFile) {
 
 TEST_F(PixelReadBack, RepeatedCallsLeaveNothingBehind) {
   const PaintedWindow window({0, 0, 600, 500}, WS_POPUP, Gradient);
-  const std::string file = scratch_.File("again.bin");
+  const std::string file = scratch_ / "again.bin";
   const tandrel_test::Growth growth = tandrel_test::GrowthOver(30, [&] {
     EXPECT_EQ(read_window_(window.handle(), kRecord, file.c_str()), 0);
     EXPECT_EQ(read_window_(window.handle(), kCompare, file.c_str()), 0);
@@ -248,11 +248,11 @@ TEST_F(PixelReadBack, RepeatedCallsLeaveNothingBehind) {
 
 TEST_F(PixelReadBack, RecordingReplacesTheFileAndAnUnwritableOneIsNoFailure) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
-  const std::string file = scratch_.File("again.bin");
+  const std::string file = scratch_ / "again.bin";
   WriteWhole(file, std::string(1000, 'x'));
   EXPECT_EQ(read_area_(window.handle(), 0, 0, 4, 4, kRecord, file.c_str()), 0);
   EXPECT_EQ(ReadWhole(file), Bytes(PointByPoint(window.get(), 0, 0, 4, 4)));
-  const std::string unwritable = scratch_.File("missing\\again.bin");
+  const std::string unwritable = scratch_ / "missing\\again.bin";
   EXPECT_EQ(read_area_(window.handle(), 0, 0, 4, 4, kRecord, unwritable.c_str()), 0);
   EXPECT_FALSE(Exists(unwritable));
 }

@@ -1,6 +1,6 @@
 // What the capture and pixel tests share: windows that paint a known
-// picture, a scratch folder for the files the exports write, and the files
-// read back whole.
+// picture and a count of what repeated calls leave behind. Scratch folders
+// and whole-file helpers come with it.
 #pragma once
 
 #include <psapi.h>
@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "scratch_folder.h"
 #include "unique_resource.h"
 
 namespace tandrel_test {
@@ -114,32 +115,6 @@ class PaintedWindow {
   HWND window_ = nullptr;
 };
 
-// A fresh folder under the temporary folder, removed with what it holds.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    char temp[MAX_PATH];
-    ::GetTempPathA(MAX_PATH, temp);
-    static int made = 0;
-    path_ = std::string(temp) + "tandrel-test-" + std::to_string(::GetCurrentProcessId()) + "-" +
-            std::to_string(++made);
-    ::CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() {
-    WIN32_FIND_DATAA found;
-    const kit::unique_find find(::FindFirstFileA((path_ + "\\*").c_str(), &found));
-    for (bool more = find.valid(); more; more = ::FindNextFileA(find.get(), &found))
-      ::DeleteFileA((path_ + "\\" + found.cFileName).c_str());
-    ::RemoveDirectoryA(path_.c_str());
-  }
-  std::string File(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
-};
-
 // What rounds of calls add to the memory the process has committed and to
 // the GDI objects it holds, after a first round has let the system make what
 // it makes once per process. Wine counts no GDI objects: there both counts
@@ -170,28 +145,6 @@ Growth GrowthOver(int rounds, Round round) {
   growth.gdi_objects = static_cast<std::int64_t>(objects_after) - objects;
   growth.gdi_counted = objects != 0 || objects_after != 0;
   return growth;
-}
-
-inline bool Exists(const std::string& path) {
-  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-inline std::string ReadWhole(const std::string& path) {
-  const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  std::string bytes;
-  char chunk[65536];
-  DWORD read = 0;
-  while (file && ::ReadFile(file.get(), chunk, sizeof chunk, &read, nullptr) && read > 0)
-    bytes.append(chunk, read);
-  return bytes;
-}
-
-inline void WriteWhole(const std::string& path, const std::string& bytes) {
-  const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                            FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 }  // namespace tandrel_test

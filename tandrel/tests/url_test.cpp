@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "library_binding.h"
-#include "screen_test_support.h"
+#include "scratch_folder.h"
 #include "unique_resource.h"
 
 namespace {
@@ -166,15 +166,15 @@ TEST_F(UrlCheck, APortNoOneListensOnDoesNotOpen) {
 }
 
 TEST_F(UrlCheck, FileUrlsOpenPresentFilesOnlyAndLeaveThemFree) {
-  const std::string present = scratch_.File("present.htm");
+  const std::string present = scratch_ / "present.htm";
   WriteWhole(present, "<html></html>");
   EXPECT_EQ(url_valid_(FileUrl(present).c_str()), 0);
   EXPECT_TRUE(::DeleteFileA(present.c_str())) << "closed again when the call returns";
   EXPECT_EQ(url_valid_(FileUrl(present).c_str()), 1);
-  EXPECT_EQ(url_valid_(FileUrl(scratch_.File("never.htm")).c_str()), 1);
+  EXPECT_EQ(url_valid_(FileUrl((scratch_ / "never.htm")).c_str()), 1);
 
   // Opened without sharing: a file someone holds open does not open.
-  const std::string held = scratch_.File("held.htm");
+  const std::string held = scratch_ / "held.htm";
   WriteWhole(held, "held");
   {
     const kit::unique_file holder(::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ,
@@ -186,10 +186,10 @@ TEST_F(UrlCheck, FileUrlsOpenPresentFilesOnlyAndLeaveThemFree) {
   EXPECT_EQ(url_valid_(FileUrl(held).c_str()), 0);
 
   // Escapes name the characters they stand for, as in any URL.
-  const std::string spaced = scratch_.File("with space.htm");
+  const std::string spaced = scratch_ / "with space.htm";
   WriteWhole(spaced, "spaced");
   EXPECT_EQ(url_valid_(FileUrl(spaced).c_str()), 0);
-  EXPECT_EQ(url_valid_(FileUrl(scratch_.File("with%20space.htm")).c_str()), 0);
+  EXPECT_EQ(url_valid_(FileUrl((scratch_ / "with%20space.htm")).c_str()), 0);
   EXPECT_EQ(url_valid_(("file://" + spaced).c_str()), 0);
   EXPECT_TRUE(server_.Requests().empty()) << "file URLs never reach the network";
 }
