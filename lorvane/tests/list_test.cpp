@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "lorvane_h.h"
+#include "testing/remove_tree.h"
 #include "window_driver.h"
 
 namespace {
@@ -542,7 +543,7 @@ class ScratchFolder {
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() { Remove(path_); }
+  ~ScratchFolder() { kit::testing::RemoveTree(path_); }
 
   const std::wstring& Path() const { return path_; }
   std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
@@ -558,23 +559,6 @@ class ScratchFolder {
   }
 
  private:
-  static void Remove(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    kit::unique_find find(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (find) {
-      do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          Remove(folder + L"\\" + name);
-        else
-          ::DeleteFileW((folder + L"\\" + name).c_str());
-      } while (::FindNextFileW(find.get(), &found));
-    }
-    find.reset();
-    ::RemoveDirectoryW(folder.c_str());
-  }
-
   std::wstring path_;
 };
 

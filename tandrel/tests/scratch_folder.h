@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "testing/remove_tree.h"
 #include "unique_resource.h"
 
 namespace tandrel_test {
@@ -55,7 +56,7 @@ class ScratchFolder {
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() { Remove(LongPath(path_)); }
+  ~ScratchFolder() { kit::testing::RemoveTree(LongPath(path_)); }
 
   const std::string& Path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
@@ -78,26 +79,6 @@ class ScratchFolder {
   }
 
  private:
-  static void Remove(const std::wstring& folder) {
-    WIN32_FIND_DATAW found;
-    kit::unique_find find(::FindFirstFileW((folder + L"\\*").c_str(), &found));
-    if (find) {
-      do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-          Remove(path);
-        } else {
-          ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-          ::DeleteFileW(path.c_str());
-        }
-      } while (::FindNextFileW(find.get(), &found));
-    }
-    find.reset();
-    ::RemoveDirectoryW(folder.c_str());
-  }
-
   std::string path_;
 };
 
