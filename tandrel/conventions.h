@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+
 #include "text_conventions.h"
 
 // Each export is a plain C function in the caller-cleans convention; the .def
@@ -16,5 +18,12 @@ namespace tandrel {
 
 // The root key of a root index; any value out of range means HKEY_CLASSES_ROOT.
 HKEY RootKeyFromIndex(int index);
+
+// Window handles travel as 32-bit integers both ways: user handles are
+// 32-bit significant, also in a 64-bit process.
+inline HWND WindowOf(int handle) { return static_cast<HWND>(LongToHandle(handle)); }
+inline std::int32_t HandleNumber(HWND window) {
+  return static_cast<std::int32_t>(HandleToLong(window));
+}
 
 }  // namespace tandrel

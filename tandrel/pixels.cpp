@@ -108,8 +108,6 @@ int ReadBack(const Area& area, int mode, const char* file_name) {
   return mode == kCompare ? Compare(area, file_name) : 0;
 }
 
-HWND WindowOf(int handle) { return reinterpret_cast<HWND>(static_cast<INT_PTR>(handle)); }
-
 }  // namespace
 }  // namespace tandrel
 

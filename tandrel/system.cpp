@@ -71,7 +71,7 @@ TANDREL_EXPORT get_free_mem(char* total_physical, char* available_physical,
 }
 
 TANDREL_EXPORT shut_down(int window) {
-  return ::PostMessageA(reinterpret_cast<HWND>(static_cast<INT_PTR>(window)), WM_CLOSE, 0, 0);
+  return ::PostMessageA(tandrel::WindowOf(window), WM_CLOSE, 0, 0);
 }
 
 TANDREL_EXPORT register_dll(const char* library) {

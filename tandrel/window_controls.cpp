@@ -22,11 +22,6 @@ constexpr int kTwipsPerInch = 1440;
 constexpr int kTooltipOffset = 5;
 constexpr int kAltSelectNoMatch = -10105;
 
-// User handles are 32-bit significant, so one slot carries them both ways.
-HWND WindowArgument(int window) { return static_cast<HWND>(LongToHandle(window)); }
-
-std::int32_t HandleNumber(HWND window) { return static_cast<std::int32_t>(HandleToLong(window)); }
-
 int Reply(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   return static_cast<int>(::SendMessageA(window, message, wparam, lparam));
 }
@@ -86,22 +81,22 @@ float PixelsToTwips(float pixels, int pixels_per_inch) {
 }  // namespace tandrel
 
 TANDREL_EXPORT set_win_title(int window, const char* text) {
-  return ::SetWindowTextA(tandrel::WindowArgument(window), text) == 1 ? 0 : 1;
+  return ::SetWindowTextA(tandrel::WindowOf(window), text) == 1 ? 0 : 1;
 }
 
 TANDREL_EXPORT get_win_text(int window, char* out) {
   out[0] = '\0';  // also for a handle that names no window
-  ::GetWindowTextA(tandrel::WindowArgument(window), out, tandrel::kTextBufferBytes);
+  ::GetWindowTextA(tandrel::WindowOf(window), out, tandrel::kTextBufferBytes);
   return 0;
 }
 
 TANDREL_EXPORT get_button_focus(int window) {
-  const int state = tandrel::Reply(tandrel::WindowArgument(window), BM_GETSTATE, 0, 0);
+  const int state = tandrel::Reply(tandrel::WindowOf(window), BM_GETSTATE, 0, 0);
   return (state & 0xFF & BST_FOCUS) != 0 ? 1 : 0;
 }
 
 TANDREL_EXPORT ClientToWinCoord(int window, int x, int y, char* out_x, char* out_y) {
-  const HWND target = tandrel::WindowArgument(window);
+  const HWND target = tandrel::WindowOf(window);
   POINT point = {x, y};
   ::ClientToScreen(target, &point);
   RECT outer = {};
@@ -117,7 +112,7 @@ TANDREL_EXPORT ClientToWinCoord(int window, int x, int y, char* out_x, char* out
 
 TANDREL_EXPORT web_obj_get_abs_pos(int window, char* out_left, char* out_top) {
   RECT outer = {};
-  const BOOL read = ::GetWindowRect(tandrel::WindowArgument(window), &outer);
+  const BOOL read = ::GetWindowRect(tandrel::WindowOf(window), &outer);
   if (!read) {
     out_left[0] = out_top[0] = '\0';
     return 0;
@@ -143,14 +138,14 @@ TANDREL_EXPORT get_tooltip_hwnd2(char* out, int dx, int dy) {
 TANDREL_EXPORT win_has_scroll(int window) {
   // Both bars are left at the start of their ranges; their old positions are
   // not restored.
-  const HWND target = tandrel::WindowArgument(window);
+  const HWND target = tandrel::WindowOf(window);
   const bool horizontal = tandrel::ScrollBarAnswers(target, SB_HORZ, 1);
   const bool vertical = tandrel::ScrollBarAnswers(target, SB_VERT, 2);
   return (horizontal ? 1 : 0) + (vertical ? 2 : 0);
 }
 
 TANDREL_EXPORT type_edit(int window, const char* text) {
-  const HWND edit = tandrel::WindowArgument(window);
+  const HWND edit = tandrel::WindowOf(window);
   ::SendMessageA(edit, EM_SETREADONLY, FALSE, 0);
   ::SendMessageA(edit, EM_SETSEL, 0, -1);
   ::SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
@@ -161,7 +156,7 @@ TANDREL_EXPORT get_menu_name(int window, int item_id, char* out) {
   // Some systems fill a short buffer without terminating it, and none touches
   // it when there is no such item: the text is terminated here in every case.
   out[0] = '\0';
-  const int copied = ::GetMenuStringA(::GetMenu(tandrel::WindowArgument(window)),
+  const int copied = ::GetMenuStringA(::GetMenu(tandrel::WindowOf(window)),
                                       static_cast<UINT>(item_id), out, tandrel::kTextBufferBytes,
                                       MF_BYCOMMAND);
   const int length = std::clamp(copied, 0, tandrel::kTextBufferBytes - 1);
@@ -170,12 +165,12 @@ TANDREL_EXPORT get_menu_name(int window, int item_id, char* out) {
 }
 
 TANDREL_EXPORT get_dlg_id(int window, char* out) {
-  tandrel::WriteDecimal(out, ::GetDlgCtrlID(tandrel::WindowArgument(window)));
+  tandrel::WriteDecimal(out, ::GetDlgCtrlID(tandrel::WindowOf(window)));
   return 0;
 }
 
 TANDREL_EXPORT CB_sel_item(int window, const char* text) {
-  return tandrel::Reply(tandrel::WindowArgument(window), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+  return tandrel::Reply(tandrel::WindowOf(window), CB_SELECTSTRING, static_cast<WPARAM>(-1),
                         reinterpret_cast<LPARAM>(text));
 }
 
@@ -185,7 +180,7 @@ TANDREL_EXPORT alt_list_select_item(int window, const char* text) {
 
 TANDREL_EXPORT list_get_sel_item(int window, char* out_left, char* out_top, char* out_right,
                                  char* out_bottom) {
-  const HWND list = tandrel::WindowArgument(window);
+  const HWND list = tandrel::WindowOf(window);
   // A handle that names no window answers every request with 0, which would
   // pass for the first item's rectangle: there is no rectangle to write.
   if (!::IsWindow(list)) return -1;
@@ -206,35 +201,35 @@ TANDREL_EXPORT is_lb_item_checked(int window, int index) {
     ::MessageBoxA(nullptr, "nope", nullptr, MB_OK);
     return LB_ERR;
   }
-  return tandrel::Reply(tandrel::WindowArgument(window), LB_GETITEMDATA,
+  return tandrel::Reply(tandrel::WindowOf(window), LB_GETITEMDATA,
                         static_cast<WPARAM>(index), 0);
 }
 
 TANDREL_EXPORT col_brnch(int window) {
-  const HWND tree = tandrel::WindowArgument(window);
+  const HWND tree = tandrel::WindowOf(window);
   const LRESULT selected = ::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
   return tandrel::Reply(tree, TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, selected);
 }
 
 TANDREL_EXPORT rclick_tvitem(int window, char* out_count) {
-  const HWND tree = tandrel::WindowArgument(window);
+  const HWND tree = tandrel::WindowOf(window);
   tandrel::WriteDecimal(out_count, tandrel::Reply(tree, TVM_GETVISIBLECOUNT, 0, 0));
   return tandrel::Reply(tree, TVM_GETINDENT, 0, 0);
 }
 
 TANDREL_EXPORT sel_tab(int window, int tab_index) {
-  return tandrel::Reply(tandrel::WindowArgument(window), TCM_SETCURSEL,
+  return tandrel::Reply(tandrel::WindowOf(window), TCM_SETCURSEL,
                         static_cast<WPARAM>(tab_index), 0);
 }
 
 TANDREL_EXPORT get_sel_tab(int window) {
-  return tandrel::Reply(tandrel::WindowArgument(window), TCM_GETCURSEL, 0, 0);
+  return tandrel::Reply(tandrel::WindowOf(window), TCM_GETCURSEL, 0, 0);
 }
 
 TANDREL_EXPORT get_active_mdi_child(int window) {
   // The frame of any program keeps its children in its MDI client window; a
   // window without one, or a client without an active child, shows "0".
-  const HWND frame = tandrel::WindowArgument(window);
+  const HWND frame = tandrel::WindowOf(window);
   const HWND client = frame ? ::FindWindowExA(frame, nullptr, "MDICLIENT", nullptr) : nullptr;
   const HWND active =
       client ? reinterpret_cast<HWND>(::SendMessageA(client, WM_MDIGETACTIVE, 0, 0)) : nullptr;
