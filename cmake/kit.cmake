@@ -78,15 +78,22 @@ function(kit_test name)
                        PROPERTIES LABELS "unit" ENVIRONMENT "${ARG_ENVIRONMENT}")
 endfunction()
 
-# kit_check_imports(target): a test that fails when the binary imports
-# anything but the system DLLs a user's Windows already has.
-function(kit_check_imports target)
+# kit_check_binary(target): a test that fails unless the Windows binary is a
+# PE image of this build's kind, imports only the system DLLs a user's Windows
+# already has, and carries the kit's version resource.
+function(kit_check_binary target)
   if(KIT_WINDOWS)
-    add_test(NAME imports.${target}
-             COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${KIT_OBJDUMP}
-                     -DBINARY=$<TARGET_FILE:${target}>
-                     -P ${PROJECT_SOURCE_DIR}/cmake/check-imports.cmake)
-    set_tests_properties(imports.${target} PROPERTIES LABELS "imports")
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+      set(format PE32+)
+    else()
+      set(format PE32)
+    endif()
+    add_test(NAME binary.${target}
+             COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${KIT_OBJDUMP} -DWINDRES=${CMAKE_RC_COMPILER}
+                     -DBINARY=$<TARGET_FILE:${target}> -DFORMAT=${format}
+                     -DVERSION=${PROJECT_VERSION}
+                     -P ${PROJECT_SOURCE_DIR}/cmake/check-binary.cmake)
+    set_tests_properties(binary.${target} PROPERTIES LABELS "binary")
   endif()
 endfunction()
 
@@ -102,6 +109,16 @@ function(kit_large_address_aware target)
   endif()
 endfunction()
 
+# kit_version_resource(target rc): gives the Windows binary `target` its
+# resource script `rc`, which includes version_info.rc for the kit's version.
+function(kit_version_resource target rc)
+  target_sources(${target} PRIVATE ${rc})
+  target_link_libraries(${target} PRIVATE kit_version)
+  set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
+               ${PROJECT_SOURCE_DIR}/common/version_info.rc
+               ${PROJECT_BINARY_DIR}/common/generated/kit_version.h)
+endfunction()
+
 # kit_check_exports(target def): a test that fails unless the DLL exports
 # exactly the names its .def file lists, undecorated.
 function(kit_check_exports target def)
@@ -109,6 +126,6 @@ function(kit_check_exports target def)
     add_test(NAME exports.${target}
              COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${KIT_OBJDUMP} -DBINARY=$<TARGET_FILE:${target}>
                      -DDEF=${def} -P ${PROJECT_SOURCE_DIR}/cmake/check-exports.cmake)
-    set_tests_properties(exports.${target} PROPERTIES LABELS "imports")
+    set_tests_properties(exports.${target} PROPERTIES LABELS "binary")
   endif()
 endfunction()
