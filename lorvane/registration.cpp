@@ -1,0 +1,190 @@
+// Self-registration, per machine or per user. The 32-bit and the 64-bit
+// server register side by side on 64-bit Windows: each writes its class into
+// the registry view of its own bitness, where script hosts of that bitness
+// look, while the ProgID and the type library's key are shared by both views.
+#include <windows.h>
+#include <ole2.h>
+#include <olectl.h>
+
+#include <string>
+#include <vector>
+
+#include "lorvane_h.h"
+#include "module.h"
+#include "unique_resource.h"
+
+#ifdef __MINGW32__
+// In oleaut32 but missing from MinGW's oleauto.h.
+extern "C" {
+WINOLEAUTAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* helpFolder);
+WINOLEAUTAPI UnRegisterTypeLibForUser(REFGUID library, WORD major, WORD minor, LCID locale,
+                                      SYSKIND kind);
+}
+#endif
+
+namespace lorvane {
+namespace {
+
+constexpr wchar_t kProgId[] = L"Lorvane.List";
+constexpr wchar_t kClassDescription[] = L"Lorvane.List";
+
+// The registry view of this build's bitness, and the other one. A 32-bit
+// Windows has one view and ignores both flags.
+#ifdef _WIN64
+constexpr REGSAM kOwnView = KEY_WOW64_64KEY;
+constexpr REGSAM kPeerView = KEY_WOW64_32KEY;
+constexpr SYSKIND kOwnSysKind = SYS_WIN64;
+#else
+constexpr REGSAM kOwnView = KEY_WOW64_32KEY;
+constexpr REGSAM kPeerView = KEY_WOW64_64KEY;
+constexpr SYSKIND kOwnSysKind = SYS_WIN32;
+#endif
+
+enum class Scope { kMachine, kUser };
+
+struct ClassesRoot {
+  HKEY hive;
+  const wchar_t* path;
+};
+
+ClassesRoot ClassesOf(Scope scope) {
+  return {scope == Scope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
+          L"Software\\Classes"};
+}
+
+std::wstring GuidText(REFGUID guid) {
+  wchar_t text[40] = {};
+  ::StringFromGUID2(guid, text, 40);
+  return text;
+}
+
+std::wstring ClassKey() { return L"CLSID\\" + GuidText(CLSID_List); }
+
+HRESULT ModulePath(std::wstring& path) {
+  wchar_t buffer[MAX_PATH];
+  const DWORD length = ::GetModuleFileNameW(Module(), buffer, MAX_PATH);
+  if (length == 0 || length == MAX_PATH) return SELFREG_E_CLASS;
+  path.assign(buffer, length);
+  return S_OK;
+}
+
+// One value a registration writes, below the classes root. The class's key
+// lies in the view of the server's bitness; the ProgID's key is shared.
+struct ClassValue {
+  std::wstring key;
+  const wchar_t* name;  // nullptr: the key's default value
+  std::wstring text;
+};
+
+std::vector<ClassValue> ClassValues(const std::wstring& serverPath) {
+  const std::wstring classKey = ClassKey();
+  const std::wstring progIdKey = kProgId;
+  return {
+      {classKey, nullptr, kClassDescription},
+      {classKey + L"\\InprocServer32", nullptr, serverPath},
+      {classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+      {classKey + L"\\ProgID", nullptr, kProgId},
+      {classKey + L"\\TypeLib", nullptr, GuidText(LIBID_Lorvane)},
+      {classKey + L"\\Version", nullptr, L"1.0"},
+      {progIdKey, nullptr, kClassDescription},
+      {progIdKey + L"\\CLSID", nullptr, GuidText(CLSID_List)},
+  };
+}
+
+LSTATUS WriteValue(const ClassesRoot& root, const ClassValue& value) {
+  kit::unique_hkey opened;
+  const std::wstring path = std::wstring(root.path) + L"\\" + value.key;
+  const LSTATUS status = ::RegCreateKeyExW(root.hive, path.c_str(), 0, nullptr, 0,
+                                           KEY_SET_VALUE | kOwnView, nullptr, opened.put(),
+                                           nullptr);
+  if (status != ERROR_SUCCESS) return status;
+  const auto bytes = static_cast<DWORD>((value.text.size() + 1) * sizeof(wchar_t));
+  return ::RegSetValueExW(opened.get(), value.name, 0, REG_SZ,
+                          reinterpret_cast<const BYTE*>(value.text.c_str()), bytes);
+}
+
+void DeleteTree(const ClassesRoot& root, const std::wstring& key, REGSAM view) {
+  kit::unique_hkey classes;
+  if (::RegOpenKeyExW(root.hive, root.path, 0, KEY_READ | DELETE | KEY_SET_VALUE | view,
+                      classes.put()) != ERROR_SUCCESS)
+    return;
+  ::RegDeleteTreeW(classes.get(), key.c_str());
+  ::RegDeleteKeyExW(classes.get(), key.c_str(), view, 0);
+}
+
+// Whether the server of the other bitness is registered in the same scope.
+bool PeerRegistered(const ClassesRoot& root) {
+  const std::wstring path = std::wstring(root.path) + L"\\" + ClassKey() + L"\\InprocServer32";
+  kit::unique_hkey opened;
+  return ::RegOpenKeyExW(root.hive, path.c_str(), 0, KEY_QUERY_VALUE | kPeerView,
+                         opened.put()) == ERROR_SUCCESS;
+}
+
+// Deletes the two keys ClassValues writes below: the class's own, and the
+// ProgID's, unless the other bitness still needs it.
+void DeleteClassKeys(const ClassesRoot& root) {
+  DeleteTree(root, ClassKey(), kOwnView);
+  if (!PeerRegistered(root)) DeleteTree(root, kProgId, kOwnView);
+}
+
+HRESULT WriteClassKeys(const ClassesRoot& root) {
+  std::wstring path;
+  if (FAILED(ModulePath(path))) return SELFREG_E_CLASS;
+  for (const ClassValue& value : ClassValues(path)) {
+    if (WriteValue(root, value) != ERROR_SUCCESS) return SELFREG_E_CLASS;
+  }
+  return S_OK;
+}
+
+HRESULT RegisterLibrary(Scope scope) {
+  std::wstring path;
+  if (FAILED(ModulePath(path))) return SELFREG_E_TYPELIB;
+  kit::com_ptr<ITypeLib> library;
+  if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()))) return SELFREG_E_TYPELIB;
+  const HRESULT hr = scope == Scope::kUser
+                         ? ::RegisterTypeLibForUser(library.get(), path.data(), nullptr)
+                         : ::RegisterTypeLib(library.get(), path.data(), nullptr);
+  return FAILED(hr) ? SELFREG_E_TYPELIB : S_OK;
+}
+
+// Removes this bitness's entry of the type library; the library's key stays
+// while the other bitness's entry is in it.
+void UnregisterLibrary(Scope scope) {
+  if (scope == Scope::kUser) {
+    ::UnRegisterTypeLibForUser(LIBID_Lorvane, 1, 0, LOCALE_NEUTRAL, kOwnSysKind);
+  } else {
+    ::UnRegisterTypeLib(LIBID_Lorvane, 1, 0, LOCALE_NEUTRAL, kOwnSysKind);
+  }
+}
+
+HRESULT Unregister(Scope scope) {
+  DeleteClassKeys(ClassesOf(scope));
+  UnregisterLibrary(scope);
+  return S_OK;
+}
+
+// A registration that fails half-way takes back what it wrote.
+HRESULT Register(Scope scope) {
+  HRESULT hr = WriteClassKeys(ClassesOf(scope));
+  if (SUCCEEDED(hr)) hr = RegisterLibrary(scope);
+  if (FAILED(hr)) Unregister(scope);
+  return hr;
+}
+
+}  // namespace
+}  // namespace lorvane
+
+extern "C" {
+
+STDAPI DllRegisterServer() { return lorvane::Register(lorvane::Scope::kMachine); }
+
+STDAPI DllUnregisterServer() { return lorvane::Unregister(lorvane::Scope::kMachine); }
+
+// "user" registers for the calling user only, as regsvr32 /n /i:user does.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+  if (!commandLine || ::lstrcmpiW(commandLine, L"user") != 0) return E_INVALIDARG;
+  return install ? lorvane::Register(lorvane::Scope::kUser)
+                 : lorvane::Unregister(lorvane::Scope::kUser);
+}
+
+}  // extern "C"
