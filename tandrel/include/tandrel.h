@@ -1,7 +1,8 @@
 /* Tandrel.dll: utility functions for test scripts.
  *
  * Every function is a plain C function in the caller-cleans convention
- * (cdecl), bound by its exported name. Texts are null-terminated 8-bit texts
+ * (cdecl), bound by its exported name; the 32-bit and the 64-bit library
+ * export the same names, and this one header serves both. Texts are null-terminated 8-bit texts
  * in the system's ANSI code page. Output buffers belong to the caller, who
  * sizes them as each comment says; the library writes from their start (only
  * get_os_ver appends) and never keeps or allocates memory for the caller.
@@ -195,8 +196,12 @@ TANDREL_API int __cdecl capture_screen(int scan_code);
 /* ---- Windows and controls ---------------------------------------------- */
 
 /* Window handles pass as 32-bit integers and come back as decimal text
- * (12 bytes; "0" means no window). Nothing is checked: a handle that names
- * no window answers the control messages with 0. */
+ * (12 bytes; "0" means no window), in the 32-bit and the 64-bit library
+ * alike. Window handles are 32-bit significant on 64-bit Windows too, so a
+ * 64-bit caller passes HandleToLong(hwnd), or the handle cut to an int, and
+ * the library widens it back with LongToHandle (sign extension); a handle
+ * read back as text is turned into an HWND the same way. Nothing is checked:
+ * a handle that names no window answers the control messages with 0. */
 
 /* Sets the window's text. 0 success, 1 failure. */
 TANDREL_API int __cdecl set_win_title(int window, const char* text);

@@ -167,6 +167,14 @@ class Controls : public WindowFunctions {
 };
 
 TEST_F(Controls, WindowTextIsSetAndCopiedUpTo255Characters) {
+  // A script hands over what FindWindow gave it, cut to 32 bits by its
+  // integer type; the library widens it back, in a 64-bit process too.
+  const HWND found = ::FindWindowA(nullptr, "Tandrel controls");
+  ASSERT_EQ(found, window_.frame.get());
+  char title[256];
+  EXPECT_EQ(get_win_text(static_cast<int>(reinterpret_cast<INT_PTR>(found)), title), 0);
+  EXPECT_STREQ(title, "Tandrel controls");
+
   EXPECT_EQ(set_win_title(frame_, "New caption"), 0);
   EXPECT_EQ(WindowText(window_.frame.get()), "New caption");
 
