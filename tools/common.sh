@@ -2,28 +2,30 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-# The Windows tests run the 32-bit build when this machine can execute 32-bit
-# programs (wine32 needs that); otherwise the same sources built for x86-64
-# run under wine64.
-if /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
-  windows_test_preset=win32
-  run_32bit_tests=ON
-else
-  windows_test_preset=win64
-  run_32bit_tests=OFF
-fi
+# Whether this machine executes 32-bit programs, which wine32 needs: some
+# kernels have no 32-bit support at all. Asked by running wine32's own
+# loader, so only after tools/setup.sh has installed it.
+runs_32bit_programs() {
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
 
-# build_preset PRESET [CMAKE CACHE SETTINGS...]
+# build_preset PRESET [CMAKE CACHE SETTINGS...]: everything, tests included.
 build_preset() {
   local preset=$1; shift
   cmake --preset "$preset" "$@" >/dev/null
   cmake --build --preset "$preset"
 }
 
+# build_kit PRESET: only what the preset ships.
+build_kit() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" --target kit
+}
+
+# in_wine_session PRESET COMMAND...: COMMAND with the preset's Wine prefix, a
+# running wineserver and an X display of its own.
 in_wine_session() {
   local preset=$1; shift
-  local bits=32
-  [ "$preset" = win64 ] && bits=64
   xvfb-run -a -s "-screen 0 1280x1024x24" \
-    tools/wine-session.sh "$root/build/$preset/wineprefix" "$bits" "$@"
+    tools/wine-session.sh "$root/build/$preset/wineprefix" "${preset#win}" "$@"
 }
