@@ -5,10 +5,7 @@ cmake_minimum_required(VERSION 3.25)
 # -DWINE_RUN=... -DPREFIX=... -DBITS=... -DDLL=... -DSCRIPT=... -DSUCCESS=...
 # [-DDRIVER=... -DDRIVER_ARGS=...]: a program run beside the script, playing
 # the person who answers its dialog; it must succeed too.
-function(windows_path unix out)
-  string(REPLACE "/" "\\" path "${unix}")
-  set(${out} "Z:${path}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/windows_path.cmake)
 windows_path("${DLL}" dll)
 # VBScript tests share their check helpers: the prelude goes in front.
 get_filename_component(script_name "${SCRIPT}" NAME)

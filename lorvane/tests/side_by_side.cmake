@@ -3,10 +3,7 @@ cmake_minimum_required(VERSION 3.25)
 # 64-bit prefix: each script host finds the server of its own bitness, and
 # unregistering either server leaves the other working.
 # -DWINE_RUN=... -DPREFIX=... -DDLL64=... -DDLL32=... -DSCRIPT=...
-function(windows_path unix out)
-  string(REPLACE "/" "\\" path "${unix}")
-  set(${out} "Z:${path}" PARENT_SCOPE)
-endfunction()
+include(${CMAKE_CURRENT_LIST_DIR}/windows_path.cmake)
 windows_path("${DLL64}" dll64)
 windows_path("${DLL32}" dll32)
 windows_path("${SCRIPT}" script)
