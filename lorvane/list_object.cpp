@@ -70,9 +70,7 @@ void TellUser(const wchar_t* message) {
 }
 
 // An entry that cannot be appended is skipped; the load goes on.
-void AppendLoaded(const std::string& name, const std::string& path) {
-  AppendEntry(FromSystemCodePage(name), FromSystemCodePage(path));
-}
+void AppendLoaded(const std::wstring& name, const std::wstring& path) { AppendEntry(name, path); }
 
 // The label shows the folder text as passed, once the folder was listed.
 HRESULT Finish(LoadOutcome outcome, const std::wstring& folder) {
