@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "error_handling.h"
 #include "file_system.h"
 #include "loaders.h"
 #include "lorvane_h.h"
@@ -113,9 +114,16 @@ class List final : public _List {
     seams_.tell = TellUser;
     seams_.dateText = LocaleDateText;
     seams_.append = AppendLoaded;
-    const HRESULT hr = ListTypeInfo(typeInfo_.put());
-    return FAILED(hr) ? hr : LoadDialog();
+    KIT_RETURN_IF_FAILED(ListTypeInfo(typeInfo_.put()));
+    const bool hadDialog = DialogLoaded();
+    KIT_RETURN_IF_FAILED(LoadDialog());
+    loadedDialog_ = !hadDialog;
+    return S_OK;
   }
+
+  // The List has been handed to its caller: from now on its end discards
+  // the thread's dialog.
+  void Created() { created_ = true; }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -260,9 +268,11 @@ class List final : public _List {
   }
 
  private:
-  // Destroying any List discards the thread's dialog for all of them.
+  // Destroying any List discards the thread's dialog for all of them. One
+  // whose creation failed was never theirs: it leaves the dialog as it
+  // found it.
   ~List() {
-    UnloadDialog();
+    if (created_ || loadedDialog_) UnloadDialog();
     ObjectDestroyed();
   }
 
@@ -272,6 +282,8 @@ class List final : public _List {
   // The object's own file layer, released after the dialog is unloaded.
   std::unique_ptr<filelayer::FileSystem> fso_;
   LoaderSeams seams_;
+  bool created_ = false;
+  bool loadedDialog_ = false;  // the thread had no dialog until this List loaded it
 };
 
 }  // namespace
@@ -287,12 +299,13 @@ HRESULT ListTypeInfo(ITypeInfo** info) {
 }
 
 HRESULT CreateList(REFIID iid, void** object) {
-  return Guarded([&] {
-    List* list = new List();
-    HRESULT hr = list->Initialize();
-    if (SUCCEEDED(hr)) hr = list->QueryInterface(iid, object);
-    list->Release();
-    return hr;
+  return kit::CatchToHresult([&] {
+    kit::com_ptr<List> list;
+    list.reset(new List());
+    KIT_RETURN_IF_FAILED(list->Initialize());
+    KIT_RETURN_IF_FAILED(list->QueryInterface(iid, object));
+    list->Created();
+    return S_OK;
   });
 }
 
