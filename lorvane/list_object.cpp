@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -16,18 +15,6 @@
 
 namespace lorvane {
 namespace {
-
-// Runs a method body so that no exception leaves through COM.
-template <typename Body>
-HRESULT Guarded(Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
 
 struct VariantOwner {
   VARIANT value;
@@ -73,16 +60,40 @@ void TellUser(const wchar_t* message) {
 // An entry that cannot be appended is skipped; the load goes on.
 void AppendLoaded(const std::wstring& name, const std::wstring& path) { AppendEntry(name, path); }
 
-// The label shows the folder text as passed, once the folder was listed.
-HRESULT Finish(LoadOutcome outcome, const std::wstring& folder) {
-  if (outcome == LoadOutcome::Loaded) SetFolderLabel(folder);
-  return S_OK;
+// Once its arguments are converted a loader succeeds whatever happens: the
+// user has been told of any fault, and what failed was skipped. The label
+// shows the folder text as passed, once the folder was listed.
+template <typename Load>
+HRESULT RunLoader(Load load, const std::wstring& folder) noexcept {
+  return kit::CatchReturn(S_OK, [&] {
+    if (load() == LoadOutcome::Loaded) SetFolderLabel(folder);
+    return S_OK;
+  });
+}
+
+// The read-backs answer the empty text for any failure. A null BSTR is the
+// empty text as well, for when not even that can be allocated.
+void ReturnEmptyText(VARIANT* result) noexcept {
+  ::VariantClear(result);
+  V_VT(result) = VT_BSTR;
+  V_BSTR(result) = ::SysAllocStringLen(L"", 0);
 }
 
 struct SafeArrayDestroyer {
   static void Close(SAFEARRAY* array) noexcept { ::SafeArrayDestroy(array); }
 };
 using unique_safearray = kit::unique_any<SAFEARRAY*, SafeArrayDestroyer::Close>;
+
+// The display texts joined: one entry as it is, or every entry followed by
+// CR LF. A list that cannot be read joins to the empty text.
+std::wstring FormatList() {
+  std::vector<std::wstring> texts;
+  std::wstring joined;
+  if (!DisplayTexts(texts)) return joined;
+  if (texts.size() == 1) return texts.front();
+  for (const auto& text : texts) joined += text + L"\r\n";
+  return joined;
+}
 
 // One element per entry, plus an empty last element when there are two or
 // more: scripts written against this list rely on that shape.
@@ -175,95 +186,90 @@ class List final : public _List {
     return *value ? S_OK : E_OUTOFMEMORY;
   }
   HRESULT STDMETHODCALLTYPE put_List(BSTR value) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       list_.assign(value ? value : L"", value ? ::SysStringLen(value) : 0);
       return S_OK;
     });
   }
-  HRESULT STDMETHODCALLTYPE Show() override { return Guarded([] { return ShowDialog(); }); }
-  HRESULT STDMETHODCALLTYPE Hide() override { return Guarded([] { return HideDialog(); }); }
-  HRESULT STDMETHODCALLTYPE Clear() override { return Guarded([] { return ClearDialog(); }); }
+  HRESULT STDMETHODCALLTYPE Show() override {
+    return kit::CatchToHresult([] { return ShowDialog(); });
+  }
+  HRESULT STDMETHODCALLTYPE Hide() override {
+    return kit::CatchToHresult([] { return HideDialog(); });
+  }
+  HRESULT STDMETHODCALLTYPE Clear() override {
+    return kit::CatchToHresult([] { return ClearDialog(); });
+  }
   HRESULT STDMETHODCALLTYPE AddToList(VARIANT* sItem) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring item;
-      const HRESULT hr = ToText(sItem, item);
-      return FAILED(hr) ? hr : AppendEntry(item, item);
+      KIT_RETURN_IF_FAILED(ToText(sItem, item));
+      return AppendEntry(item, item);
     });
   }
   HRESULT STDMETHODCALLTYPE GetSelItem(VARIANT* result) override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
-    return Guarded([&] { return ReturnText(SelectedItem(), result); });
+    return kit::CatchToHresult([&] { return ReturnText(SelectedItem(), result); });
   }
   HRESULT STDMETHODCALLTYPE GetListFormatted(VARIANT* result) override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
-    return Guarded([&] {
-      std::vector<std::wstring> texts;
-      std::wstring joined;
-      if (DisplayTexts(texts)) {
-        if (texts.size() == 1) {
-          joined = texts.front();
-        } else {
-          for (const auto& text : texts) joined += text + L"\r\n";
-        }
-      }
-      return ReturnText(joined, result);
-    });
+    const bool returned =
+        kit::CatchReturn(false, [&] { return SUCCEEDED(ReturnText(FormatList(), result)); });
+    if (!returned) ReturnEmptyText(result);
+    return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetListArray(VARIANT* result) override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
-    return Guarded([&] {
-      if (BuildListArray(result)) return S_OK;
-      ::VariantClear(result);
-      return ReturnText(std::wstring(), result);
-    });
+    if (!kit::CatchReturn(false, [&] { return BuildListArray(result); })) ReturnEmptyText(result);
+    return S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE LoadFolderList(VARIANT* vfol) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring folder;
-      const HRESULT hr = ToText(vfol, folder);
-      return FAILED(hr) ? hr : Finish(lorvane::LoadFolderList(seams_, folder), folder);
+      KIT_RETURN_IF_FAILED(ToText(vfol, folder));
+      return RunLoader([&] { return lorvane::LoadFolderList(seams_, folder); }, folder);
     });
   }
   HRESULT STDMETHODCALLTYPE LoadFileList(VARIANT* vfol) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring folder;
-      const HRESULT hr = ToText(vfol, folder);
-      return FAILED(hr) ? hr : Finish(lorvane::LoadFileList(seams_, folder), folder);
+      KIT_RETURN_IF_FAILED(ToText(vfol, folder));
+      return RunLoader([&] { return lorvane::LoadFileList(seams_, folder); }, folder);
     });
   }
   HRESULT STDMETHODCALLTYPE LoadFilesWithExt(VARIANT* vfol, VARIANT* vext) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring folder, extension;
-      HRESULT hr = ToText(vfol, folder);
-      if (SUCCEEDED(hr)) hr = ToText(vext, extension);
-      return FAILED(hr) ? hr
-                        : Finish(lorvane::LoadFilesWithExt(seams_, folder, extension), folder);
+      KIT_RETURN_IF_FAILED(ToText(vfol, folder));
+      KIT_RETURN_IF_FAILED(ToText(vext, extension));
+      return RunLoader([&] { return lorvane::LoadFilesWithExt(seams_, folder, extension); },
+                       folder);
     });
   }
   HRESULT STDMETHODCALLTYPE LoadFilesOfDate(VARIANT* vsfol, VARIANT* vd, VARIANT* vcre,
                                             VARIANT* vmodif) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring folder, date;
       bool created = false, modified = false;
-      HRESULT hr = ToText(vsfol, folder);
-      if (SUCCEEDED(hr)) hr = ToText(vd, date);
-      if (SUCCEEDED(hr)) hr = ToBoolean(vcre, created);
-      if (SUCCEEDED(hr)) hr = ToBoolean(vmodif, modified);
-      return FAILED(hr) ? hr
-                        : Finish(lorvane::LoadFilesOfDate(seams_, folder, date, created, modified),
-                                 folder);
+      KIT_RETURN_IF_FAILED(ToText(vsfol, folder));
+      KIT_RETURN_IF_FAILED(ToText(vd, date));
+      KIT_RETURN_IF_FAILED(ToBoolean(vcre, created));
+      KIT_RETURN_IF_FAILED(ToBoolean(vmodif, modified));
+      return RunLoader(
+          [&] { return lorvane::LoadFilesOfDate(seams_, folder, date, created, modified); },
+          folder);
     });
   }
   HRESULT STDMETHODCALLTYPE LoadFoldersOfDate(VARIANT* vsfol, VARIANT* vd) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring folder, date;
-      HRESULT hr = ToText(vsfol, folder);
-      if (SUCCEEDED(hr)) hr = ToText(vd, date);
-      return FAILED(hr) ? hr : Finish(lorvane::LoadFoldersOfDate(seams_, folder, date), folder);
+      KIT_RETURN_IF_FAILED(ToText(vsfol, folder));
+      KIT_RETURN_IF_FAILED(ToText(vd, date));
+      return RunLoader([&] { return lorvane::LoadFoldersOfDate(seams_, folder, date); }, folder);
     });
   }
 

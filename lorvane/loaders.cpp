@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <exception>
 #include <vector>
 
 #include "unique_resource.h"
@@ -48,10 +49,16 @@ LoadOutcome Enumerate(const LoaderSeams& seams, const std::string& folder, Listi
   std::vector<FolderEntry> entries;
   try {
     entries = listing == Listing::Files ? seams.fso->Files(folder) : seams.fso->SubFolders(folder);
-  } catch (const filelayer::FileError&) {
+  } catch (const std::exception&) {
     return LoadOutcome::Unlisted;
   }
-  for (const FolderEntry& entry : entries) passes(entry);
+  for (const FolderEntry& entry : entries) {
+    // A step that fails skips its entry, in both lists; the others still load.
+    try {
+      passes(entry);
+    } catch (const std::exception&) {
+    }
+  }
   return LoadOutcome::Loaded;
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -84,6 +85,18 @@ TEST_F(Loaders, AFolderThatCannotBeListedChangesNothingSilently) {
   EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", L"1/3/2024"), LoadOutcome::Unlisted);
   EXPECT_TRUE(told_.empty());
   EXPECT_TRUE(names_.empty());
+}
+
+TEST_F(Loaders, AStepThatFailsSkipsItsEntryAndTheLoadGoesOn) {
+  fs_.files["C:\\d"] = {Entry("a", Day(1), Day(1)), Entry("fails", Day(1), Day(1)),
+                        Entry("c", Day(1), Day(1))};
+  const auto append = seams_.append;
+  seams_.append = [&](const std::wstring& name, const std::wstring& path) {
+    if (name == L"fails") throw std::bad_alloc();
+    append(name, path);
+  };
+  EXPECT_EQ(lorvane::LoadFileList(seams_, L"C:\\d"), LoadOutcome::Loaded) << "the label is set";
+  EXPECT_EQ(names_, (std::vector<std::wstring>{L"a", L"c"}));
 }
 
 TEST_F(Loaders, FilesOfDateTestsCreationThenModificationAndAddsAFileOnce) {
