@@ -1,6 +1,8 @@
 // The file layer shared by the report filter and the pick-list component:
 // existence tests, whole-file reads and writes, and folder listings, on the
-// platform's own file functions. Paths are 8-bit texts in the system code page.
+// platform's own file functions. Every text it takes or gives (paths, names,
+// descriptions of failures) is UTF-8 on every platform, so any name a folder
+// can hold can be reached; file contents are bytes, passed through unchanged.
 #pragma once
 
 #include <memory>
@@ -82,13 +84,21 @@ class FileSystem {
   virtual std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const;
 
   // The folder's direct subfolders or direct files, in the platform's
-  // directory order. Throws FileError when the folder cannot be listed.
+  // directory order. Throws FileError when the folder cannot be listed; a
+  // failure to move on part-way ends the listing with the entries found so far.
   virtual std::vector<FolderEntry> SubFolders(const std::string& folder) const = 0;
   virtual std::vector<FolderEntry> Files(const std::string& folder) const = 0;
 };
 
 // The file layer of the platform the program runs on.
 std::unique_ptr<FileSystem> MakePlatformFileSystem();
+
+#ifdef _WIN32
+// The same, for callers whose paths are 8-bit texts in the system code page:
+// their paths are translated on the way in, and descriptions of failures on
+// the way out.
+std::unique_ptr<FileSystem> MakeSystemCodePageFileSystem();
+#endif
 
 // The text after the last dot of the path's last component, without the dot;
 // empty when that component has no dot.

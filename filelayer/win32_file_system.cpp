@@ -6,6 +6,7 @@
 
 #include "file_system.h"
 #include "unique_resource.h"
+#include "win32_text.h"
 
 namespace filelayer {
 
@@ -15,20 +16,7 @@ namespace {
 // single call from pinning a huge buffer.
 constexpr std::size_t kMaxChunk = 64u << 20;
 
-std::string Describe(DWORD code) {
-  kit::unique_hlocal buffer;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<LPSTR>(buffer.put()), 0, nullptr);
-  if (length == 0) return "Unknown error " + std::to_string(code) + ".";
-
-  std::string text(static_cast<const char*>(buffer.get()), length);
-  const std::size_t end = text.find_last_not_of(" \t\r\n");
-  text.erase(end == std::string::npos ? 0 : end + 1);
-  return text;
-}
-
-[[noreturn]] void Fail(DWORD code) { throw FileError(Describe(code), code); }
+[[noreturn]] void Fail(DWORD code) { throw SystemError(code); }
 [[noreturn]] void FailWithLastError() { Fail(::GetLastError()); }
 
 [[noreturn]] void FailTooLarge(std::uint64_t size) {
@@ -37,13 +25,14 @@ std::string Describe(DWORD code) {
 }
 
 // The absolute form of `path`, with '/' turned into '\'.
-std::string FullPathOf(const std::string& path) {
-  // GetFullPathNameA does not reliably set an error for an empty text.
+std::wstring FullPathOf(const std::string& path) {
+  // GetFullPathNameW does not reliably set an error for an empty text.
   if (path.empty()) Fail(ERROR_PATH_NOT_FOUND);
-  std::string full(MAX_PATH, '\0');
+  const std::wstring wide = ToUtf16(path);
+  std::wstring full(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length =
-        ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (length == 0) FailWithLastError();
     if (length < full.size()) {
       full.resize(length);
@@ -53,8 +42,21 @@ std::string FullPathOf(const std::string& path) {
   }
 }
 
+DWORD AttributesOf(const std::wstring& path) {
+  return path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
+}
+
+// A path that is not UTF-8 names nothing.
 DWORD AttributesOf(const std::string& path) {
-  return path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path.c_str());
+  try {
+    return AttributesOf(ToUtf16(path));
+  } catch (const FileError&) {
+    return INVALID_FILE_ATTRIBUTES;
+  }
+}
+
+bool IsFolder(DWORD attributes) {
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 void WriteBytes(HANDLE file, std::string_view bytes) {
@@ -66,22 +68,22 @@ void WriteBytes(HANDLE file, std::string_view bytes) {
   }
 }
 
-void DeleteFileAt(const std::string& path) noexcept { ::DeleteFileA(path.c_str()); }
+void DeleteFileAt(const std::wstring& path) noexcept { ::DeleteFileW(path.c_str()); }
 
 // A file that is deleted unless release() is called once it has served.
-using unique_temporary_path = kit::unique_any<std::string, DeleteFileAt>;
+using unique_temporary_path = kit::unique_any<std::wstring, DeleteFileAt>;
 
 struct TemporaryFile {
   unique_temporary_path path;  // declared first so the handle closes before the delete
   kit::unique_file handle;
 };
 
-TemporaryFile CreateTemporaryFileIn(const std::string& folder) {
-  char name[MAX_PATH];
-  if (::GetTempFileNameA(folder.c_str(), "kit", 0, name) == 0) FailWithLastError();
+TemporaryFile CreateTemporaryFileIn(const std::wstring& folder) {
+  wchar_t name[MAX_PATH];
+  if (::GetTempFileNameW(folder.c_str(), L"kit", 0, name) == 0) FailWithLastError();
   TemporaryFile temporary;
   temporary.path = unique_temporary_path(name);
-  temporary.handle = kit::unique_file(::CreateFileA(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+  temporary.handle = kit::unique_file(::CreateFileW(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!temporary.handle) FailWithLastError();
   return temporary;
@@ -127,7 +129,7 @@ class Win32Replacement final : public FileReplacement {
     }
     if (!::FlushFileBuffers(temporary_.handle.get())) FailWithLastError();
     if (!::CloseHandle(temporary_.handle.release())) FailWithLastError();
-    if (!::MoveFileExA(temporary_.path.get().c_str(), target_.c_str(),
+    if (!::MoveFileExW(temporary_.path.get().c_str(), target_.c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       FailWithLastError();
     }
@@ -136,8 +138,8 @@ class Win32Replacement final : public FileReplacement {
 
  private:
   // Whether the target exists; fails when it may not be replaced.
-  static bool InspectTarget(const std::string& target, WIN32_FILE_ATTRIBUTE_DATA& existing) {
-    if (!::GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &existing)) {
+  static bool InspectTarget(const std::wstring& target, WIN32_FILE_ATTRIBUTE_DATA& existing) {
+    if (!::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &existing)) {
       if (::GetLastError() != ERROR_FILE_NOT_FOUND) FailWithLastError();  // invalid name, missing folder
       return false;
     }
@@ -148,13 +150,13 @@ class Win32Replacement final : public FileReplacement {
     return true;
   }
 
-  static std::string FolderOf(const std::string& target) {
-    const std::size_t lastSeparator = target.find_last_of('\\');
+  static std::wstring FolderOf(const std::wstring& target) {
+    const std::size_t lastSeparator = target.find_last_of(L'\\');
     if (lastSeparator + 1 == target.size()) Fail(ERROR_INVALID_NAME);  // names a folder, not a file
     return target.substr(0, lastSeparator + 1);
   }
 
-  std::string target_;
+  std::wstring target_;
   WIN32_FILE_ATTRIBUTE_DATA existing_{};
   bool targetExists_;
   TemporaryFile temporary_;
@@ -167,14 +169,12 @@ class Win32FileSystem final : public FileSystem {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
   }
 
-  bool FolderExists(const std::string& path) const override {
-    const DWORD attributes = AttributesOf(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-  }
+  bool FolderExists(const std::string& path) const override { return IsFolder(AttributesOf(path)); }
 
   std::string ReadAll(const std::string& path) const override {
-    const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const kit::unique_file file(::CreateFileW(ToUtf16(path).c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) FailWithLastError();
 
     LARGE_INTEGER size;
@@ -210,8 +210,9 @@ class Win32FileSystem final : public FileSystem {
   }
 
   std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
-    const kit::unique_file file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                              nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    const kit::unique_file file(::CreateFileW(ToUtf16(path).c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file) FailWithLastError();
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file.get(), &size)) FailWithLastError();
@@ -244,28 +245,34 @@ class Win32FileSystem final : public FileSystem {
 
  private:
   std::vector<FolderEntry> List(const std::string& folder, bool want_folders) const {
-    std::string prefix = FullPathOf(folder);
-    if (prefix.back() != '\\') prefix += '\\';
+    std::wstring prefix = FullPathOf(folder);
+    if (prefix.back() != L'\\') prefix += L'\\';
+    const std::string prefix_utf8 = ToUtf8(prefix);
 
     std::vector<FolderEntry> entries;
-    WIN32_FIND_DATAA found;
-    const kit::unique_find find(::FindFirstFileA((prefix + '*').c_str(), &found));
+    WIN32_FIND_DATAW found;
+    const kit::unique_find find(::FindFirstFileW((prefix + L'*').c_str(), &found));
     if (!find) {
       const DWORD error = ::GetLastError();
       // An empty drive root has no "." or "..", so nothing at all matches.
-      if (error == ERROR_FILE_NOT_FOUND && FolderExists(prefix)) return entries;
+      if (error == ERROR_FILE_NOT_FOUND && IsFolder(AttributesOf(prefix))) return entries;
       Fail(error);
     }
 
+    // A failure to move to the next entry ends the listing; what was found stays.
     do {
-      const std::string name = found.cFileName;
+      const std::wstring_view name = found.cFileName;
       const bool is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      if (name == "." || name == ".." || is_folder != want_folders) continue;
-      entries.push_back(
-          {name, prefix + name, ToLocal(found.ftCreationTime), ToLocal(found.ftLastWriteTime)});
-    } while (::FindNextFileA(find.get(), &found));
-
-    if (::GetLastError() != ERROR_NO_MORE_FILES) FailWithLastError();
+      if (name == L"." || name == L".." || is_folder != want_folders) continue;
+      std::string name_utf8;
+      try {
+        name_utf8 = ToUtf8(name);
+      } catch (const FileError&) {
+        continue;  // an unpaired surrogate: no UTF-8 path could reach the entry
+      }
+      entries.push_back({name_utf8, prefix_utf8 + name_utf8, ToLocal(found.ftCreationTime),
+                         ToLocal(found.ftLastWriteTime)});
+    } while (::FindNextFileW(find.get(), &found));
     return entries;
   }
 };

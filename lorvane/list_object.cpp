@@ -2,10 +2,10 @@
 
 #include <atomic>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "error_handling.h"
 #include "file_system.h"
 #include "loaders.h"
 #include "lorvane_h.h"
@@ -15,18 +15,6 @@
 
 namespace lorvane {
 namespace {
-
-// Runs a method body so that no exception leaves through COM.
-template <typename Body>
-HRESULT Guarded(Body body) noexcept {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return E_OUTOFMEMORY;
-  } catch (...) {
-    return E_UNEXPECTED;
-  }
-}
 
 struct VariantOwner {
   VARIANT value;
@@ -70,20 +58,42 @@ void TellUser(const wchar_t* message) {
 }
 
 // An entry that cannot be appended is skipped; the load goes on.
-void AppendLoaded(const std::string& name, const std::string& path) {
-  AppendEntry(FromSystemCodePage(name), FromSystemCodePage(path));
+void AppendLoaded(const std::wstring& name, const std::wstring& path) { AppendEntry(name, path); }
+
+// Once its arguments are converted a loader succeeds whatever happens: the
+// user has been told of any fault, and what failed was skipped. The label
+// shows the folder text as passed, once the folder was listed.
+template <typename Load>
+HRESULT RunLoader(Load load, const std::wstring& folder) noexcept {
+  return kit::CatchReturn(S_OK, [&] {
+    if (load() == LoadOutcome::Loaded) SetFolderLabel(folder);
+    return S_OK;
+  });
 }
 
-// The label shows the folder text as passed, once the folder was listed.
-HRESULT Finish(LoadOutcome outcome, const std::wstring& folder) {
-  if (outcome == LoadOutcome::Loaded) SetFolderLabel(folder);
-  return S_OK;
+// The read-backs answer the empty text for any failure. A null BSTR is the
+// empty text as well, for when not even that can be allocated.
+void ReturnEmptyText(VARIANT* result) noexcept {
+  ::VariantClear(result);
+  V_VT(result) = VT_BSTR;
+  V_BSTR(result) = ::SysAllocStringLen(L"", 0);
 }
 
 struct SafeArrayDestroyer {
   static void Close(SAFEARRAY* array) noexcept { ::SafeArrayDestroy(array); }
 };
 using unique_safearray = kit::unique_any<SAFEARRAY*, SafeArrayDestroyer::Close>;
+
+// The display texts joined: one entry as it is, or every entry followed by
+// CR LF. A list that cannot be read joins to the empty text.
+std::wstring FormatList() {
+  std::vector<std::wstring> texts;
+  std::wstring joined;
+  if (!DisplayTexts(texts)) return joined;
+  if (texts.size() == 1) return texts.front();
+  for (const auto& text : texts) joined += text + L"\r\n";
+  return joined;
+}
 
 // One element per entry, plus an empty last element when there are two or
 // more: scripts written against this list rely on that shape.
@@ -115,9 +125,16 @@ class List final : public _List {
     seams_.tell = TellUser;
     seams_.dateText = LocaleDateText;
     seams_.append = AppendLoaded;
-    const HRESULT hr = ListTypeInfo(typeInfo_.put());
-    return FAILED(hr) ? hr : LoadDialog();
+    KIT_RETURN_IF_FAILED(ListTypeInfo(typeInfo_.put()));
+    const bool hadDialog = DialogLoaded();
+    KIT_RETURN_IF_FAILED(LoadDialog());
+    loadedDialog_ = !hadDialog;
+    return S_OK;
   }
+
+  // The List has been handed to its caller: from now on its end discards
+  // the thread's dialog.
+  void Created() { created_ = true; }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
@@ -169,102 +186,99 @@ class List final : public _List {
     return *value ? S_OK : E_OUTOFMEMORY;
   }
   HRESULT STDMETHODCALLTYPE put_List(BSTR value) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       list_.assign(value ? value : L"", value ? ::SysStringLen(value) : 0);
       return S_OK;
     });
   }
-  HRESULT STDMETHODCALLTYPE Show() override { return Guarded([] { return ShowDialog(); }); }
-  HRESULT STDMETHODCALLTYPE Hide() override { return Guarded([] { return HideDialog(); }); }
-  HRESULT STDMETHODCALLTYPE Clear() override { return Guarded([] { return ClearDialog(); }); }
+  HRESULT STDMETHODCALLTYPE Show() override {
+    return kit::CatchToHresult([] { return ShowDialog(); });
+  }
+  HRESULT STDMETHODCALLTYPE Hide() override {
+    return kit::CatchToHresult([] { return HideDialog(); });
+  }
+  HRESULT STDMETHODCALLTYPE Clear() override {
+    return kit::CatchToHresult([] { return ClearDialog(); });
+  }
   HRESULT STDMETHODCALLTYPE AddToList(VARIANT* sItem) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring item;
-      const HRESULT hr = ToText(sItem, item);
-      return FAILED(hr) ? hr : AppendEntry(item, item);
+      KIT_RETURN_IF_FAILED(ToText(sItem, item));
+      return AppendEntry(item, item);
     });
   }
   HRESULT STDMETHODCALLTYPE GetSelItem(VARIANT* result) override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
-    return Guarded([&] { return ReturnText(SelectedItem(), result); });
+    return kit::CatchToHresult([&] { return ReturnText(SelectedItem(), result); });
   }
   HRESULT STDMETHODCALLTYPE GetListFormatted(VARIANT* result) override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
-    return Guarded([&] {
-      std::vector<std::wstring> texts;
-      std::wstring joined;
-      if (DisplayTexts(texts)) {
-        if (texts.size() == 1) {
-          joined = texts.front();
-        } else {
-          for (const auto& text : texts) joined += text + L"\r\n";
-        }
-      }
-      return ReturnText(joined, result);
-    });
+    const bool returned =
+        kit::CatchReturn(false, [&] { return SUCCEEDED(ReturnText(FormatList(), result)); });
+    if (!returned) ReturnEmptyText(result);
+    return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetListArray(VARIANT* result) override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
-    return Guarded([&] {
-      if (BuildListArray(result)) return S_OK;
-      ::VariantClear(result);
-      return ReturnText(std::wstring(), result);
-    });
+    if (!kit::CatchReturn(false, [&] { return BuildListArray(result); })) ReturnEmptyText(result);
+    return S_OK;
   }
 
   HRESULT STDMETHODCALLTYPE LoadFolderList(VARIANT* vfol) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring folder;
-      const HRESULT hr = ToText(vfol, folder);
-      return FAILED(hr) ? hr : Finish(lorvane::LoadFolderList(seams_, folder), folder);
+      KIT_RETURN_IF_FAILED(ToText(vfol, folder));
+      return RunLoader([&] { return lorvane::LoadFolderList(seams_, folder); }, folder);
     });
   }
   HRESULT STDMETHODCALLTYPE LoadFileList(VARIANT* vfol) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring folder;
-      const HRESULT hr = ToText(vfol, folder);
-      return FAILED(hr) ? hr : Finish(lorvane::LoadFileList(seams_, folder), folder);
+      KIT_RETURN_IF_FAILED(ToText(vfol, folder));
+      return RunLoader([&] { return lorvane::LoadFileList(seams_, folder); }, folder);
     });
   }
   HRESULT STDMETHODCALLTYPE LoadFilesWithExt(VARIANT* vfol, VARIANT* vext) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring folder, extension;
-      HRESULT hr = ToText(vfol, folder);
-      if (SUCCEEDED(hr)) hr = ToText(vext, extension);
-      return FAILED(hr) ? hr
-                        : Finish(lorvane::LoadFilesWithExt(seams_, folder, extension), folder);
+      KIT_RETURN_IF_FAILED(ToText(vfol, folder));
+      KIT_RETURN_IF_FAILED(ToText(vext, extension));
+      return RunLoader([&] { return lorvane::LoadFilesWithExt(seams_, folder, extension); },
+                       folder);
     });
   }
   HRESULT STDMETHODCALLTYPE LoadFilesOfDate(VARIANT* vsfol, VARIANT* vd, VARIANT* vcre,
                                             VARIANT* vmodif) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring folder, date;
       bool created = false, modified = false;
-      HRESULT hr = ToText(vsfol, folder);
-      if (SUCCEEDED(hr)) hr = ToText(vd, date);
-      if (SUCCEEDED(hr)) hr = ToBoolean(vcre, created);
-      if (SUCCEEDED(hr)) hr = ToBoolean(vmodif, modified);
-      return FAILED(hr) ? hr
-                        : Finish(lorvane::LoadFilesOfDate(seams_, folder, date, created, modified),
-                                 folder);
+      KIT_RETURN_IF_FAILED(ToText(vsfol, folder));
+      KIT_RETURN_IF_FAILED(ToText(vd, date));
+      KIT_RETURN_IF_FAILED(ToBoolean(vcre, created));
+      KIT_RETURN_IF_FAILED(ToBoolean(vmodif, modified));
+      return RunLoader(
+          [&] { return lorvane::LoadFilesOfDate(seams_, folder, date, created, modified); },
+          folder);
     });
   }
   HRESULT STDMETHODCALLTYPE LoadFoldersOfDate(VARIANT* vsfol, VARIANT* vd) override {
-    return Guarded([&] {
+    return kit::CatchToHresult([&] {
       std::wstring folder, date;
-      HRESULT hr = ToText(vsfol, folder);
-      if (SUCCEEDED(hr)) hr = ToText(vd, date);
-      return FAILED(hr) ? hr : Finish(lorvane::LoadFoldersOfDate(seams_, folder, date), folder);
+      KIT_RETURN_IF_FAILED(ToText(vsfol, folder));
+      KIT_RETURN_IF_FAILED(ToText(vd, date));
+      return RunLoader([&] { return lorvane::LoadFoldersOfDate(seams_, folder, date); }, folder);
     });
   }
 
  private:
-  // Destroying any List discards the thread's dialog for all of them.
+  // Destroying any List discards the thread's dialog for all of them. One
+  // whose creation failed was never theirs: it leaves the dialog as it
+  // found it.
   ~List() {
-    UnloadDialog();
+    if (created_ || loadedDialog_) UnloadDialog();
     ObjectDestroyed();
   }
 
@@ -274,6 +288,8 @@ class List final : public _List {
   // The object's own file layer, released after the dialog is unloaded.
   std::unique_ptr<filelayer::FileSystem> fso_;
   LoaderSeams seams_;
+  bool created_ = false;
+  bool loadedDialog_ = false;  // the thread had no dialog until this List loaded it
 };
 
 }  // namespace
@@ -289,12 +305,13 @@ HRESULT ListTypeInfo(ITypeInfo** info) {
 }
 
 HRESULT CreateList(REFIID iid, void** object) {
-  return Guarded([&] {
-    List* list = new List();
-    HRESULT hr = list->Initialize();
-    if (SUCCEEDED(hr)) hr = list->QueryInterface(iid, object);
-    list->Release();
-    return hr;
+  return kit::CatchToHresult([&] {
+    kit::com_ptr<List> list;
+    list.reset(new List());
+    KIT_RETURN_IF_FAILED(list->Initialize());
+    KIT_RETURN_IF_FAILED(list->QueryInterface(iid, object));
+    list->Created();
+    return S_OK;
   });
 }
 

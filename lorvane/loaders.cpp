@@ -3,9 +3,11 @@
 #include <windows.h>
 #include <oleauto.h>
 
+#include <exception>
 #include <vector>
 
 #include "unique_resource.h"
+#include "win32_text.h"
 
 namespace lorvane {
 namespace {
@@ -19,9 +21,24 @@ void FreeBstr(BSTR text) noexcept { ::SysFreeString(text); }
 using unique_bstr = kit::unique_any<BSTR, FreeBstr>;
 
 // Upper case as the user's locale writes it.
-std::string Upper(std::string text) {
-  if (!text.empty()) ::CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
+std::wstring Upper(std::wstring text) {
+  if (!text.empty()) ::CharUpperBuffW(text.data(), static_cast<DWORD>(text.size()));
   return text;
+}
+
+// The script's folder text as the file layer spells it. A text that UTF-8
+// cannot spell (an unpaired surrogate) reaches no folder: it becomes the
+// empty text, which names none.
+std::string FileLayerPath(const std::wstring& folder) {
+  try {
+    return filelayer::ToUtf8(folder);
+  } catch (const filelayer::FileError&) {
+    return {};
+  }
+}
+
+void Append(const LoaderSeams& seams, const FolderEntry& entry) {
+  seams.append(filelayer::ToUtf16(entry.Name), filelayer::ToUtf16(entry.Path));
 }
 
 // Common frame, steps 3 to 5: list the folder, append every entry that
@@ -32,10 +49,16 @@ LoadOutcome Enumerate(const LoaderSeams& seams, const std::string& folder, Listi
   std::vector<FolderEntry> entries;
   try {
     entries = listing == Listing::Files ? seams.fso->Files(folder) : seams.fso->SubFolders(folder);
-  } catch (const filelayer::FileError&) {
+  } catch (const std::exception&) {
     return LoadOutcome::Unlisted;
   }
-  for (const FolderEntry& entry : entries) passes(entry);
+  for (const FolderEntry& entry : entries) {
+    // A step that fails skips its entry, in both lists; the others still load.
+    try {
+      passes(entry);
+    } catch (const std::exception&) {
+    }
+  }
   return LoadOutcome::Loaded;
 }
 
@@ -53,37 +76,12 @@ bool FolderMissing(const LoaderSeams& seams, const std::string& folder, const wc
 
 LoadOutcome LoadAll(const LoaderSeams& seams, const std::wstring& folder, Listing listing,
                     const wchar_t* missing) {
-  const std::string path = ToSystemCodePage(folder);
+  const std::string path = FileLayerPath(folder);
   if (FolderMissing(seams, path, missing)) return LoadOutcome::Refused;
-  return Enumerate(seams, path, listing,
-                   [&](const FolderEntry& entry) { seams.append(entry.Name, entry.Path); });
+  return Enumerate(seams, path, listing, [&](const FolderEntry& entry) { Append(seams, entry); });
 }
 
 }  // namespace
-
-std::string ToSystemCodePage(const std::wstring& text) {
-  if (text.empty()) return {};
-  const int size = ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) {
-    ::WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                          size, nullptr, nullptr);
-  }
-  return result;
-}
-
-std::wstring FromSystemCodePage(const std::string& text) {
-  if (text.empty()) return {};
-  const int size =
-      ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring result(static_cast<size_t>(size > 0 ? size : 0), L'\0');
-  if (size > 0) {
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                          size);
-  }
-  return result;
-}
 
 std::optional<std::wstring> LocaleDateText(const LocalDateTime& moment) {
   SYSTEMTIME time{};
@@ -113,17 +111,17 @@ LoadOutcome LoadFileList(const LoaderSeams& seams, const std::wstring& folder) {
 
 LoadOutcome LoadFilesWithExt(const LoaderSeams& seams, const std::wstring& folder,
                              const std::wstring& extension) {
-  const std::string path = ToSystemCodePage(folder);
+  const std::string path = FileLayerPath(folder);
   if (FolderMissing(seams, path, L"Error. LoadFilesWithExt. No such folder."))
     return LoadOutcome::Refused;
   if (extension.empty()) {
     seams.tell(L"Error. LoadFilesWithExt. Extension argument required.");
     return LoadOutcome::Refused;
   }
-  const std::string wanted = Upper(ToSystemCodePage(extension));
+  const std::wstring wanted = Upper(extension);
   return Enumerate(seams, path, Listing::Files, [&](const FolderEntry& entry) {
-    if (Upper(filelayer::GetExtensionName(entry.Path)) == wanted)
-      seams.append(entry.Name, entry.Path);
+    if (Upper(filelayer::ToUtf16(filelayer::GetExtensionName(entry.Path))) == wanted)
+      Append(seams, entry);
   });
 }
 
@@ -133,7 +131,7 @@ LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder
     seams.tell(L"Error. LoadFilesOfDate. Neither created nor modified was set in function call.");
     return LoadOutcome::Refused;
   }
-  const std::string path = ToSystemCodePage(folder);
+  const std::string path = FileLayerPath(folder);
   if (FolderMissing(seams, path, L"Error. LoadFilesOfDate. No such folder."))
     return LoadOutcome::Refused;
   return Enumerate(seams, path, Listing::Files, [&](const FolderEntry& entry) {
@@ -141,20 +139,20 @@ LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder
     bool added = false;
     if (created && DateMatches(seams, entry.DateCreated, date)) {
       added = true;
-      seams.append(entry.Name, entry.Path);
+      Append(seams, entry);
     }
     if (!added && modified && DateMatches(seams, entry.DateLastModified, date))
-      seams.append(entry.Name, entry.Path);
+      Append(seams, entry);
   });
 }
 
 LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& folder,
                               const std::wstring& date) {
-  const std::string path = ToSystemCodePage(folder);
+  const std::string path = FileLayerPath(folder);
   if (FolderMissing(seams, path, L"Error. LoadFoldersOfDate. No such folder."))
     return LoadOutcome::Refused;
   return Enumerate(seams, path, Listing::SubFolders, [&](const FolderEntry& entry) {
-    if (DateMatches(seams, entry.DateCreated, date)) seams.append(entry.Name, entry.Path);
+    if (DateMatches(seams, entry.DateCreated, date)) Append(seams, entry);
   });
 }
 

@@ -1,6 +1,7 @@
 // The five folder and file loaders, apart from COM and the dialog: the file
 // layer, the message box, the date text and the dialog's lists come in as
-// seams so that tests can stand in for each.
+// seams so that tests can stand in for each. The script's texts are UTF-16;
+// the loaders speak UTF-8 with the file layer.
 #pragma once
 
 #include <functional>
@@ -19,7 +20,7 @@ struct LoaderSeams {
   // nothing when it cannot be formed.
   std::function<std::optional<std::wstring>(const filelayer::LocalDateTime&)> dateText;
   // Appends one entry: its bare name to box1, its full path to box2.
-  std::function<void(const std::string& name, const std::string& path)> append;
+  std::function<void(const std::wstring& name, const std::wstring& path)> append;
 };
 
 enum class LoadOutcome {
@@ -40,10 +41,5 @@ LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& fold
 // The platform's date-to-text conversion in the user's locale, cut at the
 // first space (so the time of day is dropped).
 std::optional<std::wstring> LocaleDateText(const filelayer::LocalDateTime& moment);
-
-// Texts between the script's wide strings and the file layer's 8-bit ones,
-// in the system code page.
-std::string ToSystemCodePage(const std::wstring& text);
-std::wstring FromSystemCodePage(const std::string& text);
 
 }  // namespace lorvane

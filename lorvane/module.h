@@ -9,6 +9,8 @@ namespace lorvane {
 HINSTANCE Module();
 void ObjectCreated();
 void ObjectDestroyed();
+// A lock keeps the server loaded while no object lives: LockServer, a held
+// class factory, a thread's stored selection.
 void LockModule(bool lock);
 bool ModuleInUse();
 

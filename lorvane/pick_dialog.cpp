@@ -4,6 +4,7 @@
 #include "unique_resource.h"
 
 #include <new>
+#include <utility>
 
 namespace lorvane {
 namespace {
@@ -20,10 +21,30 @@ constexpr int kClientWidth = 5820;
 constexpr int kClientHeight = 5025;
 constexpr RECT kFrame{0, 0, 5760, 4980};
 
+// sSelItem. While it holds a choice the server stays loaded, so that a host
+// unloading it between two objects does not lose the choice; the end of the
+// thread lets it go.
+class StoredSelection {
+ public:
+  StoredSelection() = default;
+  StoredSelection(const StoredSelection&) = delete;
+  StoredSelection& operator=(const StoredSelection&) = delete;
+  ~StoredSelection() { Replace({}); }
+
+  const std::wstring& Text() const { return text_; }
+  void Replace(std::wstring text) noexcept {
+    if (text.empty() != text_.empty()) LockModule(!text.empty());
+    text_.swap(text);
+  }
+
+ private:
+  std::wstring text_;
+};
+
 struct ThreadState {
   HWND flist = nullptr;
   HWND focus = nullptr;  // the control to get the focus when shown again
-  std::wstring selItem;
+  StoredSelection selItem;
 };
 
 thread_local ThreadState state;
@@ -103,7 +124,7 @@ void OnOk(HWND window) {
     // Nothing may unwind into the window manager; an unreadable entry reads as none.
     selected.clear();
   }
-  state.selItem.swap(selected);
+  state.selItem.Replace(std::move(selected));
   // A click sent from another process is handled inside GetMessage, which
   // would go on waiting: wake the modal loop so it sees the dialog hidden.
   ::PostMessageW(window, WM_NULL, 0, 0);
@@ -226,6 +247,8 @@ HRESULT LoadDialog() {
   return S_OK;
 }
 
+bool DialogLoaded() { return state.flist != nullptr; }
+
 void UnloadDialog() {
   if (state.flist) ::DestroyWindow(state.flist);
   state.flist = nullptr;
@@ -309,6 +332,6 @@ bool DisplayTexts(std::vector<std::wstring>& texts) {
   return true;
 }
 
-const std::wstring& SelectedItem() { return state.selItem; }
+const std::wstring& SelectedItem() { return state.selItem.Text(); }
 
 }  // namespace lorvane

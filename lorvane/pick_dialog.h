@@ -11,6 +11,7 @@ namespace lorvane {
 
 // Creates flist hidden and empty unless this thread already has it.
 HRESULT LoadDialog();
+bool DialogLoaded();
 // Destroys flist with its contents; sSelItem stays.
 void UnloadDialog();
 

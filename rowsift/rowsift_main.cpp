@@ -54,7 +54,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
   const std::unique_ptr<rowsift::SettingsStore> settings = rowsift::MakeUserSettingsStore();
   rowsift::OpenFileDialog chooser;
-  const std::unique_ptr<filelayer::FileSystem> files = filelayer::MakePlatformFileSystem();
+  // The window's texts are in the system code page.
+  const std::unique_ptr<filelayer::FileSystem> files = filelayer::MakeSystemCodePageFileSystem();
   rowsift::MainWindow mainWindow(
       *settings, rowsift::ProgramName(ModulePath()), chooser, *files,
       rowsift::IsDebugSwitch(rowsift::ArgumentText(::GetCommandLineA())));

@@ -392,6 +392,57 @@ TEST_F(FileSystemTest, ListingGivesNothingForAnEmptyFolderAndThrowsForNoFolder) 
   }
 }
 
+std::string Utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return {text.begin(), text.end()};
+}
+
+TEST_F(FileSystemTest, PathsGoInAndNamesComeBackAsUtf8InAnyScript) {
+  const fs::path folder = folder_ / u8"R\u00e9sultats \u03a9mega \u6d4b\u8bd5";
+  const fs::path log = folder / u8"\u65e5\u5fd7.htm";
+  const fs::path written = folder / u8"\u00c4rger.htm";
+  const fs::path user = folder / u8"\u0141ukasz";
+  ASSERT_TRUE(fs::create_directory(folder));
+  ASSERT_TRUE(fs::create_directory(user));
+  std::ofstream(log, std::ios::binary) << "log";
+
+  EXPECT_TRUE(files_->FolderExists(Utf8Of(folder)));
+  EXPECT_TRUE(files_->FileExists(Utf8Of(log)));
+  EXPECT_EQ(files_->ReadAll(Utf8Of(log)), "log");
+  files_->WriteAll(Utf8Of(written), "written");
+  EXPECT_EQ(fs::file_size(written), 7u);
+
+  const auto listed = SortedByName(files_->Files(Utf8Of(folder)));
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].Name, Utf8Of(written.filename()));
+  EXPECT_EQ(listed[0].Path, Utf8Of(written));
+  EXPECT_EQ(listed[1].Name, Utf8Of(log.filename()));
+  const auto folders = files_->SubFolders(Utf8Of(folder));
+  ASSERT_EQ(folders.size(), 1u);
+  EXPECT_EQ(folders[0].Path, Utf8Of(user));
+}
+
+#ifdef _WIN32
+TEST_F(FileSystemTest, CodePageLayerReachesNamesTheCodePageSpells) {
+  const wchar_t name[] = L"r\u00e9sum\u00e9.htm";
+  char spelled[32] = {};
+  BOOL lossy = FALSE;
+  ::WideCharToMultiByte(CP_ACP, 0, name, -1, spelled, sizeof spelled, nullptr, &lossy);
+  if (lossy) GTEST_SKIP() << "the system code page cannot spell " << spelled;
+  std::ofstream(folder_ / name, std::ios::binary) << "log";
+
+  const auto files = MakeSystemCodePageFileSystem();
+  const std::string path = Folder() + "\\" + spelled;
+  EXPECT_TRUE(files->FileExists(path));
+  EXPECT_EQ(files->ReadAll(path), "log");
+  files->WriteAll(path, "rewritten");
+  EXPECT_EQ(fs::file_size(folder_ / name), 9u);
+  const auto listed = files->Files(Folder());
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].Path, path);
+}
+#endif
+
 TEST(GetExtensionNameTest, TakesTheTextAfterTheLastDotOfTheLastComponent) {
   const struct {
     std::string_view path, expected;

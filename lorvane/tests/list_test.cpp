@@ -379,6 +379,12 @@ TEST_F(ListByName, OneDialogPerThreadSharedUntilAnyListIsDestroyed) {
   EXPECT_EQ(seenOnAnotherThread, L"");
   EXPECT_EQ(Formatted(list_.get()), L"a");
 
+  kit::com_ptr<IClassFactory> factory;
+  ASSERT_EQ(server_.GetClassObject(CLSID_List, factory.put_void()), S_OK);
+  kit::com_ptr<IUnknown> refused;
+  EXPECT_EQ(factory->CreateInstance(nullptr, IID_IPersist, refused.put_void()), E_NOINTERFACE);
+  EXPECT_EQ(Formatted(list_.get()), L"a") << "a failed creation leaves the dialog alone";
+
   other.reset();
   EXPECT_EQ(Formatted(list_.get()), L"") << "destroying one List discards the dialog";
 }
@@ -449,6 +455,31 @@ TEST_F(ListByName, OkRecordsTheValueOfTheSelectedEntryWhichOutlivesClearAndTheLi
 
   ShowDriven(list_.get(), PressOk);
   EXPECT_EQ(Selected(), L"") << "OK with nothing selected";
+}
+
+// A host may unload the server whenever it answers that it can: while a
+// thread keeps a choice, it must answer no.
+TEST(ServerLifetime, AStoredChoiceKeepsTheServerLoadedUntilItsThreadEnds) {
+  Server server;
+  ASSERT_TRUE(server.Loaded());
+  std::thread([&] {
+    ComThread com;
+    kit::com_ptr<IClassFactory> factory;
+    kit::com_ptr<IDispatch> list;
+    ASSERT_EQ(server.GetClassObject(CLSID_List, factory.put_void()), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, list.put_void()), S_OK);
+    factory.reset();
+    Variant item(L"kept");
+    CallResult added;
+    Call(list.get(), L"AddToList", {item.v}, added);
+    ShowDriven(list.get(), [](HWND dialog) {
+      ::SendMessageW(Parts(dialog).box1, LB_SETCURSEL, 0, 0);
+      PressOk(dialog);
+    });
+    list.reset();
+    EXPECT_EQ(server.CanUnloadNow(), S_FALSE) << "no object is left, but the choice is";
+  }).join();
+  EXPECT_EQ(server.CanUnloadNow(), S_OK) << "the thread's end lets the choice go";
 }
 
 TEST_F(ListByName, DialogIsLaidOutInTwipsWithItsOwnFrameAndIcon) {

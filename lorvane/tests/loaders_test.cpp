@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -45,8 +46,9 @@ class FakeFileSystem final : public filelayer::FileSystem {
 
 LocalDateTime Day(int day, int hour = 0) { return {2024, 3, day, hour, 0, 0}; }
 
-FolderEntry Entry(const std::string& name, LocalDateTime created, LocalDateTime modified) {
-  return {name, "C:\\d\\" + name, created, modified};
+FolderEntry Entry(const std::string& name, LocalDateTime created, LocalDateTime modified,
+                  const std::string& folder = "C:\\d") {
+  return {name, folder + "\\" + name, created, modified};
 }
 
 class Loaders : public ::testing::Test {
@@ -59,16 +61,16 @@ class Loaders : public ::testing::Test {
       return std::to_wstring(t.day) + L"/" + std::to_wstring(t.month) + L"/" +
              std::to_wstring(t.year);
     };
-    seams_.append = [this](const std::string& name, const std::string& path) {
+    seams_.append = [this](const std::wstring& name, const std::wstring& path) {
       names_.push_back(name);
-      EXPECT_EQ(path, "C:\\d\\" + name) << "box2 gets the full path";
+      paths_.push_back(path);
     };
   }
 
   FakeFileSystem fs_;
   lorvane::LoaderSeams seams_;
   std::vector<std::wstring> told_;
-  std::vector<std::string> names_;
+  std::vector<std::wstring> names_, paths_;
 };
 
 TEST_F(Loaders, AFolderThatCannotBeListedChangesNothingSilently) {
@@ -85,17 +87,29 @@ TEST_F(Loaders, AFolderThatCannotBeListedChangesNothingSilently) {
   EXPECT_TRUE(names_.empty());
 }
 
+TEST_F(Loaders, AStepThatFailsSkipsItsEntryAndTheLoadGoesOn) {
+  fs_.files["C:\\d"] = {Entry("a", Day(1), Day(1)), Entry("fails", Day(1), Day(1)),
+                        Entry("c", Day(1), Day(1))};
+  const auto append = seams_.append;
+  seams_.append = [&](const std::wstring& name, const std::wstring& path) {
+    if (name == L"fails") throw std::bad_alloc();
+    append(name, path);
+  };
+  EXPECT_EQ(lorvane::LoadFileList(seams_, L"C:\\d"), LoadOutcome::Loaded) << "the label is set";
+  EXPECT_EQ(names_, (std::vector<std::wstring>{L"a", L"c"}));
+}
+
 TEST_F(Loaders, FilesOfDateTestsCreationThenModificationAndAddsAFileOnce) {
   fs_.files["C:\\d"] = {Entry("created", Day(1), Day(2)), Entry("modified", Day(2), Day(1)),
                         Entry("both", Day(1), Day(1)), Entry("neither", Day(2), Day(2))};
   lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, false);
-  EXPECT_EQ(names_, (std::vector<std::string>{"created", "both"}));
+  EXPECT_EQ(names_, (std::vector<std::wstring>{L"created", L"both"}));
   names_.clear();
   lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", false, true);
-  EXPECT_EQ(names_, (std::vector<std::string>{"modified", "both"}));
+  EXPECT_EQ(names_, (std::vector<std::wstring>{L"modified", L"both"}));
   names_.clear();
   lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true);
-  EXPECT_EQ(names_, (std::vector<std::string>{"created", "modified", "both"}));
+  EXPECT_EQ(names_, (std::vector<std::wstring>{L"created", L"modified", L"both"}));
 }
 
 TEST_F(Loaders, DateMustMatchExactlyAndAnUnformableDateMatchesNothing) {
@@ -112,7 +126,20 @@ TEST_F(Loaders, DateMustMatchExactlyAndAnUnformableDateMatchesNothing) {
 TEST_F(Loaders, FoldersOfDateLooksAtCreationOnly) {
   fs_.folders["C:\\d"] = {Entry("created", Day(1), Day(2)), Entry("modified", Day(2), Day(1))};
   EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", L"1/3/2024"), LoadOutcome::Loaded);
-  EXPECT_EQ(names_, std::vector<std::string>{"created"});
+  EXPECT_EQ(names_, std::vector<std::wstring>{L"created"});
+  EXPECT_EQ(paths_, std::vector<std::wstring>{L"C:\\d\\created"}) << "box2 gets the full path";
+}
+
+// The script's texts are UTF-16, the file layer's UTF-8: names in any
+// script cross whole, and the extension compares in the locale's capitals.
+TEST_F(Loaders, NamesAndExtensionsInAnyScriptCrossWhole) {
+  const std::string folder = "C:\\R\xc3\xa9sultats \xe6\xb5\x8b\xe8\xaf\x95";
+  fs_.files[folder] = {Entry("\xc5\x81ukasz.\xc3\xa9t\xc3\xa9", Day(1), Day(1), folder),
+                       Entry("other.ete", Day(1), Day(1), folder)};
+  const std::wstring wide = L"C:\\R\u00e9sultats \u6d4b\u8bd5";
+  EXPECT_EQ(lorvane::LoadFilesWithExt(seams_, wide, L"\u00c9T\u00c9"), LoadOutcome::Loaded);
+  EXPECT_EQ(names_, std::vector<std::wstring>{L"\u0141ukasz.\u00e9t\u00e9"});
+  EXPECT_EQ(paths_, std::vector<std::wstring>{wide + L"\\\u0141ukasz.\u00e9t\u00e9"});
 }
 
 }  // namespace

@@ -1,0 +1,21 @@
+// Texts between the file layer, which speaks UTF-8, and the Windows wide
+// functions, which speak UTF-16.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "file_system.h"
+
+namespace filelayer {
+
+// Both refuse a text that is not valid in its own encoding (stray bytes, an
+// unpaired surrogate) with FileError ERROR_NO_UNICODE_TRANSLATION rather
+// than turn it into some other name.
+std::wstring ToUtf16(std::string_view utf8);
+std::string ToUtf8(std::wstring_view utf16);
+
+// The failure of a system call, described by the system itself.
+FileError SystemError(unsigned long code);
+
+}  // namespace filelayer
