@@ -37,8 +37,7 @@ namespace {
 
 constexpr pthread_once_t kOnceRunning = 2;
 constexpr pthread_once_t kOnceDone = 1;
-// The runtime uses a handful of keys; POSIX promises at least 128, which no
-// part of this kit comes near.
+// Keys in use at once: the runtime takes one or two, the kit's own code none.
 constexpr unsigned kKeys = 32;
 // Destructors that store new values are called again, this many times at most.
 constexpr int kDestructorRounds = 4;

@@ -14,8 +14,9 @@ namespace tandrel {
 namespace {
 
 constexpr std::size_t kPathBytes = MAX_PATH;  // a built path, terminator included
-// A pattern's full path: a directory part that leaves room for a name in
-// kPathBytes, then the pattern's final component, itself within kPathBytes.
+// Room for a pattern's full path whenever its directory part leaves room for
+// a file name within kPathBytes: that part, then a final component no longer
+// than the pattern itself.
 constexpr DWORD kFullPathBytes = 2 * kPathBytes;
 constexpr int kSearchNotFound = -10033;
 

@@ -143,7 +143,8 @@ TANDREL_EXPORT get_bmp_area(int window, int left, int top, int right, int bottom
 }
 
 TANDREL_EXPORT get_bmp(int window, int mode, const char* file_name) noexcept {
-  return kit::CatchReturn(0, [&] {
+  // An area not even measured cannot be read.
+  return kit::CatchReturn(tandrel::CannotRead(mode, std::nullopt), [&] {
     if (mode != tandrel::kRecord && mode != tandrel::kCompare) return 0;
     // One column and one row past the window's edges: they read as outside it.
     // A handle that names no window leaves the rectangle empty: one point.
