@@ -129,3 +129,14 @@ function(kit_check_exports target def)
     set_tests_properties(exports.${target} PROPERTIES LABELS "binary")
   endif()
 endfunction()
+
+# kit_unloadable(target): a DLL that callers may load and unload any number of
+# times in one process with nothing left behind. With MinGW, the thread
+# functions of the static runtime come from common/mingw_unloadable_runtime.cpp,
+# which releases what they made when the DLL unloads; MSVC's static runtime
+# does that itself.
+function(kit_unloadable target)
+  if(TARGET kit_unloadable_runtime)
+    target_link_libraries(${target} PRIVATE kit_unloadable_runtime)
+  endif()
+endfunction()

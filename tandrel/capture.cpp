@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "conventions.h"
+#include "error_handling.h"
 #include "tandrel.h"
 #include "unique_resource.h"
 
@@ -171,16 +172,21 @@ int capture_rect_to_file(const char* file_name, const RECT& rect) {
 
 }  // namespace tandrel
 
-TANDREL_EXPORT CaptureAreaToFile(const char* file_name, int left, int top, int right, int bottom) {
-  return tandrel::capture_rect_to_file(file_name, RECT{left, top, right, bottom});
+TANDREL_EXPORT CaptureAreaToFile(const char* file_name, int left, int top, int right,
+                                 int bottom) noexcept {
+  return kit::CatchReturn(tandrel::kCannotMakeImage, [&] {
+    return tandrel::capture_rect_to_file(file_name, RECT{left, top, right, bottom});
+  });
 }
 
-TANDREL_EXPORT CaptureBmpToFile(const char* file_name, const char* which) {
-  const bool active = std::strcmp(which, "Active") == 0;
-  HWND window = active ? ::GetForegroundWindow() : nullptr;
-  // With no window in the foreground, the whole screen is captured.
-  if (!window) window = ::GetDesktopWindow();
-  RECT rect = {};
-  ::GetWindowRect(window, &rect);
-  return CaptureAreaToFile(file_name, rect.left, rect.top, rect.right, rect.bottom);
+TANDREL_EXPORT CaptureBmpToFile(const char* file_name, const char* which) noexcept {
+  return kit::CatchReturn(tandrel::kCannotMakeImage, [&] {
+    const bool active = std::strcmp(which, "Active") == 0;
+    HWND window = active ? ::GetForegroundWindow() : nullptr;
+    // With no window in the foreground, the whole screen is captured.
+    if (!window) window = ::GetDesktopWindow();
+    RECT rect = {};
+    ::GetWindowRect(window, &rect);
+    return CaptureAreaToFile(file_name, rect.left, rect.top, rect.right, rect.bottom);
+  });
 }

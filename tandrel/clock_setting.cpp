@@ -35,15 +35,20 @@ int SetDateAndTime(ClockAccess& clock, std::int32_t seconds_since_1970) {
 }
 
 bool LocalTimeOf(std::int32_t seconds_since_1970, bool refresh_zone, std::tm& local) {
+  // Refreshed whatever the count: a later conversion without refresh (the
+  // clock setter's) relies on it.
+#ifdef _WIN32
+  if (refresh_zone) _tzset();
+#else
+  if (refresh_zone) tzset();
+#endif
   // The runtime refuses instants before 1970; refuse them the same way on
   // every platform.
   if (seconds_since_1970 < 0) return false;
   const std::time_t instant = seconds_since_1970;
 #ifdef _WIN32
-  if (refresh_zone) _tzset();
   return localtime_s(&local, &instant) == 0;
 #else
-  if (refresh_zone) tzset();
   return localtime_r(&instant, &local) != nullptr;
 #endif
 }

@@ -45,7 +45,8 @@ int SetDateAndTime(ClockAccess& clock, std::int32_t seconds_since_1970);
 
 // The runtime's local time of a seconds count since 1970 (UTC), in the time
 // zone it last read; false for a negative count. With refresh_zone the time
-// zone (TZ, or the system's settings) is read again first.
+// zone (TZ, or the system's settings) is read again first, also for a
+// negative count.
 bool LocalTimeOf(std::int32_t seconds_since_1970, bool refresh_zone, std::tm& local);
 
 }  // namespace tandrel

@@ -9,7 +9,10 @@
 #include "text_conventions.h"
 
 // Each export is a plain C function in the caller-cleans convention; the .def
-// file gives the undecorated names.
+// file gives the undecorated names. Each is also one exception boundary:
+// declared noexcept in tandrel.h, its body runs inside kit::CatchReturn with
+// the result that reports its failure, so running out of memory (or any
+// exception) becomes that result.
 #define TANDREL_EXPORT extern "C" int __cdecl
 // The two exports that answer a single-precision number.
 #define TANDREL_FLOAT_EXPORT extern "C" float __cdecl

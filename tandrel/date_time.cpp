@@ -4,6 +4,7 @@
 
 #include "clock_setting.h"
 #include "conventions.h"
+#include "error_handling.h"
 #include "tandrel.h"
 #include "time_text.h"
 
@@ -50,60 +51,80 @@ SYSTEMTIME LocalNow() {
 }  // namespace
 }  // namespace tandrel
 
-TANDREL_EXPORT get_date_long(char* out) {
-  // An explicit picture: the text is the same whatever the user's date settings.
-  ::GetDateFormatA(LOCALE_SYSTEM_DEFAULT, 0, nullptr, "MM/dd/yyyy", out, 11);
-  return 1;
+TANDREL_EXPORT get_date_long(char* out) noexcept {
+  return kit::CatchReturn(1, [&] {
+    // An explicit picture: the text is the same whatever the user's date settings.
+    ::GetDateFormatA(LOCALE_SYSTEM_DEFAULT, 0, nullptr, "MM/dd/yyyy", out, 11);
+    return 1;
+  });
 }
 
-TANDREL_EXPORT get_local_time(char* out) {
-  const SYSTEMTIME now = tandrel::LocalNow();
-  tandrel::WriteTimeOfDay(out, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
-  return now.wHour * 100 + now.wMinute;
+TANDREL_EXPORT get_local_time(char* out) noexcept {
+  return kit::CatchReturn(0, [&] {
+    const SYSTEMTIME now = tandrel::LocalNow();
+    tandrel::WriteTimeOfDay(out, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    return now.wHour * 100 + now.wMinute;
+  });
 }
 
-TANDREL_EXPORT get_time_in_ms(int* milliseconds_since_midnight) {
-  const SYSTEMTIME now = tandrel::LocalNow();
-  *milliseconds_since_midnight =
-      ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds;
-  return now.wDayOfWeek;
+TANDREL_EXPORT get_time_in_ms(int* milliseconds_since_midnight) noexcept {
+  return kit::CatchReturn(0, [&] {
+    const SYSTEMTIME now = tandrel::LocalNow();
+    *milliseconds_since_midnight =
+        ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds;
+    return static_cast<int>(now.wDayOfWeek);
+  });
 }
 
-TANDREL_EXPORT get_dow_string(char* out) {
-  tandrel::WriteDecimal(out, tandrel::LocalNow().wDayOfWeek);
-  return 0;
+TANDREL_EXPORT get_dow_string(char* out) noexcept {
+  return kit::CatchReturn(0, [&] {
+    tandrel::WriteDecimal(out, tandrel::LocalNow().wDayOfWeek);
+    return 0;
+  });
 }
 
-TANDREL_EXPORT GmtToLocalTime(int seconds_since_1970, char* out) {
-  std::tm local = {};
-  if (tandrel::LocalTimeOf(seconds_since_1970, true, local))
-    tandrel::WriteTwelveHourTime(out, local);
-  else
-    *out = '\0';
-  return 0;
+TANDREL_EXPORT GmtToLocalTime(int seconds_since_1970, char* out) noexcept {
+  return kit::CatchReturn(0, [&] {
+    std::tm local = {};
+    if (tandrel::LocalTimeOf(seconds_since_1970, true, local))
+      tandrel::WriteTwelveHourTime(out, local);
+    else
+      *out = '\0';
+    return 0;
+  });
 }
 
-TANDREL_EXPORT set_sys_date(int month, int day, int year) {
-  tandrel::SystemClock clock;
-  return tandrel::SetDate(clock, month, day, year);
+TANDREL_EXPORT set_sys_date(int month, int day, int year) noexcept {
+  return kit::CatchReturn(1, [&] {
+    tandrel::SystemClock clock;
+    return tandrel::SetDate(clock, month, day, year);
+  });
 }
 
-TANDREL_EXPORT set_sys_time(int hours, int minutes, int seconds) {
-  tandrel::SystemClock clock;
-  return tandrel::SetTime(clock, hours, minutes, seconds);
+TANDREL_EXPORT set_sys_time(int hours, int minutes, int seconds) noexcept {
+  return kit::CatchReturn(1, [&] {
+    tandrel::SystemClock clock;
+    return tandrel::SetTime(clock, hours, minutes, seconds);
+  });
 }
 
-TANDREL_EXPORT set_sys_time_date(int seconds_since_1970) {
-  tandrel::SystemClock clock;
-  return tandrel::SetDateAndTime(clock, seconds_since_1970);
+TANDREL_EXPORT set_sys_time_date(int seconds_since_1970) noexcept {
+  return kit::CatchReturn(1, [&] {
+    tandrel::SystemClock clock;
+    return tandrel::SetDateAndTime(clock, seconds_since_1970);
+  });
 }
 
-TANDREL_EXPORT set_locale_shortdate_format(const char* picture) {
-  ::SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, picture);
-  return 0;
+TANDREL_EXPORT set_locale_shortdate_format(const char* picture) noexcept {
+  return kit::CatchReturn(0, [&] {
+    ::SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, picture);
+    return 0;
+  });
 }
 
-TANDREL_EXPORT set_locale_longdate_format(const char* picture) {
-  ::SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SLONGDATE, picture);
-  return 0;
+TANDREL_EXPORT set_locale_longdate_format(const char* picture) noexcept {
+  return kit::CatchReturn(0, [&] {
+    ::SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SLONGDATE, picture);
+    return 0;
+  });
 }

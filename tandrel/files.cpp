@@ -1,10 +1,9 @@
 // File and drive family: short answers about drives and files in fixed text
 // forms, a tree search, and deletion by wildcard pattern.
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "conventions.h"
+#include "error_handling.h"
 // After windows.h, which it needs.
 #include <imagehlp.h>
 #include "tandrel.h"
@@ -15,6 +14,10 @@ namespace tandrel {
 namespace {
 
 constexpr std::size_t kPathBytes = MAX_PATH;  // a built path, terminator included
+// Room for a pattern's full path whenever its directory part leaves room for
+// a file name within kPathBytes: that part, then a final component no longer
+// than the pattern itself.
+constexpr DWORD kFullPathBytes = 2 * kPathBytes;
 constexpr int kSearchNotFound = -10033;
 
 enum DeleteResult { kDeleted = 0, kPatternTooLong = 1, kNoMatch = 2, kFirstFailed = 3,
@@ -49,91 +52,117 @@ int WriteFileTime(const char* file_name, FileTime which, Part part, char* out) {
 
 // The folder part of a pattern's full path, up to and including the last
 // backslash before its final component (a relative pattern is resolved
-// against the current directory). Empty when the pattern has no full path.
-std::string DirectoryPartOf(const char* pattern) {
+// against the current directory), in a buffer with room for that final
+// component too. False when there is no full path, or none short enough for
+// a file name to follow within kPathBytes.
+bool DirectoryPartOf(const char* pattern, char (&directory)[kFullPathBytes]) {
   char* final_component = nullptr;
-  const DWORD needed = ::GetFullPathNameA(pattern, 0, nullptr, nullptr);
-  if (needed == 0) return {};
-  std::vector<char> full(needed);
-  const DWORD length = ::GetFullPathNameA(pattern, needed, full.data(), &final_component);
-  if (length == 0 || length >= needed) return {};
+  const DWORD length = ::GetFullPathNameA(pattern, kFullPathBytes, directory, &final_component);
+  if (length == 0 || length >= kFullPathBytes) return false;
   // A pattern ending in a backslash has no final component: all of it is folder.
-  return final_component ? std::string(full.data(), final_component) : std::string(full.data());
+  if (final_component) *final_component = '\0';
+  return true;
+}
+
+// The directory part followed by a name; false when that path would not fit
+// in kPathBytes, since cutting it short could name another file.
+bool JoinPath(const char* directory, const char* name, char (&path)[kPathBytes]) {
+  const std::size_t directory_length = std::strlen(directory);
+  const std::size_t name_length = std::strlen(name);
+  if (directory_length + name_length >= kPathBytes) return false;
+  std::memcpy(path, directory, directory_length);
+  std::memcpy(path + directory_length, name, name_length + 1);
+  return true;
 }
 
 }  // namespace
 }  // namespace tandrel
 
-TANDREL_EXPORT get_drives(char* out) {
-  return tandrel::WriteDriveLetters(out, ::GetLogicalDrives());
+TANDREL_EXPORT get_drives(char* out) noexcept {
+  return kit::CatchReturn(0, [&] { return tandrel::WriteDriveLetters(out, ::GetLogicalDrives()); });
 }
 
-TANDREL_EXPORT get_win_dir(char* out) {
-  constexpr UINT kOutBytes = 256;
-  // A path that does not fit leaves the buffer as it was: hand back no text
-  // rather than whatever it held.
-  const UINT length = ::GetWindowsDirectoryA(out, kOutBytes);
-  if (length == 0 || length >= kOutBytes) *out = '\0';
-  return 0;
+TANDREL_EXPORT get_win_dir(char* out) noexcept {
+  return kit::CatchReturn(0, [&] {
+    constexpr UINT kOutBytes = 256;
+    // A path that does not fit leaves the buffer as it was: hand back no text
+    // rather than whatever it held.
+    const UINT length = ::GetWindowsDirectoryA(out, kOutBytes);
+    if (length == 0 || length >= kOutBytes) *out = '\0';
+    return 0;
+  });
 }
 
-TANDREL_EXPORT findfile(const char* root_folder, const char* file_name, char* out) {
-  // Some SDKs declare the two input paths without const; they are only read.
-  return ::SearchTreeForFile(const_cast<char*>(root_folder), const_cast<char*>(file_name), out)
-             ? 0
-             : tandrel::kSearchNotFound;
+TANDREL_EXPORT findfile(const char* root_folder, const char* file_name, char* out) noexcept {
+  return kit::CatchReturn(tandrel::kSearchNotFound, [&] {
+    // Some SDKs declare the two input paths without const; they are only read.
+    return ::SearchTreeForFile(const_cast<char*>(root_folder), const_cast<char*>(file_name), out)
+               ? 0
+               : tandrel::kSearchNotFound;
+  });
 }
 
-TANDREL_EXPORT get_83filename(const char* file_name, char* out) {
-  WIN32_FIND_DATAA entry;
-  if (!tandrel::FirstMatch(file_name, entry)) {
-    *out = '\0';
-    return 1;
-  }
-  std::memcpy(out, entry.cAlternateFileName, sizeof entry.cAlternateFileName);
-  out[sizeof entry.cAlternateFileName - 1] = '\0';
-  return 0;
-}
-
-TANDREL_EXPORT get_file_size(const char* file_name) {
-  WIN32_FIND_DATAA entry;
-  if (!tandrel::FirstMatch(file_name, entry)) return 1;
-  return static_cast<int>(entry.nFileSizeLow);
-}
-
-TANDREL_EXPORT get_file_creation_date(const char* file_name, char* out) {
-  return tandrel::WriteFileTime(file_name, tandrel::FileTime::kCreation, tandrel::Part::kDate,
-                                out);
-}
-
-TANDREL_EXPORT get_file_modified_date(const char* file_name, char* out) {
-  return tandrel::WriteFileTime(file_name, tandrel::FileTime::kLastWrite, tandrel::Part::kDate,
-                                out);
-}
-
-TANDREL_EXPORT get_file_creation_time(const char* file_name, char* out) {
-  return tandrel::WriteFileTime(file_name, tandrel::FileTime::kCreation, tandrel::Part::kTime,
-                                out);
-}
-
-TANDREL_EXPORT del_multi_files(const char* pattern) {
-  using namespace tandrel;
-  if (std::strlen(pattern) > kPathBytes) return kPatternTooLong;
-  const std::string directory = DirectoryPartOf(pattern);
-  WIN32_FIND_DATAA entry;
-  const kit::unique_find search(::FindFirstFileA(pattern, &entry));
-  if (!search) return kNoMatch;
-  // "First" is the search's first entry, whether or not it was a file.
-  for (bool first = true;; first = false) {
-    if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      // A path that does not fit is never cut short, which could name another
-      // file: the entry counts as a deletion that failed.
-      const std::string path = directory + entry.cFileName;
-      const bool deleted =
-          !directory.empty() && path.size() < kPathBytes && ::DeleteFileA(path.c_str());
-      if (!deleted) return first ? kFirstFailed : kLaterFailed;
+TANDREL_EXPORT get_83filename(const char* file_name, char* out) noexcept {
+  return kit::CatchReturn(1, [&] {
+    WIN32_FIND_DATAA entry;
+    if (!tandrel::FirstMatch(file_name, entry)) {
+      *out = '\0';
+      return 1;
     }
-    if (!::FindNextFileA(search.get(), &entry)) break;
-  }
-  return kDeleted;
+    std::memcpy(out, entry.cAlternateFileName, sizeof entry.cAlternateFileName);
+    out[sizeof entry.cAlternateFileName - 1] = '\0';
+    return 0;
+  });
+}
+
+TANDREL_EXPORT get_file_size(const char* file_name) noexcept {
+  return kit::CatchReturn(1, [&] {
+    WIN32_FIND_DATAA entry;
+    if (!tandrel::FirstMatch(file_name, entry)) return 1;
+    return static_cast<int>(entry.nFileSizeLow);
+  });
+}
+
+TANDREL_EXPORT get_file_creation_date(const char* file_name, char* out) noexcept {
+  return kit::CatchReturn(1, [&] {
+    return tandrel::WriteFileTime(file_name, tandrel::FileTime::kCreation, tandrel::Part::kDate,
+                                  out);
+  });
+}
+
+TANDREL_EXPORT get_file_modified_date(const char* file_name, char* out) noexcept {
+  return kit::CatchReturn(1, [&] {
+    return tandrel::WriteFileTime(file_name, tandrel::FileTime::kLastWrite, tandrel::Part::kDate,
+                                  out);
+  });
+}
+
+TANDREL_EXPORT get_file_creation_time(const char* file_name, char* out) noexcept {
+  return kit::CatchReturn(1, [&] {
+    return tandrel::WriteFileTime(file_name, tandrel::FileTime::kCreation, tandrel::Part::kTime,
+                                  out);
+  });
+}
+
+TANDREL_EXPORT del_multi_files(const char* pattern) noexcept {
+  using namespace tandrel;
+  return kit::CatchReturn<int>(kFirstFailed, [&] {
+    if (std::strlen(pattern) > kPathBytes) return kPatternTooLong;
+    char directory[kFullPathBytes];
+    const bool has_directory = DirectoryPartOf(pattern, directory);
+    WIN32_FIND_DATAA entry;
+    const kit::unique_find search(::FindFirstFileA(pattern, &entry));
+    if (!search) return kNoMatch;
+    // "First" is the search's first entry, whether or not it was a file.
+    for (bool first = true;; first = false) {
+      if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        char path[kPathBytes];
+        const bool deleted = has_directory && JoinPath(directory, entry.cFileName, path) &&
+                             ::DeleteFileA(path);
+        if (!deleted) return first ? kFirstFailed : kLaterFailed;
+      }
+      if (!::FindNextFileA(search.get(), &entry)) break;
+    }
+    return kDeleted;
+  });
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "conventions.h"
+#include "error_handling.h"
 #include "keystroke_script.h"
 #include "tandrel.h"
 
@@ -27,24 +28,32 @@ void Type(const char* text, bool holdAndRelease) {
 
 }  // namespace
 
-TANDREL_EXPORT keybd_type(const char* text) {
-  Type(text, false);
-  return 0;
+TANDREL_EXPORT keybd_type(const char* text) noexcept {
+  return kit::CatchReturn(0, [&] {
+    Type(text, false);
+    return 0;
+  });
 }
 
-TANDREL_EXPORT keybd_type2(const char* text) {
-  Type(text, true);
-  return 0;
+TANDREL_EXPORT keybd_type2(const char* text) noexcept {
+  return kit::CatchReturn(0, [&] {
+    Type(text, true);
+    return 0;
+  });
 }
 
-TANDREL_EXPORT print_scrn(const char* which) {
-  InputStreamSink sink;
-  tandrel::PrintScreenKeys(which, sink);
-  return 0;
+TANDREL_EXPORT print_scrn(const char* which) noexcept {
+  return kit::CatchReturn(0, [&] {
+    InputStreamSink sink;
+    tandrel::PrintScreenKeys(which, sink);
+    return 0;
+  });
 }
 
-TANDREL_EXPORT capture_screen(int scan_code) {
-  InputStreamSink sink;
-  tandrel::CaptureScreenKeys(scan_code, sink);
-  return 0;
+TANDREL_EXPORT capture_screen(int scan_code) noexcept {
+  return kit::CatchReturn(0, [&] {
+    InputStreamSink sink;
+    tandrel::CaptureScreenKeys(scan_code, sink);
+    return 0;
+  });
 }

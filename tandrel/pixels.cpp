@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "conventions.h"
+#include "error_handling.h"
 #include "pixel_reader.h"
 #include "tandrel.h"
 #include "unique_resource.h"
@@ -31,8 +33,23 @@ struct Area {
   int top;
   std::int64_t columns;
   std::int64_t rows;
-  std::int64_t Pixels() const { return columns > 0 && rows > 0 ? columns * rows : 0; }
+  std::int64_t points;  // columns × rows; 0 when either is not positive
 };
+
+// The points of an area; none when there are more than a 64-bit count holds
+// (columns and rows reach 2^32 each).
+std::optional<std::int64_t> PointCount(std::int64_t columns, std::int64_t rows) {
+  if (columns <= 0 || rows <= 0) return 0;
+  if (columns > INT64_MAX / rows) return std::nullopt;
+  return columns * rows;
+}
+
+// The answer for an area that cannot be read: in compare mode every point
+// counts as differing, as many as the result holds; otherwise 0.
+int CannotRead(int mode, std::optional<std::int64_t> points) {
+  if (mode != kCompare) return 0;
+  return static_cast<int>(std::min<std::int64_t>(points.value_or(INT_MAX), INT_MAX));
+}
 
 // Reads the area in file order, a piece of at most kPiecePixels at a time
 // (whole rows, or parts of one row when a row alone is longer), and hands
@@ -40,7 +57,7 @@ struct Area {
 // when there is no memory for a piece.
 template <typename Take>
 bool ReadInPieces(const Area& area, Take take) {
-  if (area.Pixels() == 0) return true;
+  if (area.points == 0) return true;
   const std::int64_t piece_columns = std::min(area.columns, kPiecePixels);
   const std::int64_t piece_rows =
       std::min(area.rows, std::max<std::int64_t>(1, kPiecePixels / area.columns));
@@ -89,7 +106,7 @@ int Compare(const Area& area, const char* file_name) {
   const kit::unique_file file(::CreateFileA(file_name, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file) ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
-  const std::size_t piece_pixels = static_cast<std::size_t>(std::min(area.Pixels(), kPiecePixels));
+  const std::size_t piece_pixels = static_cast<std::size_t>(std::min(area.points, kPiecePixels));
   const std::unique_ptr<COLORREF[]> stored(new (std::nothrow) COLORREF[piece_pixels]);
   std::int64_t differing = 0;
   const auto count_differing = [&](const COLORREF* colours, std::size_t count) {
@@ -98,8 +115,7 @@ int Compare(const Area& area, const char* file_name) {
     differing += static_cast<std::int64_t>(count - readable);
     return true;
   };
-  const bool read = stored && ReadInPieces(area, count_differing);
-  if (!read) differing = area.Pixels();
+  if (!stored || !ReadInPieces(area, count_differing)) return CannotRead(kCompare, area.points);
   return static_cast<int>(std::min<std::int64_t>(differing, INT_MAX));
 }
 
@@ -112,20 +128,29 @@ int ReadBack(const Area& area, int mode, const char* file_name) {
 }  // namespace tandrel
 
 TANDREL_EXPORT get_bmp_area(int window, int left, int top, int right, int bottom, int mode,
-                            const char* file_name) {
-  if (mode != tandrel::kRecord && mode != tandrel::kCompare) return 0;
-  const kit::unique_window_dc dc = kit::GetWindowDcOf(tandrel::WindowOf(window));
-  const tandrel::Area area = {dc.get().dc, left, top, std::int64_t{right} - left + 1,
-                              std::int64_t{bottom} - top + 1};
-  return tandrel::ReadBack(area, mode, file_name);
+                            const char* file_name) noexcept {
+  const std::int64_t columns = std::int64_t{right} - left + 1;
+  const std::int64_t rows = std::int64_t{bottom} - top + 1;
+  const std::optional<std::int64_t> points = tandrel::PointCount(columns, rows);
+  return kit::CatchReturn(tandrel::CannotRead(mode, points), [&] {
+    if (mode != tandrel::kRecord && mode != tandrel::kCompare) return 0;
+    // Refused whole: no file is touched.
+    if (!points) return tandrel::CannotRead(mode, points);
+    const kit::unique_window_dc dc = kit::GetWindowDcOf(tandrel::WindowOf(window));
+    const tandrel::Area area = {dc.get().dc, left, top, columns, rows, *points};
+    return tandrel::ReadBack(area, mode, file_name);
+  });
 }
 
-TANDREL_EXPORT get_bmp(int window, int mode, const char* file_name) {
-  if (mode != tandrel::kRecord && mode != tandrel::kCompare) return 0;
-  // One column and one row past the window's edges: they read as outside it.
-  // A handle that names no window leaves the rectangle empty: one point.
-  RECT rect = {};
-  ::GetWindowRect(tandrel::WindowOf(window), &rect);
-  return get_bmp_area(window, 0, 0, rect.right - rect.left, rect.bottom - rect.top, mode,
-                      file_name);
+TANDREL_EXPORT get_bmp(int window, int mode, const char* file_name) noexcept {
+  // An area not even measured cannot be read.
+  return kit::CatchReturn(tandrel::CannotRead(mode, std::nullopt), [&] {
+    if (mode != tandrel::kRecord && mode != tandrel::kCompare) return 0;
+    // One column and one row past the window's edges: they read as outside it.
+    // A handle that names no window leaves the rectangle empty: one point.
+    RECT rect = {};
+    ::GetWindowRect(tandrel::WindowOf(window), &rect);
+    return get_bmp_area(window, 0, 0, rect.right - rect.left, rect.bottom - rect.top, mode,
+                        file_name);
+  });
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "conventions.h"
+#include "error_handling.h"
 #include "tandrel.h"
 #include "unique_resource.h"
 
@@ -38,98 +39,113 @@ char* AppendText(char* out, const char* text, std::size_t limit) {
 }  // namespace tandrel
 
 TANDREL_EXPORT create_reg_value(int root, const char* key_path, const char* value_name,
-                                const char* value_text, int number_flag) {
-  HKEY created = nullptr;
-  const LONG create = ::RegCreateKeyExA(tandrel::RootKeyFromIndex(root), key_path, 0, nullptr,
-                                        REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created,
-                                        nullptr);
-  const kit::unique_hkey key(create == ERROR_SUCCESS ? created : nullptr);
-  // The write is made even without a key: it then fails, and so does the call.
-  LONG write;
-  if (number_flag != 0) {
-    const DWORD number = static_cast<DWORD>(tandrel::ReadLong(value_text));
-    write = ::RegSetValueExA(key.get(), value_name, 0, REG_DWORD,
-                             reinterpret_cast<const BYTE*>(&number), sizeof number);
-  } else {
-    write = ::RegSetValueExA(key.get(), value_name, 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(value_text),
-                             static_cast<DWORD>(std::strlen(value_text) + 1));
-  }
-  return create == ERROR_SUCCESS && write == ERROR_SUCCESS ? 0 : 1;
+                                const char* value_text, int number_flag) noexcept {
+  return kit::CatchReturn(1, [&] {
+    HKEY created = nullptr;
+    const LONG create = ::RegCreateKeyExA(tandrel::RootKeyFromIndex(root), key_path, 0, nullptr,
+                                          REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                                          &created, nullptr);
+    const kit::unique_hkey key(create == ERROR_SUCCESS ? created : nullptr);
+    // The write is made even without a key: it then fails, and so does the call.
+    LONG write;
+    if (number_flag != 0) {
+      const DWORD number = static_cast<DWORD>(tandrel::ReadLong(value_text));
+      write = ::RegSetValueExA(key.get(), value_name, 0, REG_DWORD,
+                               reinterpret_cast<const BYTE*>(&number), sizeof number);
+    } else {
+      write = ::RegSetValueExA(key.get(), value_name, 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(value_text),
+                               static_cast<DWORD>(std::strlen(value_text) + 1));
+    }
+    return create == ERROR_SUCCESS && write == ERROR_SUCCESS ? 0 : 1;
+  });
 }
 
-TANDREL_EXPORT get_reg_value(int root, const char* key_path, const char* value_name, char* out) {
-  // Zeroed so that data shorter than a number reads as zero, not as garbage.
-  BYTE data[tandrel::kValueBufferBytes] = {};
-  DWORD type = REG_NONE;
-  DWORD size = sizeof data;
-  const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
-  const LONG read = ::RegQueryValueExA(key.get(), value_name, nullptr, &type, data, &size);
-  if (read != ERROR_SUCCESS) {
+TANDREL_EXPORT get_reg_value(int root, const char* key_path, const char* value_name,
+                             char* out) noexcept {
+  return kit::CatchReturn<int>(ERROR_NOT_ENOUGH_MEMORY, [&] {
+    // Zeroed so that data shorter than a number reads as zero, not as garbage.
+    BYTE data[tandrel::kValueBufferBytes] = {};
+    DWORD type = REG_NONE;
+    DWORD size = sizeof data;
+    const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
+    const LONG read = ::RegQueryValueExA(key.get(), value_name, nullptr, &type, data, &size);
+    if (read != ERROR_SUCCESS) {
+      out[0] = '\0';
+    } else if (type == REG_SZ) {
+      // 255 characters at most: a value that fills the whole buffer may lack
+      // its terminator.
+      tandrel::AppendText(out, reinterpret_cast<const char*>(data),
+                          std::min<DWORD>(size, sizeof data - 1));
+    } else if (type == REG_DWORD) {
+      std::int32_t number;
+      std::memcpy(&number, data, sizeof number);
+      tandrel::WriteDecimal(out, number);
+    } else {
+      tandrel::WriteDecimal(out, data[0]);
+    }
+    return static_cast<int>(read);
+  });
+}
+
+TANDREL_EXPORT del_reg_value(int root, const char* key_path, const char* value_name) noexcept {
+  return kit::CatchReturn<int>(ERROR_NOT_ENOUGH_MEMORY, [&] {
+    return ::RegDeleteValueA(tandrel::OpenKey(root, key_path).get(), value_name);
+  });
+}
+
+TANDREL_EXPORT del_reg_key(int root, const char* key_path) noexcept {
+  return kit::CatchReturn<int>(ERROR_NOT_ENOUGH_MEMORY, [&] {
+    return ::RegDeleteKeyA(tandrel::RootKeyFromIndex(root), key_path);
+  });
+}
+
+TANDREL_EXPORT enum_reg_key(int root, const char* key_path, char* out) noexcept {
+  return kit::CatchReturn<int>(ERROR_NOT_ENOUGH_MEMORY, [&] {
     out[0] = '\0';
-  } else if (type == REG_SZ) {
-    // 255 characters at most: a value that fills the whole buffer may lack
-    // its terminator.
-    tandrel::AppendText(out, reinterpret_cast<const char*>(data),
-                        std::min<DWORD>(size, sizeof data - 1));
-  } else if (type == REG_DWORD) {
-    std::int32_t number;
-    std::memcpy(&number, data, sizeof number);
-    tandrel::WriteDecimal(out, number);
-  } else {
-    tandrel::WriteDecimal(out, data[0]);
-  }
-  return read;
+    const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
+    DWORD count = 0;
+    const LONG query = ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &count, nullptr,
+                                          nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
+    if (query != ERROR_SUCCESS) return static_cast<int>(query);
+    char* end = out;
+    for (DWORD index = 0; index < count; ++index) {
+      char name[tandrel::kSubkeyNameChars];
+      // A subkey deleted meanwhile is left out.
+      if (::RegEnumKeyA(key.get(), index, name, sizeof name) != ERROR_SUCCESS) continue;
+      end = tandrel::AppendText(end, name, sizeof name);
+      end = tandrel::AppendText(end, ";", 1);
+    }
+    return static_cast<int>(count);
+  });
 }
 
-TANDREL_EXPORT del_reg_value(int root, const char* key_path, const char* value_name) {
-  return ::RegDeleteValueA(tandrel::OpenKey(root, key_path).get(), value_name);
-}
-
-TANDREL_EXPORT del_reg_key(int root, const char* key_path) {
-  return ::RegDeleteKeyA(tandrel::RootKeyFromIndex(root), key_path);
-}
-
-TANDREL_EXPORT enum_reg_key(int root, const char* key_path, char* out) {
-  out[0] = '\0';
-  const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
-  DWORD count = 0;
-  const LONG query = ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &count, nullptr,
-                                        nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
-  if (query != ERROR_SUCCESS) return query;
-  char* end = out;
-  for (DWORD index = 0; index < count; ++index) {
+TANDREL_EXPORT regenumsubkeys(int root, const char* key_path, char* out) noexcept {
+  return kit::CatchReturn(0, [&] {
+    const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
+    out[0] = '\0';
+    char* end = out;
     char name[tandrel::kSubkeyNameChars];
-    // A subkey deleted meanwhile is left out.
-    if (::RegEnumKeyA(key.get(), index, name, sizeof name) != ERROR_SUCCESS) continue;
-    end = tandrel::AppendText(end, name, sizeof name);
-    end = tandrel::AppendText(end, ";", 1);
-  }
-  return static_cast<int>(count);
+    for (DWORD index = 0; ::RegEnumKeyA(key.get(), index, name, sizeof name) == ERROR_SUCCESS;
+         ++index) {
+      if (index > 0) end = tandrel::AppendText(end, ",", 1);
+      end = tandrel::AppendText(end, name, sizeof name);
+    }
+    return 0;
+  });
 }
 
-TANDREL_EXPORT regenumsubkeys(int root, const char* key_path, char* out) {
-  const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
-  out[0] = '\0';
-  char* end = out;
-  char name[tandrel::kSubkeyNameChars];
-  for (DWORD index = 0; ::RegEnumKeyA(key.get(), index, name, sizeof name) == ERROR_SUCCESS;
-       ++index) {
-    if (index > 0) end = tandrel::AppendText(end, ",", 1);
-    end = tandrel::AppendText(end, name, sizeof name);
-  }
-  return 0;
-}
-
-TANDREL_EXPORT reg_key_exists(int root, const char* key_path, const char* value_name) {
-  const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
-  if (value_name[0] == '\0') return key ? 0 : -1;
-  char name[tandrel::kValueNameChars];
-  for (DWORD index = 0;; ++index) {
-    DWORD length = sizeof name;  // replaced by each name's length
-    if (::RegEnumValueA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-        ERROR_SUCCESS)
-      return -1;
-    if (std::strcmp(name, value_name) == 0) return 0;
-  }
+TANDREL_EXPORT reg_key_exists(int root, const char* key_path, const char* value_name) noexcept {
+  return kit::CatchReturn(-1, [&] {
+    const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
+    if (value_name[0] == '\0') return key ? 0 : -1;
+    char name[tandrel::kValueNameChars];
+    for (DWORD index = 0;; ++index) {
+      DWORD length = sizeof name;  // replaced by each name's length
+      if (::RegEnumValueA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+          ERROR_SUCCESS)
+        return -1;
+      if (std::strcmp(name, value_name) == 0) return 0;
+    }
+  });
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "conventions.h"
+#include "error_handling.h"
 #include "tandrel.h"
 #include "unique_resource.h"
 
@@ -30,69 +31,84 @@ std::int32_t SignedReading(SIZE_T quantity) {
 }  // namespace
 }  // namespace tandrel
 
-TANDREL_EXPORT get_comp_name(char* out) {
-  DWORD size = 16;
-  return ::GetComputerNameA(out, &size) ? 0 : 1;
+TANDREL_EXPORT get_comp_name(char* out) noexcept {
+  return kit::CatchReturn(1, [&] {
+    DWORD size = 16;
+    return ::GetComputerNameA(out, &size) ? 0 : 1;
+  });
 }
 
-TANDREL_EXPORT get_os_ver(char* out) {
-  OSVERSIONINFOA version = {};
-  version.dwOSVersionInfoSize = sizeof version;
+TANDREL_EXPORT get_os_ver(char* out) noexcept {
+  return kit::CatchReturn(0, [&] {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
 #ifdef _MSC_VER
 #pragma warning(suppress : 4996)  // deprecated, yet the report this export is made of
 #endif
-  ::GetVersionExA(&version);
-  char* end = out + std::strlen(out);
-  std::snprintf(end, tandrel::kVersionTextChars + 1, "Version %d.%d Build: %d %.127s",
-                static_cast<int>(version.dwMajorVersion), static_cast<int>(version.dwMinorVersion),
-                static_cast<int>(version.dwBuildNumber), version.szCSDVersion);
-  return 0;
+    ::GetVersionExA(&version);
+    char* end = out + std::strlen(out);
+    std::snprintf(end, tandrel::kVersionTextChars + 1, "Version %d.%d Build: %d %.127s",
+                  static_cast<int>(version.dwMajorVersion),
+                  static_cast<int>(version.dwMinorVersion),
+                  static_cast<int>(version.dwBuildNumber), version.szCSDVersion);
+    return 0;
+  });
 }
 
-TANDREL_EXPORT get_screen_res(char* width, char* height) {
-  tandrel::WriteDecimal(width, ::GetSystemMetrics(SM_CXSCREEN));
-  tandrel::WriteDecimal(height, ::GetSystemMetrics(SM_CYSCREEN));
-  return 0;
+TANDREL_EXPORT get_screen_res(char* width, char* height) noexcept {
+  return kit::CatchReturn(0, [&] {
+    tandrel::WriteDecimal(width, ::GetSystemMetrics(SM_CXSCREEN));
+    tandrel::WriteDecimal(height, ::GetSystemMetrics(SM_CYSCREEN));
+    return 0;
+  });
 }
 
 TANDREL_EXPORT get_free_mem(char* total_physical, char* available_physical,
                             char* total_page_file, char* available_page_file,
-                            char* total_virtual, char* available_virtual) {
-  MEMORYSTATUS status = {};
-  status.dwLength = sizeof status;
-  ::GlobalMemoryStatus(&status);
-  tandrel::WriteDecimal(total_physical, tandrel::SignedReading(status.dwTotalPhys));
-  tandrel::WriteDecimal(available_physical, tandrel::SignedReading(status.dwAvailPhys));
-  tandrel::WriteDecimal(total_page_file, tandrel::SignedReading(status.dwTotalPageFile));
-  tandrel::WriteDecimal(available_page_file, tandrel::SignedReading(status.dwAvailPageFile));
-  tandrel::WriteDecimal(total_virtual, tandrel::SignedReading(status.dwTotalVirtual));
-  tandrel::WriteDecimal(available_virtual, tandrel::SignedReading(status.dwAvailVirtual));
-  return static_cast<int>(status.dwMemoryLoad);
+                            char* total_virtual, char* available_virtual) noexcept {
+  return kit::CatchReturn(0, [&] {
+    MEMORYSTATUS status = {};
+    status.dwLength = sizeof status;
+    ::GlobalMemoryStatus(&status);
+    tandrel::WriteDecimal(total_physical, tandrel::SignedReading(status.dwTotalPhys));
+    tandrel::WriteDecimal(available_physical, tandrel::SignedReading(status.dwAvailPhys));
+    tandrel::WriteDecimal(total_page_file, tandrel::SignedReading(status.dwTotalPageFile));
+    tandrel::WriteDecimal(available_page_file, tandrel::SignedReading(status.dwAvailPageFile));
+    tandrel::WriteDecimal(total_virtual, tandrel::SignedReading(status.dwTotalVirtual));
+    tandrel::WriteDecimal(available_virtual, tandrel::SignedReading(status.dwAvailVirtual));
+    return static_cast<int>(status.dwMemoryLoad);
+  });
 }
 
-TANDREL_EXPORT shut_down(int window) {
-  return ::PostMessageA(tandrel::WindowOf(window), WM_CLOSE, 0, 0);
+TANDREL_EXPORT shut_down(int window) noexcept {
+  return kit::CatchReturn(0, [&] {
+    return ::PostMessageA(tandrel::WindowOf(window), WM_CLOSE, 0, 0);
+  });
 }
 
-TANDREL_EXPORT register_dll(const char* library) {
-  using RegisterServer = HRESULT(STDAPICALLTYPE*)();
-  const kit::unique_hmodule module(::LoadLibraryA(library));
-  HRESULT status = S_FALSE;
-  if (module) {
-    // Through the generic function pointer type, which converts to any other.
-    const auto entry = reinterpret_cast<RegisterServer>(
-        reinterpret_cast<void (*)()>(::GetProcAddress(module.get(), "DllRegisterServer")));
-    if (entry) status = entry();
-  }
-  return status == S_OK ? 0 : -1;
+TANDREL_EXPORT register_dll(const char* library) noexcept {
+  return kit::CatchReturn(-1, [&] {
+    using RegisterServer = HRESULT(STDAPICALLTYPE*)();
+    const kit::unique_hmodule module(::LoadLibraryA(library));
+    HRESULT status = S_FALSE;
+    if (module) {
+      // Through the generic function pointer type, which converts to any other.
+      const auto entry = reinterpret_cast<RegisterServer>(
+          reinterpret_cast<void (*)()>(::GetProcAddress(module.get(), "DllRegisterServer")));
+      if (entry) status = entry();
+    }
+    return status == S_OK ? 0 : -1;
+  });
 }
 
-TANDREL_EXPORT set_auto_logon(const char* password, int on) {
-  const bool switch_on = on == 1;
-  const int flag = create_reg_value(tandrel::kLocalMachine, tandrel::kWinlogonKey,
-                                    "AutoAdminLogon", switch_on ? "1" : "0", 0);
-  // Written even when the first write failed.
-  const int secret = create_reg_value(tandrel::kLocalMachine, tandrel::kWinlogonKey,
-                                      "DefaultPassword", switch_on ? password : "", 0);
-  return flag == 0 && secret == 0 ? 0 : 1;
+TANDREL_EXPORT set_auto_logon(const char* password, int on) noexcept {
+  return kit::CatchReturn(1, [&] {
+    const bool switch_on = on == 1;
+    const int flag = create_reg_value(tandrel::kLocalMachine, tandrel::kWinlogonKey,
+                                      "AutoAdminLogon", switch_on ? "1" : "0", 0);
+    // Written even when the first write failed.
+    const int secret = create_reg_value(tandrel::kLocalMachine, tandrel::kWinlogonKey,
+                                        "DefaultPassword", switch_on ? password : "", 0);
+    return flag == 0 && secret == 0 ? 0 : 1;
+  });
 }

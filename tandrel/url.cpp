@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "conventions.h"
+#include "error_handling.h"
 #include "tandrel.h"
 #include "unique_resource.h"
 
@@ -68,10 +69,7 @@ bool Opens(const char* url) {
 }  // namespace
 }  // namespace tandrel
 
-TANDREL_EXPORT web_complex_url_valid(const char* url) {
-  try {
-    return tandrel::Opens(url) ? 0 : 1;
-  } catch (...) {  // no memory for the URL's copies
-    return 1;
-  }
+TANDREL_EXPORT web_complex_url_valid(const char* url) noexcept {
+  // Without memory for the URL's copies it cannot be opened.
+  return kit::CatchReturn(1, [&] { return tandrel::Opens(url) ? 0 : 1; });
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "conventions.h"
+#include "error_handling.h"
 #include "tandrel.h"
 #include "unique_resource.h"
 
@@ -80,175 +81,223 @@ float PixelsToTwips(float pixels, int pixels_per_inch) {
 }  // namespace
 }  // namespace tandrel
 
-TANDREL_EXPORT set_win_title(int window, const char* text) {
-  return ::SetWindowTextA(tandrel::WindowOf(window), text) == 1 ? 0 : 1;
+TANDREL_EXPORT set_win_title(int window, const char* text) noexcept {
+  return kit::CatchReturn(1, [&] {
+    return ::SetWindowTextA(tandrel::WindowOf(window), text) == 1 ? 0 : 1;
+  });
 }
 
-TANDREL_EXPORT get_win_text(int window, char* out) {
-  out[0] = '\0';  // also for a handle that names no window
-  ::GetWindowTextA(tandrel::WindowOf(window), out, tandrel::kTextBufferBytes);
-  return 0;
-}
-
-TANDREL_EXPORT get_button_focus(int window) {
-  const int state = tandrel::Reply(tandrel::WindowOf(window), BM_GETSTATE, 0, 0);
-  return (state & 0xFF & BST_FOCUS) != 0 ? 1 : 0;
-}
-
-TANDREL_EXPORT ClientToWinCoord(int window, int x, int y, char* out_x, char* out_y) {
-  const HWND target = tandrel::WindowOf(window);
-  POINT point = {x, y};
-  ::ClientToScreen(target, &point);
-  RECT outer = {};
-  if (!::GetWindowRect(target, &outer)) {
-    // No window, no coordinates: empty texts rather than a made-up point.
-    out_x[0] = out_y[0] = '\0';
+TANDREL_EXPORT get_win_text(int window, char* out) noexcept {
+  return kit::CatchReturn(0, [&] {
+    out[0] = '\0';  // also for a handle that names no window
+    ::GetWindowTextA(tandrel::WindowOf(window), out, tandrel::kTextBufferBytes);
     return 0;
-  }
-  tandrel::WriteDecimal(out_x, point.x - outer.left);
-  tandrel::WriteDecimal(out_y, point.y - outer.top);
-  return 0;
+  });
 }
 
-TANDREL_EXPORT web_obj_get_abs_pos(int window, char* out_left, char* out_top) {
-  RECT outer = {};
-  const BOOL read = ::GetWindowRect(tandrel::WindowOf(window), &outer);
-  if (!read) {
-    out_left[0] = out_top[0] = '\0';
+TANDREL_EXPORT get_button_focus(int window) noexcept {
+  return kit::CatchReturn(0, [&] {
+    const int state = tandrel::Reply(tandrel::WindowOf(window), BM_GETSTATE, 0, 0);
+    return (state & 0xFF & BST_FOCUS) != 0 ? 1 : 0;
+  });
+}
+
+TANDREL_EXPORT ClientToWinCoord(int window, int x, int y, char* out_x, char* out_y) noexcept {
+  return kit::CatchReturn(0, [&] {
+    const HWND target = tandrel::WindowOf(window);
+    POINT point = {x, y};
+    ::ClientToScreen(target, &point);
+    RECT outer = {};
+    if (!::GetWindowRect(target, &outer)) {
+      // No window, no coordinates: empty texts rather than a made-up point.
+      out_x[0] = out_y[0] = '\0';
+      return 0;
+    }
+    tandrel::WriteDecimal(out_x, point.x - outer.left);
+    tandrel::WriteDecimal(out_y, point.y - outer.top);
     return 0;
-  }
-  tandrel::WriteDecimal(out_left, outer.left);
-  tandrel::WriteDecimal(out_top, outer.top);
-  return read;
+  });
 }
 
-TANDREL_EXPORT win_from_point(int x, int y, char* out) {
-  tandrel::WriteDecimal(out, tandrel::HandleNumber(::WindowFromPoint(POINT{x, y})));
-  return 0;
+TANDREL_EXPORT web_obj_get_abs_pos(int window, char* out_left, char* out_top) noexcept {
+  return kit::CatchReturn(0, [&] {
+    RECT outer = {};
+    const BOOL read = ::GetWindowRect(tandrel::WindowOf(window), &outer);
+    if (!read) {
+      out_left[0] = out_top[0] = '\0';
+      return 0;
+    }
+    tandrel::WriteDecimal(out_left, outer.left);
+    tandrel::WriteDecimal(out_top, outer.top);
+    return static_cast<int>(read);
+  });
 }
 
-TANDREL_EXPORT get_tooltip_hwnd(char* out) {
-  return tandrel::WindowAtTooltipPosition(out, tandrel::kTooltipOffset, tandrel::kTooltipOffset);
+TANDREL_EXPORT win_from_point(int x, int y, char* out) noexcept {
+  return kit::CatchReturn(0, [&] {
+    tandrel::WriteDecimal(out, tandrel::HandleNumber(::WindowFromPoint(POINT{x, y})));
+    return 0;
+  });
 }
 
-TANDREL_EXPORT get_tooltip_hwnd2(char* out, int dx, int dy) {
-  return tandrel::WindowAtTooltipPosition(out, dx, dy);
+TANDREL_EXPORT get_tooltip_hwnd(char* out) noexcept {
+  return kit::CatchReturn(0, [&] {
+    return tandrel::WindowAtTooltipPosition(out, tandrel::kTooltipOffset,
+                                            tandrel::kTooltipOffset);
+  });
 }
 
-TANDREL_EXPORT win_has_scroll(int window) {
-  // Both bars are left at the start of their ranges; their old positions are
-  // not restored.
-  const HWND target = tandrel::WindowOf(window);
-  const bool horizontal = tandrel::ScrollBarAnswers(target, SB_HORZ, 1);
-  const bool vertical = tandrel::ScrollBarAnswers(target, SB_VERT, 2);
-  return (horizontal ? 1 : 0) + (vertical ? 2 : 0);
+TANDREL_EXPORT get_tooltip_hwnd2(char* out, int dx, int dy) noexcept {
+  return kit::CatchReturn(0, [&] { return tandrel::WindowAtTooltipPosition(out, dx, dy); });
 }
 
-TANDREL_EXPORT type_edit(int window, const char* text) {
-  const HWND edit = tandrel::WindowOf(window);
-  ::SendMessageA(edit, EM_SETREADONLY, FALSE, 0);
-  ::SendMessageA(edit, EM_SETSEL, 0, -1);
-  ::SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
-  return 0;
+TANDREL_EXPORT win_has_scroll(int window) noexcept {
+  return kit::CatchReturn(0, [&] {
+    // Both bars are left at the start of their ranges; their old positions are
+    // not restored.
+    const HWND target = tandrel::WindowOf(window);
+    const bool horizontal = tandrel::ScrollBarAnswers(target, SB_HORZ, 1);
+    const bool vertical = tandrel::ScrollBarAnswers(target, SB_VERT, 2);
+    return (horizontal ? 1 : 0) + (vertical ? 2 : 0);
+  });
 }
 
-TANDREL_EXPORT get_menu_name(int window, int item_id, char* out) {
-  // Some systems fill a short buffer without terminating it, and none touches
-  // it when there is no such item: the text is terminated here in every case.
-  out[0] = '\0';
-  const int copied = ::GetMenuStringA(::GetMenu(tandrel::WindowOf(window)),
-                                      static_cast<UINT>(item_id), out, tandrel::kTextBufferBytes,
-                                      MF_BYCOMMAND);
-  const int length = std::clamp(copied, 0, tandrel::kTextBufferBytes - 1);
-  out[length] = '\0';
-  return length;
+TANDREL_EXPORT type_edit(int window, const char* text) noexcept {
+  return kit::CatchReturn(0, [&] {
+    const HWND edit = tandrel::WindowOf(window);
+    ::SendMessageA(edit, EM_SETREADONLY, FALSE, 0);
+    ::SendMessageA(edit, EM_SETSEL, 0, -1);
+    ::SendMessageA(edit, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+    return 0;
+  });
 }
 
-TANDREL_EXPORT get_dlg_id(int window, char* out) {
-  tandrel::WriteDecimal(out, ::GetDlgCtrlID(tandrel::WindowOf(window)));
-  return 0;
+TANDREL_EXPORT get_menu_name(int window, int item_id, char* out) noexcept {
+  return kit::CatchReturn(0, [&] {
+    // Some systems fill a short buffer without terminating it, and none
+    // touches it when there is no such item: the text is terminated here in
+    // every case.
+    out[0] = '\0';
+    const int copied = ::GetMenuStringA(::GetMenu(tandrel::WindowOf(window)),
+                                        static_cast<UINT>(item_id), out,
+                                        tandrel::kTextBufferBytes, MF_BYCOMMAND);
+    const int length = std::clamp(copied, 0, tandrel::kTextBufferBytes - 1);
+    out[length] = '\0';
+    return length;
+  });
 }
 
-TANDREL_EXPORT CB_sel_item(int window, const char* text) {
-  return tandrel::Reply(tandrel::WindowOf(window), CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                        reinterpret_cast<LPARAM>(text));
+TANDREL_EXPORT get_dlg_id(int window, char* out) noexcept {
+  return kit::CatchReturn(0, [&] {
+    tandrel::WriteDecimal(out, ::GetDlgCtrlID(tandrel::WindowOf(window)));
+    return 0;
+  });
 }
 
-TANDREL_EXPORT alt_list_select_item(int window, const char* text) {
-  return CB_sel_item(window, text) == CB_ERR ? tandrel::kAltSelectNoMatch : 0;
+TANDREL_EXPORT CB_sel_item(int window, const char* text) noexcept {
+  return kit::CatchReturn(CB_ERR, [&] {
+    return tandrel::Reply(tandrel::WindowOf(window), CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                          reinterpret_cast<LPARAM>(text));
+  });
+}
+
+TANDREL_EXPORT alt_list_select_item(int window, const char* text) noexcept {
+  return kit::CatchReturn(tandrel::kAltSelectNoMatch, [&] {
+    return CB_sel_item(window, text) == CB_ERR ? tandrel::kAltSelectNoMatch : 0;
+  });
 }
 
 TANDREL_EXPORT list_get_sel_item(int window, char* out_left, char* out_top, char* out_right,
-                                 char* out_bottom) {
-  const HWND list = tandrel::WindowOf(window);
-  // A handle that names no window answers every request with 0, which would
-  // pass for the first item's rectangle: there is no rectangle to write.
-  if (!::IsWindow(list)) return -1;
-  const int selected = tandrel::Reply(list, LB_GETCURSEL, 0, 0);
-  RECT item = {};
-  if (tandrel::Reply(list, LB_GETITEMRECT, static_cast<WPARAM>(selected),
-                     reinterpret_cast<LPARAM>(&item)) == LB_ERR)
-    return -1;
-  tandrel::WriteDecimal(out_left, item.left);
-  tandrel::WriteDecimal(out_top, item.top);
-  tandrel::WriteDecimal(out_right, item.right);
-  tandrel::WriteDecimal(out_bottom, item.bottom);
-  return 0;
+                                 char* out_bottom) noexcept {
+  return kit::CatchReturn(-1, [&] {
+    const HWND list = tandrel::WindowOf(window);
+    // A handle that names no window answers every request with 0, which would
+    // pass for the first item's rectangle: there is no rectangle to write.
+    if (!::IsWindow(list)) return -1;
+    const int selected = tandrel::Reply(list, LB_GETCURSEL, 0, 0);
+    RECT item = {};
+    if (tandrel::Reply(list, LB_GETITEMRECT, static_cast<WPARAM>(selected),
+                       reinterpret_cast<LPARAM>(&item)) == LB_ERR)
+      return -1;
+    tandrel::WriteDecimal(out_left, item.left);
+    tandrel::WriteDecimal(out_top, item.top);
+    tandrel::WriteDecimal(out_right, item.right);
+    tandrel::WriteDecimal(out_bottom, item.bottom);
+    return 0;
+  });
 }
 
-TANDREL_EXPORT is_lb_item_checked(int window, int index) {
-  if (window == 0) {
-    ::MessageBoxA(nullptr, "nope", nullptr, MB_OK);
-    return LB_ERR;
-  }
-  return tandrel::Reply(tandrel::WindowOf(window), LB_GETITEMDATA,
-                        static_cast<WPARAM>(index), 0);
+TANDREL_EXPORT is_lb_item_checked(int window, int index) noexcept {
+  return kit::CatchReturn(LB_ERR, [&] {
+    if (window == 0) {
+      ::MessageBoxA(nullptr, "nope", nullptr, MB_OK);
+      return LB_ERR;
+    }
+    return tandrel::Reply(tandrel::WindowOf(window), LB_GETITEMDATA,
+                          static_cast<WPARAM>(index), 0);
+  });
 }
 
-TANDREL_EXPORT col_brnch(int window) {
-  const HWND tree = tandrel::WindowOf(window);
-  const LRESULT selected = ::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
-  return tandrel::Reply(tree, TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, selected);
+TANDREL_EXPORT col_brnch(int window) noexcept {
+  return kit::CatchReturn(0, [&] {
+    const HWND tree = tandrel::WindowOf(window);
+    const LRESULT selected = ::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0);
+    return tandrel::Reply(tree, TVM_EXPAND, TVE_COLLAPSE | TVE_COLLAPSERESET, selected);
+  });
 }
 
-TANDREL_EXPORT rclick_tvitem(int window, char* out_count) {
-  const HWND tree = tandrel::WindowOf(window);
-  tandrel::WriteDecimal(out_count, tandrel::Reply(tree, TVM_GETVISIBLECOUNT, 0, 0));
-  return tandrel::Reply(tree, TVM_GETINDENT, 0, 0);
+TANDREL_EXPORT rclick_tvitem(int window, char* out_count) noexcept {
+  return kit::CatchReturn(0, [&] {
+    const HWND tree = tandrel::WindowOf(window);
+    tandrel::WriteDecimal(out_count, tandrel::Reply(tree, TVM_GETVISIBLECOUNT, 0, 0));
+    return tandrel::Reply(tree, TVM_GETINDENT, 0, 0);
+  });
 }
 
-TANDREL_EXPORT sel_tab(int window, int tab_index) {
-  return tandrel::Reply(tandrel::WindowOf(window), TCM_SETCURSEL,
-                        static_cast<WPARAM>(tab_index), 0);
+TANDREL_EXPORT sel_tab(int window, int tab_index) noexcept {
+  return kit::CatchReturn(-1, [&] {
+    return tandrel::Reply(tandrel::WindowOf(window), TCM_SETCURSEL,
+                          static_cast<WPARAM>(tab_index), 0);
+  });
 }
 
-TANDREL_EXPORT get_sel_tab(int window) {
-  return tandrel::Reply(tandrel::WindowOf(window), TCM_GETCURSEL, 0, 0);
+TANDREL_EXPORT get_sel_tab(int window) noexcept {
+  return kit::CatchReturn(-1, [&] {
+    return tandrel::Reply(tandrel::WindowOf(window), TCM_GETCURSEL, 0, 0);
+  });
 }
 
-TANDREL_EXPORT get_active_mdi_child(int window) {
-  // The frame of any program keeps its children in its MDI client window; a
-  // window without one, or a client without an active child, shows "0".
-  const HWND frame = tandrel::WindowOf(window);
-  const HWND client = frame ? ::FindWindowExA(frame, nullptr, "MDICLIENT", nullptr) : nullptr;
-  const HWND active =
-      client ? reinterpret_cast<HWND>(::SendMessageA(client, WM_MDIGETACTIVE, 0, 0)) : nullptr;
-  char text[12];
-  tandrel::WriteDecimal(text, tandrel::HandleNumber(active));
-  ::MessageBoxA(nullptr, text, nullptr, MB_OK);
-  return 0;
+TANDREL_EXPORT get_active_mdi_child(int window) noexcept {
+  return kit::CatchReturn(0, [&] {
+    // The frame of any program keeps its children in its MDI client window; a
+    // window without one, or a client without an active child, shows "0".
+    const HWND frame = tandrel::WindowOf(window);
+    const HWND client = frame ? ::FindWindowExA(frame, nullptr, "MDICLIENT", nullptr) : nullptr;
+    const HWND active =
+        client ? reinterpret_cast<HWND>(::SendMessageA(client, WM_MDIGETACTIVE, 0, 0)) : nullptr;
+    char text[12];
+    tandrel::WriteDecimal(text, tandrel::HandleNumber(active));
+    ::MessageBoxA(nullptr, text, nullptr, MB_OK);
+    return 0;
+  });
 }
 
-TANDREL_FLOAT_EXPORT twips_to_pix(float* x, float* y) {
-  const tandrel::PixelsPerInch dpi = tandrel::ScreenPixelsPerInch();
-  *x = tandrel::TwipsToPixels(*x, dpi.x);
-  *y = tandrel::TwipsToPixels(*y, dpi.y);
-  return *x;
+// Lengths that cannot be converted stay as they were, and the first is
+// answered.
+TANDREL_FLOAT_EXPORT twips_to_pix(float* x, float* y) noexcept {
+  return kit::CatchReturn(*x, [&] {
+    const tandrel::PixelsPerInch dpi = tandrel::ScreenPixelsPerInch();
+    *x = tandrel::TwipsToPixels(*x, dpi.x);
+    *y = tandrel::TwipsToPixels(*y, dpi.y);
+    return *x;
+  });
 }
 
-TANDREL_FLOAT_EXPORT pix_to_twips(float* x, float* y) {
-  const tandrel::PixelsPerInch dpi = tandrel::ScreenPixelsPerInch();
-  *x = tandrel::PixelsToTwips(*x, dpi.x);
-  *y = tandrel::PixelsToTwips(*y, dpi.y);
-  return *x;
+TANDREL_FLOAT_EXPORT pix_to_twips(float* x, float* y) noexcept {
+  return kit::CatchReturn(*x, [&] {
+    const tandrel::PixelsPerInch dpi = tandrel::ScreenPixelsPerInch();
+    *x = tandrel::PixelsToTwips(*x, dpi.x);
+    *y = tandrel::PixelsToTwips(*y, dpi.y);
+    return *x;
+  });
 }

@@ -128,6 +128,17 @@ TEST(LocalTime, RefreshReadsTheZoneAgain) {
   EXPECT_EQ(local.tm_year, 69);
   ASSERT_TRUE(LocalTimeOf(INT32_MAX, true, local));  // the last instant of a 32-bit count
   EXPECT_EQ(local.tm_year + 1900, 2038);
+
+  // A negative count has no local time, yet the zone is read again for the
+  // conversions that follow without a refresh.
+#ifdef _WIN32
+  _putenv_s("TZ", "UTC0");
+#else
+  setenv("TZ", "UTC0", 1);
+#endif
+  EXPECT_FALSE(LocalTimeOf(-1, true, local));
+  ASSERT_TRUE(LocalTimeOf(0, false, local));
+  EXPECT_EQ(local.tm_hour, 0);
   UseZone("UTC0");
 }
 

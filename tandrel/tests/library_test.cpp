@@ -1,5 +1,6 @@
 // The library as a whole: every export found by its name, and loading and
-// unloading it any number of times, from several threads, changes nothing.
+// unloading it any number of times, from several threads, changes nothing and
+// leaves nothing behind.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -9,12 +10,15 @@
 #include <vector>
 
 #include "library_binding.h"
+#include "process_resources.h"
 #include "unique_resource.h"
 
 namespace {
 
 using tandrel_test::Bind;
 using ScreenRes = int(__cdecl*)(char*, char*);
+using WriteText = int(__cdecl*)(char*);
+using SecondsToText = int(__cdecl*)(int, char*);
 
 // The whole export index, family by family.
 constexpr const char* kExports[] = {
@@ -76,6 +80,29 @@ TEST(Library, LoadingAndUnloadingFromManyThreadsChangesNothing) {
   for (std::thread& thread : threads) thread.join();
   for (const std::string& result : results) EXPECT_EQ(result, "") << "a call answered differently";
   EXPECT_EQ(::GetModuleHandleA("Tandrel.dll"), nullptr) << "the library stays loaded";
+}
+
+// As a script host that loads the library for each test: before the fix each
+// cycle kept 2 handles, 1 TLS slot and some 19 KB, and the 1,084th load ended
+// the process. tandrel_load_bench prints the figures of 10,000 cycles.
+TEST(Library, LoadingAndUnloadingLeavesNothingBehind) {
+  const auto cycle = [] {
+    const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
+    ASSERT_TRUE(library);
+    char first[16], second[32];
+    Bind<ScreenRes>(library.get(), "get_screen_res")(first, second);
+    Bind<WriteText>(library.get(), "get_drives")(second);
+    Bind<SecondsToText>(library.get(), "GmtToLocalTime")(0, first);
+  };
+  cycle();  // what the system makes once per process
+  const tandrel_test::ProcessResources before = tandrel_test::CountProcessResources();
+  constexpr int kCycles = 300;
+  for (int i = 0; i < kCycles; ++i) cycle();
+  const tandrel_test::ProcessResources after = tandrel_test::CountProcessResources();
+  EXPECT_EQ(after.handles, before.handles);
+  EXPECT_EQ(after.free_tls_slots, before.free_tls_slots);
+  // Heaps grow and shrink in pages; a leak of even 1 KB a cycle shows.
+  EXPECT_LT(after.committed_private_bytes - before.committed_private_bytes, kCycles * 1024 / 2);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -214,6 +215,23 @@ TEST_F(PixelReadBack, ReversedAreasCoverNoPixel) {
   EXPECT_EQ(read_area_(window.handle(), 5, 20, 9, 19, kCompare, file.c_str()), 0);
   EXPECT_EQ(
       read_area_(window.handle(), 5, 20, 9, 19, kCompare, (scratch_ / "missing.bin").c_str()), 0);
+}
+
+// 2^32 columns by 2^32 rows, or by 2^31: more points than a 64-bit count
+// holds. Refused at once, and no file is touched.
+TEST_F(PixelReadBack, AreasBeyondA64BitCountAreRefused) {
+  const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
+  const std::string kept = scratch_ / "kept.bin";
+  WriteWhole(kept, "kept");
+  const std::string absent = scratch_ / "absent.bin";
+  const int h = window.handle();
+  for (int top : {INT_MIN, 0}) {
+    EXPECT_EQ(read_area_(h, INT_MIN, top, INT_MAX, INT_MAX, kCompare, kept.c_str()), INT_MAX);
+    EXPECT_EQ(read_area_(h, INT_MIN, top, INT_MAX, INT_MAX, kRecord, kept.c_str()), 0);
+    EXPECT_EQ(read_area_(h, INT_MIN, top, INT_MAX, INT_MAX, kRecord, absent.c_str()), 0);
+  }
+  EXPECT_EQ(ReadWhole(kept), "kept");
+  EXPECT_FALSE(Exists(absent));
 }
 
 TEST_F(PixelReadBack, OtherModesTouchNoFile) {
