@@ -219,8 +219,8 @@ void MainWindow::OnParse() {
   // Pressed again while a debug-mode run processes events: ignored.
   if (running_) return;
   running_ = true;
-  // Logs are written in the system code page.
-  RunParse(*this, files_, CharacterSet::ForCodePage(::GetACP()));
+  // Logs are written in the system code page. The window has one thread.
+  RunParse(*this, files_, CharacterSet::ForCodePage(::GetACP()), 1);
   running_ = false;
   // Outside debug mode the run reads no events, so clicks and keys given to
   // the busy window wait in the queue; a double click on "Parse" would start

@@ -125,7 +125,7 @@ bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files, const
 
 // Everything up to the written file, for the job it reads from the host.
 RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& files,
-                             const CharacterSet& characters, BusyCursor& cursor, Job& job,
+                             const CharacterSet& characters, unsigned threads, BusyCursor& cursor, Job& job,
                              FilterCounts& counts) {
   std::unique_ptr<filelayer::InputFile> input;
   std::int64_t pieces = -1;
@@ -158,7 +158,7 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
     const auto replacement = files.BeginReplace(job.output);
     FileLog log(*input);
     counts = FilterReport(log, FilterPattern(job.filter, characters),
-                          [&](std::string_view piece) { replacement->Append(piece); });
+                          [&](std::string_view piece) { replacement->Append(piece); }, threads);
     input.reset();  // the output may be the input itself
     replacement->Commit();
     if (job.debug) LogProgress(host, {host.TimeStamp() + ": Process completed.", ""});
@@ -174,11 +174,12 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
 
 }  // namespace
 
-RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files, const CharacterSet& characters) {
+RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files, const CharacterSet& characters,
+                    unsigned threads) {
   BusyCursor cursor(host);
   Job job;
   FilterCounts counts;
-  const RunOutcome outcome = CheckReadAndWrite(host, files, characters, cursor, job, counts);
+  const RunOutcome outcome = CheckReadAndWrite(host, files, characters, threads, cursor, job, counts);
   if (outcome == RunOutcome::Written) {
     // The viewer starts only after the user has closed the box.
     host.ReportSuccess(kSuccess, counts);

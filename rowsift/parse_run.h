@@ -59,7 +59,10 @@ class ParseRunHost {
 // How a run ended; the user has been told already.
 enum class RunOutcome { Written, Refused, ReadFailed, WriteFailed };
 
-// `characters` are those of the code page the log is written in.
-RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files, const CharacterSet& characters);
+// `characters` are those of the code page the log is written in. The log is
+// filtered on `threads` threads at once where it is mapped whole; the window
+// keeps to its one.
+RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files, const CharacterSet& characters,
+                    unsigned threads);
 
 }  // namespace rowsift

@@ -139,8 +139,8 @@ class CommandLineRun final : public ParseRunHost {
         name_(std::move(name)),
         err_(err) {}
 
-  int Run(const filelayer::FileSystem& files, const CharacterSet& characters) {
-    switch (RunParse(*this, files, characters)) {
+  int Run(const filelayer::FileSystem& files, const CharacterSet& characters, unsigned threads) {
+    switch (RunParse(*this, files, characters, threads)) {
       case RunOutcome::Written:
         return kDone;
       case RunOutcome::Refused:
@@ -195,6 +195,8 @@ class CommandLineRun final : public ParseRunHost {
   std::ostream& err_;
 };
 
+unsigned Processors() { return std::max(1u, std::thread::hardware_concurrency()); }
+
 // Every log into its proposed output name, several at a time. The messages
 // of each log come out together, in the order the logs were named.
 int RunEach(const Options& options, const filelayer::FileSystem& files, const CharacterSet& characters,
@@ -213,15 +215,14 @@ int RunEach(const Options& options, const filelayer::FileSystem& files, const Ch
     for (std::size_t i; (i = next.fetch_add(1)) < inputs.size();) {
       std::ostringstream messages;
       const int code = CommandLineRun(inputs[i], std::nullopt, options, inputs[i] + ": ", messages)
-                           .Run(files, characters);
+                           .Run(files, characters, 1);
       const std::lock_guard<std::mutex> lock(printing);
       results[i] = {messages.str(), code, true};
       for (; printed < results.size() && results[printed].done; ++printed) err << results[printed].messages;
       err.flush();
     }
   };
-  const std::size_t workers =
-      std::min<std::size_t>(inputs.size(), std::max(1u, std::thread::hardware_concurrency()));
+  const std::size_t workers = std::min<std::size_t>(inputs.size(), Processors());
   std::vector<std::thread> threads;
   for (std::size_t i = 1; i < workers; ++i) threads.emplace_back(work);
   work();
@@ -250,7 +251,8 @@ int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& fi
   if (options->each) return RunEach(*options, files, characters, err);
   const std::optional<std::string> output =
       options->paths.size() == 2 ? std::optional<std::string>(options->paths[1]) : std::nullopt;
-  return CommandLineRun(options->paths[0], output, *options, "", err).Run(files, characters);
+  // One log: its rows on every processor.
+  return CommandLineRun(options->paths[0], output, *options, "", err).Run(files, characters, Processors());
 }
 
 }  // namespace rowsift

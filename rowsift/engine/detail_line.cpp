@@ -48,14 +48,16 @@ bool IsCellOpen(std::string_view text, std::size_t at) {
 // A cell's text as the parser leaves it: every "<TD>" removed, the tags
 // stripped, the spaces trimmed. The removal joins text only where a "<TD>"
 // stands after the cell's start; then the result is kept in the arena.
-std::string_view CellText(std::string_view cell, bool openedOnly, TextArena& arena, std::string& scratch) {
-  if (openedOnly) {
-    if (IsCellOpen(cell, 0)) cell.remove_prefix(kCellOpen.size());
-    return TrimSpaces(StripTags(cell));
+std::string_view CellText(std::string_view cell, TextArena& arena, std::string& scratch) {
+  const std::size_t text = IsCellOpen(cell, 0) ? kCellOpen.size() : 0;
+  for (std::size_t at = text; at < cell.size(); ++at) {
+    if (cell[at] == '<' && IsCellOpen(cell, at)) {
+      scratch.assign(cell);
+      const std::size_t end = RemoveAllIgnoreCase(scratch, 0, scratch.size(), kCellOpen);
+      return arena.Store(TrimSpaces(StripTags(std::string_view(scratch.data(), end))));
+    }
   }
-  scratch.assign(cell);
-  const std::size_t end = RemoveAllIgnoreCase(scratch, 0, scratch.size(), kCellOpen);
-  return arena.Store(TrimSpaces(StripTags(std::string_view(scratch.data(), end))));
+  return TrimSpaces(StripTags(cell.substr(text)));
 }
 
 // Where the row's text starts after the line breaks and "<TR>" in front of
@@ -74,27 +76,34 @@ std::size_t SkipRowOpening(std::string_view row) {
   }
 }
 
-// Calls visit(position) for each position in [from, to) that holds `first`
-// or `second`, in order, until visit returns false.
-template <typename Visit>
-void ForEachPositionOf(std::string_view text, std::size_t from, std::size_t to, char first, char second,
-                       Visit&& visit) {
+// Whether a line break pair or a "<TR>" (which the parser removes) starts in
+// row[from, to). The bytes looked at past `to` lie in the row.
+bool HoldsRemovedMarkup(std::string_view row, std::size_t from, std::size_t to) {
   std::size_t at = from;
 #if ROWSIFT_SSE2
-  const __m128i wantFirst = simd::Splat(static_cast<unsigned char>(first));
-  const __m128i wantSecond = simd::Splat(static_cast<unsigned char>(second));
-  for (; at < to && at + 16 <= text.size(); at += 16) {
-    const __m128i block = simd::Load(text.data() + at);
-    unsigned found = simd::Mask(_mm_or_si128(_mm_cmpeq_epi8(block, wantFirst), _mm_cmpeq_epi8(block, wantSecond)));
+  const __m128i carriageReturn = simd::Splat('\r'), lineFeed = simd::Splat('\n');
+  const __m128i open = simd::Splat('<'), close = simd::Splat('>'), lower = simd::Splat(0x20);
+  const __m128i t = simd::Splat('t'), r = simd::Splat('r');
+  for (; at < to && at + 16 + 3 <= row.size(); at += 16) {
+    const char* const bytes = row.data() + at;
+    const __m128i lineBreaks =
+        _mm_and_si128(_mm_cmpeq_epi8(simd::Load(bytes), carriageReturn), _mm_cmpeq_epi8(simd::Load(bytes + 1), lineFeed));
+    const __m128i rowOpens = _mm_and_si128(
+        _mm_and_si128(_mm_cmpeq_epi8(simd::Load(bytes), open), _mm_cmpeq_epi8(simd::Load(bytes + 3), close)),
+        _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(simd::Load(bytes + 1), lower), t),
+                      _mm_cmpeq_epi8(_mm_or_si128(simd::Load(bytes + 2), lower), r)));
+    unsigned found = simd::Mask(_mm_or_si128(lineBreaks, rowOpens));
     if (to - at < 16) found &= (1u << (to - at)) - 1;
-    for (; found != 0; found &= found - 1) {
-      if (!visit(at + static_cast<std::size_t>(std::countr_zero(found)))) return;
-    }
+    if (found != 0) return true;
   }
 #endif
   for (; at < to; ++at) {
-    if ((text[at] == first || text[at] == second) && !visit(at)) return;
+    if (row.substr(at, kLineBreak.size()) == kLineBreak) return true;
+    if (row.size() - at >= kRowOpen.size() && row[at] == '<' && (row[at + 1] | 0x20) == 't' &&
+        (row[at + 2] | 0x20) == 'r' && row[at + 3] == '>')
+      return true;
   }
+  return false;
 }
 
 }  // namespace
@@ -176,53 +185,25 @@ LogData MakeRecord(std::string_view row, TextArena& arena, std::string& scratch)
 // "<TR>" of the opening go whole, nothing can join across the stretch's
 // ends (it begins after a complete opening and ends with a ">"), and a
 // "</TR>" only closes the row. Every "</TD>" of the row survives the
-// removals, so the first ones of the row are the first ones of the copy.
-std::optional<LeadingCells> ReadLeadingCells(std::string_view row, bool withName, TextArena& arena,
-                                             std::string& scratch) {
+// removals, so the first ones of the row are the first ones of the copy; a
+// "<TD>" is removed from its own cell only.
+std::optional<LeadingCells> ReadLeadingCells(std::string_view row, const std::size_t (&cellCloses)[3],
+                                             bool withName, TextArena& arena, std::string& scratch) {
   const std::size_t start = SkipRowOpening(row);
-  const std::size_t pieceEnd = row.size() - kRowClose.size();
   if (!withName && IsCellOpen(row, start)) {
-    // The usual first cell: "<TD>", text without markup or line breaks,
-    // "</TD>". Its text needs no more than trimming.
-    std::size_t end = start + kCellOpen.size();
-    while (end < pieceEnd && row[end] != '<' && row[end] != '>' && row[end] != '\r') ++end;
-    if (end < pieceEnd && row[end] == '<' && row[end + 1] == '/' && (row[end + 2] | 0x20) == 't' &&
-        (row[end + 3] | 0x20) == 'd' && row[end + 4] == '>') {
-      const std::size_t textStart = start + kCellOpen.size();
-      return LeadingCells{TrimSpaces(row.substr(textStart, end - textStart)), {}};
-    }
+    // The usual first cell: "<TD>", then text without markup or line breaks.
+    // Its text needs no more than trimming.
+    const std::size_t text = start + kCellOpen.size();
+    std::size_t end = text;
+    while (end < cellCloses[0] && row[end] != '<' && row[end] != '>' && row[end] != '\r') ++end;
+    if (end == cellCloses[0]) return LeadingCells{TrimSpaces(row.substr(text, end - text)), {}};
   }
-  const int cellsWanted = withName ? 3 : 1;
-  // One look at the stretch: a line break pair or a "<TR>" sends the row to
-  // the parser; a "<TD>" anywhere but at a cell's start means removing it.
-  // Everything looked at lies in front of the row's closing tag.
-  std::size_t cellBegin[3] = {start, 0, 0};
-  std::size_t cellEnd[3] = {};
-  bool openedOnly[3] = {true, true, true};
-  int cells = 0;
-  bool needsParser = false;
-  ForEachPositionOf(row, start, pieceEnd, '<', '\r', [&](std::size_t at) {
-    if (row[at] == '\r') {
-      needsParser = row[at + 1] == '\n';
-    } else if (row[at + 1] == '/') {
-      if ((row[at + 2] | 0x20) == 't' && (row[at + 3] | 0x20) == 'd' && row[at + 4] == '>') {
-        cellEnd[cells++] = at;
-        if (cells == cellsWanted) return false;
-        cellBegin[cells] = at + kCellClose.size();
-      }
-    } else if (row[at + 3] == '>' && (row[at + 1] | 0x20) == 't') {
-      const char kind = static_cast<char>(row[at + 2] | 0x20);
-      needsParser = kind == 'r';
-      if (kind == 'd' && at != cellBegin[cells]) openedOnly[cells] = false;
-    }
-    return !needsParser;
-  });
-  if (needsParser || cells < cellsWanted) return std::nullopt;
-
+  if (cellCloses[0] < start || HoldsRemovedMarkup(row, start, cellCloses[withName ? 2 : 0])) return std::nullopt;
   LeadingCells leading;
-  leading.Itr = CellText(row.substr(start, cellEnd[0] - start), openedOnly[0], arena, scratch);
+  leading.Itr = CellText(row.substr(start, cellCloses[0] - start), arena, scratch);
   if (withName) {
-    leading.Name = CellText(row.substr(cellBegin[2], cellEnd[2] - cellBegin[2]), openedOnly[2], arena, scratch);
+    const std::size_t nameStart = cellCloses[1] + kCellClose.size();
+    leading.Name = CellText(row.substr(nameStart, cellCloses[2] - nameStart), arena, scratch);
   }
   return leading;
 }

@@ -48,8 +48,11 @@ struct FilterCounts {
 using ReportWriter = std::function<void(std::string_view)>;
 
 // Filters the log into `write`, in pieces of about a megabyte (longer runs of
-// the log's own bytes go through as they are).
-FilterCounts FilterReport(LogSource& log, const FilterPattern& filter, const ReportWriter& write);
+// the log's own bytes go through as they are). With more than one thread, a
+// log that comes in one window is cut into parts filtered on that many
+// threads at once; the output is the same.
+FilterCounts FilterReport(LogSource& log, const FilterPattern& filter, const ReportWriter& write,
+                          unsigned threads = 1);
 
 // The same for a log in memory, appended to `output`.
 FilterCounts FilterReport(std::string_view input, const FilterPattern& filter, std::string& output);

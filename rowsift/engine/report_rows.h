@@ -75,14 +75,15 @@ bool AppendSelectedRow(const LogData& record, const FilterPattern& filter, std::
 // The first and the third cell text of a row (Itr and Name), taken straight
 // from the row where that gives what ParseDetailLine gives: when nothing
 // that the parser removes (a line break pair, a "<TR>") lies in front of the
-// end of the last cell asked for. The row must hold at least four "</TD>".
-// None when the row needs the full parser.
+// end of the last cell asked for. The row must hold at least four "</TD>";
+// `cellCloses` are where its first three start. None when the row needs the
+// full parser.
 struct LeadingCells {
   std::string_view Itr;
   std::string_view Name;  // only when asked for
 };
-std::optional<LeadingCells> ReadLeadingCells(std::string_view row, bool withName, TextArena& arena,
-                                             std::string& scratch);
+std::optional<LeadingCells> ReadLeadingCells(std::string_view row, const std::size_t (&cellCloses)[3],
+                                             bool withName, TextArena& arena, std::string& scratch);
 
 // A kept row that is not its filter-named step loses the first match of the
 // filter, and a decimal digit right behind it, which becomes that many

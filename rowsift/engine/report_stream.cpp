@@ -7,6 +7,11 @@
 // every other row takes the parser's way.
 #include <algorithm>
 #include <bit>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -72,6 +77,17 @@ class RowOutput {
     Flush();
   }
 
+  // Text that is already a piece of its own.
+  void Pass(std::string_view piece) {
+    if (!write_) {
+      Text().append(piece);
+      return;
+    }
+    EndRun();
+    Flush();
+    if (!piece.empty()) (*write_)(piece);
+  }
+
  private:
   void Flush() {
     if (!write_ || buffer_.empty()) return;
@@ -108,6 +124,7 @@ class RowFilter {
   // last complete one ends (0 when none is complete).
   std::size_t FilterRows(std::string_view text) {
     CharacterStarts starts(filter_.Characters(), text);
+    rowText_ = text.data();
     StartRow(0, starts);
     const char* const bytes = text.data();
     std::size_t p = 0;
@@ -165,7 +182,10 @@ class RowFilter {
   // bit set.
   bool ClosesRow(const char* bytes, std::size_t at) {
     const std::uint32_t word = LoadWord(bytes + at) | CaseBits("\0\0\x20\x20");
-    cellCloses_ += word == LoadWord("</td");
+    if (word == LoadWord("</td")) {
+      if (cellCloses_ < 3) cellCloseAt_[cellCloses_] = at;
+      ++cellCloses_;
+    }
     return word == LoadWord("</tr");
   }
   static std::uint32_t LoadWord(const char* at) {
@@ -190,7 +210,9 @@ class RowFilter {
     // Four "</TD>" in the row leave at least four in the parser's copy: the
     // row is a detail row, and its first cell decides.
     if (cellCloses_ >= 4) {
-      const std::optional<LeadingCells> cells = ReadLeadingCells(row, match != npos, arena_, scratch_);
+      const std::size_t start = static_cast<std::size_t>(row.data() - rowText_);
+      const std::size_t cellCloses[3] = {cellCloseAt_[0] - start, cellCloseAt_[1] - start, cellCloseAt_[2] - start};
+      const std::optional<LeadingCells> cells = ReadLeadingCells(row, cellCloses, match != npos, arena_, scratch_);
       if (cells) {
         if (KeptUnconditionally(cells->Itr)) return Keep(row);
         if (match == npos) return;  // dropped
@@ -242,8 +264,10 @@ class RowFilter {
   std::uint32_t tags_[kBlocks];
   std::uint32_t candidates_[kBlocks];
 
+  const char* rowText_ = nullptr;  // the text whose rows are filtered
   std::size_t rowStart_ = 0;
   unsigned cellCloses_ = 0;
+  std::size_t cellCloseAt_[3] = {};  // the first three "</TD>" of the row
   std::size_t match_ = npos;
 
   FilterCounts counts_;
@@ -275,8 +299,105 @@ void CopyAll(LogSource& log, std::uint64_t from, RowOutput& out) {
 }
 
 
+// The rows of a log held whole, from `rowsStart` on, cut into parts at row
+// ends and filtered on `threads` threads; the parts' outputs go on in order,
+// and only a few parts are held at any time.
+FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const FilterPattern& filter,
+                           RowOutput& out, unsigned threads) {
+  // A few parts to a thread, none larger than a few megabytes.
+  const std::size_t partSize = std::clamp<std::size_t>((log.size() - rowsStart) / (4 * threads), 256, 4 << 20);
+  std::vector<std::size_t> bounds{rowsStart};
+  while (bounds.back() < log.size()) {
+    const std::size_t close =
+        log.size() - bounds.back() > partSize ? FindIgnoreCase(log, kRowClose, bounds.back() + partSize) : npos;
+    bounds.push_back(close == npos ? log.size() : close + kRowClose.size());
+  }
+  const std::size_t parts = bounds.size() - 1;
+
+  struct Part {
+    std::string output;
+    FilterCounts counts;
+    bool done = false;
+  };
+  std::vector<Part> results(parts);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t next = 0;
+  std::size_t written = 0;
+  bool stopped = false;
+  std::exception_ptr failure;
+  const auto work = [&] {
+    for (;;) {
+      std::size_t i;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return stopped || next == parts || next < written + 2 * threads; });
+        if (stopped || next == parts) return;
+        i = next++;
+      }
+      Part part;
+      try {
+        RowOutput partOutput(part.output);
+        RowFilter rows(filter, partOutput);
+        const std::string_view text = log.substr(bounds[i], bounds[i + 1] - bounds[i]);
+        const std::size_t done = rows.FilterRows(text);
+        partOutput.Copy(text.substr(done));  // the tail, in the last part
+        partOutput.Finish();
+        part.counts = rows.Counts();
+        part.done = true;
+      } catch (...) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (!failure) failure = std::current_exception();
+        stopped = true;
+        changed.notify_all();
+        return;
+      }
+      const std::lock_guard<std::mutex> lock(mutex);
+      results[i] = std::move(part);
+      changed.notify_all();
+    }
+  };
+
+  std::vector<std::thread> workers;
+  const auto stop = [&] {
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      stopped = true;
+    }
+    changed.notify_all();
+    for (std::thread& worker : workers) worker.join();
+  };
+  FilterCounts counts;
+  try {
+    for (std::size_t i = 0; i < std::min<std::size_t>(threads, parts); ++i) workers.emplace_back(work);
+    while (written < parts) {
+      Part part;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return stopped || results[written].done; });
+        if (stopped) break;
+        part = std::move(results[written]);
+      }
+      out.Pass(part.output);
+      counts.detailRows += part.counts.detailRows;
+      counts.keptRows += part.counts.keptRows;
+      {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ++written;
+      }
+      changed.notify_all();
+    }
+  } catch (...) {
+    stop();
+    throw;
+  }
+  stop();
+  if (failure) std::rethrow_exception(failure);
+  return counts;
+}
+
 // The whole filter, from the log's windows into the output.
-FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& out) {
+FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& out, unsigned threads) {
   const std::uint64_t size = log.Size();
   const std::uint64_t rowsStart = FindAcross(log, 0, kRowOpen);
   if (rowsStart == kNowhere) {
@@ -291,6 +412,14 @@ FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& 
     out.Copy(window.substr(0, part));
     out.EndRun();
     at += part;
+  }
+  if (threads > 1) {
+    const std::string_view whole = log.Read(0, 1);
+    if (whole.size() == size) {
+      const FilterCounts counts = FilterInParts(whole, static_cast<std::size_t>(rowsStart), filter, out, threads);
+      out.Finish();
+      return counts;
+    }
   }
 
   RowFilter rows(filter, out);
@@ -332,16 +461,16 @@ std::string_view TextSource::Read(std::uint64_t offset, std::size_t length) {
   return text_.substr(at, std::max(length, window_));
 }
 
-FilterCounts FilterReport(LogSource& log, const FilterPattern& filter, const ReportWriter& write) {
+FilterCounts FilterReport(LogSource& log, const FilterPattern& filter, const ReportWriter& write, unsigned threads) {
   RowOutput out(write);
-  return FilterInto(log, filter, out);
+  return FilterInto(log, filter, out, threads);
 }
 
 FilterCounts FilterReport(std::string_view input, const FilterPattern& filter, std::string& output) {
   TextSource log(input);
   output.reserve(output.size() + input.size());
   RowOutput out(output);
-  return FilterInto(log, filter, out);
+  return FilterInto(log, filter, out, 1);
 }
 
 std::int64_t CountDetailPieces(LogSource& log) {

@@ -194,7 +194,7 @@ class ParseRunTest : public RunTest {
     host.filterText = "Login";
     files.Put(kInput, kReport);
   }
-  RunOutcome Run() { return RunParse(host, files, {}); }
+  RunOutcome Run() { return RunParse(host, files, {}, 1); }
 
   FakeFiles files;
 };
@@ -403,7 +403,7 @@ class ParseRunOnDiskTest : public RunTest {
     bytes << file.rdbuf();
     return bytes.str();
   }
-  RunOutcome Run() { return RunParse(host, *files_, {}); }
+  RunOutcome Run() { return RunParse(host, *files_, {}, 1); }
 
  private:
   std::filesystem::path folder_;

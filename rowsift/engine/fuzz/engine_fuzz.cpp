@@ -220,11 +220,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Require(rowsift::AppendSelectedRow(record, filter, selected) == kept && selected == modelSelected);
   }
 
-  // The whole log, in memory and through windows of several sizes.
+  // The whole log, in memory, in parts on several threads, and through
+  // windows of several sizes.
   std::string output;
   const rowsift::FilterCounts counts = rowsift::FilterReport(input, filter, output);
   Require(output == expected.output);
   Require(counts.detailRows == rows.size() && counts.keptRows == expected.kept);
+  {
+    rowsift::TextSource log(input);
+    std::string inParts;
+    const rowsift::FilterCounts partCounts =
+        rowsift::FilterReport(log, filter, [&](std::string_view piece) { inParts += piece; }, 3);
+    Require(inParts == expected.output && partCounts.detailRows == counts.detailRows &&
+            partCounts.keptRows == counts.keptRows);
+  }
   for (std::size_t window : {1, 6, 64}) {
     rowsift::TextSource log(input, window);
     std::string streamed;

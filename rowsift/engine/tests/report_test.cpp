@@ -26,12 +26,18 @@ std::string Filter(std::string_view input, std::string_view filter, FilterCounts
   return output;
 }
 
-// The same log through windows of every size up to `largest` bytes must give
-// the same output and piece count as the log in one piece.
+// The same log through windows of every size up to `largest` bytes, and in
+// parts on several threads, must give the same output and piece count as
+// the log in one piece on one thread.
 void ExpectSameThroughWindows(std::string_view input, std::string_view filter, std::size_t largest) {
   const std::string whole = Filter(input, filter);
   TextSource inOnePiece(input);
   const std::int64_t pieces = CountDetailPieces(inOnePiece);
+  for (unsigned threads = 2; threads <= 4; ++threads) {
+    std::string inParts;
+    FilterReport(inOnePiece, FilterPattern(filter), [&](std::string_view piece) { inParts += piece; }, threads);
+    EXPECT_EQ(inParts, whole) << threads << " threads";
+  }
   for (std::size_t window = 1; window <= largest; ++window) {
     TextSource log(input, window);
     std::string streamed;
