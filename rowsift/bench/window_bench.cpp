@@ -26,7 +26,7 @@ namespace {
 namespace driver = kit::testing;
 using Clock = std::chrono::steady_clock;
 constexpr int kRuns = 3;
-constexpr driver::Timeout kLongest{600000};
+constexpr driver::Timeout kLongest{600000};  // for one run on a large log
 constexpr char kSuccess[] = "Output File Created Successfully!";
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
@@ -64,14 +64,33 @@ class Scratch {
   std::string folder_;
 };
 
+// Runs the program to its end with its messages sent nowhere, as a
+// pipeline that only wants the exit code would; throws unless it succeeds.
+void RunQuietly(const std::string& program, const std::string& arguments) {
+  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+  const kit::unique_file nowhere(
+      ::CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr));
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = nowhere.get();
+  std::string commandLine = "\"" + program + "\" " + arguments;
+  PROCESS_INFORMATION started = {};
+  if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &started))
+    throw driver::DriverError("cannot start " + program);
+  const kit::unique_handle process(started.hProcess), thread(started.hThread);
+  DWORD code = 1;
+  if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.get(), &code) ||
+      code != 0)
+    throw driver::DriverError(program + " ended with " + std::to_string(code));
+}
+
 double TimeCli(const std::string& cli, const std::string& log, const std::string& output) {
   double best = 1e9;
   for (int run = 0; run < kRuns; ++run) {
     const auto start = Clock::now();
-    const driver::Process process =
-        driver::Process::Launch(cli, "--overwrite --filter Login \"" + log + "\" \"" + output + "\"");
-    const DWORD code = process.WaitForExit(kLongest);
-    if (code != 0) throw driver::DriverError("rowsift-cli.exe ended with " + std::to_string(code));
+    RunQuietly(cli, "--overwrite --filter Login \"" + log + "\" \"" + output + "\"");
     best = std::min(best, Seconds(Clock::now() - start));
   }
   return best;

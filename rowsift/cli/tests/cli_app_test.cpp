@@ -198,6 +198,22 @@ TEST_F(CliTest, UnderADoubleByteCodePageTheFilterMatchesWholeCharactersOnly) {
   EXPECT_NE(Read("bytes.htm").find("<TD>\x83" "c for item</TD>"), std::string::npos) << "one byte, one character";
 }
 
+TEST_F(CliTest, ALogTooLargeToMapWholeIsFilteredInWindows) {
+  // Rows cross the windows' edges all over a log of several windows.
+  std::string log = kLog;
+  const std::string row = "<TR><TD>2</TD><TD>Passed</TD><TD>Login3Again</TD><TD>10:03</TD><TD>ok</TD></TR>\r\n";
+  std::string rows;
+  for (int i = 0; i < 6000; ++i) rows += i % 3 ? row : "\r\n" + std::string(i % 50, ' ');
+  log.insert(log.find("</table>"), rows);
+  const std::string input = Write("large.htm", log);
+  EXPECT_EQ(Run({"--filter", "Login", input, PathOf("whole.htm")}), kDone);
+  const auto windowed = filelayer::MakePlatformFileSystem({0, 1 << 16});
+  EXPECT_EQ(RunCli({"--filter", "Login", input, PathOf("windowed.htm")}, *windowed, 0, out_, err_), kDone);
+  EXPECT_GT(log.size(), 4u << 16);
+  EXPECT_TRUE(Read("windowed.htm") == Read("whole.htm"));
+  EXPECT_NE(Read("whole.htm").find("<TD>&nbsp&nbsp&nbspAgain</TD>"), std::string::npos);
+}
+
 TEST_F(CliTest, DoubleDashEndsOptions) {
   const std::string input = Write("-dash.htm", kLog);
   const fs::path previous = fs::current_path();
