@@ -1,6 +1,5 @@
 // The cells of a detail row.
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 #include "report_rows.h"

@@ -1,21 +1,22 @@
 // Streaming the log through the row verdicts, one window of it at a time.
 //
 // Most rows are decided from one pass over their bytes: it finds where the
-// row ends, how many cells close in it and where the filter first matches. A row without a match is dropped unless its first cell keeps it;
-// a row with one needs its first and third cell. Both are read straight from
-// the row when that gives what the parser would give (ReadLeadingCells);
-// every other row takes the parser's way.
+// row ends, where its cells close and where the filter first matches. A row
+// without a match is dropped unless its first cell keeps it; a row with one
+// needs its first and third cell. Both are read straight from the row when
+// that gives what the parser would give (ReadLeadingCells); every other row
+// takes the parser's way.
 #include <algorithm>
 #include <bit>
 #include <condition_variable>
-#include <exception>
-#include <mutex>
-#include <thread>
-#include <vector>
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <new>
 #include <optional>
+#include <thread>
+#include <vector>
 
 #include "report_filter.h"
 #include "report_rows.h"
@@ -39,6 +40,8 @@ class RowOutput {
   }
   // Everything straight into `whole`, which is never handed on in pieces.
   explicit RowOutput(std::string& whole) : buffer_(whole) {}
+  RowOutput(const RowOutput&) = delete;
+  RowOutput& operator=(const RowOutput&) = delete;
 
   void Copy(std::string_view bytes) {
     if (bytes.empty()) return;
@@ -124,7 +127,6 @@ class RowFilter {
   // last complete one ends (0 when none is complete).
   std::size_t FilterRows(std::string_view text) {
     CharacterStarts starts(filter_.Characters(), text);
-    rowText_ = text.data();
     StartRow(0, starts);
     const char* const bytes = text.data();
     std::size_t p = 0;
@@ -210,8 +212,8 @@ class RowFilter {
     // Four "</TD>" in the row leave at least four in the parser's copy: the
     // row is a detail row, and its first cell decides.
     if (cellCloses_ >= 4) {
-      const std::size_t start = static_cast<std::size_t>(row.data() - rowText_);
-      const std::size_t cellCloses[3] = {cellCloseAt_[0] - start, cellCloseAt_[1] - start, cellCloseAt_[2] - start};
+      const std::size_t cellCloses[3] = {cellCloseAt_[0] - rowStart_, cellCloseAt_[1] - rowStart_,
+                                         cellCloseAt_[2] - rowStart_};
       const std::optional<LeadingCells> cells = ReadLeadingCells(row, cellCloses, match != npos, arena_, scratch_);
       if (cells) {
         if (KeptUnconditionally(cells->Itr)) return Keep(row);
@@ -264,7 +266,6 @@ class RowFilter {
   std::uint32_t tags_[kBlocks];
   std::uint32_t candidates_[kBlocks];
 
-  const char* rowText_ = nullptr;  // the text whose rows are filtered
   std::size_t rowStart_ = 0;
   unsigned cellCloses_ = 0;
   std::size_t cellCloseAt_[3] = {};  // the first three "</TD>" of the row
