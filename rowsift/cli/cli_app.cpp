@@ -213,11 +213,18 @@ int RunEach(const Options& options, const filelayer::FileSystem& files, const Ch
   std::size_t printed = 0;
   const auto work = [&] {
     for (std::size_t i; (i = next.fetch_add(1)) < inputs.size();) {
-      std::ostringstream messages;
-      const int code = CommandLineRun(inputs[i], std::nullopt, options, inputs[i] + ": ", messages)
-                           .Run(files, characters, 1);
+      Result result;
+      try {
+        std::ostringstream messages;
+        result.code = CommandLineRun(inputs[i], std::nullopt, options, inputs[i] + ": ", messages)
+                          .Run(files, characters, 1);
+        result.messages = messages.str();
+      } catch (const std::exception& failure) {  // out of memory before the run could say so
+        result = {inputs[i] + ": " + failure.what() + "\n", kFileFailure};
+      }
+      result.done = true;
       const std::lock_guard<std::mutex> lock(printing);
-      results[i] = {messages.str(), code, true};
+      results[i] = std::move(result);
       for (; printed < results.size() && results[printed].done; ++printed) err << results[printed].messages;
       err.flush();
     }
