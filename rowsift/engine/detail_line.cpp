@@ -49,7 +49,11 @@ bool IsCellOpen(std::string_view text, std::size_t at) {
 // stands after the cell's start; then the result is kept in the arena.
 std::string_view CellText(std::string_view cell, TextArena& arena, std::string& scratch) {
   const std::size_t text = IsCellOpen(cell, 0) ? kCellOpen.size() : 0;
-  for (std::size_t at = text; at < cell.size(); ++at) {
+  // Most cells hold plain text: without a tag's brackets it is only trimmed.
+  std::size_t bracket = text;
+  while (bracket < cell.size() && cell[bracket] != '<' && cell[bracket] != '>') ++bracket;
+  if (bracket == cell.size()) return TrimSpaces(cell.substr(text));
+  for (std::size_t at = bracket; at < cell.size(); ++at) {
     if (cell[at] == '<' && IsCellOpen(cell, at)) {
       scratch.assign(cell);
       const std::size_t end = RemoveAllIgnoreCase(scratch, 0, scratch.size(), kCellOpen);
