@@ -1,12 +1,18 @@
 #include "file_system.h"
 
+#include <algorithm>
+
 namespace filelayer {
 namespace {
 
 class HeldInput final : public InputFile {
  public:
   explicit HeldInput(std::string bytes) : bytes_(std::move(bytes)) {}
-  std::string_view bytes() const override { return bytes_; }
+  std::uint64_t size() const override { return bytes_.size(); }
+  std::string_view View(std::uint64_t offset, std::size_t) override {
+    return offset < bytes_.size() ? std::string_view(bytes_).substr(static_cast<std::size_t>(offset))
+                                  : std::string_view();
+  }
 
  private:
   std::string bytes_;
@@ -32,6 +38,15 @@ std::unique_ptr<InputFile> FileSystem::OpenInput(const std::string& path) const 
 
 std::unique_ptr<FileReplacement> FileSystem::BeginReplace(const std::string& path) const {
   return std::make_unique<HeldReplacement>(*this, path);
+}
+
+MappedRange RangeToMap(std::uint64_t fileSize, std::uint64_t offset, std::size_t length, std::size_t window,
+                       std::size_t granularity) {
+  MappedRange range;
+  range.offset = offset - offset % granularity;
+  const std::uint64_t end = offset + std::max<std::uint64_t>(length, window);
+  range.size = std::min(end, fileSize) - range.offset;
+  return range;
 }
 
 }  // namespace filelayer

@@ -5,6 +5,7 @@
 // can hold can be reached; file contents are bytes, passed through unchanged.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -40,12 +41,25 @@ struct FolderEntry {
   LocalDateTime DateLastModified;
 };
 
-// The bytes of a file opened for reading, mapped into memory where the
-// platform can, so that a large log is neither copied nor held twice.
+// A file opened for reading, mapped into memory where the platform can, so
+// that a large log is neither copied nor held twice. A file that does not
+// fit in the address space at once is mapped in windows.
 class InputFile {
  public:
   virtual ~InputFile() = default;
-  virtual std::string_view bytes() const = 0;
+  virtual std::uint64_t size() const = 0;
+  // The bytes from `offset` on: at least `length` of them (fewer only where
+  // the file ends), and the whole rest where the file is mapped at once.
+  // Valid until the next call. Throws FileError.
+  virtual std::string_view View(std::uint64_t offset, std::size_t length) = 0;
+};
+
+// How much of an input file is mapped at once: a file of up to `wholeFile`
+// bytes is mapped whole when the address space has room for it; any other
+// file in windows of `window` bytes, or more where one view must hold more.
+struct InputMapping {
+  std::uint64_t wholeFile = UINT64_MAX;
+  std::size_t window = std::size_t{64} << 20;
 };
 
 // A file's new content, written piece by piece to a temporary file beside
@@ -91,7 +105,17 @@ class FileSystem {
 };
 
 // The file layer of the platform the program runs on.
-std::unique_ptr<FileSystem> MakePlatformFileSystem();
+std::unique_ptr<FileSystem> MakePlatformFileSystem(const InputMapping& mapping = {});
+
+// The part of a file to map for a view of at least `length` bytes from
+// `offset`: it starts at a multiple of `granularity` and holds `window`
+// bytes from `offset` where that is more, without passing the file's end.
+struct MappedRange {
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+MappedRange RangeToMap(std::uint64_t fileSize, std::uint64_t offset, std::size_t length, std::size_t window,
+                       std::size_t granularity);
 
 #ifdef _WIN32
 // The same, for callers whose paths are 8-bit texts in the system code page:

@@ -35,6 +35,7 @@ constexpr std::size_t kMaxChunk = 64u << 20;
 class FileDescriptor {
  public:
   explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor() {
@@ -114,19 +115,59 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+// Maps the whole file when it may and can, else one window at a time.
 class MappedInput final : public InputFile {
  public:
-  MappedInput(void* address, std::size_t size) noexcept : address_(address), size_(size) {}
+  MappedInput(FileDescriptor file, std::uint64_t size, const InputMapping& mapping)
+      : file_(std::move(file)), size_(size), window_(mapping.window) {
+    if (size_ != 0 && size_ <= mapping.wholeFile && size_ <= SIZE_MAX) TryMap({0, size_});
+  }
   MappedInput(const MappedInput&) = delete;
   MappedInput& operator=(const MappedInput&) = delete;
-  ~MappedInput() override {
-    if (size_ != 0) ::munmap(address_, size_);
+  ~MappedInput() override { Unmap(); }
+
+  std::uint64_t size() const override { return size_; }
+
+  std::string_view View(std::uint64_t offset, std::size_t length) override {
+    if (offset >= size_) return {};
+    const std::uint64_t wanted = std::min<std::uint64_t>(length, size_ - offset);
+    if (!view_ || offset < viewOffset_ || offset + wanted > viewOffset_ + viewSize_) {
+      const MappedRange range =
+          RangeToMap(size_, offset, length, window_, static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)));
+      if (!TryMap(range)) FailTooLarge(range.size);
+    }
+    return {view_ + (offset - viewOffset_), static_cast<std::size_t>(viewOffset_ + viewSize_ - offset)};
   }
-  std::string_view bytes() const override { return {static_cast<const char*>(address_), size_}; }
 
  private:
-  void* address_;
-  std::size_t size_;
+  // False when the address space has no room for the range.
+  bool TryMap(const MappedRange& range) {
+    Unmap();
+    if (range.size > SIZE_MAX) return false;
+    void* address = ::mmap(nullptr, static_cast<std::size_t>(range.size), PROT_READ, MAP_PRIVATE, file_.get(),
+                           static_cast<off_t>(range.offset));
+    if (address == MAP_FAILED) {
+      if (errno == ENOMEM) return false;
+      FailWithErrno();
+    }
+    ::madvise(address, static_cast<std::size_t>(range.size), MADV_SEQUENTIAL);
+    view_ = static_cast<const char*>(address);
+    viewOffset_ = range.offset;
+    viewSize_ = range.size;
+    return true;
+  }
+
+  void Unmap() noexcept {
+    if (view_) ::munmap(const_cast<char*>(view_), static_cast<std::size_t>(viewSize_));
+    view_ = nullptr;
+  }
+
+  FileDescriptor file_;
+  std::uint64_t size_;
+  std::size_t window_;
+  const char* view_ = nullptr;
+  std::uint64_t viewOffset_ = 0;
+  std::uint64_t viewSize_ = 0;
 };
 
 class PosixReplacement final : public FileReplacement {
@@ -136,7 +177,20 @@ class PosixReplacement final : public FileReplacement {
         targetExists_(InspectTarget(path, existing_)),
         temporary_(CreateTemporaryFileIn(FolderOf(path))) {}
 
-  void Append(std::string_view bytes) override { WriteBytes(temporary_.descriptor.get(), bytes); }
+  void Append(std::string_view bytes) override {
+    WriteBytes(temporary_.descriptor.get(), bytes);
+    written_ += bytes.size();
+#ifdef __linux__
+    // Start writing what has come so far to the disk, without waiting, so
+    // that the flush before the commit finds little left to do.
+    constexpr std::uint64_t kWriteBackStep = 8 << 20;
+    if (written_ - writtenBack_ >= kWriteBackStep) {
+      ::sync_file_range(temporary_.descriptor.get(), static_cast<off_t>(writtenBack_),
+                        static_cast<off_t>(written_ - writtenBack_), SYNC_FILE_RANGE_WRITE);
+      writtenBack_ = written_;
+    }
+#endif
+  }
 
   void Commit() override {
     if (targetExists_ && ::fchmod(temporary_.descriptor.get(), existing_.st_mode & 07777) != 0)
@@ -164,10 +218,14 @@ class PosixReplacement final : public FileReplacement {
   struct stat existing_ {};
   bool targetExists_;
   TemporaryFile temporary_;
+  std::uint64_t written_ = 0;
+  std::uint64_t writtenBack_ = 0;
 };
 
 class PosixFileSystem final : public FileSystem {
  public:
+  explicit PosixFileSystem(const InputMapping& mapping) : mapping_(mapping) {}
+
   bool FileExists(const std::string& path) const override {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
@@ -217,21 +275,12 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) FailWithErrno();
     struct stat info;
     if (::fstat(file.get(), &info) != 0) FailWithErrno();
     if (S_ISDIR(info.st_mode)) Fail(EISDIR);
-    const auto size = static_cast<std::uint64_t>(info.st_size);
-    if (size == 0) return std::make_unique<MappedInput>(nullptr, 0);
-    if (size > SIZE_MAX) FailTooLarge(size);
-    void* address = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, file.get(), 0);
-    if (address == MAP_FAILED) {
-      if (errno == ENOMEM) FailTooLarge(size);
-      FailWithErrno();
-    }
-    ::madvise(address, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
-    return std::make_unique<MappedInput>(address, static_cast<std::size_t>(size));
+    return std::make_unique<MappedInput>(std::move(file), static_cast<std::uint64_t>(info.st_size), mapping_);
   }
 
   std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const override {
@@ -278,10 +327,14 @@ class PosixFileSystem final : public FileSystem {
     }
     return entries;
   }
+
+  InputMapping mapping_;
 };
 
 }  // namespace
 
-std::unique_ptr<FileSystem> MakePlatformFileSystem() { return std::make_unique<PosixFileSystem>(); }
+std::unique_ptr<FileSystem> MakePlatformFileSystem(const InputMapping& mapping) {
+  return std::make_unique<PosixFileSystem>(mapping);
+}
 
 }  // namespace filelayer

@@ -101,15 +101,52 @@ LocalDateTime ToLocal(const FILETIME& time) {
   return {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
 }
 
+// Maps the whole file when it may and the address space has room, else one
+// window at a time.
 class MappedInput final : public InputFile {
  public:
-  MappedInput(kit::unique_mapped_view view, std::size_t size) noexcept
-      : view_(std::move(view)), size_(size) {}
-  std::string_view bytes() const override { return {static_cast<const char*>(view_.get()), size_}; }
+  MappedInput(kit::unique_handle mapping, std::uint64_t size, const InputMapping& limits)
+      : mapping_(std::move(mapping)), size_(size), window_(limits.window) {
+    if (size_ != 0 && size_ <= limits.wholeFile) TryMap({0, size_});
+  }
+
+  std::uint64_t size() const override { return size_; }
+
+  std::string_view View(std::uint64_t offset, std::size_t length) override {
+    if (offset >= size_) return {};
+    const std::uint64_t wanted = std::min<std::uint64_t>(length, size_ - offset);
+    if (!view_ || offset < viewOffset_ || offset + wanted > viewOffset_ + viewSize_) {
+      SYSTEM_INFO system;
+      ::GetSystemInfo(&system);
+      const MappedRange range = RangeToMap(size_, offset, length, window_, system.dwAllocationGranularity);
+      if (!TryMap(range)) FailTooLarge(range.size);
+    }
+    const char* const bytes = static_cast<const char*>(view_.get());
+    return {bytes + (offset - viewOffset_), static_cast<std::size_t>(viewOffset_ + viewSize_ - offset)};
+  }
 
  private:
+  // False when the address space has no room for the range.
+  bool TryMap(const MappedRange& range) {
+    view_.reset();
+    if (range.size > SIZE_MAX) return false;
+    view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_READ, static_cast<DWORD>(range.offset >> 32),
+                                static_cast<DWORD>(range.offset), static_cast<SIZE_T>(range.size)));
+    if (!view_) {
+      if (::GetLastError() == ERROR_NOT_ENOUGH_MEMORY) return false;
+      FailWithLastError();
+    }
+    viewOffset_ = range.offset;
+    viewSize_ = range.size;
+    return true;
+  }
+
+  kit::unique_handle mapping_;
+  std::uint64_t size_;
+  std::size_t window_;
   kit::unique_mapped_view view_;
-  std::size_t size_;
+  std::uint64_t viewOffset_ = 0;
+  std::uint64_t viewSize_ = 0;
 };
 
 class Win32Replacement final : public FileReplacement {
@@ -164,6 +201,8 @@ class Win32Replacement final : public FileReplacement {
 
 class Win32FileSystem final : public FileSystem {
  public:
+  explicit Win32FileSystem(const InputMapping& mapping) : mapping_(mapping) {}
+
   bool FileExists(const std::string& path) const override {
     const DWORD attributes = AttributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
@@ -216,19 +255,14 @@ class Win32FileSystem final : public FileSystem {
     if (!file) FailWithLastError();
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(file.get(), &size)) FailWithLastError();
-    const auto file_size = static_cast<std::uint64_t>(size.QuadPart);
-    if (file_size == 0) return std::make_unique<MappedInput>(kit::unique_mapped_view(), 0);
-    if (file_size > SIZE_MAX) FailTooLarge(file_size);
-
-    const kit::unique_handle mapping(::CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
-    if (!mapping) FailWithLastError();
-    kit::unique_mapped_view view(::MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 0));
-    if (!view) {
-      // A 32-bit process may lack the address space for a very large file.
-      if (::GetLastError() == ERROR_NOT_ENOUGH_MEMORY) FailTooLarge(file_size);
-      FailWithLastError();
+    const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
+    // An empty file cannot be mapped; the mapping keeps the file open.
+    kit::unique_handle mapping;
+    if (fileSize != 0) {
+      mapping.reset(::CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+      if (!mapping) FailWithLastError();
     }
-    return std::make_unique<MappedInput>(std::move(view), static_cast<std::size_t>(file_size));
+    return std::make_unique<MappedInput>(std::move(mapping), fileSize, mapping_);
   }
 
   std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const override {
@@ -275,10 +309,14 @@ class Win32FileSystem final : public FileSystem {
     } while (::FindNextFileW(find.get(), &found));
     return entries;
   }
+
+  InputMapping mapping_;
 };
 
 }  // namespace
 
-std::unique_ptr<FileSystem> MakePlatformFileSystem() { return std::make_unique<Win32FileSystem>(); }
+std::unique_ptr<FileSystem> MakePlatformFileSystem(const InputMapping& mapping) {
+  return std::make_unique<Win32FileSystem>(mapping);
+}
 
 }  // namespace filelayer

@@ -1,6 +1,6 @@
 #include "command_line.h"
 
-#include "report_engine.h"
+#include "text_search.h"
 
 namespace rowsift {
 

@@ -7,9 +7,9 @@
 
 #include <string>
 
-#include "parse_run.h"
-
 namespace rowsift {
+
+enum class MessageIcon { None, Error };
 
 class DesktopEffects {
  public:

@@ -4,7 +4,7 @@
 #include <optional>
 #include <utility>
 
-#include "report_engine.h"
+#include "output_name.h"
 #include "rowsift_resources.h"
 #include "window_layout.h"
 
@@ -219,7 +219,8 @@ void MainWindow::OnParse() {
   // Pressed again while a debug-mode run processes events: ignored.
   if (running_) return;
   running_ = true;
-  RunParse(*this, files_);
+  // Logs are written in the system code page. The window has one thread.
+  RunParse(*this, files_, CharacterSet::ForCodePage(::GetACP()), 1);
   running_ = false;
   // Outside debug mode the run reads no events, so clicks and keys given to
   // the busy window wait in the queue; a double click on "Parse" would start
@@ -230,6 +231,9 @@ void MainWindow::OnParse() {
 }
 
 void MainWindow::OnBrowse() {
+  // A run in debug mode processes events; a file dialog opened from inside
+  // it would hold the run up until it closed.
+  if (running_) return;
   const std::optional<std::string> chosen = chooser_.ChooseInputFile(window_);
   // Cancelling, like a failing dialog, empties the input path only.
   SetText(kIdInputFile, chosen.value_or(""));
@@ -269,11 +273,17 @@ bool MainWindow::OpenOutputWhenDone() {
 
 bool MainWindow::DebugMode() { return debugMode_; }
 
-void MainWindow::ShowMessage(const std::string& text, MessageIcon icon) {
-  effects_.ShowMessage(text, icon);
+void MainWindow::Refuse(const std::string& text) { effects_.ShowMessage(text, MessageIcon::Error); }
+
+bool MainWindow::Confirm(Question, const std::string& text) { return effects_.AskYesNo(text); }
+
+void MainWindow::ReportFailure(const std::string& intro, const std::string& reason) {
+  effects_.ShowMessage(intro + "\r\n" + reason, MessageIcon::None);
 }
 
-bool MainWindow::AskYesNo(const std::string& text) { return effects_.AskYesNo(text); }
+void MainWindow::ReportSuccess(const std::string& text, const FilterCounts&) {
+  effects_.ShowMessage(text, MessageIcon::None);
+}
 
 void MainWindow::MoveFocus(Field field) {
   ::SetFocus(Control(field == Field::InputFile ? kIdInputFile : kIdOutputFile));

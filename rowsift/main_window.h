@@ -36,8 +36,10 @@ class MainWindow : public ParseRunHost {
   std::string FilterText() override;
   bool OpenOutputWhenDone() override;
   bool DebugMode() override;
-  void ShowMessage(const std::string& text, MessageIcon icon) override;
-  bool AskYesNo(const std::string& text) override;
+  void Refuse(const std::string& text) override;
+  bool Confirm(Question question, const std::string& text) override;
+  void ReportFailure(const std::string& intro, const std::string& reason) override;
+  void ReportSuccess(const std::string& text, const FilterCounts& counts) override;
   void MoveFocus(Field field) override;
   void SetBusyCursor(bool busy) override;
   void AppendDebugLine(const std::string& line) override;

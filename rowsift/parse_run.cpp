@@ -2,11 +2,13 @@
 
 #include <exception>
 #include <initializer_list>
+#include <memory>
 #include <new>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
-#include "report_engine.h"
+#include "output_name.h"
 
 namespace rowsift {
 namespace {
@@ -29,6 +31,13 @@ constexpr char kWriteError[] = "Error writing the output file: ";
 constexpr char kOutOfMemory[] = "Not enough memory to process the input file.";
 constexpr char kSuccess[] = "Output File Created Successfully!";
 
+struct Job {
+  std::string input;
+  std::string output;
+  std::string filter;
+  bool debug = false;
+};
+
 // The hourglass is shown only once the checks have passed, and the normal
 // cursor must come back however the run ends.
 class BusyCursor {
@@ -50,6 +59,30 @@ class BusyCursor {
   bool shown_ = false;
 };
 
+// A failure to read the log while it streams through: a parse error, as
+// every failure to read the input is.
+class InputReadError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The input file as the filter reads it.
+class FileLog final : public LogSource {
+ public:
+  explicit FileLog(filelayer::InputFile& file) : file_(file) {}
+  std::uint64_t Size() const override { return file_.size(); }
+  std::string_view Read(std::uint64_t offset, std::size_t length) override {
+    try {
+      return file_.View(offset, length);
+    } catch (const filelayer::FileError& failure) {
+      throw InputReadError(failure.what());
+    }
+  }
+
+ private:
+  filelayer::InputFile& file_;
+};
+
 // Each group of progress lines is followed by event processing so that the
 // list repaints and the window stays responsive between steps.
 void LogProgress(ParseRunHost& host, std::initializer_list<std::string> lines) {
@@ -57,111 +90,100 @@ void LogProgress(ParseRunHost& host, std::initializer_list<std::string> lines) {
   host.ProcessPendingEvents();
 }
 
-RunOutcome ReportFailure(ParseRunHost& host, std::string_view intro, std::string_view reason,
-                         RunOutcome outcome) {
-  std::string text(intro);
-  text += "\r\n";
-  text += reason;
-  host.ShowMessage(text, MessageIcon::None);
+RunOutcome Fail(ParseRunHost& host, std::string_view intro, std::string_view reason, RunOutcome outcome) {
+  host.ReportFailure(std::string(intro), std::string(reason));
   return outcome;
 }
 
 // The checks before anything is read or written; false when the user is told
 // why the run stops or chooses to stop it.
-bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files) {
-  if (!files.FileExists(host.InputPath())) {
-    host.ShowMessage(kInputNotFound, MessageIcon::Error);
+bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files, const CharacterSet& characters,
+                   const Job& job) {
+  if (!files.FileExists(job.input)) {
+    host.Refuse(kInputNotFound);
     host.MoveFocus(Field::InputFile);
     return false;
   }
-  if (!HasHtmlExtension(host.InputPath())) {
-    host.ShowMessage(kNotHtml, MessageIcon::Error);
+  if (!HasHtmlExtension(job.input)) {
+    host.Refuse(kNotHtml);
     host.MoveFocus(Field::InputFile);
     return false;
   }
   // Plain text comparison on purpose: another spelling of the same file only
   // meets the already-exists question below.
-  if (EqualsIgnoreCase(host.OutputPath(), host.InputPath()) &&
-      !host.AskYesNo(kSameFileQuestion)) {
+  if (SamePathText(job.output, job.input, characters) && !host.Confirm(Question::SameFile, kSameFileQuestion)) {
     host.MoveFocus(Field::OutputFile);
     return false;
   }
-  if (files.FileExists(host.OutputPath()) && !host.AskYesNo(kOutputExistsQuestion)) {
+  if (files.FileExists(job.output) && !host.Confirm(Question::OutputExists, kOutputExistsQuestion)) {
     host.MoveFocus(Field::OutputFile);
-    host.OpenWithShell(host.OutputPath());
+    host.OpenWithShell(job.output);
     return false;
   }
   return true;
 }
 
-// From the records to the written file. Nothing here is covered by the parse
-// error box; the caller reports a failure as a write failure.
-void WriteFilteredReport(ParseRunHost& host, const filelayer::FileSystem& files,
-                         const ReportCut& cut, std::size_t inputSize, bool debug) {
-  if (debug) {
-    LogProgress(host, {"Number of Detail lines = " + std::to_string(cut.pieceCount),
-                       host.TimeStamp() + ": Parsing detail lines."});
-  }
-  const RecordTable table = BuildRecords(cut);
-
-  std::string output;
-  output.reserve(inputSize);
-  output += cut.head;
-  if (debug) LogProgress(host, {host.TimeStamp() + ": Populating output data..."});
-  // Read once: no events are processed while the rows are selected, so the
-  // text cannot change in between.
-  const std::string filter = host.FilterText();
-  for (const LogData& record : table.records) AppendSelectedRow(record, filter, output);
-  output += cut.tail;
-
-  if (debug) {
-    LogProgress(host,
-                {host.TimeStamp() + ": Writing to output file " + host.OutputPath() + "..."});
-  }
-  files.WriteAll(host.OutputPath(), output);
-  if (debug) LogProgress(host, {host.TimeStamp() + ": Process completed.", ""});
-}
-
-// Everything up to the written file. The report's texts live only in this
-// call, so they are released before the success box waits for the user.
+// Everything up to the written file, for the job it reads from the host.
 RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& files,
-                             BusyCursor& cursor) {
-  std::string input;
-  ReportCut cut;
-  const bool debug = host.DebugMode();
+                             const CharacterSet& characters, unsigned threads, BusyCursor& cursor, Job& job,
+                             FilterCounts& counts) {
+  std::unique_ptr<filelayer::InputFile> input;
+  std::int64_t pieces = -1;
   try {
-    if (!FilesAccepted(host, files)) return RunOutcome::Refused;
+    job = {host.InputPath(), host.OutputPath(), host.FilterText(), host.DebugMode()};
+    if (!FilesAccepted(host, files, characters, job)) return RunOutcome::Refused;
     cursor.Show();
-    if (debug) LogProgress(host, {host.TimeStamp() + ": Open Input File " + host.InputPath()});
-    input = files.ReadAll(host.InputPath());
-    cut = CutReport(input);
+    if (job.debug) LogProgress(host, {host.TimeStamp() + ": Open Input File " + job.input});
+    input = files.OpenInput(job.input);
+    if (job.debug) {
+      FileLog log(*input);
+      pieces = CountDetailPieces(log);
+    }
   } catch (const std::bad_alloc&) {
-    return ReportFailure(host, kParseError, kOutOfMemory, RunOutcome::ReadFailed);
+    return Fail(host, kParseError, kOutOfMemory, RunOutcome::ReadFailed);
   } catch (const std::exception& failure) {
-    return ReportFailure(host, kParseError, failure.what(), RunOutcome::ReadFailed);
+    return Fail(host, kParseError, failure.what(), RunOutcome::ReadFailed);
   }
 
-  // The file layer replaces the output only once it is completely written, so
-  // a failure here leaves the existing output, even the input itself, intact.
+  // The log streams from the input through the filter into a temporary file
+  // beside the output, which takes the output's place only when complete: a
+  // failure leaves the existing output, even the input itself, intact.
   try {
-    WriteFilteredReport(host, files, cut, input.size(), debug);
+    if (job.debug) {
+      LogProgress(host, {"Number of Detail lines = " + std::to_string(pieces),
+                         host.TimeStamp() + ": Parsing detail lines."});
+      LogProgress(host, {host.TimeStamp() + ": Populating output data..."});
+      LogProgress(host, {host.TimeStamp() + ": Writing to output file " + job.output + "..."});
+    }
+    const auto replacement = files.BeginReplace(job.output);
+    FileLog log(*input);
+    counts = FilterReport(log, FilterPattern(job.filter, characters),
+                          [&](std::string_view piece) { replacement->Append(piece); }, threads);
+    input.reset();  // the output may be the input itself
+    replacement->Commit();
+    if (job.debug) LogProgress(host, {host.TimeStamp() + ": Process completed.", ""});
+  } catch (const InputReadError& failure) {
+    return Fail(host, kParseError, failure.what(), RunOutcome::ReadFailed);
   } catch (const std::bad_alloc&) {
-    return ReportFailure(host, kWriteError, kOutOfMemory, RunOutcome::WriteFailed);
+    return Fail(host, kWriteError, kOutOfMemory, RunOutcome::WriteFailed);
   } catch (const std::exception& failure) {
-    return ReportFailure(host, kWriteError, failure.what(), RunOutcome::WriteFailed);
+    return Fail(host, kWriteError, failure.what(), RunOutcome::WriteFailed);
   }
   return RunOutcome::Written;
 }
 
 }  // namespace
 
-RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files) {
+RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files, const CharacterSet& characters,
+                    unsigned threads) {
   BusyCursor cursor(host);
-  const RunOutcome outcome = CheckReadAndWrite(host, files, cursor);
+  Job job;
+  FilterCounts counts;
+  const RunOutcome outcome = CheckReadAndWrite(host, files, characters, threads, cursor, job, counts);
   if (outcome == RunOutcome::Written) {
     // The viewer starts only after the user has closed the box.
-    host.ShowMessage(kSuccess, MessageIcon::None);
-    if (host.OpenOutputWhenDone()) host.OpenWithShell(host.OutputPath());
+    host.ReportSuccess(kSuccess, counts);
+    if (host.OpenOutputWhenDone()) host.OpenWithShell(job.output);
   }
   return outcome;
 }

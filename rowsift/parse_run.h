@@ -1,37 +1,49 @@
-// One parse run: what happens when the user presses "Parse". It checks the
-// chosen files, asks before anything is overwritten, reads the input log,
-// filters it with the text engine, writes the output file and reports.
+// One parse run: what happens when the user presses "Parse" in the window or
+// runs rowsift-cli. It checks the chosen files, asks before anything is
+// overwritten, streams the input log through the filter into a replacement
+// of the output file, and reports.
 //
-// The run reaches the window, the user and the shell only through
-// ParseRunHost, so it is tested with a recording double.
+// The checks, the questions and every text the user is told are the run's
+// own. Its host shows them: the window in message boxes, with the focus, the
+// hourglass and the debug lines; the command line on standard error, with
+// an exit code. The run is tested with a recording double.
 #pragma once
 
 #include <string>
 
+#include "character_set.h"
 #include "file_system.h"
+#include "report_filter.h"
 
 namespace rowsift {
 
-enum class MessageIcon { None, Error };
 enum class Field { InputFile, OutputFile };
+enum class Question { SameFile, OutputExists };
 
 class ParseRunHost {
  public:
   virtual ~ParseRunHost() = default;
 
-  // The window's current texts and check box, read when a step needs them.
+  // The job, read once when the run starts: what the checks approve is what
+  // the run reads and writes, whatever the host's texts become meanwhile.
   virtual std::string InputPath() = 0;
   virtual std::string OutputPath() = 0;
   virtual std::string FilterText() = 0;
-  virtual bool OpenOutputWhenDone() = 0;
   virtual bool DebugMode() = 0;
+  // Read once the output is written.
+  virtual bool OpenOutputWhenDone() = 0;
 
-  // A message box titled "Rowsift" with an OK button.
-  virtual void ShowMessage(const std::string& text, MessageIcon icon) = 0;
-  // A message box titled "Rowsift" with the question icon, Yes and No, Yes
-  // the default. True when the user answered Yes.
-  virtual bool AskYesNo(const std::string& text) = 0;
+  // The chosen files are refused before anything is read; `text` says why.
+  virtual void Refuse(const std::string& text) = 0;
+  // Asked before a file is overwritten; true to go on.
+  virtual bool Confirm(Question question, const std::string& text) = 0;
+  // The run failed after the checks; the output was left as it was.
+  virtual void ReportFailure(const std::string& intro, const std::string& reason) = 0;
+  // The output is written.
+  virtual void ReportSuccess(const std::string& text, const FilterCounts& counts) = 0;
 
+  // What only a desktop has: the focus, the cursor, the debug lines, event
+  // processing between the steps, the shell, the clock.
   virtual void MoveFocus(Field field) = 0;
   virtual void SetBusyCursor(bool busy) = 0;
   virtual void AppendDebugLine(const std::string& line) = 0;
@@ -44,9 +56,13 @@ class ParseRunHost {
   virtual std::string TimeStamp() = 0;
 };
 
-// How a run ended, for callers and tests; the user has been told already.
+// How a run ended; the user has been told already.
 enum class RunOutcome { Written, Refused, ReadFailed, WriteFailed };
 
-RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files);
+// `characters` are those of the code page the log is written in. The log is
+// filtered on `threads` threads at once where it is mapped whole; the window
+// keeps to its one.
+RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files, const CharacterSet& characters,
+                    unsigned threads);
 
 }  // namespace rowsift

@@ -9,6 +9,7 @@
 #include <optional>
 #include <random>
 #include <tuple>
+#include <utility>
 
 #include "file_system.h"
 
@@ -241,12 +242,34 @@ TEST_F(FileSystemTest, WriteAllCanReplaceTheFileJustRead) {
 TEST_F(FileSystemTest, OpenInputGivesEveryByteOrThrows) {
   MakeFile("mixed.bin", AwkwardBytes());
   MakeFile("empty.txt", "");
-  EXPECT_EQ(files_->OpenInput(PathOf("mixed.bin"))->bytes(), AwkwardBytes());
-  EXPECT_EQ(files_->OpenInput(PathOf("empty.txt"))->bytes(), "");
+  const auto mixed = files_->OpenInput(PathOf("mixed.bin"));
+  EXPECT_EQ(mixed->size(), AwkwardBytes().size());
+  EXPECT_EQ(mixed->View(0, 1), AwkwardBytes()) << "a file that fits is mapped whole";
+  EXPECT_EQ(mixed->View(1, 1), AwkwardBytes().substr(1));
+  EXPECT_EQ(files_->OpenInput(PathOf("empty.txt"))->View(0, 1), "");
   const auto missing = ErrorFrom([&] { files_->OpenInput(PathOf("missing.txt")); });
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->code(), kFileNotFound);
   EXPECT_THROW(files_->OpenInput(Folder()), FileError);
+}
+
+TEST_F(FileSystemTest, AFileNotMappedWholeComesInWindowsOfTheSameBytes) {
+  std::string bytes;
+  for (int i = 0; i < 300000; ++i) bytes += static_cast<char>('a' + i % 23);
+  MakeFile("large.bin", bytes);
+  constexpr std::size_t kWindow = 1 << 16;  // the allocation granularity of Windows
+  const auto input = MakePlatformFileSystem({0, kWindow})->OpenInput(PathOf("large.bin"));
+  EXPECT_EQ(input->size(), bytes.size());
+  EXPECT_EQ(input->View(0, 1).size(), kWindow) << "a window, not the whole file";
+  const std::pair<std::size_t, std::size_t> requests[] = {
+      {kWindow - 1, 2}, {2 * kWindow + 7, 100}, {1000, 200000}, {3, 5}, {bytes.size() - 10, 50}};
+  for (const auto& [offset, length] : requests) {
+    SCOPED_TRACE(std::to_string(offset) + "+" + std::to_string(length));
+    const std::string_view view = input->View(offset, length);
+    ASSERT_GE(view.size(), std::min(length, bytes.size() - offset));
+    EXPECT_TRUE(view == std::string_view(bytes).substr(offset, view.size()));
+  }
+  EXPECT_EQ(input->View(bytes.size(), 1), "");
 }
 
 TEST_F(FileSystemTest, ReplacementTakesEffectOnlyWhenCommitted) {
@@ -276,7 +299,7 @@ TEST_F(FileSystemTest, InputCanBeReplacedOnceReleased) {
   MakeFile("log.htm", "<TR>1</TR><TR>2</TR>");
   auto input = files_->OpenInput(PathOf("log.htm"));
   const auto replacement = files_->BeginReplace(PathOf("log.htm"));
-  replacement->Append(input->bytes().substr(0, 10));
+  replacement->Append(input->View(0, 10).substr(0, 10));
   input.reset();
   replacement->Commit();
   EXPECT_EQ(ContentsOf("log.htm"), "<TR>1</TR>");

@@ -1,17 +1,23 @@
 #include "cli_app.h"
 
-#include <memory>
-#include <new>
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+#include <mutex>
 #include <optional>
+#include <sstream>
 #include <string_view>
+#include <thread>
 
-#include "report_engine.h"
+#include "output_name.h"
+#include "parse_run.h"
 
 namespace rowsift {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: rowsift-cli --filter TEXT [--overwrite] INPUT [OUTPUT]\n"
+    "Usage: rowsift-cli --filter TEXT [--overwrite] [--codepage N] INPUT [OUTPUT]\n"
+    "       rowsift-cli --filter TEXT [--overwrite] [--codepage N] --each INPUT...\n"
     "\n"
     "Condenses an HTML test-results log to the rows that mention TEXT.\n"
     "\n"
@@ -25,29 +31,56 @@ constexpr char kUsage[] =
     "                  and is used exactly as given\n"
     "  --overwrite     replace OUTPUT if it exists, or filter INPUT in place\n"
     "                  when OUTPUT names the same file\n"
+    "  --codepage N    the code page the logs are written in; under 932, 936,\n"
+    "                  949 and 950 TEXT matches whole characters only.\n"
+    "                  Default: the system code page on Windows, one byte per\n"
+    "                  character elsewhere\n"
     "  INPUT           the results log, an .htm or .html file\n"
     "  OUTPUT          where to write; default: INPUT with \"_Output\" before\n"
     "                  its extension (Run1.htm gives Run1_Output.htm)\n"
+    "  --each          every file named is an INPUT, written under its default\n"
+    "                  OUTPUT name; the logs are filtered several at a time, and\n"
+    "                  a log that fails is named and does not stop the others\n"
     "  --help          show this text\n"
     "\n"
     "The output is written completely before it replaces an existing file, so\n"
     "a failure leaves that file as it was.\n"
     "\n"
-    "Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure.\n"
-    "On success one line on standard error tells how many detail rows were\n"
-    "kept and where the output went.\n";
+    "Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure;\n"
+    "with --each the worst of all the logs. On success one line on standard\n"
+    "error tells how many detail rows were kept and where the output went.\n";
 
 struct Options {
   std::optional<std::string> filter;
   bool overwrite = false;
+  bool each = false;
   bool help = false;
+  std::optional<unsigned> codePage;
   std::vector<std::string> paths;
 };
+
+std::optional<unsigned> CodePageNumber(std::string_view text) {
+  unsigned number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+  return number;
+}
 
 // The options, or an error text for a wrong command line.
 std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string& error) {
   Options options;
   bool optionsEnded = false;
+  // An option's value: the next argument, or the text after "=".
+  const auto valueOf = [&](std::size_t& i, std::string_view name) -> std::optional<std::string> {
+    const std::string& arg = args[i];
+    if (arg.size() > name.size()) return arg.substr(name.size() + 1);
+    if (i + 1 == args.size()) return std::nullopt;
+    return args[++i];
+  };
+  const auto isOption = [](const std::string& arg, std::string_view name) {
+    return arg == name || (arg.size() > name.size() && arg.compare(0, name.size(), name) == 0 &&
+                           arg[name.size()] == '=');
+  };
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -58,14 +91,21 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
       options.help = true;
     } else if (arg == "--overwrite") {
       options.overwrite = true;
-    } else if (arg == "--filter") {
-      if (i + 1 == args.size()) {
+    } else if (arg == "--each") {
+      options.each = true;
+    } else if (isOption(arg, "--filter")) {
+      options.filter = valueOf(i, "--filter");
+      if (!options.filter) {
         error = "--filter needs a text (use \"\" for an empty one)";
         return std::nullopt;
       }
-      options.filter = args[++i];
-    } else if (arg.rfind("--filter=", 0) == 0) {
-      options.filter = arg.substr(9);
+    } else if (isOption(arg, "--codepage")) {
+      const std::optional<std::string> number = valueOf(i, "--codepage");
+      options.codePage = number ? CodePageNumber(*number) : std::nullopt;
+      if (!options.codePage) {
+        error = "--codepage needs a code page number, such as 932";
+        return std::nullopt;
+      }
     } else {
       error = "unknown option " + arg;
       return std::nullopt;
@@ -76,26 +116,133 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     error = "--filter TEXT is required";
     return std::nullopt;
   }
-  if (options.paths.empty() || options.paths.size() > 2) {
-    error = options.paths.empty() ? "no input file given" : "too many file names";
+  if (options.paths.empty()) {
+    error = "no input file given";
+    return std::nullopt;
+  }
+  if (!options.each && options.paths.size() > 2) {
+    error = "too many file names (give --each to filter several logs)";
     return std::nullopt;
   }
   return options;
 }
 
-int Refuse(std::ostream& err, std::string_view message) {
-  err << "rowsift-cli: " << message << '\n';
-  return kRefused;
-}
+// One log through the parse run. Its messages go to `err`, each line after
+// `name` when several logs run ("" when one does).
+class CommandLineRun final : public ParseRunHost {
+ public:
+  CommandLineRun(std::string input, std::optional<std::string> output, const Options& options,
+                 std::string name, std::ostream& err)
+      : input_(std::move(input)),
+        output_(output ? *output : ProposeOutputName(input_).value_or("")),
+        options_(options),
+        name_(std::move(name)),
+        err_(err) {}
 
-int Fail(std::ostream& err, std::string_view intro, std::string_view reason) {
-  err << intro << reason << '\n';
-  return kFileFailure;
+  int Run(const filelayer::FileSystem& files, const CharacterSet& characters, unsigned threads) {
+    switch (RunParse(*this, files, characters, threads)) {
+      case RunOutcome::Written:
+        return kDone;
+      case RunOutcome::Refused:
+        return kRefused;
+      case RunOutcome::ReadFailed:
+      case RunOutcome::WriteFailed:
+        break;
+    }
+    return kFileFailure;
+  }
+
+  std::string InputPath() override { return input_; }
+  std::string OutputPath() override { return output_; }
+  std::string FilterText() override { return *options_.filter; }
+  bool DebugMode() override { return false; }
+  bool OpenOutputWhenDone() override { return false; }
+
+  void Refuse(const std::string& text) override { err_ << "rowsift-cli: " << name_ << text << '\n'; }
+
+  // Nobody is there to answer: --overwrite answers Yes for the whole run.
+  bool Confirm(Question question, const std::string&) override {
+    if (options_.overwrite) return true;
+    if (question == Question::SameFile) {
+      Refuse("the output file is the input file; give --overwrite to filter it in place");
+    } else {
+      Refuse("the output file " + output_ + " already exists; give --overwrite to replace it");
+    }
+    return false;
+  }
+
+  void ReportFailure(const std::string& intro, const std::string& reason) override {
+    err_ << name_ << intro << reason << '\n';
+  }
+  void ReportSuccess(const std::string&, const FilterCounts& counts) override {
+    err_ << name_ << "Kept " << counts.keptRows << " of " << counts.detailRows << " detail rows; wrote "
+         << output_ << '\n';
+  }
+
+  // A pipeline has no window, cursor, debug list or viewer.
+  void MoveFocus(Field) override {}
+  void SetBusyCursor(bool) override {}
+  void AppendDebugLine(const std::string&) override {}
+  void ProcessPendingEvents() override {}
+  void OpenWithShell(const std::string&) override {}
+  std::string TimeStamp() override { return {}; }
+
+ private:
+  const std::string input_;
+  const std::string output_;
+  const Options& options_;
+  const std::string name_;
+  std::ostream& err_;
+};
+
+unsigned Processors() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+// Every log into its proposed output name, several at a time. The messages
+// of each log come out together, in the order the logs were named.
+int RunEach(const Options& options, const filelayer::FileSystem& files, const CharacterSet& characters,
+            std::ostream& err) {
+  struct Result {
+    std::string messages;
+    int code = kDone;
+    bool done = false;
+  };
+  const std::vector<std::string>& inputs = options.paths;
+  std::vector<Result> results(inputs.size());
+  std::atomic<std::size_t> next{0};
+  std::mutex printing;
+  std::size_t printed = 0;
+  const auto work = [&] {
+    for (std::size_t i; (i = next.fetch_add(1)) < inputs.size();) {
+      Result result;
+      try {
+        std::ostringstream messages;
+        result.code = CommandLineRun(inputs[i], std::nullopt, options, inputs[i] + ": ", messages)
+                          .Run(files, characters, 1);
+        result.messages = messages.str();
+      } catch (const std::exception& failure) {  // out of memory before the run could say so
+        result = {inputs[i] + ": " + failure.what() + "\n", kFileFailure};
+      }
+      result.done = true;
+      const std::lock_guard<std::mutex> lock(printing);
+      results[i] = std::move(result);
+      for (; printed < results.size() && results[printed].done; ++printed) err << results[printed].messages;
+      err.flush();
+    }
+  };
+  const std::size_t workers = std::min<std::size_t>(inputs.size(), Processors());
+  std::vector<std::thread> threads;
+  for (std::size_t i = 1; i < workers; ++i) threads.emplace_back(work);
+  work();
+  for (std::thread& thread : threads) thread.join();
+
+  int worst = kDone;
+  for (const Result& result : results) worst = std::max(worst, result.code);
+  return worst;
 }
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& files,
+int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& files, unsigned systemCodePage,
            std::ostream& out, std::ostream& err) {
   std::string usageError;
   const std::optional<Options> options = ParseArguments(args, usageError);
@@ -107,46 +254,12 @@ int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& fi
     out << kUsage;
     return kDone;
   }
-
-  const std::string& input = options->paths[0];
-  if (!files.FileExists(input))
-    return Refuse(err, "Input File Not Found.  Please make sure the file path name is correct.");
-  if (!HasHtmlExtension(input))
-    return Refuse(err, "File Format Mismatch.  Please select a HTML file ( .htm or .html)");
-
-  const std::string output = options->paths.size() == 2 ? options->paths[1] : *ProposeOutputName(input);
-  if (!options->overwrite) {
-    // The same comparison as the window's: a path differing only in letter
-    // case names the same file on Windows.
-    if (EqualsIgnoreCase(output, input))
-      return Refuse(err, "the output file is the input file; give --overwrite to filter it in place");
-    if (files.FileExists(output))
-      return Refuse(err, "the output file " + output + " already exists; give --overwrite to replace it");
-  }
-
-  std::unique_ptr<filelayer::InputFile> report;
-  try {
-    report = files.OpenInput(input);
-  } catch (const filelayer::FileError& failure) {
-    return Fail(err, "Error parsing the HTML file: ", failure.what());
-  }
-
-  // The log streams from the input through the engine into a temporary file
-  // beside the output, which takes the output's place only when complete.
-  try {
-    const auto replacement = files.BeginReplace(output);
-    const FilterCounts counts = FilterReport(report->bytes(), *options->filter,
-                                             [&](std::string_view piece) { replacement->Append(piece); });
-    report.reset();  // the output may be the input itself
-    replacement->Commit();
-    err << "Kept " << counts.keptRows << " of " << counts.detailRows << " detail rows; wrote "
-        << output << '\n';
-  } catch (const std::bad_alloc&) {
-    return Fail(err, "Error writing the output file: ", "Not enough memory to process the input file.");
-  } catch (const filelayer::FileError& failure) {
-    return Fail(err, "Error writing the output file: ", failure.what());
-  }
-  return kDone;
+  const CharacterSet characters = CharacterSet::ForCodePage(options->codePage.value_or(systemCodePage));
+  if (options->each) return RunEach(*options, files, characters, err);
+  const std::optional<std::string> output =
+      options->paths.size() == 2 ? std::optional<std::string>(options->paths[1]) : std::nullopt;
+  // One log: its rows on every processor.
+  return CommandLineRun(options->paths[0], output, *options, "", err).Run(files, characters, Processors());
 }
 
 }  // namespace rowsift

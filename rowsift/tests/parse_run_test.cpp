@@ -91,10 +91,14 @@ class RecordingHost : public ParseRunHost {
     calls.push_back("read debug flag");
     return debugMode;
   }
-  void ShowMessage(const std::string& text, MessageIcon icon) override {
-    calls.push_back((icon == MessageIcon::Error ? "message[error]: " : "message: ") + text);
+  void Refuse(const std::string& text) override { calls.push_back("message[error]: " + text); }
+  void ReportFailure(const std::string& intro, const std::string& reason) override {
+    calls.push_back("message: " + intro + "\r\n" + reason);
   }
-  bool AskYesNo(const std::string& text) override {
+  void ReportSuccess(const std::string& text, const FilterCounts&) override {
+    calls.push_back("message: " + text);
+  }
+  bool Confirm(Question, const std::string& text) override {
     calls.push_back("ask: " + text);
     if (answers.empty()) {
       ADD_FAILURE() << "unexpected question: " << text;
@@ -190,7 +194,7 @@ class ParseRunTest : public RunTest {
     host.filterText = "Login";
     files.Put(kInput, kReport);
   }
-  RunOutcome Run() { return RunParse(host, files); }
+  RunOutcome Run() { return RunParse(host, files, {}, 1); }
 
   FakeFiles files;
 };
@@ -299,12 +303,27 @@ TEST_F(ParseRunTest, ReportsWithoutCompleteRowsAreCopiedUnchanged) {
   }
 }
 
-TEST_F(ParseRunTest, OutputPathEditedWhileTheWindowIsResponsiveIsTheOneWritten) {
+TEST_F(ParseRunTest, TheJobIsReadOnceSoTheApprovedFilesAreTheOnesUsed) {
   host.debugMode = true;
-  host.onPendingEvents = [this] { host.outputPath = "C:\\logs\\edited.htm"; };
+  host.openOutputWhenDone = true;
+  files.Put(kOutput, "previous run");
+  host.answers = {true};
+  host.onPendingEvents = [this] {
+    host.inputPath = "C:\\logs\\other.htm";
+    host.outputPath = "C:\\logs\\edited.htm";
+    host.filterText = "Logout";
+  };
   EXPECT_EQ(Run(), RunOutcome::Written);
-  EXPECT_EQ(files.Get("C:\\logs\\edited.htm"), kFiltered);
-  EXPECT_EQ(files.Get(kOutput), std::nullopt);
+  EXPECT_EQ(files.Get(kOutput), kFiltered);
+  EXPECT_EQ(files.Get("C:\\logs\\edited.htm"), std::nullopt);
+  const Calls visible = host.Visible();
+  EXPECT_NE(std::find(visible.begin(), visible.end(),
+                      Stamped(": Writing to output file C:\\logs\\run_Output.htm...")),
+            visible.end());
+  EXPECT_EQ(visible.at(visible.size() - 2), std::string("open: ") + kOutput);
+  for (const char* read : {"read input path", "read output path", "read filter"}) {
+    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), read), 1) << read;
+  }
 }
 
 // ---- Failures ----
@@ -384,7 +403,7 @@ class ParseRunOnDiskTest : public RunTest {
     bytes << file.rdbuf();
     return bytes.str();
   }
-  RunOutcome Run() { return RunParse(host, *files_); }
+  RunOutcome Run() { return RunParse(host, *files_, {}, 1); }
 
  private:
   std::filesystem::path folder_;

@@ -770,17 +770,23 @@ TEST_F(WindowDebugModeTest, EachRunAddsItsSevenTimeStampedLines) {
   ExpectRunLines(lines, 7, StampsBetween(between, Now()), input, output, kSampleDetailPieces);
 }
 
-// A log of several megabytes, so that a run lasts long enough to press again.
-std::string LargeLog() {
-  std::string log = SampleLog();
-  const std::string row =
-      "<TR><TD>2</TD><TD>Passed</TD><TD>Login again</TD><TD>21:05:00</TD><TD>filler</TD></TR>\r\n";
+// A log of several megabytes, so that a run lasts long enough to press
+// again, and what the filter "Login" makes of it.
+constexpr char kFillerRow[] =
+    "<TR><TD>2</TD><TD>Passed</TD><TD>Login again</TD><TD>21:05:00</TD><TD>filler</TD></TR>\r\n";
+constexpr char kFilteredFillerRow[] =
+    "<TR><TD>2</TD><TD>Passed</TD><TD> again</TD><TD>21:05:00</TD><TD>filler</TD></TR>\r\n";
+
+std::string WithRows(std::string log, const std::string& row, int count) {
   std::string rows;
-  rows.reserve(row.size() * 50000);
-  for (int count = 0; count < 50000; ++count) rows += row;
+  rows.reserve(row.size() * static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) rows += row;
   log.insert(log.find("</TABLE>"), rows);
   return log;
 }
+
+std::string LargeLog(int rows = 50000) { return WithRows(SampleLog(), kFillerRow, rows); }
+std::string LargeLogLoginOutput(int rows) { return WithRows(SampleLoginOutput(), kFilteredFillerRow, rows); }
 
 TEST_F(WindowDebugModeTest, ASecondPressDuringARunIsIgnored) {
   const std::string input = folder_ / "large.htm";
@@ -801,6 +807,38 @@ TEST_F(WindowDebugModeTest, ASecondPressDuringARunIsIgnored) {
 
   app.ExpectNoBox();
   EXPECT_EQ(app.DebugLines().size(), 7u);
+}
+
+TEST_F(WindowDebugModeTest, TheFilesTheChecksApprovedAreTheFilesWritten) {
+  constexpr int kRows = 200000;
+  const std::string input = folder_ / "large.htm";
+  WriteBytes(input, LargeLog(kRows));
+  const std::string output = folder_ / "large_Output.htm";
+  WriteBytes(output, "previous output");
+  const RunningRowsift app = Start("-debug");
+  app.Fill(input, output, "Login");
+
+  app.PressParse();
+  const driver::MessageBoxView exists = app.NextBox();
+  ExpectQuestion(exists, kOutputExists);
+  // The boxes change once the run has asked (here while its question is up,
+  // as another program may change them): the run keeps to what it asked.
+  const std::string edited = folder_ / "edited_Output.htm";
+  app.Type(kIdOutputFile, edited);
+  app.Type(kIdFilterOn, "Logout");
+  app.Answer(exists, IDYES);
+  // Nor does browsing during the run change the job: a press is ignored.
+  const HWND browse = app.Item(kIdBrowse);
+  if (::IsWindowEnabled(browse) && ::IsWindowEnabled(app.Window())) driver::Click(browse);
+  ExpectSuccessBox(app);
+
+  driver::ExpectNoDialog(app.ProcessId(), "", kQuietPeriod);
+  EXPECT_FALSE(FileExists(edited));
+  EXPECT_TRUE(ReadBytes(output) == LargeLogLoginOutput(kRows)) << "the output is not the filtered log";
+  const std::vector<std::string> lines = app.DebugLines();
+  ASSERT_EQ(lines.size(), 7u);
+  EXPECT_NE(lines[4].find(": Writing to output file " + output + "..."), std::string::npos) << lines[4];
+  EXPECT_EQ(app.TextOf(kIdOutputFile), edited) << "the boxes keep what was typed";
 }
 
 // --- Browse --------------------------------------------------------------

@@ -50,7 +50,7 @@ class CliTest : public ::testing::Test {
   int Run(std::vector<std::string> args) {
     out_.str("");
     err_.str("");
-    return RunCli(args, *files_, out_, err_);
+    return RunCli(args, *files_, 0, out_, err_);
   }
 
   fs::path folder_;
@@ -123,6 +123,8 @@ TEST_F(CliTest, WrongUsageShowsTheUsage) {
       {"--filter", "x"},
       {"--filter", "x", "a.htm", "b.htm", "c.htm"},
       {"--filter", "x", "--bogus", "a.htm"},
+      {"--filter", "x", "--codepage", "shift-jis", "a.htm"},
+      {"--filter", "x", "--each"},
   };
   for (const auto& args : wrong) {
     EXPECT_EQ(Run(args), kRefused);
@@ -133,9 +135,83 @@ TEST_F(CliTest, WrongUsageShowsTheUsage) {
 
 TEST_F(CliTest, HelpExplainsAndSucceeds) {
   EXPECT_EQ(Run({"--help"}), kDone);
-  EXPECT_NE(out_.str().find("Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure."),
+  EXPECT_NE(out_.str().find("Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure"),
             std::string::npos);
   EXPECT_TRUE(err_.str().empty());
+}
+
+TEST_F(CliTest, EachLogGoesToItsProposedNameAndEveryFailureIsNamed) {
+  const std::vector<std::string> inputs = {
+      Write("a.htm", kLog),
+      Write("b.HTML", kLog),
+      PathOf("missing.htm"),
+      Write("notes.txt", kLog),
+      Write("kept.htm", kLog),
+      Write("locked.htm", kLog),
+  };
+  Write("kept_Output.htm", "keep me");
+  fs::create_directories(folder_ / "locked_Output.htm");  // no file can take its place
+  std::vector<std::string> args = {"--filter", "Login", "--each"};
+  args.insert(args.end(), inputs.begin(), inputs.end());
+
+  EXPECT_EQ(Run(args), kFileFailure) << "the worst of the logs";
+  EXPECT_EQ(Read("a_Output.htm"), kLoginOutput);
+  EXPECT_EQ(Read("b_Output.html"), kLoginOutput);
+  EXPECT_EQ(Read("kept_Output.htm"), "keep me");
+  // Each log's line names it, in the order the logs were given.
+  const std::string lines[] = {
+      inputs[0] + ": Kept 2 of 3 detail rows; wrote " + PathOf("a_Output.htm"),
+      inputs[1] + ": Kept 2 of 3 detail rows; wrote " + PathOf("b_Output.html"),
+      "rowsift-cli: " + inputs[2] + ": Input File Not Found.  Please make sure the file path name is correct.",
+      "rowsift-cli: " + inputs[3] + ": File Format Mismatch.  Please select a HTML file ( .htm or .html)",
+      "rowsift-cli: " + inputs[4] + ": the output file " + PathOf("kept_Output.htm") +
+          " already exists; give --overwrite to replace it",
+      inputs[5] + ": Error writing the output file: ",
+  };
+  std::size_t from = 0;
+  for (const std::string& line : lines) {
+    const std::size_t at = err_.str().find(line, from);
+    ASSERT_NE(at, std::string::npos) << line << "\n in:\n" << err_.str();
+    from = at + line.size();
+  }
+
+  EXPECT_EQ(Run({"--filter", "Login", "--overwrite", "--each", inputs[0], inputs[4]}), kDone);
+  EXPECT_EQ(Read("kept_Output.htm"), kLoginOutput);
+}
+
+TEST_F(CliTest, EachRunsManyLogsAtOnceWithTheSameResults) {
+  std::vector<std::string> args = {"--filter", "Login", "--each"};
+  for (int i = 0; i < 24; ++i) args.push_back(Write("run" + std::to_string(i) + ".htm", kLog));
+  EXPECT_EQ(Run(args), kDone);
+  for (int i = 0; i < 24; ++i) EXPECT_EQ(Read("run" + std::to_string(i) + "_Output.htm"), kLoginOutput) << i;
+  EXPECT_NE(err_.str().find("run23.htm: Kept"), std::string::npos);
+  EXPECT_LT(err_.str().find("run9.htm: Kept"), err_.str().find("run10.htm: Kept"));
+}
+
+TEST_F(CliTest, UnderADoubleByteCodePageTheFilterMatchesWholeCharactersOnly) {
+  // 0x83 0x41 is one character in code page 932, its second byte an 'A'.
+  const std::string log = std::string(kLog).replace(std::string(kLog).find("Search"), 6, "\x83" "Abc");
+  const std::string input = Write("jp.htm", log);
+  EXPECT_EQ(Run({"--filter", "Ab", "--codepage", "932", input, PathOf("whole.htm")}), kDone);
+  EXPECT_EQ(Read("whole.htm").find("\x83"), std::string::npos) << "no row holds \"Ab\" as characters";
+  EXPECT_EQ(Run({"--filter", "Ab", input, PathOf("bytes.htm")}), kDone);
+  EXPECT_NE(Read("bytes.htm").find("<TD>\x83" "c for item</TD>"), std::string::npos) << "one byte, one character";
+}
+
+TEST_F(CliTest, ALogTooLargeToMapWholeIsFilteredInWindows) {
+  // Rows cross the windows' edges all over a log of several windows.
+  std::string log = kLog;
+  const std::string row = "<TR><TD>2</TD><TD>Passed</TD><TD>Login3Again</TD><TD>10:03</TD><TD>ok</TD></TR>\r\n";
+  std::string rows;
+  for (int i = 0; i < 6000; ++i) rows += i % 3 ? row : "\r\n" + std::string(i % 50, ' ');
+  log.insert(log.find("</table>"), rows);
+  const std::string input = Write("large.htm", log);
+  EXPECT_EQ(Run({"--filter", "Login", input, PathOf("whole.htm")}), kDone);
+  const auto windowed = filelayer::MakePlatformFileSystem({0, 1 << 16});
+  EXPECT_EQ(RunCli({"--filter", "Login", input, PathOf("windowed.htm")}, *windowed, 0, out_, err_), kDone);
+  EXPECT_GT(log.size(), 4u << 16);
+  EXPECT_TRUE(Read("windowed.htm") == Read("whole.htm"));
+  EXPECT_NE(Read("whole.htm").find("<TD>&nbsp&nbsp&nbspAgain</TD>"), std::string::npos);
 }
 
 TEST_F(CliTest, DoubleDashEndsOptions) {

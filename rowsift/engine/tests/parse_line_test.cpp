@@ -1,7 +1,7 @@
 // Parsing a detail row into its five cells.
 #include <gtest/gtest.h>
 
-#include "report_engine.h"
+#include "report_rows.h"
 
 namespace rowsift {
 namespace {
@@ -104,18 +104,6 @@ TEST(MakeRecord, ClosingTagIsWrittenInUpperCase) {
       << "a row already closed by \"</TR>\" is not copied";
 }
 
-TEST(BuildRecords, OneRecordPerRowInOrder) {
-  const std::string log =
-      "<table><TR><TD>Itr#</TD><TD>S</TD><TD>N</TD><TD>T</TD><TD>D</TD></TR>"
-      "<tr><td>1</td><td>P</td><td>a</td><td>t</td><td>d</td></tr>tail";
-  const ReportCut cut = CutReport(log);
-  const RecordTable table = BuildRecords(cut);
-  ASSERT_EQ(table.records.size(), 2u);
-  EXPECT_EQ(table.records[0].Itr, "Itr#");
-  EXPECT_EQ(table.records[1].Itr, "1");
-  EXPECT_EQ(table.records[1].Name, "a");
-  EXPECT_EQ(table.records[1].HTMLString, "<tr><td>1</td><td>P</td><td>a</td><td>t</td><td>d</td></TR>");
-}
 
 }  // namespace
 }  // namespace rowsift

@@ -1,7 +1,9 @@
-// The output report as a whole, and the proposed output name.
+// The output report as a whole: the cut into head, rows and tail, the piece
+// count, the rows' quick reading against the parser's, and the windows.
 #include <gtest/gtest.h>
 
-#include "report_engine.h"
+#include "report_filter.h"
+#include "report_rows.h"
 
 namespace rowsift {
 namespace {
@@ -19,9 +21,30 @@ std::string Detail(int itr, std::string_view name) {
 
 std::string Filter(std::string_view input, std::string_view filter, FilterCounts* counts = nullptr) {
   std::string output;
-  const FilterCounts c = FilterReport(input, filter, output);
+  const FilterCounts c = FilterReport(input, FilterPattern(filter), output);
   if (counts) *counts = c;
   return output;
+}
+
+// The same log through windows of every size up to `largest` bytes, and in
+// parts on several threads, must give the same output and piece count as
+// the log in one piece on one thread.
+void ExpectSameThroughWindows(std::string_view input, std::string_view filter, std::size_t largest) {
+  const std::string whole = Filter(input, filter);
+  TextSource inOnePiece(input);
+  const std::int64_t pieces = CountDetailPieces(inOnePiece);
+  for (unsigned threads = 2; threads <= 4; ++threads) {
+    std::string inParts;
+    FilterReport(inOnePiece, FilterPattern(filter), [&](std::string_view piece) { inParts += piece; }, threads);
+    EXPECT_EQ(inParts, whole) << threads << " threads";
+  }
+  for (std::size_t window = 1; window <= largest; ++window) {
+    TextSource log(input, window);
+    std::string streamed;
+    FilterReport(log, FilterPattern(filter), [&](std::string_view piece) { streamed += piece; });
+    EXPECT_EQ(streamed, whole) << "window " << window;
+    EXPECT_EQ(CountDetailPieces(log), pieces) << "window " << window;
+  }
 }
 
 TEST(FilterReport, KeepsHeadHeadingMatchingRowsAndTail) {
@@ -42,22 +65,45 @@ TEST(FilterReport, NoMatchStillGivesACompleteDocument) {
   EXPECT_EQ(Filter(input, "zzz"), kHead + std::string(kHeading) + kTail);
 }
 
-TEST(FilterReport, InputWithoutRowsPassesThrough) {
-  const std::string noRows = "<html><body><p>No steps ran.</p></body></html>";
-  EXPECT_EQ(Filter(noRows, "x"), noRows);
-  const std::string unclosed = "<html><table><TR><TD>1</TD><TD>2</TD></table></html>";
-  EXPECT_EQ(Filter(unclosed, "x"), unclosed);
-  EXPECT_EQ(Filter("", "x"), "");
+// Rows of fewer than four cells are kept as they are, so what these logs
+// give shows where the cut falls.
+TEST(FilterReport, CutsAtBareRowTagsInAnyLetterCase) {
+  struct Case {
+    std::string log, output;
+    std::int64_t pieces;
+  };
+  const Case cases[] = {
+      {"<html><table>\r\n<TR><TD>Itr#</TD></TR>\r\n<TR><TD>1</TD></TR>\r\n</table></html>",
+       "<html><table>\r\n<TR><TD>Itr#</TD></TR>\r\n<TR><TD>1</TD></TR>\r\n</table></html>", 2},
+      // Every kept row is closed in upper case; the head and tail stay as they are.
+      {"h</tr><tr>a</tr>b</Tr>c</tR>t</tr", "h</tr><tr>a</TR>b</TR>c</TR>t</tr", 3},
+      // A row tag with attributes is no row tag: that row stays in the head, unfiltered.
+      {"<TR bgcolor=red><TD>1</TD><TD>P</TD><TD>N</TD><TD>t</TD><TD>d</TD></tr><TR><TD>y</TD></TR>end",
+       "<TR bgcolor=red><TD>1</TD><TD>P</TD><TD>N</TD><TD>t</TD><TD>d</TD></tr><TR><TD>y</TD></TR>end", 1},
+      {"<html><body>No results.</body></html>", "<html><body>No results.</body></html>", -1},
+      {"head<TR><TD>1</TD>", "head<TR><TD>1</TD>", 0},
+      {"", "", -1},
+      {"<TR>a</TR", "<TR>a</TR", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.log);
+    EXPECT_EQ(Filter(c.log, "zzz"), c.output);
+    TextSource log(c.log);
+    EXPECT_EQ(CountDetailPieces(log), c.pieces);
+    ExpectSameThroughWindows(c.log, "zzz", 8);
+  }
 }
 
-TEST(FilterReport, KeepsLineBreaksAndUpperCasesClosingRowTags) {
-  const std::string input =
-      "<table>\r\n<tr><td>Itr#</td><td>S</td><td>N</td><td>T</td><td>D</td></tr>\n"
-      "<tr><td>1</td><td>P</td><td>step</td><td>t</td><td>d</td></Tr>\r\n</table>";
-  // "step" equals the filter but for case: kept, and nothing spelled "STEP" to replace.
-  EXPECT_EQ(Filter(input, "STEP"),
-            "<table>\r\n<tr><td>Itr#</td><td>S</td><td>N</td><td>T</td><td>D</td></TR>\n"
-            "<tr><td>1</td><td>P</td><td>step</td><td>t</td><td>d</td></TR>\r\n</table>");
+TEST(FilterReport, AnyNumberOfRows) {
+  std::string log = "<table>";
+  const int rows = 70000;
+  for (int i = 0; i < rows; ++i) log += "<TR><TD>1</TD></TR>";
+  log += "</table>";
+  FilterCounts counts;
+  EXPECT_EQ(Filter(log, "x", &counts), log);
+  EXPECT_EQ(counts.detailRows, static_cast<std::uint64_t>(rows));
+  TextSource source(log);
+  EXPECT_EQ(CountDetailPieces(source), rows);
 }
 
 TEST(FilterReport, DroppedRowTakesTheTextInFrontOfItAlong) {
@@ -68,59 +114,56 @@ TEST(FilterReport, DroppedRowTakesTheTextInFrontOfItAlong) {
             "<table><TR><TD>Itr#</TD><TD>S</TD><TD>N</TD><TD>T</TD><TD>D</TD></TR></table>");
 }
 
-TEST(FilterReport, SameResultAsTheStepByStepRun) {
-  std::string input = kHead + std::string(kHeading);
-  for (int i = 0; i < 200; ++i) input += Detail(i % 10, i % 3 ? "Login" + std::to_string(i % 7) + "x" : "Other");
-  input += "<tr><td>7</td><td>P</td><td>login</td><td>t</td><td>Login</td></tr>";
-  input += kTail;
-
-  const ReportCut cut = CutReport(input);
-  const RecordTable table = BuildRecords(cut);
-  std::string stepwise(cut.head);
-  for (const LogData& record : table.records) AppendSelectedRow(record, "Login", stepwise);
-  stepwise += cut.tail;
-  EXPECT_EQ(Filter(input, "Login"), stepwise);
+// Rows the stream decides from one look at their bytes, and rows it leaves
+// to the parser, must come out exactly as the parser's verdict has them.
+TEST(FilterReport, EveryRowComesOutAsTheParsersVerdictHasIt) {
+  const std::string rows[] = {
+      "\r\n<TR><TD>1</TD><TD>P</TD><TD>Login1Step</TD><TD>t</TD><TD>d</TD></TR>",
+      "\r\n<tr><td>2</td><td>P</td><td>Login</td><td>t</td><td>Login login</td></tr>",
+      "\r\n<TR><TD align=right><B> 3 </B></TD><TD>P</TD><TD><A HREF=x>LOGIN9</A></TD><TD>t</TD><TD>d</TD></TR>",
+      "\r\n<TR><TD></TD><TD>P</TD><TD>Logout</TD><TD>t</TD><TD>d</TD></TR>",
+      "\r\n<TR><TD> Itr# </TD><TD>P</TD><TD>x</TD><TD>t</TD><TD>d</TD></TR>",
+      "\r\n<TR>\r\n<TD>4</TD>\r\n<TD>P</TD>\r\n<TD>Login2</TD>\r\n<TD>t</TD><TD>d</TD></TR>",
+      "\r\n<TR><TD>5<TD></TD><TD>P</TD><TD>a<TD>Login</TD><TD>t</TD><TD>d</TD></TR>",
+      "\r\n<TR><TD>It<TR>r#</TD><TD>P</TD><TD>x</TD><TD>t</TD><TD>d</TD></TR>",
+      "\r\n<TR><TD>6</TD><TD>P</TD><TD>x</TD><TD>Login</T\r\nD><TD>d</TD></tr>",
+      "\r\n<TR><TD>7</TD><TD>P</TD><TD>x</TD><TD>t</TD><TD>d</TD></tr>",
+      "\r\n<TR><TD>8</TD><TD>P</TD><TD>x</TD><TD>t</TD><TD>LoGiN</tr>",
+  };
+  // Behind the heading row, each row is a piece of the cut as it stands.
+  std::string log = kHead + std::string(kHeading);
+  std::string expected = log;
+  TextArena arena;
+  std::string scratch;
+  const FilterPattern filter("login");
+  for (const std::string& row : rows) {
+    log += row;
+    std::string verdict;
+    AppendSelectedRow(MakeRecord(row, arena, scratch), filter, verdict);
+    expected += verdict;
+  }
+  log += kTail;
+  expected += kTail;
+  EXPECT_EQ(Filter(log, "login"), expected);
+  ExpectSameThroughWindows(log, "login", 40);
 }
 
-TEST(FilterReport, StreamedOutputEqualsTheWholeOutput) {
-  // Several megabytes, so the kept rows go out in more than one piece.
+TEST(FilterReport, StreamedInPiecesOfAboutAMegabyte) {
   std::string input = kHead + std::string(kHeading);
-  for (int i = 0; i < 40000; ++i) input += Detail(i % 10, i % 2 ? "Login1Step" : "Other step");
+  for (int i = 0; i < 80000; ++i) input += Detail(i % 10, i % 2 ? "Login1Step" : "Other step");
   input += kTail;
+  TextSource log(input);
   std::string streamed;
   int pieces = 0;
-  const FilterCounts counts = FilterReport(input, "login", [&](std::string_view piece) {
+  const FilterCounts counts = FilterReport(log, FilterPattern("login"), [&](std::string_view piece) {
     EXPECT_FALSE(piece.empty());
+    EXPECT_LE(piece.size(), 2u << 20);
     streamed += piece;
     ++pieces;
   });
   EXPECT_EQ(streamed, Filter(input, "login"));
-  EXPECT_EQ(counts.keptRows, 20001u);
-  EXPECT_GT(pieces, 3);
-
-  const std::string noRows = "<p>nothing</p>";
-  streamed.clear();
-  FilterReport(noRows, "x", [&](std::string_view piece) { streamed += piece; });
-  EXPECT_EQ(streamed, noRows);
-}
-
-TEST(ProposeOutputName, HtmAndHtmlInAnyCase) {
-  EXPECT_EQ(ProposeOutputName("C:\\logs\\Run1.HTM"), "C:\\logs\\Run1_Output.htm");
-  EXPECT_EQ(ProposeOutputName("run.html"), "run_Output.html");
-  EXPECT_EQ(ProposeOutputName("D:\\Results\\Suite.HTML"), "D:\\Results\\Suite_Output.html");
-  EXPECT_EQ(ProposeOutputName("x.html\\run.htm"), "x.html\\run_Output.htm");
-  EXPECT_EQ(ProposeOutputName(".htm"), "_Output.htm");
-  EXPECT_EQ(ProposeOutputName("run.txt"), std::nullopt);
-  EXPECT_EQ(ProposeOutputName("run.htmx"), std::nullopt);
-  EXPECT_EQ(ProposeOutputName(""), std::nullopt);
-}
-
-TEST(HasHtmlExtension, AcceptsOnlyHtmAndHtml) {
-  EXPECT_TRUE(HasHtmlExtension("REPORT.HTM"));
-  EXPECT_TRUE(HasHtmlExtension("report.Html"));
-  EXPECT_FALSE(HasHtmlExtension("report.txt"));
-  EXPECT_FALSE(HasHtmlExtension("report.htmls"));
-  EXPECT_FALSE(HasHtmlExtension(""));
+  EXPECT_EQ(counts.keptRows, 40001u);
+  EXPECT_GT(pieces, 2);
 }
 
 }  // namespace

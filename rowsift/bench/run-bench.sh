@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds what the report filter's benchmark needs and prints all its figures
+# side by side in one run: the engine and rowsift-cli on Linux, and under
+# Wine (32-bit where this machine runs 32-bit programs) Rowsift.exe driven
+# through its window beside rowsift-cli.exe on the same log.
+#   rowsift/bench/run-bench.sh [--rows N]
+set -euo pipefail
+source "$(dirname "$0")/../../tools/common.sh"  # moves to the repository's root
+
+preset=$windows_test_preset
+bits=32 wine=wine
+if [ "$preset" = win64 ]; then bits=64 wine=/usr/lib/wine/wine64; fi
+
+cmake --preset native >/dev/null
+cmake --build --preset native --target engine_bench rowsift-cli >/dev/null
+cmake --preset "$preset" -DKIT_RUN_WINDOWS_TESTS="$run_32bit_tests" >/dev/null
+cmake --build --preset "$preset" --target window_bench >/dev/null
+
+windows=build/$preset/rowsift
+xvfb-run -a -s "-screen 0 1280x1024x24" \
+  tools/wine-session.sh "$root/build/$preset/wineprefix" "$bits" \
+  build/native/rowsift/bench/engine_bench --cli build/native/rowsift/cli/rowsift-cli \
+    --windows "$wine" "$windows/bench/window_bench.exe" "$windows/Rowsift.exe" "$windows/cli/rowsift-cli.exe" "$@"

@@ -1,0 +1,64 @@
+// The whole job on a log: the head (everything in front of the first bare
+// "<TR>"), every detail row kept, rewritten or dropped by the filter text,
+// and the tail (everything after the last "</TR>"), streamed from the log to
+// the output in pieces, so that neither is ever held whole.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "text_search.h"
+
+namespace rowsift {
+
+// The log's bytes, handed out in windows. A log that fits in the address
+// space comes as one window; a larger one is read window by window, and a
+// row that crosses from one window into the next is read again whole.
+class LogSource {
+ public:
+  virtual ~LogSource() = default;
+  virtual std::uint64_t Size() const = 0;
+  // The bytes from `offset` on: at least `length` of them (fewer only where
+  // the log ends), more where the source has them at hand. Valid until the
+  // next call.
+  virtual std::string_view Read(std::uint64_t offset, std::size_t length) = 0;
+};
+
+// A log in memory, handed out whole or in windows of `window` bytes.
+class TextSource final : public LogSource {
+ public:
+  explicit TextSource(std::string_view text, std::size_t window = std::string_view::npos)
+      : text_(text), window_(window) {}
+  std::uint64_t Size() const override { return text_.size(); }
+  std::string_view Read(std::uint64_t offset, std::size_t length) override;
+
+ private:
+  std::string_view text_;
+  std::size_t window_;
+};
+
+struct FilterCounts {
+  std::uint64_t detailRows = 0;
+  std::uint64_t keptRows = 0;
+};
+
+using ReportWriter = std::function<void(std::string_view)>;
+
+// Filters the log into `write`, in pieces of about a megabyte (longer runs of
+// the log's own bytes go through as they are). With more than one thread, a
+// log that comes in one window is cut into parts filtered on that many
+// threads at once; the output is the same.
+FilterCounts FilterReport(LogSource& log, const FilterPattern& filter, const ReportWriter& write,
+                          unsigned threads = 1);
+
+// The same for a log in memory, appended to `output`.
+FilterCounts FilterReport(std::string_view input, const FilterPattern& filter, std::string& output);
+
+// The piece count of the cut: the number of "</TR>" after the first bare
+// "<TR>", or -1 when the log holds no "<TR>".
+std::int64_t CountDetailPieces(LogSource& log);
+
+}  // namespace rowsift

@@ -1,0 +1,488 @@
+// Streaming the log through the row verdicts, one window of it at a time.
+//
+// Most rows are decided from one pass over their bytes: it finds where the
+// row ends, where its cells close and where the filter first matches. A row
+// without a match is dropped unless its first cell keeps it; a row with one
+// needs its first and third cell. Both are read straight from the row when
+// that gives what the parser would give (ReadLeadingCells); every other row
+// takes the parser's way.
+#include <algorithm>
+#include <bit>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+#include <mutex>
+#include <new>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "report_filter.h"
+#include "report_rows.h"
+#include "row_marks.h"
+
+namespace rowsift {
+namespace {
+
+constexpr std::size_t npos = std::string_view::npos;
+constexpr std::uint64_t kNowhere = UINT64_MAX;  // a position past any log
+
+// Collects the output: runs of the log's own bytes, joined while they follow
+// each other, and rewritten text. Hands it on in pieces of about a megabyte;
+// a longer run goes on as it is.
+class RowOutput {
+ public:
+  static constexpr std::size_t kPiece = 1 << 20;
+
+  explicit RowOutput(const ReportWriter& write) : write_(&write), buffer_(ownBuffer_) {
+    buffer_.reserve(kPiece + (64 << 10));
+  }
+  // Everything straight into `whole`, which is never handed on in pieces.
+  explicit RowOutput(std::string& whole) : buffer_(whole) {}
+  RowOutput(const RowOutput&) = delete;
+  RowOutput& operator=(const RowOutput&) = delete;
+
+  void Copy(std::string_view bytes) {
+    if (bytes.empty()) return;
+    if (bytes.data() != runEnd_) {
+      EndRun();
+      runBegin_ = bytes.data();
+    }
+    runEnd_ = bytes.data() + bytes.size();
+  }
+
+  // Where rewritten text is appended; call Added() after.
+  std::string& Text() {
+    EndRun();
+    return buffer_;
+  }
+  void Added() {
+    if (write_ && buffer_.size() >= kPiece) Flush();
+  }
+
+  // Must be called before the log's window moves: runs point into it.
+  void EndRun() {
+    if (runBegin_ == runEnd_) return;
+    const std::string_view run(runBegin_, static_cast<std::size_t>(runEnd_ - runBegin_));
+    runBegin_ = runEnd_ = nullptr;
+    if (write_ && run.size() >= kPiece) {
+      Flush();
+      (*write_)(run);
+      return;
+    }
+    buffer_.append(run);
+    Added();
+  }
+
+  void Finish() {
+    EndRun();
+    Flush();
+  }
+
+  // Text that is already a piece of its own.
+  void Pass(std::string_view piece) {
+    if (!write_) {
+      Text().append(piece);
+      return;
+    }
+    EndRun();
+    Flush();
+    if (!piece.empty()) (*write_)(piece);
+  }
+
+ private:
+  void Flush() {
+    if (!write_ || buffer_.empty()) return;
+    (*write_)(buffer_);
+    buffer_.clear();
+  }
+
+  const ReportWriter* write_ = nullptr;
+  const char* runBegin_ = nullptr;
+  const char* runEnd_ = nullptr;
+  std::string ownBuffer_;
+  std::string& buffer_;
+};
+
+// Filters the complete rows of each window into the output. The rows are
+// found from the marks of the whole window (row_marks.h): its three-letter
+// tags, looked at one by one (a few to a row), and the places where the
+// filter may start.
+class RowFilter {
+ public:
+  RowFilter(const FilterPattern& filter, RowOutput& out)
+      : filter_(filter),
+        out_(out),
+        markBlocks_(ChooseMarkBlocks()),
+        reach_(std::max({kRowClose.size() - 1, filter.FirstAnchor().offset, filter.SecondAnchor().offset})),
+        mayMatchInRowClose_(!filter.empty() && std::string_view("/tr>").find(static_cast<char>(FoldAscii(
+                                                   static_cast<unsigned char>(filter.Text()[0])))) != npos) {
+    const FilterPattern::Anchor& a = filter.FirstAnchor();
+    const FilterPattern::Anchor& b = filter.SecondAnchor();
+    anchors_ = {a.offset, b.offset, a.caseBit, a.folded, b.caseBit, b.folded};
+  }
+
+  // The rows of `text`, which starts where a row starts; returns where the
+  // last complete one ends (0 when none is complete).
+  std::size_t FilterRows(std::string_view text) {
+    CharacterStarts starts(filter_.Characters(), text);
+    StartRow(0, starts);
+    const char* const bytes = text.data();
+    std::size_t p = 0;
+    while (p + 32 + reach_ <= text.size()) {
+      const std::size_t blocks = std::min(kBlocks, (text.size() - reach_ - p) / 32);
+      markBlocks_(bytes + p, blocks, anchors_, tags_, candidates_);
+      for (std::size_t i = 0; i < blocks; ++i) {
+        const std::size_t base = p + 32 * i;
+        const std::uint32_t tags = tags_[i];
+        const std::uint32_t candidates = candidates_[i];
+        if (candidates == 0) {
+          for (std::uint32_t marks = tags; marks != 0; marks &= marks - 1) {
+            const std::size_t at = base + static_cast<std::size_t>(std::countr_zero(marks));
+            if (ClosesRow(bytes, at)) EndRow(text, at, starts);
+          }
+          continue;
+        }
+        // In position order: a match that starts at a row's closing tag
+        // belongs to that row.
+        for (std::uint32_t marks = tags | candidates; marks != 0; marks &= marks - 1) {
+          const int bit = std::countr_zero(marks);
+          const std::size_t at = base + static_cast<std::size_t>(bit);
+          if ((candidates >> bit) & 1) TryMatch(text, at, starts);
+          if (((tags >> bit) & 1) && ClosesRow(bytes, at)) EndRow(text, at, starts);
+        }
+      }
+      p += 32 * blocks;
+    }
+    for (; p + kRowClose.size() <= text.size(); ++p) {
+      TryMatch(text, p, starts);
+      if (bytes[p] == '<' && bytes[p + 4] == '>' && ClosesRow(bytes, p)) EndRow(text, p, starts);
+    }
+    return rowStart_;
+  }
+
+  const FilterCounts& Counts() const { return counts_; }
+
+ private:
+  static constexpr std::size_t kBlocks = 64;
+
+  void StartRow(std::size_t start, CharacterStarts& starts) {
+    rowStart_ = start;
+    cellCloses_ = 0;
+    match_ = filter_.empty() ? start : npos;
+    starts.Restart(start);
+  }
+
+  // The first match in the row; positions come in increasing order.
+  void TryMatch(std::string_view text, std::size_t at, CharacterStarts& starts) {
+    if (match_ == npos && at >= rowStart_ && filter_.MatchesAt(text, at) && starts.IsStart(at)) match_ = at;
+  }
+
+  // A three-letter tag "<...>" at `at`: counts a "</TD>", true for "</TR>".
+  // Its first four bytes are compared as one word, letters with their case
+  // bit set.
+  bool ClosesRow(const char* bytes, std::size_t at) {
+    const std::uint32_t word = LoadWord(bytes + at) | CaseBits("\0\0\x20\x20");
+    if (word == LoadWord("</td")) {
+      if (cellCloses_ < 3) cellCloseAt_[cellCloses_] = at;
+      ++cellCloses_;
+    }
+    return word == LoadWord("</tr");
+  }
+  static std::uint32_t LoadWord(const char* at) {
+    std::uint32_t word;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+  }
+  static std::uint32_t CaseBits(const char* bits) { return LoadWord(bits); }
+
+  void EndRow(std::string_view text, std::size_t rowClose, CharacterStarts& starts) {
+    const std::size_t end = rowClose + kRowClose.size();
+    // A match may start inside the closing tag, behind the marks looked at.
+    for (std::size_t at = rowClose + 1; mayMatchInRowClose_ && at < end; ++at) TryMatch(text, at, starts);
+    const std::size_t match = match_ != npos && match_ + filter_.size() <= end ? match_ - rowStart_ : npos;
+    FilterRow(text.substr(rowStart_, end - rowStart_), match);
+    StartRow(end, starts);
+  }
+
+  void FilterRow(std::string_view row, std::size_t match) {
+    ++counts_.detailRows;
+    arena_.Clear();
+    // Four "</TD>" in the row leave at least four in the parser's copy: the
+    // row is a detail row, and its first cell decides.
+    if (cellCloses_ >= 4) {
+      const std::size_t cellCloses[3] = {cellCloseAt_[0] - rowStart_, cellCloseAt_[1] - rowStart_,
+                                         cellCloseAt_[2] - rowStart_};
+      const std::optional<LeadingCells> cells = ReadLeadingCells(row, cellCloses, match != npos, arena_, scratch_);
+      if (cells) {
+        if (KeptUnconditionally(cells->Itr)) return Keep(row);
+        if (match == npos) return;  // dropped
+        if (!filter_.EqualsIgnoringCase(cells->Name)) return KeepCut(row, match);
+      }
+    }
+    // The parser's way, for every row the quick reading does not cover.
+    if (AppendSelectedRow(MakeRecord(row, arena_, scratch_), filter_, out_.Text())) ++counts_.keptRows;
+    out_.Added();
+  }
+
+  void Keep(std::string_view row) {
+    ++counts_.keptRows;
+    AppendRowText(row, 0, row.size());
+  }
+
+  void KeepCut(std::string_view row, std::size_t match) {
+    ++counts_.keptRows;
+    const FilterCut cut = CutAtMatch(row, match, filter_.size());
+    AppendRowText(row, 0, cut.before);
+    if (cut.indents > 0) {
+      std::string& text = out_.Text();
+      for (int i = 0; i < cut.indents; ++i) text.append(kIndent);
+      out_.Added();
+    }
+    AppendRowText(row, cut.after, row.size());
+  }
+
+  // Bytes [from, to) of the row as its record holds it: closed by "</TR>"
+  // in upper case, whatever the log has.
+  void AppendRowText(std::string_view row, std::size_t from, std::size_t to) {
+    const std::size_t pieceEnd = row.size() - kRowClose.size();
+    if (to <= pieceEnd || row.substr(pieceEnd) == kRowClose) {
+      out_.Copy(row.substr(from, to - from));
+      return;
+    }
+    if (from < pieceEnd) out_.Copy(row.substr(from, pieceEnd - from));
+    const std::size_t tagFrom = std::max(from, pieceEnd) - pieceEnd;
+    out_.Text().append(kRowClose.substr(tagFrom, to - pieceEnd - tagFrom));
+    out_.Added();
+  }
+
+  const FilterPattern& filter_;
+  RowOutput& out_;
+  const MarkBlocksFunction markBlocks_;
+  const std::size_t reach_;  // how far past a block the marking reads
+  const bool mayMatchInRowClose_;
+  AnchorBytes anchors_;
+  std::uint32_t tags_[kBlocks];
+  std::uint32_t candidates_[kBlocks];
+
+  std::size_t rowStart_ = 0;
+  unsigned cellCloses_ = 0;
+  std::size_t cellCloseAt_[3] = {};  // the first three "</TD>" of the row
+  std::size_t match_ = npos;
+
+  FilterCounts counts_;
+  TextArena arena_;
+  std::string scratch_;
+};
+
+// Where `pattern` first occurs at or after `from`, reading window by window;
+// kNowhere when the log ends first.
+std::uint64_t FindAcross(LogSource& log, std::uint64_t from, std::string_view pattern) {
+  const std::uint64_t size = log.Size();
+  while (from < size) {
+    const std::string_view window = log.Read(from, pattern.size());
+    const std::size_t at = FindIgnoreCase(window, pattern);
+    if (at != npos) return from + at;
+    if (window.size() < pattern.size()) return kNowhere;
+    from += window.size() - (pattern.size() - 1);  // a match may straddle the windows
+  }
+  return kNowhere;
+}
+
+void CopyAll(LogSource& log, std::uint64_t from, RowOutput& out) {
+  while (from < log.Size()) {
+    const std::string_view window = log.Read(from, 1);
+    out.Copy(window);
+    out.EndRun();
+    from += window.size();
+  }
+}
+
+
+// The rows of a log held whole, from `rowsStart` on, cut into parts at row
+// ends and filtered on `threads` threads; the parts' outputs go on in order,
+// and only a few parts are held at any time.
+FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const FilterPattern& filter,
+                           RowOutput& out, unsigned threads) {
+  // A few parts to a thread, none larger than a few megabytes.
+  const std::size_t partSize = std::clamp<std::size_t>((log.size() - rowsStart) / (4 * threads), 256, 4 << 20);
+  std::vector<std::size_t> bounds{rowsStart};
+  while (bounds.back() < log.size()) {
+    const std::size_t close =
+        log.size() - bounds.back() > partSize ? FindIgnoreCase(log, kRowClose, bounds.back() + partSize) : npos;
+    bounds.push_back(close == npos ? log.size() : close + kRowClose.size());
+  }
+  const std::size_t parts = bounds.size() - 1;
+
+  struct Part {
+    std::string output;
+    FilterCounts counts;
+    bool done = false;
+  };
+  std::vector<Part> results(parts);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t next = 0;
+  std::size_t written = 0;
+  bool stopped = false;
+  std::exception_ptr failure;
+  const auto work = [&] {
+    for (;;) {
+      std::size_t i;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return stopped || next == parts || next < written + 2 * threads; });
+        if (stopped || next == parts) return;
+        i = next++;
+      }
+      Part part;
+      try {
+        RowOutput partOutput(part.output);
+        RowFilter rows(filter, partOutput);
+        const std::string_view text = log.substr(bounds[i], bounds[i + 1] - bounds[i]);
+        const std::size_t done = rows.FilterRows(text);
+        partOutput.Copy(text.substr(done));  // the tail, in the last part
+        partOutput.Finish();
+        part.counts = rows.Counts();
+        part.done = true;
+      } catch (...) {
+        const std::lock_guard<std::mutex> lock(mutex);
+        if (!failure) failure = std::current_exception();
+        stopped = true;
+        changed.notify_all();
+        return;
+      }
+      const std::lock_guard<std::mutex> lock(mutex);
+      results[i] = std::move(part);
+      changed.notify_all();
+    }
+  };
+
+  std::vector<std::thread> workers;
+  const auto stop = [&] {
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      stopped = true;
+    }
+    changed.notify_all();
+    for (std::thread& worker : workers) worker.join();
+  };
+  FilterCounts counts;
+  try {
+    for (std::size_t i = 0; i < std::min<std::size_t>(threads, parts); ++i) workers.emplace_back(work);
+    while (written < parts) {
+      Part part;
+      {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return stopped || results[written].done; });
+        if (stopped) break;
+        part = std::move(results[written]);
+      }
+      out.Pass(part.output);
+      counts.detailRows += part.counts.detailRows;
+      counts.keptRows += part.counts.keptRows;
+      {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ++written;
+      }
+      changed.notify_all();
+    }
+  } catch (...) {
+    stop();
+    throw;
+  }
+  stop();
+  if (failure) std::rethrow_exception(failure);
+  return counts;
+}
+
+// The whole filter, from the log's windows into the output.
+FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& out, unsigned threads) {
+  const std::uint64_t size = log.Size();
+  const std::uint64_t rowsStart = FindAcross(log, 0, kRowOpen);
+  if (rowsStart == kNowhere) {
+    // Nothing to filter: the whole log passes through as the head.
+    CopyAll(log, 0, out);
+    out.Finish();
+    return {};
+  }
+  for (std::uint64_t at = 0; at < rowsStart;) {
+    const std::string_view window = log.Read(at, 1);
+    const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), rowsStart - at));
+    out.Copy(window.substr(0, part));
+    out.EndRun();
+    at += part;
+  }
+  if (threads > 1) {
+    const std::string_view whole = log.Read(0, 1);
+    if (whole.size() == size) {
+      const FilterCounts counts = FilterInParts(whole, static_cast<std::size_t>(rowsStart), filter, out, threads);
+      out.Finish();
+      return counts;
+    }
+  }
+
+  RowFilter rows(filter, out);
+  std::uint64_t offset = rowsStart;
+  std::size_t wanted = kRowClose.size();
+  for (;;) {
+    const std::string_view window = log.Read(offset, wanted);
+    const std::size_t done = rows.FilterRows(window);
+    if (offset + window.size() >= size) {
+      out.Copy(window.substr(done));  // the tail
+      break;
+    }
+    out.EndRun();
+    offset += done;
+    if (done > 0) {
+      wanted = kRowClose.size();
+      continue;
+    }
+    // The row goes on past this window: read it again, whole, once its end
+    // is known; without one, the rest of the log is the tail.
+    const std::uint64_t rowClose = FindAcross(log, offset + window.size() - (kRowClose.size() - 1), kRowClose);
+    if (rowClose == kNowhere) {
+      CopyAll(log, offset, out);
+      break;
+    }
+    const std::uint64_t rowSize = rowClose + kRowClose.size() - offset;
+    if (rowSize > SIZE_MAX) throw std::bad_alloc();  // a row larger than the address space
+    wanted = static_cast<std::size_t>(rowSize);
+  }
+  out.Finish();
+  return rows.Counts();
+}
+
+}  // namespace
+
+std::string_view TextSource::Read(std::uint64_t offset, std::size_t length) {
+  if (offset >= text_.size()) return {};
+  const auto at = static_cast<std::size_t>(offset);
+  return text_.substr(at, std::max(length, window_));
+}
+
+FilterCounts FilterReport(LogSource& log, const FilterPattern& filter, const ReportWriter& write, unsigned threads) {
+  RowOutput out(write);
+  return FilterInto(log, filter, out, threads);
+}
+
+FilterCounts FilterReport(std::string_view input, const FilterPattern& filter, std::string& output) {
+  TextSource log(input);
+  output.reserve(output.size() + input.size());
+  RowOutput out(output);
+  return FilterInto(log, filter, out, 1);
+}
+
+std::int64_t CountDetailPieces(LogSource& log) {
+  std::uint64_t at = FindAcross(log, 0, kRowOpen);
+  if (at == kNowhere) return -1;
+  std::int64_t pieces = 0;
+  while ((at = FindAcross(log, at, kRowClose)) != kNowhere) {
+    ++pieces;
+    at += kRowClose.size();
+  }
+  return pieces;
+}
+
+}  // namespace rowsift
