@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -11,27 +12,25 @@
 #include "lorvane_h.h"
 #include "module.h"
 #include "pick_dialog.h"
-#include "unique_resource.h"
+#include "module_path.h"
+#include "unique_com.h"
 
 namespace lorvane {
 namespace {
 
-struct VariantOwner {
-  VARIANT value;
-  VariantOwner() noexcept { ::VariantInit(&value); }
-  VariantOwner(const VariantOwner&) = delete;
-  VariantOwner& operator=(const VariantOwner&) = delete;
-  ~VariantOwner() { ::VariantClear(&value); }
-};
+// The type information of _List, loaded on first use and shared by every
+// List of every thread until the module unloads.
+std::mutex listTypeInfoLock;
+kit::com_ptr<ITypeInfo> listTypeInfo;
 
 // The platform's conversion in the user's locale; any failure is the
 // automation type mismatch the caller expects.
 HRESULT ToText(VARIANT* argument, std::wstring& text) {
   if (!argument) return DISP_E_TYPEMISMATCH;
-  VariantOwner converted;
-  if (FAILED(::VariantChangeTypeEx(&converted.value, argument, LOCALE_USER_DEFAULT, 0, VT_BSTR)))
+  kit::unique_variant converted;
+  if (FAILED(::VariantChangeTypeEx(converted.get(), argument, LOCALE_USER_DEFAULT, 0, VT_BSTR)))
     return DISP_E_TYPEMISMATCH;
-  const BSTR bstr = V_BSTR(&converted.value);
+  const BSTR bstr = V_BSTR(converted.get());
   text.assign(bstr ? bstr : L"", bstr ? ::SysStringLen(bstr) : 0);
   return S_OK;
 }
@@ -46,10 +45,10 @@ HRESULT ReturnText(const std::wstring& text, VARIANT* result) {
 
 HRESULT ToBoolean(VARIANT* argument, bool& value) {
   if (!argument) return DISP_E_TYPEMISMATCH;
-  VariantOwner converted;
-  if (FAILED(::VariantChangeTypeEx(&converted.value, argument, LOCALE_USER_DEFAULT, 0, VT_BOOL)))
+  kit::unique_variant converted;
+  if (FAILED(::VariantChangeTypeEx(converted.get(), argument, LOCALE_USER_DEFAULT, 0, VT_BOOL)))
     return DISP_E_TYPEMISMATCH;
-  value = V_BOOL(&converted.value) != VARIANT_FALSE;
+  value = V_BOOL(converted.get()) != VARIANT_FALSE;
   return S_OK;
 }
 
@@ -79,11 +78,6 @@ void ReturnEmptyText(VARIANT* result) noexcept {
   V_BSTR(result) = ::SysAllocStringLen(L"", 0);
 }
 
-struct SafeArrayDestroyer {
-  static void Close(SAFEARRAY* array) noexcept { ::SafeArrayDestroy(array); }
-};
-using unique_safearray = kit::unique_any<SAFEARRAY*, SafeArrayDestroyer::Close>;
-
 // The display texts joined: one entry as it is, or every entry followed by
 // CR LF. A list that cannot be read joins to the empty text.
 std::wstring FormatList() {
@@ -101,12 +95,12 @@ bool BuildListArray(VARIANT* result) {
   std::vector<std::wstring> texts;
   if (!DisplayTexts(texts) || texts.empty()) return false;
   const ULONG size = static_cast<ULONG>(texts.size() == 1 ? 1 : texts.size() + 1);
-  unique_safearray array(::SafeArrayCreateVector(VT_VARIANT, 0, size));
+  kit::unique_safearray array(::SafeArrayCreateVector(VT_VARIANT, 0, size));
   if (!array) return false;
   for (LONG i = 0; i < static_cast<LONG>(texts.size()); ++i) {
-    VariantOwner element;
-    if (FAILED(ReturnText(texts[static_cast<size_t>(i)], &element.value))) return false;
-    if (FAILED(::SafeArrayPutElement(array.get(), &i, &element.value))) return false;
+    kit::unique_variant element;
+    if (FAILED(ReturnText(texts[static_cast<size_t>(i)], element.get()))) return false;
+    if (FAILED(::SafeArrayPutElement(array.get(), &i, element.get()))) return false;
   }
   V_VT(result) = VT_ARRAY | VT_VARIANT;
   V_ARRAY(result) = array.release();
@@ -295,14 +289,21 @@ class List final : public _List {
 }  // namespace
 
 HRESULT ListTypeInfo(ITypeInfo** info) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = ::GetModuleFileNameW(Module(), path, MAX_PATH);
-  if (length == 0 || length == MAX_PATH) return E_FAIL;
-  kit::com_ptr<ITypeLib> library;
-  const HRESULT hr = ::LoadTypeLibEx(path, REGKIND_NONE, library.put());
-  if (FAILED(hr)) return hr;
-  return library->GetTypeInfoOfGuid(IID__List, info);
+  *info = nullptr;
+  const std::lock_guard lock(listTypeInfoLock);
+  if (!listTypeInfo) {
+    const std::wstring path = kit::ModulePath(Module());
+    if (path.empty()) return E_FAIL;
+    kit::com_ptr<ITypeLib> library;
+    KIT_RETURN_IF_FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()));
+    KIT_RETURN_IF_FAILED(library->GetTypeInfoOfGuid(IID__List, listTypeInfo.put()));
+  }
+  listTypeInfo->AddRef();
+  *info = listTypeInfo.get();
+  return S_OK;
 }
+
+void ReleaseListTypeInfo() { listTypeInfo.reset(); }
 
 HRESULT CreateList(REFIID iid, void** object) {
   return kit::CatchToHresult([&] {

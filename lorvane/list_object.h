@@ -8,7 +8,10 @@
 namespace lorvane {
 
 HRESULT CreateList(REFIID iid, void** object);
-// The type information of _List from this module's type library.
+// The type information of _List from this module's type library, loaded
+// once for all objects.
 HRESULT ListTypeInfo(ITypeInfo** info);
+// Lets the shared type information go, as the module unloads.
+void ReleaseListTypeInfo();
 
 }  // namespace lorvane

@@ -6,7 +6,7 @@
 #include <exception>
 #include <vector>
 
-#include "unique_resource.h"
+#include "unique_com.h"
 #include "win32_text.h"
 
 namespace lorvane {
@@ -16,9 +16,6 @@ using filelayer::FolderEntry;
 using filelayer::LocalDateTime;
 
 enum class Listing { SubFolders, Files };
-
-void FreeBstr(BSTR text) noexcept { ::SysFreeString(text); }
-using unique_bstr = kit::unique_any<BSTR, FreeBstr>;
 
 // Upper case as the user's locale writes it.
 std::wstring Upper(std::wstring text) {
@@ -93,7 +90,7 @@ std::optional<std::wstring> LocaleDateText(const LocalDateTime& moment) {
   time.wSecond = static_cast<WORD>(moment.second);
   DATE date = 0;
   if (!::SystemTimeToVariantTime(&time, &date)) return std::nullopt;
-  unique_bstr text;
+  kit::unique_bstr text;
   if (FAILED(::VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.put()))) return std::nullopt;
   std::wstring result(text.get(), ::SysStringLen(text.get()));
   const size_t space = result.find(L' ');

@@ -1,10 +1,11 @@
 #include "pick_dialog.h"
 
-#include "module.h"
-#include "unique_resource.h"
-
-#include <new>
 #include <utility>
+
+#include "error_handling.h"
+#include "module.h"
+#include "screen_dpi.h"
+#include "unique_resource.h"
 
 namespace lorvane {
 namespace {
@@ -49,25 +50,12 @@ struct ThreadState {
 
 thread_local ThreadState state;
 
-void ReleaseScreenDc(HDC dc) noexcept { ::ReleaseDC(nullptr, dc); }
-using unique_screen_dc = kit::unique_any<HDC, ReleaseScreenDc>;
-
+// Twips to pixels at the screen's resolution.
 struct Dpi {
-  int x = 96;
-  int y = 96;
-  int X(int twips) const { return ::MulDiv(twips, x, 1440); }
-  int Y(int twips) const { return ::MulDiv(twips, y, 1440); }
+  kit::ScreenDpi screen = kit::GetScreenDpi();
+  int X(int twips) const { return ::MulDiv(twips, screen.x, 1440); }
+  int Y(int twips) const { return ::MulDiv(twips, screen.y, 1440); }
 };
-
-Dpi ScreenDpi() {
-  unique_screen_dc dc(::GetDC(nullptr));
-  Dpi dpi;
-  if (dc) {
-    dpi.x = ::GetDeviceCaps(dc.get(), LOGPIXELSX);
-    dpi.y = ::GetDeviceCaps(dc.get(), LOGPIXELSY);
-  }
-  return dpi;
-}
 
 HWND Box(int id) { return ::GetDlgItem(state.flist, id); }
 
@@ -117,13 +105,12 @@ void OnOk(HWND window) {
   ::ShowWindow(window, SW_HIDE);
   const LRESULT index = ::SendMessageW(Box(kBox1Id), LB_GETCURSEL, 0, 0);
   ::SendMessageW(Box(kBox2Id), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  std::wstring selected;
-  try {
-    if (index == LB_ERR || !ListText(Box(kBox2Id), index, selected)) selected.clear();
-  } catch (const std::bad_alloc&) {
-    // Nothing may unwind into the window manager; an unreadable entry reads as none.
-    selected.clear();
-  }
+  // Nothing may unwind into the window manager; an unreadable entry reads as none.
+  std::wstring selected = kit::CatchReturn(std::wstring(), [&] {
+    std::wstring text;
+    if (index == LB_ERR || !ListText(Box(kBox2Id), index, text)) text.clear();
+    return text;
+  });
   state.selItem.Replace(std::move(selected));
   // A click sent from another process is handled inside GetMessage, which
   // would go on waiting: wake the modal loop so it sees the dialog hidden.
@@ -139,11 +126,11 @@ void OnPaint(HWND window) {
   PAINTSTRUCT paint;
   HDC dc = ::BeginPaint(window, &paint);
   if (dc) {
-    const Dpi dpi = ScreenDpi();
+    const Dpi dpi;
     const int left = dpi.X(kFrame.left), top = dpi.Y(kFrame.top);
     const int right = dpi.X(kFrame.right), bottom = dpi.Y(kFrame.bottom);
     kit::unique_hgdiobj pen(::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_WINDOWTEXT)));
-    HGDIOBJ old = ::SelectObject(dc, pen ? pen.get() : ::GetStockObject(BLACK_PEN));
+    const auto selected = kit::SelectInto(dc, pen ? pen.get() : ::GetStockObject(BLACK_PEN));
     ::MoveToEx(dc, left, top, nullptr);
     ::LineTo(dc, left, bottom);
     ::MoveToEx(dc, left, top, nullptr);
@@ -152,7 +139,6 @@ void OnPaint(HWND window) {
     ::LineTo(dc, right, bottom + 1);
     ::MoveToEx(dc, left, bottom, nullptr);
     ::LineTo(dc, right, bottom);
-    ::SelectObject(dc, old);
   }
   ::EndPaint(window, &paint);
 }
@@ -217,32 +203,28 @@ void UnregisterDialogClass(HINSTANCE module) { ::UnregisterClassW(kClassName, mo
 
 HRESULT LoadDialog() {
   if (state.flist) return S_OK;
-  const Dpi dpi = ScreenDpi();
+  const Dpi dpi;
   const int width = dpi.X(kClientWidth), height = dpi.Y(kClientHeight);
   const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  HWND flist = ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"Form1",
-                                 WS_POPUP | WS_CLIPCHILDREN, left, top, width, height, nullptr,
-                                 nullptr, Module(), nullptr);
+  kit::unique_window flist(::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"Form1",
+                                             WS_POPUP | WS_CLIPCHILDREN, left, top, width,
+                                             height, nullptr, nullptr, Module(), nullptr));
   if (!flist) return LastError();
   // Creation order is the tab order: box1 first, then OK.
   const bool made =
-      MakeControl(flist, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | WS_VISIBLE,
+      MakeControl(flist.get(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX | WS_VISIBLE,
                   {60, 120, 5655, 195}, kLabFolId, dpi) &&
-      MakeControl(flist, L"LISTBOX", L"",
+      MakeControl(flist.get(), L"LISTBOX", L"",
                   WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY |
                       LBS_NOINTEGRALHEIGHT,
                   {60, 420, 5655, 3960}, kBox1Id, dpi) &&
-      MakeControl(flist, L"BUTTON", L"OK", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+      MakeControl(flist.get(), L"BUTTON", L"OK", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                   {2580, 4500, 735, 315}, kOkId, dpi) &&
-      MakeControl(flist, L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT, {60, 420, 5655, 3960},
+      MakeControl(flist.get(), L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT, {60, 420, 5655, 3960},
                   kBox2Id, dpi);
-  if (!made) {
-    const HRESULT error = LastError();
-    ::DestroyWindow(flist);
-    return error;
-  }
-  state.flist = flist;
+  if (!made) return LastError();
+  state.flist = flist.release();
   state.focus = nullptr;
   return S_OK;
 }
@@ -255,8 +237,7 @@ void UnloadDialog() {
 }
 
 HRESULT ShowDialog() {
-  HRESULT hr = LoadDialog();
-  if (FAILED(hr)) return hr;
+  KIT_RETURN_IF_FAILED(LoadDialog());
   HWND flist = state.flist;
   OtherWindowsDisabled modal(flist);
   ::ShowWindow(flist, SW_SHOW);
@@ -281,15 +262,13 @@ HRESULT ShowDialog() {
 }
 
 HRESULT HideDialog() {
-  HRESULT hr = LoadDialog();
-  if (FAILED(hr)) return hr;
+  KIT_RETURN_IF_FAILED(LoadDialog());
   ::ShowWindow(state.flist, SW_HIDE);
   return S_OK;
 }
 
 HRESULT ClearDialog() {
-  HRESULT hr = LoadDialog();
-  if (FAILED(hr)) return hr;
+  KIT_RETURN_IF_FAILED(LoadDialog());
   ::SendMessageW(Box(kBox1Id), LB_RESETCONTENT, 0, 0);
   ::SendMessageW(Box(kBox2Id), LB_RESETCONTENT, 0, 0);
   if (!::SetWindowTextW(Box(kLabFolId), L"")) return LastError();
@@ -297,8 +276,7 @@ HRESULT ClearDialog() {
 }
 
 HRESULT AppendEntry(const std::wstring& display, const std::wstring& value) {
-  HRESULT hr = LoadDialog();
-  if (FAILED(hr)) return hr;
+  KIT_RETURN_IF_FAILED(LoadDialog());
   const LRESULT added =
       ::SendMessageW(Box(kBox1Id), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(display.c_str()));
   if (added == LB_ERR || added == LB_ERRSPACE) return E_OUTOFMEMORY;
@@ -313,8 +291,7 @@ HRESULT AppendEntry(const std::wstring& display, const std::wstring& value) {
 }
 
 HRESULT SetFolderLabel(const std::wstring& folder) {
-  HRESULT hr = LoadDialog();
-  if (FAILED(hr)) return hr;
+  KIT_RETURN_IF_FAILED(LoadDialog());
   return ::SetWindowTextW(Box(kLabFolId), folder.c_str()) ? S_OK : LastError();
 }
 

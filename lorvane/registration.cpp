@@ -11,6 +11,8 @@
 
 #include "lorvane_h.h"
 #include "module.h"
+#include "module_path.h"
+#include "unique_com.h"
 #include "unique_resource.h"
 
 #ifdef __MINGW32__
@@ -59,14 +61,6 @@ std::wstring GuidText(REFGUID guid) {
 }
 
 std::wstring ClassKey() { return L"CLSID\\" + GuidText(CLSID_List); }
-
-HRESULT ModulePath(std::wstring& path) {
-  wchar_t buffer[MAX_PATH];
-  const DWORD length = ::GetModuleFileNameW(Module(), buffer, MAX_PATH);
-  if (length == 0 || length == MAX_PATH) return SELFREG_E_CLASS;
-  path.assign(buffer, length);
-  return S_OK;
-}
 
 // One value a registration writes, below the classes root. The class's key
 // lies in the view of the server's bitness; the ProgID's key is shared.
@@ -128,8 +122,8 @@ void DeleteClassKeys(const ClassesRoot& root) {
 }
 
 HRESULT WriteClassKeys(const ClassesRoot& root) {
-  std::wstring path;
-  if (FAILED(ModulePath(path))) return SELFREG_E_CLASS;
+  const std::wstring path = kit::ModulePath(Module());
+  if (path.empty()) return SELFREG_E_CLASS;
   for (const ClassValue& value : ClassValues(path)) {
     if (WriteValue(root, value) != ERROR_SUCCESS) return SELFREG_E_CLASS;
   }
@@ -137,8 +131,8 @@ HRESULT WriteClassKeys(const ClassesRoot& root) {
 }
 
 HRESULT RegisterLibrary(Scope scope) {
-  std::wstring path;
-  if (FAILED(ModulePath(path))) return SELFREG_E_TYPELIB;
+  std::wstring path = kit::ModulePath(Module());
+  if (path.empty()) return SELFREG_E_TYPELIB;
   kit::com_ptr<ITypeLib> library;
   if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()))) return SELFREG_E_TYPELIB;
   const HRESULT hr = scope == Scope::kUser

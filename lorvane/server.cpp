@@ -70,12 +70,17 @@ bool ModuleInUse() { return objects > 0 || locks > 0; }
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     lorvane::module = instance;
     return lorvane::RegisterDialogClass(instance) ? TRUE : FALSE;
   }
-  if (reason == DLL_PROCESS_DETACH) lorvane::UnregisterDialogClass(instance);
+  if (reason == DLL_PROCESS_DETACH) {
+    // At process exit the system reclaims everything; only an unload by
+    // FreeLibrary gives back what the module holds.
+    if (!reserved) lorvane::ReleaseListTypeInfo();
+    lorvane::UnregisterDialogClass(instance);
+  }
   return TRUE;
 }
 

@@ -6,6 +6,7 @@
 #include "conventions.h"
 #include "error_handling.h"
 #include "tandrel.h"
+#include "unique_internet.h"
 #include "unique_resource.h"
 
 namespace tandrel {

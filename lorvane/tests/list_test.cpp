@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "lorvane_h.h"
-#include "testing/remove_tree.h"
+#include "scratch_folder.h"
+#include "unique_com.h"
 #include "window_driver.h"
 
 namespace {
@@ -561,37 +562,7 @@ TEST_F(ListByName, ClosingTheDialogEndsShowWithoutRecordingASelection) {
 
 // ---- Folder and file loaders, on scratch folders ------------------------------
 
-// A folder under the temp folder, deleted with everything in it.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    static int made = 0;
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"lorvane-loaders-" + std::to_wstring(::GetCurrentProcessId()) +
-            L"-" + std::to_wstring(++made);
-    ::CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() { kit::testing::RemoveTree(path_); }
-
-  const std::wstring& Path() const { return path_; }
-  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
-  std::wstring File(const std::wstring& name) const {
-    const kit::unique_file created(::CreateFileW((*this / name).c_str(), GENERIC_WRITE, 0,
-                                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                                 nullptr));
-    return *this / name;
-  }
-  std::wstring Folder(const std::wstring& name) const {
-    ::CreateDirectoryW((*this / name).c_str(), nullptr);
-    return *this / name;
-  }
-
- private:
-  std::wstring path_;
-};
+using kit::testing::ScratchFolder;
 
 // Sets both creation and last-write time (Wine keeps only one) to a local time.
 bool SetLocalTimes(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour) {

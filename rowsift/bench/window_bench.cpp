@@ -17,7 +17,7 @@
 #include <string>
 
 #include "main_window_ids.h"
-#include "remove_tree.h"
+#include "scratch_folder.h"
 #include "unique_resource.h"
 #include "window_driver.h"
 

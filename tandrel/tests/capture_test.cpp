@@ -15,13 +15,13 @@
 namespace {
 
 using tandrel_test::Bind;
-using tandrel_test::Exists;
+using kit::testing::Exists;
 using tandrel_test::Gradient;
 using tandrel_test::PaintedWindow;
-using tandrel_test::ReadWhole;
-using tandrel_test::ScratchFolder;
+using kit::testing::ReadBytes;
+using kit::testing::ScratchFolder;
 using tandrel_test::UnderWine;
-using tandrel_test::WriteWhole;
+using kit::testing::WriteBytes;
 
 using CaptureArea = int(__cdecl*)(const char*, int, int, int, int);
 using CaptureWindow = int(__cdecl*)(const char*, const char*);
@@ -40,7 +40,7 @@ T Field(const std::string& bytes, std::size_t offset) {
 // A bitmap file as written: the header fields checked, pixels read by
 // position from the top-left.
 struct BitmapFile {
-  explicit BitmapFile(const std::string& path) : bytes(ReadWhole(path)) {}
+  explicit BitmapFile(const std::string& path) : bytes(ReadBytes(path)) {}
 
   std::int32_t Width() const { return Field<std::int32_t>(bytes, 18); }
   std::int32_t Height() const { return Field<std::int32_t>(bytes, 22); }
@@ -152,7 +152,7 @@ TEST_F(Capture, RectanglesBeyondTheScreenKeepTheirSize) {
 
 TEST_F(Capture, ExistingFilesAreReplacedAndUnwritableOnesAnswer10007) {
   const std::string file = scratch_ / "old.bmp";
-  WriteWhole(file, std::string(5000, 'x'));
+  WriteBytes(file, std::string(5000, 'x'));
   ASSERT_EQ(capture_area_(file.c_str(), 0, 0, 3, 3), 0);
   BitmapFile(file).ExpectLayout(3, 3);
 
@@ -172,14 +172,14 @@ TEST_F(Capture, ExistingFilesAreReplacedAndUnwritableOnesAnswer10007) {
 
 TEST_F(Capture, ReversedRectanglesAnswer12303AndTouchNoFile) {
   const std::string existing = scratch_ / "kept.bmp";
-  WriteWhole(existing, "kept");
+  WriteBytes(existing, "kept");
   const std::string absent = scratch_ / "absent.bmp";
   const RECT reversed[] = {{10, 0, 9, 5}, {0, 10, 5, 9}, {50, 50, 0, 0}};
   for (const RECT& r : reversed) {
     EXPECT_EQ(capture_area_(existing.c_str(), r.left, r.top, r.right, r.bottom), kCannotMakeImage);
     EXPECT_EQ(capture_area_(absent.c_str(), r.left, r.top, r.right, r.bottom), kCannotMakeImage);
   }
-  EXPECT_EQ(ReadWhole(existing), "kept");
+  EXPECT_EQ(ReadBytes(existing), "kept");
   EXPECT_FALSE(Exists(absent));
 }
 

@@ -15,8 +15,8 @@
 namespace {
 
 using tandrel_test::Bind;
-using tandrel_test::Exists;
-using tandrel_test::ScratchFolder;
+using kit::testing::Exists;
+using kit::testing::ScratchFolder;
 using tandrel_test::UnderWine;
 
 using TextOut = int(__cdecl*)(char*);
@@ -116,10 +116,10 @@ TEST_F(Files, FindfileSearchesTheTreeBelowTheRoot) {
   scratch_.Folder("one\\two");
   const std::string target = scratch_.File("one\\two\\needle.txt");
   char out[MAX_PATH] = "";
-  EXPECT_EQ(findfile_(scratch_.Path().c_str(), "needle.txt", out), 0);
+  EXPECT_EQ(findfile_(scratch_.AnsiPath().c_str(), "needle.txt", out), 0);
   EXPECT_EQ(_stricmp(out, target.c_str()), 0) << out;
 
-  EXPECT_EQ(findfile_(scratch_.Path().c_str(), "haystack.txt", out), -10033);
+  EXPECT_EQ(findfile_(scratch_.AnsiPath().c_str(), "haystack.txt", out), -10033);
   EXPECT_EQ(findfile_((scratch_ / "missing").c_str(), "needle.txt", out), -10033);
 }
 
@@ -249,7 +249,7 @@ TEST_F(Files, DeleteMultiFilesDeletesMatchingFilesOnly) {
   scratch_.File("keep.txt");
   scratch_.Folder("folder.tmp");
   {
-    const CurrentDirectory here(scratch_.Path());
+    const CurrentDirectory here(scratch_.AnsiPath());
     EXPECT_EQ(delete_("*.tmp"), 0);
   }
   EXPECT_FALSE(Exists(scratch_ / "a.tmp"));
@@ -269,7 +269,7 @@ TEST_F(Files, DeleteMultiFilesDeletesMatchingFilesOnly) {
   scratch_.File("folder.tmp\\in1.log");
   scratch_.File("folder.tmp\\in22.log");
   {
-    const CurrentDirectory here(scratch_.Path());
+    const CurrentDirectory here(scratch_.AnsiPath());
     EXPECT_EQ(delete_("folder.tmp\\in?.log"), 0);
   }
   EXPECT_FALSE(Exists(scratch_ / "folder.tmp\\in1.log"));
@@ -278,7 +278,7 @@ TEST_F(Files, DeleteMultiFilesDeletesMatchingFilesOnly) {
 
 TEST_F(Files, DeleteMultiFilesPatternLengthLimit) {
   // 261 characters are refused before any search; 260 go on to the search.
-  std::string pattern = scratch_.Path() + "\\";
+  std::string pattern = scratch_.AnsiPath() + "\\";
   const std::string too_long = pattern + std::string(261 - pattern.size(), 'q');
   const std::string longest = pattern + std::string(260 - pattern.size(), 'q');
   EXPECT_EQ(delete_(too_long.c_str()), 1);
@@ -319,7 +319,7 @@ TEST_F(Files, DeleteMultiFilesNeverCutsAPathThatDoesNotFit) {
   scratch_.File(deep + "\\" + long_name);
   // What a path cut at 259 characters would name: it must survive.
   const std::string cut = (folder + "\\" + long_name).substr(0, 259);
-  scratch_.File(cut.substr(scratch_.Path().size() + 1));
+  scratch_.File(cut.substr(scratch_.AnsiPath().size() + 1));
   ASSERT_TRUE(Exists(cut));
 
   EXPECT_EQ(delete_((folder + "\\*.tmp").c_str()), 3);

@@ -68,9 +68,8 @@ void Settle() {
   PumpUntil([] { return false; }, kSettleMs);
 }
 
-void DestroyWindowValue(HWND window) noexcept { ::DestroyWindow(window); }
 void UnhookValue(HHOOK hook) noexcept { ::UnhookWindowsHookEx(hook); }
-using unique_window = kit::unique_any<HWND, DestroyWindowValue>;
+using kit::unique_window;
 using unique_hook = kit::unique_any<HHOOK, UnhookValue>;
 
 using TextExport = int(__cdecl*)(const char*);

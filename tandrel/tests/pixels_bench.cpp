@@ -78,7 +78,7 @@ int main() {
     std::printf("pixels bench: Tandrel.dll or get_bmp_area not found\n");
     return 1;
   }
-  const tandrel_test::ScratchFolder scratch;
+  const kit::testing::ScratchFolder scratch;
   const std::string bulk_file = scratch.File("bulk.bin");
   const std::string point_file = scratch.File("points.bin");
 
@@ -104,7 +104,7 @@ int main() {
     for (int y = 0; y < kHeight; ++y)
       for (int x = 0; x < kWidth; ++x) ::GetPixel(dc.get().dc, x, y);
   });
-  const bool identical = tandrel_test::ReadWhole(bulk_file) == tandrel_test::ReadWhole(point_file);
+  const bool identical = kit::testing::ReadBytes(bulk_file) == kit::testing::ReadBytes(point_file);
 
   std::printf("%-34s %10s %10s %10s\n", "", "record", "compare", "both");
   std::printf("%-34s %8.1f ms %8.1f ms %8.1f ms\n", "get_bmp_area (median of 7 runs)",

@@ -19,14 +19,14 @@
 namespace {
 
 using tandrel_test::Bind;
-using tandrel_test::Exists;
+using kit::testing::Exists;
 using tandrel_test::Gradient;
 using tandrel_test::PaintedWindow;
-using tandrel_test::ReadWhole;
-using tandrel_test::ScratchFolder;
+using kit::testing::ReadBytes;
+using kit::testing::ScratchFolder;
 using tandrel_test::Settle;
 using tandrel_test::UnderWine;
-using tandrel_test::WriteWhole;
+using kit::testing::WriteBytes;
 
 using ReadArea = int(__cdecl*)(int, int, int, int, int, int, const char*);
 using ReadWindow = int(__cdecl*)(int, int, const char*);
@@ -74,7 +74,7 @@ class PixelReadBack : public testing::Test {
     ASSERT_EQ(read_area_(window.handle(), left, top, right, bottom, kRecord, file.c_str()), 0);
     const std::vector<COLORREF> expected =
         PointByPoint(window.get(), left, top, right, bottom, clipping);
-    const std::vector<COLORREF> recorded = Colours(ReadWhole(file));
+    const std::vector<COLORREF> recorded = Colours(ReadBytes(file));
     ASSERT_EQ(recorded.size(), expected.size());
     const int columns = right - left + 1;
     for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -100,7 +100,7 @@ TEST_F(PixelReadBack, GetBmpRecordsTheWindowAndOneColumnAndRowPast) {
   const PaintedWindow window({50, 40, 50 + 100, 40 + 50}, WS_POPUP, Gradient);
   const std::string file = scratch_ / "window.bin";
   ASSERT_EQ(read_window_(window.handle(), kRecord, file.c_str()), 0);
-  const std::vector<COLORREF> recorded = Colours(ReadWhole(file));
+  const std::vector<COLORREF> recorded = Colours(ReadBytes(file));
   ASSERT_EQ(recorded.size(), 101u * 51u);
   EXPECT_EQ(recorded, PointByPoint(window.get(), 0, 0, 100, 50));
   for (int y = 0; y < 50; ++y)
@@ -163,7 +163,7 @@ TEST_F(PixelReadBack, OneChangedPixelIsOneDifference) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string file = scratch_ / "area.bin";
   ASSERT_EQ(read_area_(window.handle(), 10, 10, 19, 14, kRecord, file.c_str()), 0);
-  EXPECT_EQ(ReadWhole(file).size(), 200u);  // 10 × 5 values of 4 bytes
+  EXPECT_EQ(ReadBytes(file).size(), 200u);  // 10 × 5 values of 4 bytes
   EXPECT_EQ(read_area_(window.handle(), 10, 10, 19, 14, kCompare, file.c_str()), 0);
   {
     const kit::unique_window_dc dc = kit::GetWindowDcOf(window.get());
@@ -188,18 +188,18 @@ TEST_F(PixelReadBack, StoredValuesThatCannotBeReadCountAsDiffering) {
   EXPECT_EQ(read_window_(h, kCompare, (scratch_ / "missing.bin").c_str()), 81 * 41);
 
   ASSERT_EQ(read_area_(h, 0, 0, 9, 9, kRecord, file.c_str()), 0);
-  const std::string recorded = ReadWhole(file);
-  WriteWhole(file, recorded.substr(0, 4 * 60));
+  const std::string recorded = ReadBytes(file);
+  WriteBytes(file, recorded.substr(0, 4 * 60));
   EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 40);
-  WriteWhole(file, recorded.substr(0, 4 * 60 + 3));  // a value cut short
+  WriteBytes(file, recorded.substr(0, 4 * 60 + 3));  // a value cut short
   EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 40);
-  WriteWhole(file, "");
+  WriteBytes(file, "");
   EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 100);
   // A longer file: only its start is compared.
-  WriteWhole(file, recorded + "more");
+  WriteBytes(file, recorded + "more");
   EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 0);
   // Held by someone else without sharing: nothing can be read.
-  WriteWhole(file, recorded);
+  WriteBytes(file, recorded);
   const kit::unique_file held(::CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
   EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 100);
@@ -208,9 +208,9 @@ TEST_F(PixelReadBack, StoredValuesThatCannotBeReadCountAsDiffering) {
 TEST_F(PixelReadBack, ReversedAreasCoverNoPixel) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string file = scratch_ / "empty.bin";
-  WriteWhole(file, "old content");
+  WriteBytes(file, "old content");
   EXPECT_EQ(read_area_(window.handle(), 20, 5, 19, 9, kRecord, file.c_str()), 0);
-  EXPECT_EQ(ReadWhole(file), "");
+  EXPECT_EQ(ReadBytes(file), "");
   EXPECT_TRUE(Exists(file));
   EXPECT_EQ(read_area_(window.handle(), 5, 20, 9, 19, kCompare, file.c_str()), 0);
   EXPECT_EQ(
@@ -222,7 +222,7 @@ TEST_F(PixelReadBack, ReversedAreasCoverNoPixel) {
 TEST_F(PixelReadBack, AreasBeyondA64BitCountAreRefused) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string kept = scratch_ / "kept.bin";
-  WriteWhole(kept, "kept");
+  WriteBytes(kept, "kept");
   const std::string absent = scratch_ / "absent.bin";
   const int h = window.handle();
   for (int top : {INT_MIN, 0}) {
@@ -230,21 +230,21 @@ TEST_F(PixelReadBack, AreasBeyondA64BitCountAreRefused) {
     EXPECT_EQ(read_area_(h, INT_MIN, top, INT_MAX, INT_MAX, kRecord, kept.c_str()), 0);
     EXPECT_EQ(read_area_(h, INT_MIN, top, INT_MAX, INT_MAX, kRecord, absent.c_str()), 0);
   }
-  EXPECT_EQ(ReadWhole(kept), "kept");
+  EXPECT_EQ(ReadBytes(kept), "kept");
   EXPECT_FALSE(Exists(absent));
 }
 
 TEST_F(PixelReadBack, OtherModesTouchNoFile) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string kept = scratch_ / "kept.bin";
-  WriteWhole(kept, "kept");
+  WriteBytes(kept, "kept");
   const std::string absent = scratch_ / "absent.bin";
   for (int mode : {2, -1, 100}) {
     EXPECT_EQ(read_area_(window.handle(), 0, 0, 9, 9, mode, kept.c_str()), 0);
     EXPECT_EQ(read_window_(window.handle(), mode, kept.c_str()), 0);
     EXPECT_EQ(read_window_(window.handle(), mode, absent.c_str()), 0);
   }
-  EXPECT_EQ(ReadWhole(kept), "kept");
+  EXPECT_EQ(ReadBytes(kept), "kept");
   EXPECT_FALSE(Exists(absent));
 }
 
@@ -267,9 +267,9 @@ TEST_F(PixelReadBack, RepeatedCallsLeaveNothingBehind) {
 TEST_F(PixelReadBack, RecordingReplacesTheFileAndAnUnwritableOneIsNoFailure) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string file = scratch_ / "again.bin";
-  WriteWhole(file, std::string(1000, 'x'));
+  WriteBytes(file, std::string(1000, 'x'));
   EXPECT_EQ(read_area_(window.handle(), 0, 0, 4, 4, kRecord, file.c_str()), 0);
-  EXPECT_EQ(ReadWhole(file), Bytes(PointByPoint(window.get(), 0, 0, 4, 4)));
+  EXPECT_EQ(ReadBytes(file), Bytes(PointByPoint(window.get(), 0, 0, 4, 4)));
   const std::string unwritable = scratch_ / "missing\\again.bin";
   EXPECT_EQ(read_area_(window.handle(), 0, 0, 4, 4, kRecord, unwritable.c_str()), 0);
   EXPECT_FALSE(Exists(unwritable));

@@ -19,8 +19,8 @@
 namespace {
 
 using tandrel_test::Bind;
-using tandrel_test::ScratchFolder;
-using tandrel_test::WriteWhole;
+using kit::testing::ScratchFolder;
+using kit::testing::WriteBytes;
 
 using UrlValid = int(__cdecl*)(const char*);
 
@@ -167,7 +167,7 @@ TEST_F(UrlCheck, APortNoOneListensOnDoesNotOpen) {
 
 TEST_F(UrlCheck, FileUrlsOpenPresentFilesOnlyAndLeaveThemFree) {
   const std::string present = scratch_ / "present.htm";
-  WriteWhole(present, "<html></html>");
+  WriteBytes(present, "<html></html>");
   EXPECT_EQ(url_valid_(FileUrl(present).c_str()), 0);
   EXPECT_TRUE(::DeleteFileA(present.c_str())) << "closed again when the call returns";
   EXPECT_EQ(url_valid_(FileUrl(present).c_str()), 1);
@@ -175,7 +175,7 @@ TEST_F(UrlCheck, FileUrlsOpenPresentFilesOnlyAndLeaveThemFree) {
 
   // Opened without sharing: a file someone holds open does not open.
   const std::string held = scratch_ / "held.htm";
-  WriteWhole(held, "held");
+  WriteBytes(held, "held");
   {
     const kit::unique_file holder(::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
@@ -187,7 +187,7 @@ TEST_F(UrlCheck, FileUrlsOpenPresentFilesOnlyAndLeaveThemFree) {
 
   // Escapes name the characters they stand for, as in any URL.
   const std::string spaced = scratch_ / "with space.htm";
-  WriteWhole(spaced, "spaced");
+  WriteBytes(spaced, "spaced");
   EXPECT_EQ(url_valid_(FileUrl(spaced).c_str()), 0);
   EXPECT_EQ(url_valid_(FileUrl((scratch_ / "with%20space.htm")).c_str()), 0);
   EXPECT_EQ(url_valid_(("file://" + spaced).c_str()), 0);

@@ -70,7 +70,6 @@ HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, const char* text) {
 
 }  // namespace
 
-void DestroyWindowValue(HWND window) noexcept { ::DestroyWindow(window); }
 
 int HandleArgument(HWND window) { return static_cast<int>(HandleToLong(window)); }
 

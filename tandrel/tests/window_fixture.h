@@ -13,8 +13,7 @@
 
 namespace tandrel_test {
 
-void DestroyWindowValue(HWND window) noexcept;
-using unique_window = kit::unique_any<HWND, DestroyWindowValue>;
+using kit::unique_window;
 
 // The handle as a script passes it, and as the library writes it.
 int HandleArgument(HWND window);
