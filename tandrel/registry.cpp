@@ -15,6 +15,14 @@ constexpr DWORD kValueBufferBytes = 256;
 constexpr DWORD kSubkeyNameChars = 256;
 constexpr DWORD kValueNameChars = 1024;
 
+// The root key of a root index; any value out of range means HKEY_CLASSES_ROOT.
+HKEY RootKeyFromIndex(int index) {
+  static const HKEY kRoots[] = {HKEY_CLASSES_ROOT,  HKEY_CURRENT_USER,    HKEY_LOCAL_MACHINE,
+                                HKEY_USERS,         HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG,
+                                HKEY_DYN_DATA};
+  return index >= 0 && index < 7 ? kRoots[index] : HKEY_CLASSES_ROOT;
+}
+
 // A key that could not be opened stays null, so the calls that follow fail
 // with the platform's invalid-handle error, which some exports report.
 kit::unique_hkey OpenKey(int root, const char* key_path) {

@@ -11,6 +11,7 @@
 #include "conventions.h"
 #include "error_handling.h"
 #include "tandrel.h"
+#include "screen_dpi.h"
 #include "unique_resource.h"
 
 namespace tandrel {
@@ -54,17 +55,6 @@ bool ScrollBarAnswers(HWND window, int bar, int probe) {
   const int held = ::SetScrollPos(window, bar, maximum, TRUE);
   ::SetScrollPos(window, bar, minimum, TRUE);
   return held != 0;
-}
-
-struct PixelsPerInch {
-  int x;
-  int y;
-};
-
-PixelsPerInch ScreenPixelsPerInch() {
-  const kit::unique_window_dc screen = kit::GetScreenDc();
-  const HDC dc = screen.get().dc;
-  return {::GetDeviceCaps(dc, LOGPIXELSX), ::GetDeviceCaps(dc, LOGPIXELSY)};
 }
 
 // The products and quotients are formed in double precision, in the order
@@ -286,7 +276,7 @@ TANDREL_EXPORT get_active_mdi_child(int window) noexcept {
 // answered.
 TANDREL_FLOAT_EXPORT twips_to_pix(float* x, float* y) noexcept {
   return kit::CatchReturn(*x, [&] {
-    const tandrel::PixelsPerInch dpi = tandrel::ScreenPixelsPerInch();
+    const kit::ScreenDpi dpi = kit::GetScreenDpi();
     *x = tandrel::TwipsToPixels(*x, dpi.x);
     *y = tandrel::TwipsToPixels(*y, dpi.y);
     return *x;
@@ -295,7 +285,7 @@ TANDREL_FLOAT_EXPORT twips_to_pix(float* x, float* y) noexcept {
 
 TANDREL_FLOAT_EXPORT pix_to_twips(float* x, float* y) noexcept {
   return kit::CatchReturn(*x, [&] {
-    const tandrel::PixelsPerInch dpi = tandrel::ScreenPixelsPerInch();
+    const kit::ScreenDpi dpi = kit::GetScreenDpi();
     *x = tandrel::PixelsToTwips(*x, dpi.x);
     *y = tandrel::PixelsToTwips(*y, dpi.y);
     return *x;

@@ -14,7 +14,6 @@
 
 namespace {
 
-using tandrel_test::Bind;
 using kit::testing::Exists;
 using tandrel_test::Gradient;
 using tandrel_test::PaintedWindow;
@@ -23,8 +22,6 @@ using kit::testing::ScratchFolder;
 using tandrel_test::UnderWine;
 using kit::testing::WriteBytes;
 
-using CaptureArea = int(__cdecl*)(const char*, int, int, int, int);
-using CaptureWindow = int(__cdecl*)(const char*, const char*);
 
 constexpr int kCannotWriteFile = -10007;
 constexpr int kCannotMakeImage = -12303;
@@ -79,8 +76,8 @@ class Capture : public testing::Test {
   static int ScreenHeight() { return ::GetSystemMetrics(SM_CYSCREEN); }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const CaptureArea capture_area_ = Bind<CaptureArea>(library_.get(), "CaptureAreaToFile");
-  const CaptureWindow capture_window_ = Bind<CaptureWindow>(library_.get(), "CaptureBmpToFile");
+  const decltype(&::CaptureAreaToFile) capture_area_ = TANDREL_BIND(library_.get(), CaptureAreaToFile);
+  const decltype(&::CaptureBmpToFile) capture_window_ = TANDREL_BIND(library_.get(), CaptureBmpToFile);
   const ScratchFolder scratch_;
 };
 

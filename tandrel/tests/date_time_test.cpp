@@ -17,15 +17,8 @@
 
 namespace {
 
-using tandrel_test::Bind;
 using tandrel_test::UnderWine;
 
-using TextOut = int(__cdecl*)(char*);
-using IntOut = int(__cdecl*)(int*);
-using SecondsToText = int(__cdecl*)(int, char*);
-using ThreeFields = int(__cdecl*)(int, int, int);
-using Seconds = int(__cdecl*)(int);
-using TextIn = int(__cdecl*)(const char*);
 
 constexpr int kZoneOffsetSeconds = 5 * 3600 + 30 * 60;
 constexpr int kMidnightUtc = 1019433600;  // 2002-04-22 00:00:00 UTC
@@ -64,16 +57,16 @@ class DateTime : public testing::Test {
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const TextOut date_long_ = Bind<TextOut>(library_.get(), "get_date_long");
-  const TextOut local_time_ = Bind<TextOut>(library_.get(), "get_local_time");
-  const IntOut time_in_ms_ = Bind<IntOut>(library_.get(), "get_time_in_ms");
-  const TextOut dow_string_ = Bind<TextOut>(library_.get(), "get_dow_string");
-  const SecondsToText gmt_to_local_ = Bind<SecondsToText>(library_.get(), "GmtToLocalTime");
-  const ThreeFields set_date_ = Bind<ThreeFields>(library_.get(), "set_sys_date");
-  const ThreeFields set_time_ = Bind<ThreeFields>(library_.get(), "set_sys_time");
-  const Seconds set_time_date_ = Bind<Seconds>(library_.get(), "set_sys_time_date");
-  const TextIn short_picture_ = Bind<TextIn>(library_.get(), "set_locale_shortdate_format");
-  const TextIn long_picture_ = Bind<TextIn>(library_.get(), "set_locale_longdate_format");
+  const decltype(&::get_date_long) date_long_ = TANDREL_BIND(library_.get(), get_date_long);
+  const decltype(&::get_local_time) local_time_ = TANDREL_BIND(library_.get(), get_local_time);
+  const decltype(&::get_time_in_ms) time_in_ms_ = TANDREL_BIND(library_.get(), get_time_in_ms);
+  const decltype(&::get_dow_string) dow_string_ = TANDREL_BIND(library_.get(), get_dow_string);
+  const decltype(&::GmtToLocalTime) gmt_to_local_ = TANDREL_BIND(library_.get(), GmtToLocalTime);
+  const decltype(&::set_sys_date) set_date_ = TANDREL_BIND(library_.get(), set_sys_date);
+  const decltype(&::set_sys_time) set_time_ = TANDREL_BIND(library_.get(), set_sys_time);
+  const decltype(&::set_sys_time_date) set_time_date_ = TANDREL_BIND(library_.get(), set_sys_time_date);
+  const decltype(&::set_locale_shortdate_format) short_picture_ = TANDREL_BIND(library_.get(), set_locale_shortdate_format);
+  const decltype(&::set_locale_longdate_format) long_picture_ = TANDREL_BIND(library_.get(), set_locale_longdate_format);
 };
 
 TEST_F(DateTime, TodayAndTimeOfDayMatchTheClock) {

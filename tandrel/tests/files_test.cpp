@@ -14,15 +14,10 @@
 
 namespace {
 
-using tandrel_test::Bind;
 using kit::testing::Exists;
 using kit::testing::ScratchFolder;
 using tandrel_test::UnderWine;
 
-using TextOut = int(__cdecl*)(char*);
-using FindFile = int(__cdecl*)(const char*, const char*, char*);
-using NameToText = int(__cdecl*)(const char*, char*);
-using NameOnly = int(__cdecl*)(const char*);
 
 // The file time of a local date and time, in the zone the system uses.
 FILETIME FromLocal(WORD year, WORD month, WORD day, WORD hours, WORD minutes, WORD seconds) {
@@ -78,15 +73,15 @@ class Files : public testing::Test {
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const TextOut drives_ = Bind<TextOut>(library_.get(), "get_drives");
-  const TextOut win_dir_ = Bind<TextOut>(library_.get(), "get_win_dir");
-  const FindFile findfile_ = Bind<FindFile>(library_.get(), "findfile");
-  const NameToText short_name_ = Bind<NameToText>(library_.get(), "get_83filename");
-  const NameOnly size_ = Bind<NameOnly>(library_.get(), "get_file_size");
-  const NameToText created_on_ = Bind<NameToText>(library_.get(), "get_file_creation_date");
-  const NameToText modified_on_ = Bind<NameToText>(library_.get(), "get_file_modified_date");
-  const NameToText created_at_ = Bind<NameToText>(library_.get(), "get_file_creation_time");
-  const NameOnly delete_ = Bind<NameOnly>(library_.get(), "del_multi_files");
+  const decltype(&::get_drives) drives_ = TANDREL_BIND(library_.get(), get_drives);
+  const decltype(&::get_win_dir) win_dir_ = TANDREL_BIND(library_.get(), get_win_dir);
+  const decltype(&::findfile) findfile_ = TANDREL_BIND(library_.get(), findfile);
+  const decltype(&::get_83filename) short_name_ = TANDREL_BIND(library_.get(), get_83filename);
+  const decltype(&::get_file_size) size_ = TANDREL_BIND(library_.get(), get_file_size);
+  const decltype(&::get_file_creation_date) created_on_ = TANDREL_BIND(library_.get(), get_file_creation_date);
+  const decltype(&::get_file_modified_date) modified_on_ = TANDREL_BIND(library_.get(), get_file_modified_date);
+  const decltype(&::get_file_creation_time) created_at_ = TANDREL_BIND(library_.get(), get_file_creation_time);
+  const decltype(&::del_multi_files) delete_ = TANDREL_BIND(library_.get(), del_multi_files);
   ScratchFolder scratch_;
 };
 

@@ -11,7 +11,6 @@
 
 namespace {
 
-using tandrel_test::Bind;
 
 constexpr DWORD kWaitMs = 5000;   // for events the system has yet to deliver
 constexpr DWORD kSettleMs = 150;  // then for any that should not come
@@ -72,8 +71,6 @@ void UnhookValue(HHOOK hook) noexcept { ::UnhookWindowsHookEx(hook); }
 using kit::unique_window;
 using unique_hook = kit::unique_any<HHOOK, UnhookValue>;
 
-using TextExport = int(__cdecl*)(const char*);
-using NumberExport = int(__cdecl*)(int);
 
 constexpr char kFrameClass[] = "TandrelKeyboardTest";
 constexpr BYTE kTypedKeysLeftDown[] = {VK_SHIFT, VK_CONTROL, 'X'};
@@ -83,10 +80,10 @@ class KeyboardTest : public ::testing::Test {
   void SetUp() override {
     library_.reset(::LoadLibraryA("Tandrel.dll"));
     ASSERT_TRUE(library_) << "Tandrel.dll beside the test program";
-    keybd_type = Bind<TextExport>(library_.get(), "keybd_type");
-    keybd_type2 = Bind<TextExport>(library_.get(), "keybd_type2");
-    print_scrn = Bind<TextExport>(library_.get(), "print_scrn");
-    capture_screen = Bind<NumberExport>(library_.get(), "capture_screen");
+    keybd_type = TANDREL_BIND(library_.get(), keybd_type);
+    keybd_type2 = TANDREL_BIND(library_.get(), keybd_type2);
+    print_scrn = TANDREL_BIND(library_.get(), print_scrn);
+    capture_screen = TANDREL_BIND(library_.get(), capture_screen);
     ASSERT_TRUE(keybd_type && keybd_type2 && print_scrn && capture_screen);
 
     WNDCLASSA frameClass = {};
@@ -142,10 +139,10 @@ class KeyboardTest : public ::testing::Test {
     return EditText();
   }
 
-  TextExport keybd_type = nullptr;
-  TextExport keybd_type2 = nullptr;
-  TextExport print_scrn = nullptr;
-  NumberExport capture_screen = nullptr;
+  decltype(&::keybd_type) keybd_type = nullptr;
+  decltype(&::keybd_type2) keybd_type2 = nullptr;
+  decltype(&::print_scrn) print_scrn = nullptr;
+  decltype(&::capture_screen) capture_screen = nullptr;
   kit::unique_hmodule library_;
   unique_window frame_;
   HWND edit_ = nullptr;  // destroyed with the frame

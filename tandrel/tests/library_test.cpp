@@ -15,10 +15,6 @@
 
 namespace {
 
-using tandrel_test::Bind;
-using ScreenRes = int(__cdecl*)(char*, char*);
-using WriteText = int(__cdecl*)(char*);
-using SecondsToText = int(__cdecl*)(int, char*);
 
 // The whole export index, family by family.
 constexpr const char* kExports[] = {
@@ -51,7 +47,7 @@ static_assert(std::size(kExports) == 65, "every export of the library, once");
 
 std::string ScreenSize() {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
-  const auto screen_res = Bind<ScreenRes>(library.get(), "get_screen_res");
+  const decltype(&::get_screen_res) screen_res = TANDREL_BIND(library.get(), get_screen_res);
   if (!screen_res) return "unbound";
   char width[8], height[8];
   screen_res(width, height);
@@ -90,9 +86,9 @@ TEST(Library, LoadingAndUnloadingLeavesNothingBehind) {
     const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
     ASSERT_TRUE(library);
     char first[16], second[32];
-    Bind<ScreenRes>(library.get(), "get_screen_res")(first, second);
-    Bind<WriteText>(library.get(), "get_drives")(second);
-    Bind<SecondsToText>(library.get(), "GmtToLocalTime")(0, first);
+    TANDREL_BIND(library.get(), get_screen_res)(first, second);
+    TANDREL_BIND(library.get(), get_drives)(second);
+    TANDREL_BIND(library.get(), GmtToLocalTime)(0, first);
   };
   cycle();  // what the system makes once per process
   const tandrel_test::ProcessResources before = tandrel_test::CountProcessResources();

@@ -13,19 +13,15 @@
 
 namespace {
 
-using tandrel_test::Bind;
-using ScreenRes = int(__cdecl*)(char*, char*);
-using WriteText = int(__cdecl*)(char*);
-using SecondsToText = int(__cdecl*)(int, char*);
 
 constexpr int kCycles = 10000;
 constexpr int kReportEvery = 1000;
 
 bool Cycle() {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
-  const auto screen_res = Bind<ScreenRes>(library.get(), "get_screen_res");
-  const auto get_drives = Bind<WriteText>(library.get(), "get_drives");
-  const auto gmt_to_local = Bind<SecondsToText>(library.get(), "GmtToLocalTime");
+  const decltype(&::get_screen_res) screen_res = TANDREL_BIND(library.get(), get_screen_res);
+  const decltype(&::get_drives) get_drives = TANDREL_BIND(library.get(), get_drives);
+  const decltype(&::GmtToLocalTime) gmt_to_local = TANDREL_BIND(library.get(), GmtToLocalTime);
   if (!screen_res || !get_drives || !gmt_to_local) return false;
   char first[16], second[32];
   screen_res(first, second);

@@ -14,7 +14,6 @@
 
 namespace {
 
-using ReadArea = int(__cdecl*)(int, int, int, int, int, int, const char*);
 
 constexpr int kWidth = 1920, kHeight = 1080;
 constexpr int kBulkRuns = 7;
@@ -73,7 +72,7 @@ int ComparePointByPoint(HWND window, const std::string& file_name) {
 
 int main() {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
-  const auto read_area = tandrel_test::Bind<ReadArea>(library.get(), "get_bmp_area");
+  const auto read_area = TANDREL_BIND(library.get(), get_bmp_area);
   if (!read_area) {
     std::printf("pixels bench: Tandrel.dll or get_bmp_area not found\n");
     return 1;

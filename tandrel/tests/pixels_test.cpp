@@ -18,7 +18,6 @@
 
 namespace {
 
-using tandrel_test::Bind;
 using kit::testing::Exists;
 using tandrel_test::Gradient;
 using tandrel_test::PaintedWindow;
@@ -28,8 +27,6 @@ using tandrel_test::Settle;
 using tandrel_test::UnderWine;
 using kit::testing::WriteBytes;
 
-using ReadArea = int(__cdecl*)(int, int, int, int, int, int, const char*);
-using ReadWindow = int(__cdecl*)(int, int, const char*);
 
 constexpr int kCompare = 0;
 constexpr int kRecord = 1;
@@ -91,8 +88,8 @@ class PixelReadBack : public testing::Test {
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const ReadArea read_area_ = Bind<ReadArea>(library_.get(), "get_bmp_area");
-  const ReadWindow read_window_ = Bind<ReadWindow>(library_.get(), "get_bmp");
+  const decltype(&::get_bmp_area) read_area_ = TANDREL_BIND(library_.get(), get_bmp_area);
+  const decltype(&::get_bmp) read_window_ = TANDREL_BIND(library_.get(), get_bmp);
   const ScratchFolder scratch_;
 };
 

@@ -14,16 +14,10 @@
 
 namespace {
 
-using tandrel_test::Bind;
 using tandrel_test::UnderWine;
 
 constexpr int kUser = 1;
 
-using CreateRegValue = int(__cdecl*)(int, const char*, const char*, const char*, int);
-using GetRegValue = int(__cdecl*)(int, const char*, const char*, char*);
-using NamedValue = int(__cdecl*)(int, const char*, const char*);
-using DelRegKey = int(__cdecl*)(int, const char*);
-using ListSubkeys = int(__cdecl*)(int, const char*, char*);
 
 // A value's type and bytes as stored.
 using Stored = std::pair<DWORD, std::string>;
@@ -79,13 +73,13 @@ class Registry : public testing::Test {
   const std::string key_ = "Software\\Classes\\" + class_name_;
   kit::unique_hkey scratch_;
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const CreateRegValue create_ = Bind<CreateRegValue>(library_.get(), "create_reg_value");
-  const GetRegValue get_ = Bind<GetRegValue>(library_.get(), "get_reg_value");
-  const NamedValue del_value_ = Bind<NamedValue>(library_.get(), "del_reg_value");
-  const DelRegKey del_key_ = Bind<DelRegKey>(library_.get(), "del_reg_key");
-  const ListSubkeys enum_ = Bind<ListSubkeys>(library_.get(), "enum_reg_key");
-  const ListSubkeys list_ = Bind<ListSubkeys>(library_.get(), "regenumsubkeys");
-  const NamedValue exists_ = Bind<NamedValue>(library_.get(), "reg_key_exists");
+  const decltype(&::create_reg_value) create_ = TANDREL_BIND(library_.get(), create_reg_value);
+  const decltype(&::get_reg_value) get_ = TANDREL_BIND(library_.get(), get_reg_value);
+  const decltype(&::del_reg_value) del_value_ = TANDREL_BIND(library_.get(), del_reg_value);
+  const decltype(&::del_reg_key) del_key_ = TANDREL_BIND(library_.get(), del_reg_key);
+  const decltype(&::enum_reg_key) enum_ = TANDREL_BIND(library_.get(), enum_reg_key);
+  const decltype(&::regenumsubkeys) list_ = TANDREL_BIND(library_.get(), regenumsubkeys);
+  const decltype(&::reg_key_exists) exists_ = TANDREL_BIND(library_.get(), reg_key_exists);
 };
 
 TEST_F(Registry, CreateWritesTextWithTerminatorOrANumberReadAsAtolDoes) {

@@ -3,7 +3,6 @@
 // and whole-file helpers come with it.
 #pragma once
 
-#include <psapi.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -12,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "process_resources.h"
 #include "scratch_folder.h"
 #include "unique_resource.h"
 
@@ -42,22 +42,22 @@ class PaintedWindow {
   PaintedWindow(const RECT& rect, DWORD style, Painter painter, HWND parent = nullptr)
       : painter_(std::move(painter)) {
     static const ATOM window_class = Register();
-    window_ = ::CreateWindowExA(parent ? 0 : WS_EX_TOPMOST, MAKEINTATOM(window_class), "Painted",
+    window_.reset(::CreateWindowExA(parent ? 0 : WS_EX_TOPMOST, MAKEINTATOM(window_class), "Painted",
                                 style | WS_VISIBLE, rect.left, rect.top, rect.right - rect.left,
                                 rect.bottom - rect.top, parent, nullptr,
-                                ::GetModuleHandleA(nullptr), this);
-    ::UpdateWindow(window_);
+                                ::GetModuleHandleA(nullptr), this));
+    ::UpdateWindow(window_.get());
     Settle();
   }
   PaintedWindow(const PaintedWindow&) = delete;
   PaintedWindow& operator=(const PaintedWindow&) = delete;
   ~PaintedWindow() {
-    if (window_) ::DestroyWindow(window_);
+    window_.reset();
     Settle();
   }
 
-  HWND get() const { return window_; }
-  int handle() const { return static_cast<int>(reinterpret_cast<INT_PTR>(window_)); }
+  HWND get() const { return window_.get(); }
+  int handle() const { return static_cast<int>(HandleToLong(window_.get())); }
   const Painter& painter() const { return painter_; }
 
  private:
@@ -112,7 +112,7 @@ class PaintedWindow {
   }
 
   Painter painter_;
-  HWND window_ = nullptr;
+  kit::unique_window window_;
 };
 
 // What rounds of calls add to the memory the process has committed and to
@@ -125,23 +125,15 @@ struct Growth {
   bool gdi_counted = false;
 };
 
-inline std::int64_t PrivateBytes() {
-  PROCESS_MEMORY_COUNTERS_EX counters = {};
-  counters.cb = sizeof counters;
-  ::K32GetProcessMemoryInfo(::GetCurrentProcess(),
-                            reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-  return static_cast<std::int64_t>(counters.PrivateUsage);
-}
-
 template <typename Round>
 Growth GrowthOver(int rounds, Round round) {
   round();
-  const std::int64_t memory = PrivateBytes();
+  const std::int64_t memory = CountCommittedPrivateBytes();
   const DWORD objects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
   for (int i = 0; i < rounds; ++i) round();
   const DWORD objects_after = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
   Growth growth;
-  growth.private_bytes = PrivateBytes() - memory;
+  growth.private_bytes = CountCommittedPrivateBytes() - memory;
   growth.gdi_objects = static_cast<std::int64_t>(objects_after) - objects;
   growth.gdi_counted = objects != 0 || objects_after != 0;
   return growth;

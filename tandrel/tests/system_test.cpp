@@ -15,15 +15,8 @@
 
 namespace {
 
-using tandrel_test::Bind;
 using tandrel_test::UnderWine;
 
-using TextOut = int(__cdecl*)(char*);
-using ScreenRes = int(__cdecl*)(char*, char*);
-using FreeMem = int(__cdecl*)(char*, char*, char*, char*, char*, char*);
-using ShutDown = int(__cdecl*)(int);
-using RegisterDll = int(__cdecl*)(const char*);
-using SetAutoLogon = int(__cdecl*)(const char*, int);
 
 class System : public testing::Test {
  protected:
@@ -33,13 +26,13 @@ class System : public testing::Test {
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const TextOut comp_name_ = Bind<TextOut>(library_.get(), "get_comp_name");
-  const TextOut os_ver_ = Bind<TextOut>(library_.get(), "get_os_ver");
-  const ScreenRes screen_res_ = Bind<ScreenRes>(library_.get(), "get_screen_res");
-  const FreeMem free_mem_ = Bind<FreeMem>(library_.get(), "get_free_mem");
-  const ShutDown shut_down_ = Bind<ShutDown>(library_.get(), "shut_down");
-  const RegisterDll register_dll_ = Bind<RegisterDll>(library_.get(), "register_dll");
-  const SetAutoLogon set_auto_logon_ = Bind<SetAutoLogon>(library_.get(), "set_auto_logon");
+  const decltype(&::get_comp_name) comp_name_ = TANDREL_BIND(library_.get(), get_comp_name);
+  const decltype(&::get_os_ver) os_ver_ = TANDREL_BIND(library_.get(), get_os_ver);
+  const decltype(&::get_screen_res) screen_res_ = TANDREL_BIND(library_.get(), get_screen_res);
+  const decltype(&::get_free_mem) free_mem_ = TANDREL_BIND(library_.get(), get_free_mem);
+  const decltype(&::shut_down) shut_down_ = TANDREL_BIND(library_.get(), shut_down);
+  const decltype(&::register_dll) register_dll_ = TANDREL_BIND(library_.get(), register_dll);
+  const decltype(&::set_auto_logon) set_auto_logon_ = TANDREL_BIND(library_.get(), set_auto_logon);
 };
 
 TEST_F(System, MachineFactsAreThePlatformsAsText) {

@@ -18,11 +18,9 @@
 
 namespace {
 
-using tandrel_test::Bind;
 using kit::testing::ScratchFolder;
 using kit::testing::WriteBytes;
 
-using UrlValid = int(__cdecl*)(const char*);
 
 void CloseSocketValue(SOCKET s) noexcept { ::closesocket(s); }
 struct socket_traits {
@@ -137,7 +135,7 @@ class UrlCheck : public testing::Test {
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const UrlValid url_valid_ = Bind<UrlValid>(library_.get(), "web_complex_url_valid");
+  const decltype(&::web_complex_url_valid) url_valid_ = TANDREL_BIND(library_.get(), web_complex_url_valid);
   LoopbackHttpServer server_;
   const ScratchFolder scratch_;
 };

@@ -22,7 +22,6 @@
 
 namespace {
 
-using tandrel_test::Bind;
 using tandrel_test::ControlsWindow;
 using tandrel_test::HandleArgument;
 using tandrel_test::HandleText;
@@ -31,18 +30,7 @@ using tandrel_test::MenuWindow;
 using tandrel_test::UnderWine;
 using tandrel_test::unique_window;
 
-using HandleTextIn = int(__cdecl*)(int, const char*);
-using HandleTextOut = int(__cdecl*)(int, char*);
-using HandleOnly = int(__cdecl*)(int);
-using HandleNumber = int(__cdecl*)(int, int);
-using PointOut = int(__cdecl*)(int, int, int, char*, char*);
-using PositionOut = int(__cdecl*)(int, char*, char*);
-using FromPoint = int(__cdecl*)(int, int, char*);
-using Tooltip = int(__cdecl*)(char*);
-using TooltipAt = int(__cdecl*)(char*, int, int);
-using MenuName = int(__cdecl*)(int, int, char*);
-using RectangleOut = int(__cdecl*)(int, char*, char*, char*, char*);
-using Conversion = float(__cdecl*)(float*, float*);
+using Conversion = decltype(&::twips_to_pix);
 
 constexpr auto kBoxTimeout = std::chrono::milliseconds(10000);
 
@@ -128,35 +116,30 @@ class WindowFunctions : public testing::Test {
                 pix_to_twips);
   }
 
-  template <typename Export>
-  Export Named(const char* name) const {
-    return Bind<Export>(library_.get(), name);
-  }
-
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const HandleTextIn set_win_title = Named<HandleTextIn>("set_win_title");
-  const HandleTextOut get_win_text = Named<HandleTextOut>("get_win_text");
-  const HandleOnly get_button_focus = Named<HandleOnly>("get_button_focus");
-  const PointOut ClientToWinCoord = Named<PointOut>("ClientToWinCoord");
-  const PositionOut web_obj_get_abs_pos = Named<PositionOut>("web_obj_get_abs_pos");
-  const FromPoint win_from_point = Named<FromPoint>("win_from_point");
-  const Tooltip get_tooltip_hwnd = Named<Tooltip>("get_tooltip_hwnd");
-  const TooltipAt get_tooltip_hwnd2 = Named<TooltipAt>("get_tooltip_hwnd2");
-  const HandleOnly win_has_scroll = Named<HandleOnly>("win_has_scroll");
-  const HandleTextIn type_edit = Named<HandleTextIn>("type_edit");
-  const MenuName get_menu_name = Named<MenuName>("get_menu_name");
-  const HandleTextOut get_dlg_id = Named<HandleTextOut>("get_dlg_id");
-  const HandleTextIn CB_sel_item = Named<HandleTextIn>("CB_sel_item");
-  const HandleTextIn alt_list_select_item = Named<HandleTextIn>("alt_list_select_item");
-  const RectangleOut list_get_sel_item = Named<RectangleOut>("list_get_sel_item");
-  const HandleNumber is_lb_item_checked = Named<HandleNumber>("is_lb_item_checked");
-  const HandleOnly col_brnch = Named<HandleOnly>("col_brnch");
-  const HandleTextOut rclick_tvitem = Named<HandleTextOut>("rclick_tvitem");
-  const HandleNumber sel_tab = Named<HandleNumber>("sel_tab");
-  const HandleOnly get_sel_tab = Named<HandleOnly>("get_sel_tab");
-  const HandleOnly get_active_mdi_child = Named<HandleOnly>("get_active_mdi_child");
-  const Conversion twips_to_pix = Named<Conversion>("twips_to_pix");
-  const Conversion pix_to_twips = Named<Conversion>("pix_to_twips");
+  const decltype(&::set_win_title) set_win_title = TANDREL_BIND(library_.get(), set_win_title);
+  const decltype(&::get_win_text) get_win_text = TANDREL_BIND(library_.get(), get_win_text);
+  const decltype(&::get_button_focus) get_button_focus = TANDREL_BIND(library_.get(), get_button_focus);
+  const decltype(&::ClientToWinCoord) ClientToWinCoord = TANDREL_BIND(library_.get(), ClientToWinCoord);
+  const decltype(&::web_obj_get_abs_pos) web_obj_get_abs_pos = TANDREL_BIND(library_.get(), web_obj_get_abs_pos);
+  const decltype(&::win_from_point) win_from_point = TANDREL_BIND(library_.get(), win_from_point);
+  const decltype(&::get_tooltip_hwnd) get_tooltip_hwnd = TANDREL_BIND(library_.get(), get_tooltip_hwnd);
+  const decltype(&::get_tooltip_hwnd2) get_tooltip_hwnd2 = TANDREL_BIND(library_.get(), get_tooltip_hwnd2);
+  const decltype(&::win_has_scroll) win_has_scroll = TANDREL_BIND(library_.get(), win_has_scroll);
+  const decltype(&::type_edit) type_edit = TANDREL_BIND(library_.get(), type_edit);
+  const decltype(&::get_menu_name) get_menu_name = TANDREL_BIND(library_.get(), get_menu_name);
+  const decltype(&::get_dlg_id) get_dlg_id = TANDREL_BIND(library_.get(), get_dlg_id);
+  const decltype(&::CB_sel_item) CB_sel_item = TANDREL_BIND(library_.get(), CB_sel_item);
+  const decltype(&::alt_list_select_item) alt_list_select_item = TANDREL_BIND(library_.get(), alt_list_select_item);
+  const decltype(&::list_get_sel_item) list_get_sel_item = TANDREL_BIND(library_.get(), list_get_sel_item);
+  const decltype(&::is_lb_item_checked) is_lb_item_checked = TANDREL_BIND(library_.get(), is_lb_item_checked);
+  const decltype(&::col_brnch) col_brnch = TANDREL_BIND(library_.get(), col_brnch);
+  const decltype(&::rclick_tvitem) rclick_tvitem = TANDREL_BIND(library_.get(), rclick_tvitem);
+  const decltype(&::sel_tab) sel_tab = TANDREL_BIND(library_.get(), sel_tab);
+  const decltype(&::get_sel_tab) get_sel_tab = TANDREL_BIND(library_.get(), get_sel_tab);
+  const decltype(&::get_active_mdi_child) get_active_mdi_child = TANDREL_BIND(library_.get(), get_active_mdi_child);
+  const decltype(&::twips_to_pix) twips_to_pix = TANDREL_BIND(library_.get(), twips_to_pix);
+  const decltype(&::pix_to_twips) pix_to_twips = TANDREL_BIND(library_.get(), pix_to_twips);
 };
 
 // A fresh fixture window for each test, so no test sees another's changes.
