@@ -25,6 +25,14 @@ class unique_variant {
   unique_variant() noexcept { ::VariantInit(&value_); }
   unique_variant(const unique_variant&) = delete;
   unique_variant& operator=(const unique_variant&) = delete;
+  unique_variant(unique_variant&& other) noexcept : value_(other.release()) {}
+  unique_variant& operator=(unique_variant&& other) noexcept {
+    if (this != &other) {
+      reset();
+      value_ = other.release();
+    }
+    return *this;
+  }
   ~unique_variant() { reset(); }
 
   [[nodiscard]] VARIANT* get() noexcept { return &value_; }

@@ -6,11 +6,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
+
+#include "screen_dpi.h"
 
 namespace kit::testing {
 namespace {
@@ -113,35 +114,6 @@ bool CaptionMatches(HWND window, const std::string& caption) {
   return text == caption;
 }
 
-// Releases what GetDC handed out.
-class WindowDc {
- public:
-  explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {
-    if (!dc_) throw DriverError("no device context for " + Describe(window));
-  }
-  WindowDc(const WindowDc&) = delete;
-  WindowDc& operator=(const WindowDc&) = delete;
-  ~WindowDc() { ::ReleaseDC(window_, dc_); }
-  HDC get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
-};
-
-// Puts the DC's previous object back before either is deleted.
-class Selection {
- public:
-  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
-  Selection(const Selection&) = delete;
-  Selection& operator=(const Selection&) = delete;
-  ~Selection() { ::SelectObject(dc_, previous_); }
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
 // A top-down 32-bit bitmap selected into a memory DC, read back as an Image.
 class Canvas {
  public:
@@ -157,7 +129,7 @@ class Canvas {
     bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
     dc_.reset(::CreateCompatibleDC(nullptr));
     if (!bitmap_ || !dc_ || !bits_) throw DriverError("cannot create a bitmap to draw in");
-    selection_.emplace(dc_.get(), bitmap_.get());
+    selection_ = kit::SelectInto(dc_.get(), bitmap_.get());
   }
 
   HDC dc() const { return dc_.get(); }
@@ -180,15 +152,16 @@ class Canvas {
   void* bits_ = nullptr;
   kit::unique_hgdiobj bitmap_;
   kit::unique_hdc dc_;
-  std::optional<Selection> selection_;  // last: undone before the others go
+  kit::unique_selection selection_;  // last: undone before the others go
 };
 
 // What the screen shows at `rect`: what a person sees, whichever process drew
 // it.
 Image CaptureScreenRect(const RECT& rect) {
   Canvas canvas(rect.right - rect.left, rect.bottom - rect.top);
-  WindowDc screen(nullptr);
-  if (!::BitBlt(canvas.dc(), 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen.get(),
+  const kit::unique_window_dc screen = kit::GetScreenDc();
+  if (!screen) throw DriverError("no device context for the screen");
+  if (!::BitBlt(canvas.dc(), 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen.get().dc,
                 rect.left, rect.top, SRCCOPY | CAPTUREBLT)) {
     throw DriverError("cannot copy the screen");
   }
@@ -382,10 +355,7 @@ std::vector<std::string> ListBoxLines(HWND listBox, Timeout timeout) {
   return lines;
 }
 
-int ScreenDpi() {
-  WindowDc screen(nullptr);
-  return ::GetDeviceCaps(screen.get(), LOGPIXELSY);
-}
+int ScreenDpi() { return kit::GetScreenDpi().y; }
 
 RECT OuterRect(HWND window) {
   RECT rect = {};

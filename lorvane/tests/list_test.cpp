@@ -12,6 +12,7 @@
 
 #include "lorvane_h.h"
 #include "scratch_folder.h"
+#include "module_path.h"
 #include "unique_com.h"
 #include "window_driver.h"
 
@@ -19,17 +20,12 @@ namespace {
 
 namespace driver = kit::testing;
 
-struct Variant {
-  VARIANT v;
-  Variant() { ::VariantInit(&v); }
-  explicit Variant(const wchar_t* text) : Variant() {
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = ::SysAllocString(text);
-  }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-  ~Variant() { ::VariantClear(&v); }
-};
+kit::unique_variant TextVariant(const wchar_t* text) {
+  kit::unique_variant variant;
+  V_VT(variant.get()) = VT_BSTR;
+  V_BSTR(variant.get()) = ::SysAllocString(text);
+  return variant;
+}
 
 VARIANT Short(short value) {  // a VBScript number literal
   VARIANT v{};
@@ -52,7 +48,7 @@ std::wstring Text(const VARIANT& v) {
 
 struct CallResult {
   HRESULT hr = E_FAIL;  // the method's own code also when Invoke wraps it as an exception
-  Variant value;
+  kit::unique_variant value;
 };
 
 // Looks `name` up and invokes it with `arguments` in call order.
@@ -68,7 +64,7 @@ void Call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments
   DISPPARAMS params{reversed.data(), put ? &named : nullptr, static_cast<UINT>(reversed.size()),
                     put ? 1u : 0u};
   EXCEPINFO exception{};
-  result.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result.value.v,
+  result.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.value.get(),
                              &exception, nullptr);
   if (result.hr == DISP_E_EXCEPTION) {
     if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
@@ -80,9 +76,8 @@ void Call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments
 }
 
 std::wstring DllPath() {
-  wchar_t path[MAX_PATH];
-  std::wstring result(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
-  return result.substr(0, result.find_last_of(L'\\') + 1) + L"Lorvane.dll";
+  const std::wstring program = kit::ModulePath(nullptr);
+  return program.substr(0, program.find_last_of(L'\\') + 1) + L"Lorvane.dll";
 }
 
 // The server loaded as regsvr32 loads it.
@@ -229,7 +224,7 @@ std::wstring Formatted(IDispatch* list) {
   CallResult r;
   Call(list, L"GetListFormatted", {}, r);
   EXPECT_EQ(r.hr, S_OK);
-  return Text(r.value.v);
+  return Text(*r.value.get());
 }
 
 class ListByName : public ::testing::Test {
@@ -247,9 +242,9 @@ class ListByName : public ::testing::Test {
 
   void Add(std::initializer_list<const wchar_t*> items) {
     for (const wchar_t* item : items) {
-      Variant text(item);
+      const kit::unique_variant text = TextVariant(item);
       CallResult r;
-      Call(list_.get(), L"AddToList", {text.v}, r);
+      Call(list_.get(), L"AddToList", {*text.get()}, r);
       ASSERT_EQ(r.hr, S_OK);
     }
   }
@@ -257,14 +252,14 @@ class ListByName : public ::testing::Test {
     CallResult r;
     Call(list_.get(), L"GetSelItem", {}, r);
     EXPECT_EQ(r.hr, S_OK);
-    return Text(r.value.v);
+    return Text(*r.value.get());
   }
   // Bounds of GetListArray's result, with its elements as text; "" for an empty element.
   bool ListArray(LONG& upper, std::vector<std::wstring>& elements) {
     CallResult r;
     Call(list_.get(), L"GetListArray", {}, r);
-    if (V_VT(&r.value.v) != (VT_ARRAY | VT_VARIANT)) return false;
-    SAFEARRAY* array = V_ARRAY(&r.value.v);
+    if (V_VT(r.value.get()) != (VT_ARRAY | VT_VARIANT)) return false;
+    SAFEARRAY* array = V_ARRAY(r.value.get());
     LONG lower = -1;
     ::SafeArrayGetLBound(array, 1, &lower);
     ::SafeArrayGetUBound(array, 1, &upper);
@@ -272,9 +267,9 @@ class ListByName : public ::testing::Test {
     EXPECT_EQ(lower, 0);
     elements.clear();
     for (LONG i = 0; i <= upper; ++i) {
-      Variant element;
-      ::SafeArrayGetElement(array, &i, &element.v);
-      elements.push_back(V_VT(&element.v) == VT_EMPTY ? L"" : Text(element.v));
+      kit::unique_variant element;
+      ::SafeArrayGetElement(array, &i, element.get());
+      elements.push_back(V_VT(element.get()) == VT_EMPTY ? L"" : Text(*element.get()));
     }
     return true;
   }
@@ -307,7 +302,7 @@ TEST_F(ListByName, ReadBackOfEmptyOneAndTwoEntries) {
   EXPECT_EQ(Formatted(list_.get()), L"");
   CallResult empty;
   Call(list_.get(), L"GetListArray", {}, empty);
-  EXPECT_EQ(Text(empty.value.v), L"") << "text, not an empty array";
+  EXPECT_EQ(Text(*empty.value.get()), L"") << "text, not an empty array";
 
   Add({L"a"});
   EXPECT_EQ(Formatted(list_.get()), L"a");
@@ -325,12 +320,12 @@ TEST_F(ListByName, ArgumentsAreConvertedInTheUsersLocaleAndNotWrittenBack) {
   CallResult r;
   Call(list_.get(), L"AddToList", {Short(5)}, r);
   ASSERT_EQ(r.hr, S_OK);
-  Variant variable;
-  V_VT(&variable.v) = VT_R8;
-  V_R8(&variable.v) = 2.5;
-  Call(list_.get(), L"AddToList", {ByRef(&variable.v)}, r);
+  kit::unique_variant variable;
+  V_VT(variable.get()) = VT_R8;
+  V_R8(variable.get()) = 2.5;
+  Call(list_.get(), L"AddToList", {ByRef(variable.get())}, r);
   ASSERT_EQ(r.hr, S_OK);
-  EXPECT_EQ(V_VT(&variable.v), VT_R8);
+  EXPECT_EQ(V_VT(variable.get()), VT_R8);
   wchar_t mark[4] = {};
   ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, mark, 4);
   EXPECT_EQ(Formatted(list_.get()), L"5\r\n2" + std::wstring(mark) + L"5\r\n");
@@ -338,11 +333,11 @@ TEST_F(ListByName, ArgumentsAreConvertedInTheUsersLocaleAndNotWrittenBack) {
 
 TEST_F(ListByName, UnconvertibleArgumentFailsWithTypeMismatchAndChangesNothing) {
   Add({L"kept"});
-  Variant null, array;
-  V_VT(&null.v) = VT_NULL;
-  V_VT(&array.v) = VT_ARRAY | VT_VARIANT;
-  V_ARRAY(&array.v) = ::SafeArrayCreateVector(VT_VARIANT, 0, 1);
-  for (VARIANT argument : {null.v, ByRef(&null.v), array.v}) {
+  kit::unique_variant null, array;
+  V_VT(null.get()) = VT_NULL;
+  V_VT(array.get()) = VT_ARRAY | VT_VARIANT;
+  V_ARRAY(array.get()) = ::SafeArrayCreateVector(VT_VARIANT, 0, 1);
+  for (VARIANT argument : {*null.get(), ByRef(null.get()), *array.get()}) {
     CallResult r;
     Call(list_.get(), L"AddToList", {argument}, r);
     EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
@@ -352,12 +347,12 @@ TEST_F(ListByName, UnconvertibleArgumentFailsWithTypeMismatchAndChangesNothing) 
 
 TEST_F(ListByName, ClearEmptiesTheListAndListPropertyIsOnlyStored) {
   Add({L"a", L"b"});
-  Variant text(L" any\r\ntext ");
+  const kit::unique_variant text = TextVariant(L" any\r\ntext ");
   CallResult r;
-  Call(list_.get(), L"List", {text.v}, r, DISPATCH_PROPERTYPUT);
+  Call(list_.get(), L"List", {*text.get()}, r, DISPATCH_PROPERTYPUT);
   ASSERT_EQ(r.hr, S_OK);
   Call(list_.get(), L"List", {}, r, DISPATCH_PROPERTYGET);
-  EXPECT_EQ(Text(r.value.v), L" any\r\ntext ");
+  EXPECT_EQ(Text(*r.value.get()), L" any\r\ntext ");
   EXPECT_EQ(Formatted(list_.get()), L"a\r\nb\r\n");
 
   CallResult cleared;
@@ -470,9 +465,9 @@ TEST(ServerLifetime, AStoredChoiceKeepsTheServerLoadedUntilItsThreadEnds) {
     ASSERT_EQ(server.GetClassObject(CLSID_List, factory.put_void()), S_OK);
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, list.put_void()), S_OK);
     factory.reset();
-    Variant item(L"kept");
+    const kit::unique_variant item = TextVariant(L"kept");
     CallResult added;
-    Call(list.get(), L"AddToList", {item.v}, added);
+    Call(list.get(), L"AddToList", {*item.get()}, added);
     ShowDriven(list.get(), [](HWND dialog) {
       ::SendMessageW(Parts(dialog).box1, LB_SETCURSEL, 0, 0);
       PressOk(dialog);
@@ -653,13 +648,13 @@ class LoadersByName : public ListByName {
   }
   std::vector<std::string> Load(const wchar_t* name, std::initializer_list<std::wstring> texts,
                                 std::vector<VARIANT> more = {}) {
-    std::vector<Variant> owned(texts.size());
+    std::vector<kit::unique_variant> owned(texts.size());
     std::vector<VARIANT> arguments;
     size_t i = 0;
     for (const std::wstring& text : texts) {
-      V_VT(&owned[i].v) = VT_BSTR;
-      V_BSTR(&owned[i].v) = ::SysAllocString(text.c_str());
-      arguments.push_back(owned[i++].v);
+      V_VT(owned[i].get()) = VT_BSTR;
+      V_BSTR(owned[i].get()) = ::SysAllocString(text.c_str());
+      arguments.push_back(*owned[i++].get());
     }
     arguments.insert(arguments.end(), more.begin(), more.end());
     return Load(name, std::move(arguments));
@@ -766,9 +761,9 @@ TEST_F(LoadersByName, FaultsAreToldInOrderAndChangeNothing) {
 }
 
 TEST_F(LoadersByName, UnconvertibleArgumentFailsBeforeAnyCheck) {
-  Variant null;
-  V_VT(&null.v) = VT_NULL;
-  LoaderCall call(list_.get(), L"LoadFilesOfDate", {null.v, null.v, Flag(false), Flag(false)});
+  kit::unique_variant null;
+  V_VT(null.get()) = VT_NULL;
+  LoaderCall call(list_.get(), L"LoadFilesOfDate", {*null.get(), *null.get(), Flag(false), Flag(false)});
   EXPECT_EQ(call.result.hr, DISP_E_TYPEMISMATCH);
   EXPECT_TRUE(call.told.empty()) << "no box before the conversion";
 }
@@ -808,12 +803,12 @@ TEST_F(LoadersByName, DatesMatchTheLocalesShortDateOnlyAndAddAFileOnce) {
   EXPECT_EQ(Names(), (NameList{L"on.txt", L"sub-on"}));
 
   // A date value at midnight converts to the same text; a time or another format never matches.
-  Variant midnight;
-  V_VT(&midnight.v) = VT_DATE;
+  kit::unique_variant midnight;
+  V_VT(midnight.get()) = VT_DATE;
   SYSTEMTIME tenth{2021, 5, 0, 10, 0, 0, 0, 0};
-  ::SystemTimeToVariantTime(&tenth, &V_DATE(&midnight.v));
-  Variant folder(root.Path().c_str());
-  Load(L"LoadFoldersOfDate", {folder.v, midnight.v});
+  ::SystemTimeToVariantTime(&tenth, &V_DATE(midnight.get()));
+  const kit::unique_variant folder = TextVariant(root.Path().c_str());
+  Load(L"LoadFoldersOfDate", {*folder.get(), *midnight.get()});
   EXPECT_EQ(Names().size(), 3u);
   for (const std::wstring& other : {day + L" 12:00:00", std::wstring(L"2021-05-10x"),
                                     LocaleShortDate(2021, 5, 11) + L"x"}) {

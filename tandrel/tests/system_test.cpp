@@ -11,6 +11,8 @@
 #include <utility>
 
 #include "library_binding.h"
+#include "module_path.h"
+#include "scratch_folder.h"
 #include "unique_resource.h"
 
 namespace {
@@ -127,8 +129,7 @@ TEST_F(System, ShutDownQueuesACloseRequestAndReturnsAtOnce) {
 }
 
 TEST_F(System, RegisterDllAnswersZeroOnlyWhenTheEntryRegistered) {
-  char exe[MAX_PATH];
-  std::string folder(exe, ::GetModuleFileNameA(nullptr, exe, MAX_PATH));
+  std::string folder = kit::testing::AnsiFromWide(kit::ModulePath(nullptr));
   folder.erase(folder.find_last_of('\\') + 1);
   const struct {
     std::string library;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "library_binding.h"
+#include "screen_dpi.h"
 #include "unique_resource.h"
 #include "window_driver.h"
 #include "window_fixture.h"
@@ -501,9 +502,7 @@ TEST_F(WindowFunctions, ActiveMdiChildIsShownInABox) {
 }
 
 TEST_F(WindowFunctions, TwipsAndPixelsConvertInPlace) {
-  const kit::unique_window_dc screen = kit::GetScreenDc();
-  const int per_inch_x = ::GetDeviceCaps(screen.get().dc, LOGPIXELSX);
-  const int per_inch_y = ::GetDeviceCaps(screen.get().dc, LOGPIXELSY);
+  const auto [per_inch_x, per_inch_y] = kit::GetScreenDpi();
 
   float x = 1440, y = 2880;
   EXPECT_EQ(twips_to_pix(&x, &y), static_cast<float>(per_inch_x));
