@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <wininet.h>
 
 #include "unique_any.h"

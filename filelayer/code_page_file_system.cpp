@@ -46,8 +46,8 @@ auto InCodePage(Operation operation) -> decltype(operation()) {
 
 std::vector<FolderEntry> EntriesInCodePage(std::vector<FolderEntry> entries) {
   for (FolderEntry& entry : entries) {
-    entry.Name = CodePageFromUtf8(entry.Name);
-    entry.Path = CodePageFromUtf8(entry.Path);
+    entry.name = CodePageFromUtf8(entry.name);
+    entry.path = CodePageFromUtf8(entry.path);
   }
   return entries;
 }

@@ -35,10 +35,10 @@ struct LocalDateTime {
 
 // One file or subfolder of a folder.
 struct FolderEntry {
-  std::string Name;  // without its folder
-  std::string Path;  // full path
-  LocalDateTime DateCreated;
-  LocalDateTime DateLastModified;
+  std::string name;  // without its folder
+  std::string path;  // full path
+  LocalDateTime dateCreated;
+  LocalDateTime dateLastModified;
 };
 
 // A file opened for reading, mapped into memory where the platform can, so

@@ -11,8 +11,8 @@
 #include "loaders.h"
 #include "lorvane_h.h"
 #include "module.h"
-#include "pick_dialog.h"
 #include "module_path.h"
+#include "pick_dialog.h"
 #include "unique_com.h"
 
 namespace lorvane {
@@ -65,7 +65,7 @@ void AppendLoaded(const std::wstring& name, const std::wstring& path) { AppendEn
 template <typename Load>
 HRESULT RunLoader(Load load, const std::wstring& folder) noexcept {
   return kit::CatchReturn(S_OK, [&] {
-    if (load() == LoadOutcome::Loaded) SetFolderLabel(folder);
+    if (load() == LoadOutcome::kLoaded) SetFolderLabel(folder);
     return S_OK;
   });
 }

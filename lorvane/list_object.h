@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <ole2.h>
 
 namespace lorvane {

@@ -24,9 +24,9 @@ struct LoaderSeams {
 };
 
 enum class LoadOutcome {
-  Loaded,    // the folder was enumerated: the caller sets the label
-  Refused,   // an argument check failed and the user was told
-  Unlisted,  // the folder could not be listed: nothing changes, silently
+  kLoaded,    // the folder was enumerated: the caller sets the label
+  kRefused,   // an argument check failed and the user was told
+  kUnlisted,  // the folder could not be listed: nothing changes, silently
 };
 
 LoadOutcome LoadFolderList(const LoaderSeams& seams, const std::wstring& folder);

@@ -168,10 +168,10 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 HWND MakeControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
                  const RECT& twips, int id, const Dpi& dpi) {
-  HWND control = ::CreateWindowExW(0, className, text, WS_CHILD | style, dpi.X(twips.left),
-                                   dpi.Y(twips.top), dpi.X(twips.right), dpi.Y(twips.bottom),
-                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   Module(), nullptr);
+  HWND control =
+      ::CreateWindowExW(0, className, text, WS_CHILD | style, dpi.X(twips.left), dpi.Y(twips.top),
+                        dpi.X(twips.right), dpi.Y(twips.bottom), parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Module(), nullptr);
   if (control) {
     ::SendMessageW(control, WM_SETFONT,
                    reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
@@ -191,8 +191,8 @@ bool RegisterDialogClass(HINSTANCE module) {
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = DialogProc;
   windowClass.hInstance = module;
-  windowClass.hIcon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                      32, 32, LR_SHARED));
+  windowClass.hIcon =
+      static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, LR_SHARED));
   windowClass.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kClassName;
@@ -208,17 +208,17 @@ HRESULT LoadDialog() {
   const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
   kit::unique_window flist(::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"Form1",
-                                             WS_POPUP | WS_CLIPCHILDREN, left, top, width,
-                                             height, nullptr, nullptr, Module(), nullptr));
+                                             WS_POPUP | WS_CLIPCHILDREN, left, top, width, height,
+                                             nullptr, nullptr, Module(), nullptr));
   if (!flist) return LastError();
   // Creation order is the tab order: box1 first, then OK.
   const bool made =
       MakeControl(flist.get(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX | WS_VISIBLE,
                   {60, 120, 5655, 195}, kLabFolId, dpi) &&
-      MakeControl(flist.get(), L"LISTBOX", L"",
-                  WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY |
-                      LBS_NOINTEGRALHEIGHT,
-                  {60, 420, 5655, 3960}, kBox1Id, dpi) &&
+      MakeControl(
+          flist.get(), L"LISTBOX", L"",
+          WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+          {60, 420, 5655, 3960}, kBox1Id, dpi) &&
       MakeControl(flist.get(), L"BUTTON", L"OK", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                   {2580, 4500, 735, 315}, kOkId, dpi) &&
       MakeControl(flist.get(), L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT, {60, 420, 5655, 3960},

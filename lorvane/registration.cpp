@@ -3,6 +3,7 @@
 // the registry view of its own bitness, where script hosts of that bitness
 // look, while the ProgID and the type library's key are shared by both views.
 #include <windows.h>
+
 #include <ole2.h>
 #include <olectl.h>
 
@@ -50,8 +51,7 @@ struct ClassesRoot {
 };
 
 ClassesRoot ClassesOf(Scope scope) {
-  return {scope == Scope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-          L"Software\\Classes"};
+  return {scope == Scope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, L"Software\\Classes"};
 }
 
 std::wstring GuidText(REFGUID guid) {
@@ -88,9 +88,9 @@ std::vector<ClassValue> ClassValues(const std::wstring& serverPath) {
 LSTATUS WriteValue(const ClassesRoot& root, const ClassValue& value) {
   kit::unique_hkey opened;
   const std::wstring path = std::wstring(root.path) + L"\\" + value.key;
-  const LSTATUS status = ::RegCreateKeyExW(root.hive, path.c_str(), 0, nullptr, 0,
-                                           KEY_SET_VALUE | kOwnView, nullptr, opened.put(),
-                                           nullptr);
+  const LSTATUS status =
+      ::RegCreateKeyExW(root.hive, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kOwnView, nullptr,
+                        opened.put(), nullptr);
   if (status != ERROR_SUCCESS) return status;
   const auto bytes = static_cast<DWORD>((value.text.size() + 1) * sizeof(wchar_t));
   return ::RegSetValueExW(opened.get(), value.name, 0, REG_SZ,
@@ -110,8 +110,8 @@ void DeleteTree(const ClassesRoot& root, const std::wstring& key, REGSAM view) {
 bool PeerRegistered(const ClassesRoot& root) {
   const std::wstring path = std::wstring(root.path) + L"\\" + ClassKey() + L"\\InprocServer32";
   kit::unique_hkey opened;
-  return ::RegOpenKeyExW(root.hive, path.c_str(), 0, KEY_QUERY_VALUE | kPeerView,
-                         opened.put()) == ERROR_SUCCESS;
+  return ::RegOpenKeyExW(root.hive, path.c_str(), 0, KEY_QUERY_VALUE | kPeerView, opened.put()) ==
+         ERROR_SUCCESS;
 }
 
 // Deletes the two keys ClassValues writes below: the class's own, and the

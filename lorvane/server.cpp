@@ -1,6 +1,7 @@
 // Entry points of the in-process server: module state, class factory and
 // unload check. Self-registration is in registration.cpp.
 #include <windows.h>
+
 #include <ole2.h>
 
 #include <atomic>

@@ -13,7 +13,7 @@ namespace tandrel {
 struct LocalTimeRecord {
   std::uint16_t year = 0;
   std::uint16_t month = 0;
-  std::uint16_t day_of_week = 0;
+  std::uint16_t dayOfWeek = 0;
   std::uint16_t day = 0;
   std::uint16_t hours = 0;
   std::uint16_t minutes = 0;
@@ -41,12 +41,12 @@ int SetTime(ClockAccess& clock, int hours, int minutes, int seconds);
 // milliseconds. The record is written twice and the answer is the second
 // write's. A count that has no local time (a negative one) writes nothing and
 // answers 1.
-int SetDateAndTime(ClockAccess& clock, std::int32_t seconds_since_1970);
+int SetDateAndTime(ClockAccess& clock, std::int32_t secondsSince1970);
 
 // The runtime's local time of a seconds count since 1970 (UTC), in the time
 // zone it last read; false for a negative count. With refresh_zone the time
 // zone (TZ, or the system's settings) is read again first, also for a
 // negative count.
-bool LocalTimeOf(std::int32_t seconds_since_1970, bool refresh_zone, std::tm& local);
+bool LocalTimeOf(std::int32_t secondsSince1970, bool refreshZone, std::tm& local);
 
 }  // namespace tandrel

@@ -16,9 +16,9 @@ namespace kit::testing {
 inline std::wstring WideFromAnsi(std::string_view text) {
   if (text.empty()) return {};
   const int length = static_cast<int>(text.size());
-  std::wstring wide(static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, text.data(), length,
-                                                                   nullptr, 0)),
-                    L'\0');
+  std::wstring wide(
+      static_cast<std::size_t>(::MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0)),
+      L'\0');
   ::MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide.data(), static_cast<int>(wide.size()));
   return wide;
 }
@@ -26,8 +26,8 @@ inline std::wstring WideFromAnsi(std::string_view text) {
 inline std::string AnsiFromWide(std::wstring_view text) {
   if (text.empty()) return {};
   const int length = static_cast<int>(text.size());
-  std::string narrow(static_cast<std::size_t>(::WideCharToMultiByte(
-                         CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr)),
+  std::string narrow(static_cast<std::size_t>(::WideCharToMultiByte(CP_ACP, 0, text.data(), length,
+                                                                    nullptr, 0, nullptr, nullptr)),
                      '\0');
   ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, narrow.data(),
                         static_cast<int>(narrow.size()), nullptr, nullptr);
@@ -60,8 +60,9 @@ inline bool WriteBytes(const std::wstring& path, std::string_view bytes) {
   const unique_file file(::CreateFileW(LongPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written = 0;
-  return file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                             nullptr) &&
+  return file &&
+         ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                     nullptr) &&
          written == bytes.size();
 }
 inline bool WriteBytes(const std::string& path, std::string_view bytes) {
@@ -113,8 +114,12 @@ class ScratchFolder {
   const std::wstring& Path() const { return path_; }
   std::string AnsiPath() const { return AnsiFromWide(path_); }
 
-  std::wstring operator/(std::wstring_view name) const { return path_ + L"\\" + std::wstring(name); }
-  std::string operator/(std::string_view name) const { return AnsiPath() + "\\" + std::string(name); }
+  std::wstring operator/(std::wstring_view name) const {
+    return path_ + L"\\" + std::wstring(name);
+  }
+  std::string operator/(std::string_view name) const {
+    return AnsiPath() + "\\" + std::string(name);
+  }
 
   // A subfolder, made.
   std::wstring Folder(std::wstring_view name) const {

@@ -132,7 +132,7 @@ class Canvas {
     selection_ = kit::SelectInto(dc_.get(), bitmap_.get());
   }
 
-  HDC dc() const { return dc_.get(); }
+  HDC Dc() const { return dc_.get(); }
 
   Image Read() const {
     ::GdiFlush();
@@ -161,7 +161,7 @@ Image CaptureScreenRect(const RECT& rect) {
   Canvas canvas(rect.right - rect.left, rect.bottom - rect.top);
   const kit::unique_window_dc screen = kit::GetScreenDc();
   if (!screen) throw DriverError("no device context for the screen");
-  if (!::BitBlt(canvas.dc(), 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen.get().dc,
+  if (!::BitBlt(canvas.Dc(), 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen.get().dc,
                 rect.left, rect.top, SRCCOPY | CAPTUREBLT)) {
     throw DriverError("cannot copy the screen");
   }
@@ -553,8 +553,8 @@ Image RenderIcon(HICON icon, int width, int height, std::uint32_t background) {
       RGB(Channel(background, 16), Channel(background, 8), Channel(background, 0));
   kit::unique_hgdiobj brush(::CreateSolidBrush(colour));
   const RECT all = {0, 0, width, height};
-  ::FillRect(canvas.dc(), &all, static_cast<HBRUSH>(brush.get()));
-  if (!::DrawIconEx(canvas.dc(), 0, 0, icon, width, height, 0, nullptr, DI_NORMAL))
+  ::FillRect(canvas.Dc(), &all, static_cast<HBRUSH>(brush.get()));
+  if (!::DrawIconEx(canvas.Dc(), 0, 0, icon, width, height, 0, nullptr, DI_NORMAL))
     throw DriverError("cannot draw an icon");
   return canvas.Read();
 }

@@ -102,11 +102,11 @@ void SetTimes(const std::string& path, const LocalDateTime& when) {
 // A listed entry named `name` at `path`, whose times SetTimes gave `when`.
 void ExpectEntry(const FolderEntry& entry, const std::string& name, const std::string& path,
                  const LocalDateTime& when) {
-  EXPECT_EQ(entry.Name, name);
-  EXPECT_EQ(entry.Path, path);
-  EXPECT_EQ(entry.DateLastModified, when) << entry.Name;
+  EXPECT_EQ(entry.name, name);
+  EXPECT_EQ(entry.path, path);
+  EXPECT_EQ(entry.dateLastModified, when) << entry.name;
 #ifdef _WIN32
-  EXPECT_EQ(entry.DateCreated, when) << entry.Name;
+  EXPECT_EQ(entry.dateCreated, when) << entry.name;
 #else
   // Linux cannot set a creation time: it reads as the moment the file was
   // made where the file system keeps one, else as the last-write time.
@@ -118,14 +118,14 @@ void ExpectEntry(const FolderEntry& entry, const std::string& name, const std::s
   };
   const LocalDateTime lower{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                             local.tm_hour,        local.tm_min,     local.tm_sec};
-  EXPECT_TRUE(entry.DateCreated == when || as_tuple(entry.DateCreated) >= as_tuple(lower))
-      << entry.Name;
+  EXPECT_TRUE(entry.dateCreated == when || as_tuple(entry.dateCreated) >= as_tuple(lower))
+      << entry.name;
 #endif
 }
 
 std::vector<FolderEntry> SortedByName(std::vector<FolderEntry> entries) {
   std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return a.Name < b.Name; });
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return entries;
 }
 
@@ -364,8 +364,8 @@ TEST_F(FileSystemTest, ReplacedFileKeepsItsCreationTime) {
   files_->WriteAll(PathOf("report.txt"), "new");
   const auto entries = files_->Files(Folder());
   ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].DateCreated, kWinter);
-  EXPECT_NE(entries[0].DateLastModified, kWinter);
+  EXPECT_EQ(entries[0].dateCreated, kWinter);
+  EXPECT_NE(entries[0].dateLastModified, kWinter);
 }
 #else
 TEST_F(FileSystemTest, WrittenFilesGetTheModeUsersExpect) {
@@ -437,12 +437,12 @@ TEST_F(FileSystemTest, PathsGoInAndNamesComeBackAsUtf8InAnyScript) {
 
   const auto listed = SortedByName(files_->Files(Utf8Of(folder)));
   ASSERT_EQ(listed.size(), 2u);
-  EXPECT_EQ(listed[0].Name, Utf8Of(written.filename()));
-  EXPECT_EQ(listed[0].Path, Utf8Of(written));
-  EXPECT_EQ(listed[1].Name, Utf8Of(log.filename()));
+  EXPECT_EQ(listed[0].name, Utf8Of(written.filename()));
+  EXPECT_EQ(listed[0].path, Utf8Of(written));
+  EXPECT_EQ(listed[1].name, Utf8Of(log.filename()));
   const auto folders = files_->SubFolders(Utf8Of(folder));
   ASSERT_EQ(folders.size(), 1u);
-  EXPECT_EQ(folders[0].Path, Utf8Of(user));
+  EXPECT_EQ(folders[0].path, Utf8Of(user));
 }
 
 #ifdef _WIN32
@@ -462,7 +462,7 @@ TEST_F(FileSystemTest, CodePageLayerReachesNamesTheCodePageSpells) {
   EXPECT_EQ(fs::file_size(folder_ / name), 9u);
   const auto listed = files->Files(Folder());
   ASSERT_EQ(listed.size(), 1u);
-  EXPECT_EQ(listed[0].Path, path);
+  EXPECT_EQ(listed[0].path, path);
 }
 #endif
 

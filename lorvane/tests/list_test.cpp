@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "lorvane_h.h"
-#include "scratch_folder.h"
 #include "module_path.h"
+#include "scratch_folder.h"
 #include "unique_com.h"
 #include "window_driver.h"
 
@@ -42,8 +42,7 @@ VARIANT ByRef(VARIANT* target) {  // a VBScript variable
 }
 
 std::wstring Text(const VARIANT& v) {
-  return V_VT(&v) == VT_BSTR ? std::wstring(V_BSTR(&v), ::SysStringLen(V_BSTR(&v)))
-                             : L"<not text>";
+  return V_VT(&v) == VT_BSTR ? std::wstring(V_BSTR(&v), ::SysStringLen(V_BSTR(&v))) : L"<not text>";
 }
 
 struct CallResult {
@@ -280,14 +279,19 @@ class ListByName : public ::testing::Test {
 };
 
 TEST_F(ListByName, NamesHaveTheirPublishedDispatchIds) {
-  const std::pair<const wchar_t*, DISPID> members[] = {
-      {L"List", 0x40030000},           {L"show", 0x60030000},
-      {L"Hide", 0x60030001},           {L"Clear", 0x60030002},
-      {L"AddToList", 0x60030003},      {L"GetSelItem", 0x60030004},
-      {L"GetListFormatted", 0x60030005}, {L"GetListArray", 0x60030006},
-      {L"LoadFolderList", 0x60030007}, {L"LoadFileList", 0x60030008},
-      {L"LoadFilesWithExt", 0x60030009}, {L"LoadFilesOfDate", 0x6003000a},
-      {L"LOADFOLDERSOFDATE", 0x6003000b}};
+  const std::pair<const wchar_t*, DISPID> members[] = {{L"List", 0x40030000},
+                                                       {L"show", 0x60030000},
+                                                       {L"Hide", 0x60030001},
+                                                       {L"Clear", 0x60030002},
+                                                       {L"AddToList", 0x60030003},
+                                                       {L"GetSelItem", 0x60030004},
+                                                       {L"GetListFormatted", 0x60030005},
+                                                       {L"GetListArray", 0x60030006},
+                                                       {L"LoadFolderList", 0x60030007},
+                                                       {L"LoadFileList", 0x60030008},
+                                                       {L"LoadFilesWithExt", 0x60030009},
+                                                       {L"LoadFilesOfDate", 0x6003000a},
+                                                       {L"LOADFOLDERSOFDATE", 0x6003000b}};
   for (const auto& [name, expected] : members) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID id = DISPID_UNKNOWN;
@@ -417,10 +421,12 @@ void ShowDriven(IDispatch* list, const std::function<void(HWND)>& drive) {
   std::thread driverThread([&] {
     HWND dialog = nullptr;
     try {
-      driver::WaitUntil([&] {
-        dialog = driver::FindTopLevelWindow(::GetCurrentProcessId(), "", "Form1");
-        return dialog != nullptr;
-      }, "the list dialog");
+      driver::WaitUntil(
+          [&] {
+            dialog = driver::FindTopLevelWindow(::GetCurrentProcessId(), "", "Form1");
+            return dialog != nullptr;
+          },
+          "the list dialog");
       drive(dialog);
       driver::WaitUntil([&] { return returned.load(); }, "Show to return",
                         std::chrono::milliseconds(3000));
@@ -512,8 +518,8 @@ TEST_F(ListByName, DialogIsLaidOutInTwipsWithItsOwnFrameAndIcon) {
     EXPECT_NE(picture.At(x, bottom + 2), line);
 
     ICONINFO icon{};
-    ASSERT_TRUE(::GetIconInfo(reinterpret_cast<HICON>(::GetClassLongPtrW(dialog, GCLP_HICON)),
-                              &icon));
+    ASSERT_TRUE(
+        ::GetIconInfo(reinterpret_cast<HICON>(::GetClassLongPtrW(dialog, GCLP_HICON)), &icon));
     kit::unique_hgdiobj colour(icon.hbmColor), mask(icon.hbmMask);
     BITMAP bitmap{};
     ::GetObjectW(colour.get(), sizeof bitmap, &bitmap);
@@ -705,8 +711,9 @@ TEST_F(LoadersByName, FileListShowsNamesReturnsFullPathsAndAccumulates) {
 
   ShowDriven(list_.get(), [](HWND dialog) {
     HWND box1 = Parts(dialog).box1;
-    ::SendMessageW(box1, LB_SETCURSEL, ::SendMessageW(box1, LB_FINDSTRINGEXACT, 0,
-                                                      reinterpret_cast<LPARAM>(L"b.log")), 0);
+    ::SendMessageW(box1, LB_SETCURSEL,
+                   ::SendMessageW(box1, LB_FINDSTRINGEXACT, 0, reinterpret_cast<LPARAM>(L"b.log")),
+                   0);
     PressOk(dialog);
   });
   EXPECT_EQ(Selected(), log);
@@ -743,17 +750,23 @@ TEST_F(LoadersByName, FaultsAreToldInOrderAndChangeNothing) {
       {L"LoadFileList", {L""}, {}, "Error. LoadFileList. No such folder."},
       {L"LoadFolderList", {missing}, {}, "Error. LoadFolderList. No such folder."},
       {L"LoadFilesWithExt", {missing, L""}, {}, "Error. LoadFilesWithExt. No such folder."},
-      {L"LoadFilesWithExt", {root.Path(), L""}, {},
+      {L"LoadFilesWithExt",
+       {root.Path(), L""},
+       {},
        "Error. LoadFilesWithExt. Extension argument required."},
       {L"LoadFilesOfDate", {root.Path(), L"x"}, {Flag(false), Flag(false)}, flagsMessage},
       {L"LoadFilesOfDate", {missing, L"x"}, {Flag(false), Flag(false)}, flagsMessage},
-      {L"LoadFilesOfDate", {missing, L"x"}, {Short(0), Short(5)},
+      {L"LoadFilesOfDate",
+       {missing, L"x"},
+       {Short(0), Short(5)},
        "Error. LoadFilesOfDate. No such folder."},
       {L"LoadFoldersOfDate", {missing, L"x"}, {}, "Error. LoadFoldersOfDate. No such folder."}};
   for (const Case& c : cases) {
     std::vector<std::string> told;
-    if (c.texts.size() == 1) told = Load(c.method, {c.texts[0]}, c.flags);
-    else told = Load(c.method, {c.texts[0], c.texts[1]}, c.flags);
+    if (c.texts.size() == 1)
+      told = Load(c.method, {c.texts[0]}, c.flags);
+    else
+      told = Load(c.method, {c.texts[0], c.texts[1]}, c.flags);
     EXPECT_EQ(told, Texts{c.message}) << ::testing::PrintToString(std::wstring(c.method));
   }
   EXPECT_EQ(Names(), NameList{L"a.txt"});
@@ -763,7 +776,8 @@ TEST_F(LoadersByName, FaultsAreToldInOrderAndChangeNothing) {
 TEST_F(LoadersByName, UnconvertibleArgumentFailsBeforeAnyCheck) {
   kit::unique_variant null;
   V_VT(null.get()) = VT_NULL;
-  LoaderCall call(list_.get(), L"LoadFilesOfDate", {*null.get(), *null.get(), Flag(false), Flag(false)});
+  LoaderCall call(list_.get(), L"LoadFilesOfDate",
+                  {*null.get(), *null.get(), Flag(false), Flag(false)});
   EXPECT_EQ(call.result.hr, DISP_E_TYPEMISMATCH);
   EXPECT_TRUE(call.told.empty()) << "no box before the conversion";
 }
@@ -791,8 +805,8 @@ TEST_F(LoadersByName, DatesMatchTheLocalesShortDateOnlyAndAddAFileOnce) {
   ASSERT_TRUE(SetLocalTimes(root.Folder(L"sub-before"), 2021, 5, 9, 12));
   const std::wstring day = LocaleShortDate(2021, 5, 10);
 
-  for (const auto& [created, modified] : {std::pair(true, false), std::pair(false, true),
-                                          std::pair(true, true)}) {
+  for (const auto& [created, modified] :
+       {std::pair(true, false), std::pair(false, true), std::pair(true, true)}) {
     CallResult r;
     Call(list_.get(), L"Clear", {}, r);
     EXPECT_EQ(Load(L"LoadFilesOfDate", {root.Path(), day}, {Flag(created), Flag(modified)}),
@@ -810,8 +824,8 @@ TEST_F(LoadersByName, DatesMatchTheLocalesShortDateOnlyAndAddAFileOnce) {
   const kit::unique_variant folder = TextVariant(root.Path().c_str());
   Load(L"LoadFoldersOfDate", {*folder.get(), *midnight.get()});
   EXPECT_EQ(Names().size(), 3u);
-  for (const std::wstring& other : {day + L" 12:00:00", std::wstring(L"2021-05-10x"),
-                                    LocaleShortDate(2021, 5, 11) + L"x"}) {
+  for (const std::wstring& other :
+       {day + L" 12:00:00", std::wstring(L"2021-05-10x"), LocaleShortDate(2021, 5, 11) + L"x"}) {
     Load(L"LoadFilesOfDate", {root.Path(), other}, {Flag(true), Flag(true)});
     Load(L"LoadFoldersOfDate", {root.Path(), other});
   }

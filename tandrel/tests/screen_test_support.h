@@ -41,11 +41,11 @@ class PaintedWindow {
  public:
   PaintedWindow(const RECT& rect, DWORD style, Painter painter, HWND parent = nullptr)
       : painter_(std::move(painter)) {
-    static const ATOM window_class = Register();
-    window_.reset(::CreateWindowExA(parent ? 0 : WS_EX_TOPMOST, MAKEINTATOM(window_class), "Painted",
-                                style | WS_VISIBLE, rect.left, rect.top, rect.right - rect.left,
-                                rect.bottom - rect.top, parent, nullptr,
-                                ::GetModuleHandleA(nullptr), this));
+    static const ATOM kWindowClass = Register();
+    window_.reset(::CreateWindowExA(parent ? 0 : WS_EX_TOPMOST, MAKEINTATOM(kWindowClass),
+                                    "Painted", style | WS_VISIBLE, rect.left, rect.top,
+                                    rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
+                                    ::GetModuleHandleA(nullptr), this));
     ::UpdateWindow(window_.get());
     Settle();
   }
@@ -57,17 +57,16 @@ class PaintedWindow {
   }
 
   HWND get() const { return window_.get(); }
-  int handle() const { return static_cast<int>(HandleToLong(window_.get())); }
-  const Painter& painter() const { return painter_; }
+  int Handle() const { return static_cast<int>(HandleToLong(window_.get())); }
 
  private:
   static ATOM Register() {
-    WNDCLASSA window_class = {};
-    window_class.lpfnWndProc = Procedure;
-    window_class.hInstance = ::GetModuleHandleA(nullptr);
-    window_class.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
-    window_class.lpszClassName = "TandrelPaintedWindow";
-    return ::RegisterClassA(&window_class);
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = Procedure;
+    windowClass.hInstance = ::GetModuleHandleA(nullptr);
+    windowClass.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = "TandrelPaintedWindow";
+    return ::RegisterClassA(&windowClass);
   }
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -120,9 +119,9 @@ class PaintedWindow {
 // it makes once per process. Wine counts no GDI objects: there both counts
 // read 0.
 struct Growth {
-  std::int64_t private_bytes = 0;
-  std::int64_t gdi_objects = 0;
-  bool gdi_counted = false;
+  std::int64_t privateBytes = 0;
+  std::int64_t gdiObjects = 0;
+  bool gdiCounted = false;
 };
 
 template <typename Round>
@@ -131,11 +130,11 @@ Growth GrowthOver(int rounds, Round round) {
   const std::int64_t memory = CountCommittedPrivateBytes();
   const DWORD objects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
   for (int i = 0; i < rounds; ++i) round();
-  const DWORD objects_after = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+  const DWORD objectsAfter = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
   Growth growth;
-  growth.private_bytes = CountCommittedPrivateBytes() - memory;
-  growth.gdi_objects = static_cast<std::int64_t>(objects_after) - objects;
-  growth.gdi_counted = objects != 0 || objects_after != 0;
+  growth.privateBytes = CountCommittedPrivateBytes() - memory;
+  growth.gdiObjects = static_cast<std::int64_t>(objectsAfter) - objects;
+  growth.gdiCounted = objects != 0 || objectsAfter != 0;
   return growth;
 }
 

@@ -1,8 +1,9 @@
 // The URL check bound by name, as a script host binds it, against an HTTP
 // server this test runs on the loopback address, a loopback port that no one
 // listens on, and file URLs in a scratch folder.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 #include <winsock2.h>
 
 #include <algorithm>
@@ -20,7 +21,6 @@ namespace {
 
 using kit::testing::ScratchFolder;
 using kit::testing::WriteBytes;
-
 
 void CloseSocketValue(SOCKET s) noexcept { ::closesocket(s); }
 struct socket_traits {
@@ -130,12 +130,13 @@ std::string FileUrl(std::string path) {
 class UrlCheck : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(url_valid_);
+    ASSERT_TRUE(urlValid_);
     ASSERT_TRUE(server_.Listening());
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const decltype(&::web_complex_url_valid) url_valid_ = TANDREL_BIND(library_.get(), web_complex_url_valid);
+  const decltype(&::web_complex_url_valid) urlValid_ =
+      TANDREL_BIND(library_.get(), web_complex_url_valid);
   LoopbackHttpServer server_;
   const ScratchFolder scratch_;
 };
@@ -143,9 +144,9 @@ class UrlCheck : public testing::Test {
 // On Windows the page, cacheable for an hour, would come from the cache the
 // second time without the reload flag; Wine's WinInet asks the server anyway.
 TEST_F(UrlCheck, AnyAnswerOfTheServerOpensAndEveryCallAsksIt) {
-  EXPECT_EQ(url_valid_(server_.Url("/page.htm").c_str()), 0);
-  EXPECT_EQ(url_valid_(server_.Url("/page.htm").c_str()), 0);
-  EXPECT_EQ(url_valid_(server_.Url("/missing.htm").c_str()), 0) << "404 is an answer";
+  EXPECT_EQ(urlValid_(server_.Url("/page.htm").c_str()), 0);
+  EXPECT_EQ(urlValid_(server_.Url("/page.htm").c_str()), 0);
+  EXPECT_EQ(urlValid_(server_.Url("/missing.htm").c_str()), 0) << "404 is an answer";
   const std::vector<std::string> requests = server_.Requests();
   ASSERT_EQ(requests.size(), 3u) << "the cacheable page is asked for each time";
   EXPECT_EQ(requests[0], "GET /page.htm HTTP/1.1");
@@ -160,16 +161,16 @@ TEST_F(UrlCheck, APortNoOneListensOnDoesNotOpen) {
     ASSERT_TRUE(closed);
   }
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/page.htm";
-  EXPECT_EQ(url_valid_(url.c_str()), 1);
+  EXPECT_EQ(urlValid_(url.c_str()), 1);
 }
 
 TEST_F(UrlCheck, FileUrlsOpenPresentFilesOnlyAndLeaveThemFree) {
   const std::string present = scratch_ / "present.htm";
   WriteBytes(present, "<html></html>");
-  EXPECT_EQ(url_valid_(FileUrl(present).c_str()), 0);
+  EXPECT_EQ(urlValid_(FileUrl(present).c_str()), 0);
   EXPECT_TRUE(::DeleteFileA(present.c_str())) << "closed again when the call returns";
-  EXPECT_EQ(url_valid_(FileUrl(present).c_str()), 1);
-  EXPECT_EQ(url_valid_(FileUrl((scratch_ / "never.htm")).c_str()), 1);
+  EXPECT_EQ(urlValid_(FileUrl(present).c_str()), 1);
+  EXPECT_EQ(urlValid_(FileUrl((scratch_ / "never.htm")).c_str()), 1);
 
   // Opened without sharing: a file someone holds open does not open.
   const std::string held = scratch_ / "held.htm";
@@ -179,23 +180,23 @@ TEST_F(UrlCheck, FileUrlsOpenPresentFilesOnlyAndLeaveThemFree) {
                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                                 nullptr));
     ASSERT_TRUE(holder);
-    EXPECT_EQ(url_valid_(FileUrl(held).c_str()), 1);
+    EXPECT_EQ(urlValid_(FileUrl(held).c_str()), 1);
   }
-  EXPECT_EQ(url_valid_(FileUrl(held).c_str()), 0);
+  EXPECT_EQ(urlValid_(FileUrl(held).c_str()), 0);
 
   // Escapes name the characters they stand for, as in any URL.
   const std::string spaced = scratch_ / "with space.htm";
   WriteBytes(spaced, "spaced");
-  EXPECT_EQ(url_valid_(FileUrl(spaced).c_str()), 0);
-  EXPECT_EQ(url_valid_(FileUrl((scratch_ / "with%20space.htm")).c_str()), 0);
-  EXPECT_EQ(url_valid_(("file://" + spaced).c_str()), 0);
+  EXPECT_EQ(urlValid_(FileUrl(spaced).c_str()), 0);
+  EXPECT_EQ(urlValid_(FileUrl((scratch_ / "with%20space.htm")).c_str()), 0);
+  EXPECT_EQ(urlValid_(("file://" + spaced).c_str()), 0);
   EXPECT_TRUE(server_.Requests().empty()) << "file URLs never reach the network";
 }
 
 TEST_F(UrlCheck, TextsThatAreNoUrlDoNotOpen) {
   for (const char* text :
        {"", " ", "not a url", "http://", "::::", "page.htm", "file://", "http://127.0.0.1:0/"})
-    EXPECT_EQ(url_valid_(text), 1) << '"' << text << '"';
+    EXPECT_EQ(urlValid_(text), 1) << '"' << text << '"';
   EXPECT_TRUE(server_.Requests().empty());
 }
 
