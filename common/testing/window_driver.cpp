@@ -341,6 +341,20 @@ void SetText(HWND window, const std::string& text, Timeout timeout) {
     throw DriverError(Describe(window) + " refused the text \"" + text + "\"");
 }
 
+std::wstring WideText(HWND window, Timeout timeout) {
+  const auto length = SendWide(window, WM_GETTEXTLENGTH, 0, 0, timeout, "reading a text length");
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  const auto copied = SendWide(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                               timeout, "reading a text");
+  text.resize(static_cast<std::size_t>(copied));
+  return text;
+}
+
+void SetWideText(HWND window, const std::wstring& text, Timeout timeout) {
+  if (!SendWide(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), timeout, "setting a text"))
+    throw DriverError(Describe(window) + " refused the text \"" + Narrow(text) + "\"");
+}
+
 void Click(HWND button) {
   RequirePressable(button);
   Post(button, BM_CLICK, 0, 0);

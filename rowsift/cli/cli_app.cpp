@@ -46,6 +46,9 @@ constexpr char kUsage[] =
     "The output is written completely before it replaces an existing file, so\n"
     "a failure leaves that file as it was.\n"
     "\n"
+    "On Windows, file names and TEXT may be in any script. TEXT is looked for\n"
+    "as the logs' code page spells it; where it cannot, no detail row matches.\n"
+    "\n"
     "Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure;\n"
     "with --each the worst of all the logs. On success one line on standard\n"
     "error tells how many detail rows were kept and where the output went.\n";
