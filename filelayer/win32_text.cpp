@@ -36,8 +36,8 @@ std::optional<std::wstring> LowerCased(std::string_view utf8) {
   }
   if (text.empty()) return text;
   const int length = static_cast<int>(text.size());
-  const int size =
-      ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, nullptr, 0, nullptr, nullptr, 0);
+  const int size = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, nullptr, 0,
+                                   nullptr, nullptr, 0);
   if (size <= 0) return std::nullopt;
   std::wstring lower(static_cast<std::size_t>(size), L'\0');
   ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, lower.data(), size, nullptr,

@@ -298,8 +298,8 @@ HWND WaitForTopLevelWindow(const Process& process, const std::string& className,
   WaitUntil(
       [&] {
         if (!process.Running())
-          throw DriverError("process " + std::to_string(process.Id()) +
-                            " ended before showing a window");
+          throw DriverError("process " + std::to_string(process.Id()) + " ended with exit code " +
+                            std::to_string(process.WaitForExit(Timeout{0})) + " before showing a window");
         found = FindTopLevelWindow(process.Id(), className, caption);
         return found != nullptr;
       },

@@ -31,9 +31,10 @@ int main() {
   const std::vector<std::string> args = Arguments();
   const auto files = filelayer::MakePlatformFileSystem();
   // Logs are written in the system code page unless --codepage names another.
-  const rowsift::LogCodePages codePages{::GetACP(), [](const std::string& filter, unsigned codePage) {
-                                          return rowsift::SpellInCodePage(rowsift::Utf16FromUtf8(filter), codePage);
-                                        }};
+  const auto spell = [](const std::string& filter, unsigned codePage) {
+    return rowsift::SpellInCodePage(rowsift::Utf16FromUtf8(filter), codePage);
+  };
+  const rowsift::LogCodePages codePages{::GetACP(), spell};
   rowsift::StandardStream out(STD_OUTPUT_HANDLE);
   rowsift::StandardStream err(STD_ERROR_HANDLE);
   return rowsift::RunCli(args, *files, codePages, out, err);

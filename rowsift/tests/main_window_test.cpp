@@ -147,16 +147,12 @@ TEST_F(MainWindowTest, BrowseChoiceFillsTheInputAndProposesTheOutput) {
   EXPECT_EQ(Text(kIdFilterOn), L"Login");
 }
 
-TEST_F(MainWindowTest, PathsGoToTheRunInUtf8AndTheFilterInTheSystemCodePage) {
-  SetText(kIdInputFile, L"C:\\R\u00e9sultats\\\u65e5\u5fd7.htm");
-  EXPECT_EQ(window_->InputPath(), U8(u8"C:\\R\u00e9sultats\\\u65e5\u5fd7.htm"));
-  // Holds for a Western system code page, Wine's default.
-  if (::GetACP() == 1252) {
-    SetText(kIdFilterOn, L"Caf\u00e9");
-    EXPECT_EQ(window_->FilterText(), "Caf\xE9");
-    SetText(kIdFilterOn, L"\u03a9mega");
-    EXPECT_EQ(window_->FilterText(), std::nullopt) << "not \"?mega\" nor \"Omega\"";
-  }
+TEST_F(MainWindowTest, TheFilterGoesToTheRunInTheSystemCodePageOrNotAtAll) {
+  if (::GetACP() != 1252) GTEST_SKIP() << "written for a Western code page, Wine's default";
+  SetText(kIdFilterOn, L"Caf\u00e9");
+  EXPECT_EQ(window_->FilterText(), "Caf\xE9");
+  SetText(kIdFilterOn, L"\u03a9mega");
+  EXPECT_EQ(window_->FilterText(), std::nullopt) << "not \"?mega\" nor \"Omega\"";
 }
 
 TEST_F(MainWindowTest, CancelledBrowseEmptiesOnlyTheInput) {

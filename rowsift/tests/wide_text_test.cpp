@@ -1,4 +1,4 @@
-// Texts between UTF-16, UTF-8 and the code pages logs are written in.
+// The filter text in the code page logs are written in.
 #include "wide_text.h"
 
 #include <gtest/gtest.h>
@@ -7,16 +7,6 @@ namespace rowsift {
 namespace {
 
 std::string U8(std::u8string_view text) { return {text.begin(), text.end()}; }
-
-TEST(WideTextTest, Utf8AndUtf16CarryEveryScriptAndNeverFail) {
-  const std::wstring scripts = L"C:\\R\u00e9sultats\\\u03a9mega\\\u65e5\u5fd7 \U0001F600.htm";
-  const std::string utf8 = U8(u8"C:\\R\u00e9sultats\\\u03a9mega\\\u65e5\u5fd7 \U0001F600.htm");
-  EXPECT_EQ(Utf8FromUtf16(scripts), utf8);
-  EXPECT_EQ(Utf16FromUtf8(utf8), scripts);
-  EXPECT_EQ(Utf16FromUtf8(""), L"");
-  EXPECT_EQ(Utf16FromUtf8("a\xFF" "b"), L"a\uFFFDb");
-  EXPECT_EQ(Utf8FromUtf16(std::wstring{L'a', wchar_t(0xD800), L'b'}), U8(u8"a\uFFFDb"));
-}
 
 TEST(WideTextTest, ACodePageSpellsATextExactlyOrNotAtAll) {
   EXPECT_EQ(SpellInCodePage(L"Caf\u00e9", 1252), "Caf\xE9");

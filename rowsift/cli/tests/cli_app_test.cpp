@@ -198,29 +198,25 @@ TEST_F(CliTest, UnderADoubleByteCodePageTheFilterMatchesWholeCharactersOnly) {
   EXPECT_NE(Read("bytes.htm").find("<TD>\x83" "c for item</TD>"), std::string::npos) << "one byte, one character";
 }
 
-TEST_F(CliTest, AUnicodeFilterIsSpeltInTheLogsCodePageOrMatchesNoRow) {
-  // As on Windows, where the arguments are Unicode.
+TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrMatchesNoRow) {
+  // As on Windows, where the arguments are Unicode: "\xC3\xA9" is UTF-8's e-acute.
   std::vector<unsigned> asked;
   const LogCodePages westernWindows{1252, [&](const std::string& filter, unsigned codePage) {
                                       asked.push_back(codePage);
-                                      const std::u8string cafe = u8"Caf\u00e9";
-                                      return filter == std::string(cafe.begin(), cafe.end())
-                                                 ? std::optional<std::string>("Caf\xE9")
-                                                 : std::nullopt;
+                                      return filter == "Caf\xC3\xA9" ? std::optional<std::string>("Caf\xE9")
+                                                                      : std::nullopt;
                                     }};
-  const std::string log = std::string(kLog).replace(std::string(kLog).find("Search"), 6, "Caf\xE9");
-  const std::string input = Write("run.htm", log);
+  std::string log = kLog;
+  const std::string input = Write("run.htm", log.replace(log.find("Search"), 6, "Caf\xE9"));
   EXPECT_EQ(RunCli({"--filter", "Caf\xC3\xA9", input, PathOf("cafe.htm")}, *files_, westernWindows, out_, err_),
             kDone);
   EXPECT_NE(Read("cafe.htm").find("<TD> for item</TD>"), std::string::npos);
 
-  EXPECT_EQ(RunCli({"--filter", "Login", "--codepage", "932", input, PathOf("none.htm")}, *files_, westernWindows,
+  EXPECT_EQ(RunCli({"--filter", "x", "--codepage", "932", input, PathOf("none.htm")}, *files_, westernWindows,
                    out_, err_),
             kDone);
   EXPECT_NE(err_.str().find("rowsift-cli: code page 932 cannot spell the filter text; no detail row matches it\n"),
             std::string::npos);
-  EXPECT_EQ(Read("none.htm").find("<TD>1</TD>"), std::string::npos) << "only the heading row is kept";
-  EXPECT_NE(Read("none.htm").find("Itr#"), std::string::npos);
   EXPECT_EQ(asked, (std::vector<unsigned>{1252, 932}));
 }
 
