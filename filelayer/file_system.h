@@ -117,15 +117,15 @@ struct MappedRange {
 MappedRange RangeToMap(std::uint64_t fileSize, std::uint64_t offset, std::size_t length, std::size_t window,
                        std::size_t granularity);
 
-#ifdef _WIN32
-// The same, for callers whose paths are 8-bit texts in the system code page:
-// their paths are translated on the way in, and descriptions of failures on
-// the way out.
-std::unique_ptr<FileSystem> MakeSystemCodePageFileSystem();
-#endif
-
 // The text after the last dot of the path's last component, without the dot;
 // empty when that component has no dot.
 std::string GetExtensionName(std::string_view path);
+
+// Whether two texts (paths, names) are the same once every letter is lower-
+// cased as the platform lower-cases file names: by the system's own rule on
+// Windows, by Unicode's simple case pairs elsewhere. They are compared as
+// texts, not resolved: another spelling of the same file is another text. A
+// text that is not UTF-8 equals only itself.
+bool EqualIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace filelayer

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <optional>
 
 #include "unique_resource.h"
 
@@ -22,6 +23,26 @@ std::string DescriptionToUtf8(const wchar_t* text, int length) {
   std::string converted(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
   if (size > 0) ::WideCharToMultiByte(CP_UTF8, 0, text, length, converted.data(), size, nullptr, nullptr);
   return converted;
+}
+
+// Lower-cased by the system's rule for file names (not the linguistic one of
+// any language); nothing for a text that is not UTF-8.
+std::optional<std::wstring> LowerCased(std::string_view utf8) {
+  std::wstring text;
+  try {
+    text = ToUtf16(utf8);
+  } catch (const FileError&) {
+    return std::nullopt;
+  }
+  if (text.empty()) return text;
+  const int length = static_cast<int>(text.size());
+  const int size = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, nullptr, 0,
+                                   nullptr, nullptr, 0);
+  if (size <= 0) return std::nullopt;
+  std::wstring lower(static_cast<std::size_t>(size), L'\0');
+  ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, lower.data(), size, nullptr,
+                  nullptr, 0);
+  return lower;
 }
 
 }  // namespace
@@ -59,6 +80,13 @@ FileError SystemError(unsigned long code) {
   const std::size_t end = text.find_last_not_of(" \t\r\n");
   text.erase(end == std::string::npos ? 0 : end + 1);
   return FileError(text, code);
+}
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  const std::optional<std::wstring> lowerA = LowerCased(a);
+  const std::optional<std::wstring> lowerB = LowerCased(b);
+  return lowerA && lowerB && *lowerA == *lowerB;
 }
 
 }  // namespace filelayer

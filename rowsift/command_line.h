@@ -1,5 +1,7 @@
 // What the program learns from how it was started: the debug switch on its
-// command line and its own name, under which its settings are kept.
+// command line and its own name, under which its settings are kept. Texts
+// are UTF-8, in which no byte of a character beyond ASCII reads as a blank,
+// a quote or a separator.
 #pragma once
 
 #include <string>
@@ -7,7 +9,7 @@
 
 namespace rowsift {
 
-// What follows the program name on a full command line (as GetCommandLineA
+// What follows the program name on a full command line (as GetCommandLineW
 // gives it), without the blanks in front of it. The program name ends at the
 // first blank outside double quotes, so a quoted path may hold blanks.
 std::string_view ArgumentText(std::string_view commandLine);

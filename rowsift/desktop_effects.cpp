@@ -2,19 +2,21 @@
 
 #include <shellapi.h>
 
+#include "wide_text.h"
+
 namespace rowsift {
 
 namespace {
 
-constexpr char kCaption[] = "Rowsift";
+constexpr wchar_t kCaption[] = L"Rowsift";
 
-// GetDateFormatA and GetTimeFormatA share one shape.
-using LocaleFormatter = decltype(&::GetDateFormatA);
+// GetDateFormatW and GetTimeFormatW share one shape.
+using LocaleFormatter = decltype(&::GetDateFormatW);
 
-std::string FormatForUser(LocaleFormatter format, DWORD flags, const SYSTEMTIME& local) {
+std::wstring FormatForUser(LocaleFormatter format, DWORD flags, const SYSTEMTIME& local) {
   const int size = format(LOCALE_USER_DEFAULT, flags, &local, nullptr, nullptr, 0);
   if (size <= 0) return {};
-  std::string text(static_cast<std::size_t>(size), '\0');
+  std::wstring text(static_cast<std::size_t>(size), L'\0');
   const int written = format(LOCALE_USER_DEFAULT, flags, &local, nullptr, text.data(), size);
   // Both counts include the terminating null.
   text.resize(written > 0 ? static_cast<std::size_t>(written) - 1 : 0);
@@ -29,11 +31,11 @@ DesktopEffects::DesktopEffects(HWND owner) : owner_(owner) {}
 
 void DesktopEffects::ShowMessage(const std::string& text, MessageIcon icon) {
   const UINT iconStyle = icon == MessageIcon::Error ? MB_ICONSTOP : 0;
-  ::MessageBoxA(owner_, text.c_str(), kCaption, MB_OK | iconStyle);
+  ::MessageBoxW(owner_, Utf16FromUtf8(text).c_str(), kCaption, MB_OK | iconStyle);
 }
 
 bool DesktopEffects::AskYesNo(const std::string& text) {
-  return ::MessageBoxA(owner_, text.c_str(), kCaption,
+  return ::MessageBoxW(owner_, Utf16FromUtf8(text).c_str(), kCaption,
                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
 }
 
@@ -50,7 +52,8 @@ bool DesktopEffects::KeepBusyCursor() const {
 
 void DesktopEffects::ProcessPendingEvents() {
   MSG message;
-  while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+  // Wide, so that characters typed into the window's boxes reach them whole.
+  while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
       // Peeking removed it; the main loop still has to see it to end the
       // program. Stop here, or the next peek would find it again.
@@ -58,13 +61,13 @@ void DesktopEffects::ProcessPendingEvents() {
       return;
     }
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
   }
 }
 
 void DesktopEffects::OpenWithShell(const std::string& path) {
   // A null folder starts the viewer in the current directory.
-  ::ShellExecuteA(owner_, "Open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ::ShellExecuteW(owner_, L"Open", Utf16FromUtf8(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 std::string DesktopEffects::TimeStamp() const {
@@ -74,8 +77,8 @@ std::string DesktopEffects::TimeStamp() const {
 }
 
 std::string FormatTimeStamp(const SYSTEMTIME& local) {
-  return FormatForUser(::GetDateFormatA, DATE_SHORTDATE, local) + " " +
-         FormatForUser(::GetTimeFormatA, 0, local);
+  return Utf8FromUtf16(FormatForUser(::GetDateFormatW, DATE_SHORTDATE, local) + L" " +
+                       FormatForUser(::GetTimeFormatW, 0, local));
 }
 
 }  // namespace rowsift

@@ -1,6 +1,7 @@
 // What a parse run does on the Windows desktop besides the window's own
 // controls: message boxes, the hourglass, event processing, the shell and the
 // clock. The main window forwards its ParseRunHost calls for these here.
+// Texts are UTF-8, as the parse run gives them.
 #pragma once
 
 #include <windows.h>
@@ -48,7 +49,8 @@ class DesktopEffects {
   bool busy_ = false;
 };
 
-// A local time as the user's locale writes it: short date, a space, long time.
+// A local time as the user's locale writes it: short date, a space, long time
+// (in UTF-8).
 std::string FormatTimeStamp(const SYSTEMTIME& local);
 
 }  // namespace rowsift

@@ -6,6 +6,7 @@
 
 #include "output_name.h"
 #include "rowsift_resources.h"
+#include "wide_text.h"
 #include "window_layout.h"
 
 namespace rowsift {
@@ -15,13 +16,13 @@ namespace {
 constexpr DWORD kWindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kWindowExStyle = WS_EX_CONTROLPARENT;
 
-constexpr char kSettingsSection[] = "Settings";
-constexpr char kInputFileKey[] = "InputFileName";
-constexpr char kOutputFileKey[] = "OutputFileName";
-constexpr char kFilterOnKey[] = "FilterOn";
+constexpr wchar_t kSettingsSection[] = L"Settings";
+constexpr wchar_t kInputFileKey[] = L"InputFileName";
+constexpr wchar_t kOutputFileKey[] = L"OutputFileName";
+constexpr wchar_t kFilterOnKey[] = L"FilterOn";
 
 struct ControlClass {
-  const char* name;
+  const wchar_t* name;
   DWORD style;
   DWORD exStyle;
 };
@@ -31,19 +32,22 @@ ControlClass ClassOf(ControlKind kind) {
     case ControlKind::Label:
       // One line as laid out: a wider system font clips the end instead of
       // pushing half of it onto a second line.
-      return {"STATIC", SS_LEFTNOWORDWRAP, 0};
+      return {L"STATIC", SS_LEFTNOWORDWRAP, 0};
     case ControlKind::PushButton:
-      return {"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
+      return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
     case ControlKind::TextBox:
-      return {"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
+      return {L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
     case ControlKind::CheckBox:
-      return {"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
+      return {L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
     case ControlKind::ListBox:
       // Its exact height, not a whole number of lines, so it fills its place.
-      return {"LISTBOX", WS_VSCROLL | LBS_NOINTEGRALHEIGHT | WS_TABSTOP, WS_EX_CLIENTEDGE};
+      return {L"LISTBOX", WS_VSCROLL | LBS_NOINTEGRALHEIGHT | WS_TABSTOP, WS_EX_CLIENTEDGE};
   }
-  return {"STATIC", 0, 0};
+  return {L"STATIC", 0, 0};
 }
+
+// Logs are written in the system code page.
+unsigned LogCodePage() { return ::GetACP(); }
 
 int ScreenDpi() {
   const kit::unique_hdc screen(::CreateICA("DISPLAY", nullptr, nullptr, nullptr));
@@ -52,34 +56,35 @@ int ScreenDpi() {
 
 // The font the system uses for dialogs and message boxes.
 kit::unique_hgdiobj CreateDialogFont() {
-  NONCLIENTMETRICSA metrics = {};
+  NONCLIENTMETRICSW metrics = {};
   metrics.cbSize = sizeof metrics;
-  if (!::SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return {};
-  return kit::unique_hgdiobj(::CreateFontIndirectA(&metrics.lfMessageFont));
+  if (!::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) return {};
+  return kit::unique_hgdiobj(::CreateFontIndirectW(&metrics.lfMessageFont));
 }
 
-bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure) {
-  WNDCLASSEXA existing = {};
+// A Unicode window: its boxes take and give characters of every script.
+bool RegisterWindowClass(HINSTANCE instance, const std::wstring& name, WNDPROC procedure) {
+  WNDCLASSEXW existing = {};
   existing.cbSize = sizeof existing;
-  if (::GetClassInfoExA(instance, kMainWindowClass, &existing)) return true;
+  if (::GetClassInfoExW(instance, name.c_str(), &existing)) return true;
 
-  WNDCLASSEXA windowClass = {};
+  WNDCLASSEXW windowClass = {};
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = procedure;
   windowClass.hInstance = instance;
-  windowClass.hIcon = ::LoadIconA(instance, MAKEINTRESOURCEA(IDI_ROWSIFT));
+  windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_ROWSIFT));
   windowClass.hIconSm = static_cast<HICON>(
-      ::LoadImageA(instance, MAKEINTRESOURCEA(IDI_ROWSIFT), IMAGE_ICON,
+      ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_ROWSIFT), IMAGE_ICON,
                    ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
   windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  windowClass.lpszClassName = kMainWindowClass;
-  return ::RegisterClassExA(&windowClass) != 0;
+  windowClass.lpszClassName = name.c_str();
+  return ::RegisterClassExW(&windowClass) != 0;
 }
 
 }  // namespace
 
-MainWindow::MainWindow(SettingsStore& settings, std::string applicationName,
+MainWindow::MainWindow(SettingsStore& settings, std::wstring applicationName,
                        InputFileChooser& chooser, const filelayer::FileSystem& files,
                        bool debugMode)
     : settings_(settings),
@@ -91,35 +96,36 @@ MainWindow::MainWindow(SettingsStore& settings, std::string applicationName,
 MainWindow::~MainWindow() {
   if (!window_) return;
   // Gone without being closed by the user: nothing to save, no loop to end.
-  ::SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
+  ::SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
   ::DestroyWindow(window_);
 }
 
 HWND MainWindow::Create(HINSTANCE instance) {
-  if (!RegisterWindowClass(instance, WindowProc)) return nullptr;
+  const std::wstring className = Utf16FromUtf8(kMainWindowClass);
+  if (!RegisterWindowClass(instance, className, WindowProc)) return nullptr;
   dpi_ = ScreenDpi();
   // The layout gives the client width, but the height of the whole window;
   // that height grows only where the frame would leave too little client area.
   RECT frame = {0, 0, ClientWidthPixels(dpi_), MinimumClientHeightPixels(debugMode_, dpi_)};
   ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
   const int height = std::max(OuterHeightPixels(debugMode_, dpi_), int{frame.bottom - frame.top});
-  return ::CreateWindowExA(kWindowExStyle, kMainWindowClass, kMainWindowCaption, kWindowStyle,
-                           CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, height, nullptr,
-                           nullptr, instance, this);
+  return ::CreateWindowExW(kWindowExStyle, className.c_str(), Utf16FromUtf8(kMainWindowCaption).c_str(),
+                           kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, height,
+                           nullptr, nullptr, instance, this);
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     self->window_ = window;
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrA(window, GWLP_USERDATA));
-  if (!self) return ::DefWindowProcA(window, message, wParam, lParam);
+  auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (!self) return ::DefWindowProcW(window, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
-    ::SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
     self->window_ = nullptr;
-    return ::DefWindowProcA(window, message, wParam, lParam);
+    return ::DefWindowProcW(window, message, wParam, lParam);
   }
   return self->HandleMessage(message, wParam, lParam);
 }
@@ -147,31 +153,32 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       OnDestroy();
       return 0;
   }
-  return ::DefWindowProcA(window_, message, wParam, lParam);
+  return ::DefWindowProcW(window_, message, wParam, lParam);
 }
 
 bool MainWindow::OnCreate() {
   font_ = CreateDialogFont();
   effects_ = DesktopEffects(window_);
   const HINSTANCE instance =
-      reinterpret_cast<HINSTANCE>(::GetWindowLongPtrA(window_, GWLP_HINSTANCE));
+      reinterpret_cast<HINSTANCE>(::GetWindowLongPtrW(window_, GWLP_HINSTANCE));
   for (const ControlLayout& control : MainWindowControls()) {
     const ControlClass windowClass = ClassOf(control.kind);
     const bool visible = control.id != kIdDebugList || debugMode_;
     const Rect place = ToPixels(control.twips, dpi_);
-    const HWND child = ::CreateWindowExA(windowClass.exStyle, windowClass.name, control.caption,
+    const HWND child = ::CreateWindowExW(windowClass.exStyle, windowClass.name,
+                                         Utf16FromUtf8(control.caption).c_str(),
                                          WS_CHILD | windowClass.style | (visible ? WS_VISIBLE : 0),
                                          place.left, place.top, place.width, place.height, window_,
                                          reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
                                          instance, nullptr);
     if (!child) return false;
-    ::SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   }
   for (ControlId edit : {kIdInputFile, kIdOutputFile, kIdFilterOn}) {
     // Zero lifts the typing limit to the most an edit control holds.
-    ::SendMessageA(Control(edit), EM_SETLIMITTEXT, 0, 0);
+    ::SendMessageW(Control(edit), EM_SETLIMITTEXT, 0, 0);
   }
-  ::SendMessageA(Control(kIdOpenOutputFile), BM_SETCHECK, BST_CHECKED, 0);
+  ::SendMessageW(Control(kIdOpenOutputFile), BM_SETCHECK, BST_CHECKED, 0);
   lastFocus_ = Control(kIdParse);
 
   SetText(kIdInputFile, settings_.Read(applicationName_, kSettingsSection, kInputFileKey));
@@ -219,27 +226,27 @@ void MainWindow::OnParse() {
   // Pressed again while a debug-mode run processes events: ignored.
   if (running_) return;
   running_ = true;
-  // Logs are written in the system code page. The window has one thread.
-  RunParse(*this, files_, CharacterSet::ForCodePage(::GetACP()), 1);
+  // The window has one thread.
+  RunParse(*this, files_, CharacterSet::ForCodePage(LogCodePage()), 1);
   running_ = false;
   // Outside debug mode the run reads no events, so clicks and keys given to
   // the busy window wait in the queue; a double click on "Parse" would start
   // a second run as soon as the first ended. What the user did while the
   // hourglass showed is dropped instead.
   if (!debugMode_) DiscardQueuedInput();
-  if (closeWhenRunEnds_) ::PostMessageA(window_, WM_CLOSE, 0, 0);
+  if (closeWhenRunEnds_) ::PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 void MainWindow::OnBrowse() {
   // A run in debug mode processes events; a file dialog opened from inside
   // it would hold the run up until it closed.
   if (running_) return;
-  const std::optional<std::string> chosen = chooser_.ChooseInputFile(window_);
+  const std::optional<std::wstring> chosen = chooser_.ChooseInputFile(window_);
   // Cancelling, like a failing dialog, empties the input path only.
-  SetText(kIdInputFile, chosen.value_or(""));
+  SetText(kIdInputFile, chosen.value_or(L""));
   if (!chosen) return;
-  if (const std::optional<std::string> proposal = ProposeOutputName(*chosen)) {
-    SetText(kIdOutputFile, *proposal);
+  if (const std::optional<std::string> proposal = ProposeOutputName(Utf8FromUtf16(*chosen))) {
+    SetText(kIdOutputFile, Utf16FromUtf8(*proposal));
   }
 }
 
@@ -251,24 +258,26 @@ void MainWindow::SaveSettings() {
 
 HWND MainWindow::Control(ControlId id) const { return ::GetDlgItem(window_, id); }
 
-std::string MainWindow::TextOf(ControlId id) const {
+std::wstring MainWindow::TextOf(ControlId id) const {
   const HWND control = Control(id);
-  std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(control)) + 1, '\0');
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(control)) + 1, L'\0');
   text.resize(static_cast<std::size_t>(
-      ::GetWindowTextA(control, text.data(), static_cast<int>(text.size()))));
+      ::GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
   return text;
 }
 
-void MainWindow::SetText(ControlId id, const std::string& text) {
-  ::SetWindowTextA(Control(id), text.c_str());
+void MainWindow::SetText(ControlId id, const std::wstring& text) {
+  ::SetWindowTextW(Control(id), text.c_str());
 }
 
-std::string MainWindow::InputPath() { return TextOf(kIdInputFile); }
-std::string MainWindow::OutputPath() { return TextOf(kIdOutputFile); }
-std::string MainWindow::FilterText() { return TextOf(kIdFilterOn); }
+std::string MainWindow::InputPath() { return Utf8FromUtf16(TextOf(kIdInputFile)); }
+std::string MainWindow::OutputPath() { return Utf8FromUtf16(TextOf(kIdOutputFile)); }
+std::optional<std::string> MainWindow::FilterText() {
+  return SpellInCodePage(TextOf(kIdFilterOn), LogCodePage());
+}
 
 bool MainWindow::OpenOutputWhenDone() {
-  return ::SendMessageA(Control(kIdOpenOutputFile), BM_GETCHECK, 0, 0) != BST_UNCHECKED;
+  return ::SendMessageW(Control(kIdOpenOutputFile), BM_GETCHECK, 0, 0) != BST_UNCHECKED;
 }
 
 bool MainWindow::DebugMode() { return debugMode_; }
@@ -294,15 +303,15 @@ void MainWindow::SetBusyCursor(bool busy) { effects_.SetBusyCursor(busy); }
 void MainWindow::AppendDebugLine(const std::string& line) {
   const HWND list = Control(kIdDebugList);
   const LRESULT count =
-      ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line.c_str())) + 1;
+      ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(line).c_str())) + 1;
   // Scrolled so that the newest line is the last one shown.
   RECT inside;
   ::GetClientRect(list, &inside);
-  const LRESULT lineHeight = ::SendMessageA(list, LB_GETITEMHEIGHT, 0, 0);
+  const LRESULT lineHeight = ::SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
   const LRESULT linesShown =
       lineHeight > 0 ? std::max<LRESULT>(1, (inside.bottom - inside.top) / lineHeight) : 1;
   if (count > linesShown) {
-    ::SendMessageA(list, LB_SETTOPINDEX, static_cast<WPARAM>(count - linesShown), 0);
+    ::SendMessageW(list, LB_SETTOPINDEX, static_cast<WPARAM>(count - linesShown), 0);
   }
 }
 
@@ -313,7 +322,7 @@ std::string MainWindow::TimeStamp() { return effects_.TimeStamp(); }
 void DiscardQueuedInput() {
   const auto drop = [](UINT first, UINT last) {
     MSG input;
-    while (::PeekMessageA(&input, nullptr, first, last, PM_REMOVE)) continue;
+    while (::PeekMessageW(&input, nullptr, first, last, PM_REMOVE)) continue;
   };
   drop(WM_KEYFIRST, WM_KEYLAST);
   drop(WM_MOUSEFIRST, WM_MOUSELAST);

@@ -1,10 +1,13 @@
 // The program's one window, frmParse: three texts, the browse and "Parse"
 // buttons, the open-when-done option and, in debug mode, the debug list. It
-// is the host of the parse runs it starts.
+// is the host of the parse runs it starts. Its texts are Unicode: paths of
+// any script go to the run in UTF-8; the filter goes in the system code page,
+// in which logs are written.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "desktop_effects.h"
@@ -20,7 +23,7 @@ namespace rowsift {
 class MainWindow : public ParseRunHost {
  public:
   // The window keeps references to the services; they must outlive it.
-  MainWindow(SettingsStore& settings, std::string applicationName, InputFileChooser& chooser,
+  MainWindow(SettingsStore& settings, std::wstring applicationName, InputFileChooser& chooser,
              const filelayer::FileSystem& files, bool debugMode);
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -33,7 +36,7 @@ class MainWindow : public ParseRunHost {
   // ParseRunHost, for the runs started by "Parse".
   std::string InputPath() override;
   std::string OutputPath() override;
-  std::string FilterText() override;
+  std::optional<std::string> FilterText() override;
   bool OpenOutputWhenDone() override;
   bool DebugMode() override;
   void Refuse(const std::string& text) override;
@@ -64,11 +67,11 @@ class MainWindow : public ParseRunHost {
   void SaveSettings();
 
   HWND Control(ControlId id) const;
-  std::string TextOf(ControlId id) const;
-  void SetText(ControlId id, const std::string& text);
+  std::wstring TextOf(ControlId id) const;
+  void SetText(ControlId id, const std::wstring& text);
 
   SettingsStore& settings_;
-  const std::string applicationName_;
+  const std::wstring applicationName_;
   InputFileChooser& chooser_;
   const filelayer::FileSystem& files_;
   const bool debugMode_;

@@ -2,6 +2,7 @@
 
 #include <commdlg.h>
 
+#include <iterator>
 #include <string>
 
 namespace rowsift {
@@ -9,19 +10,19 @@ namespace rowsift {
 namespace {
 
 // The pattern in the name box lists the matching files when the dialog opens.
-constexpr char kInitialName[] = "*.htm*";
+constexpr wchar_t kInitialName[] = L"*.htm*";
 // Description and pattern, each null-terminated, then the closing null.
-constexpr char kTypeFilter[] = "*.htm;*.html\0*.htm;*.html\0";
+constexpr wchar_t kTypeFilter[] = L"*.htm;*.html\0*.htm;*.html\0";
 // Room for long paths; a choice that does not fit fails like a cancel.
 constexpr std::size_t kPathRoom = 32768;
 
 }  // namespace
 
-std::optional<std::string> OpenFileDialog::ChooseInputFile(HWND owner) {
-  std::string path(kPathRoom, '\0');
-  path.replace(0, sizeof kInitialName - 1, kInitialName);
+std::optional<std::wstring> OpenFileDialog::ChooseInputFile(HWND owner) {
+  std::wstring path(kPathRoom, L'\0');
+  path.replace(0, std::size(kInitialName) - 1, kInitialName);
 
-  OPENFILENAMEA dialog = {};
+  OPENFILENAMEW dialog = {};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner;
   dialog.lpstrFilter = kTypeFilter;
@@ -29,9 +30,9 @@ std::optional<std::string> OpenFileDialog::ChooseInputFile(HWND owner) {
   dialog.lpstrFile = path.data();
   dialog.nMaxFile = static_cast<DWORD>(path.size());
   dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY;
-  if (!::GetOpenFileNameA(&dialog)) return std::nullopt;
+  if (!::GetOpenFileNameW(&dialog)) return std::nullopt;
 
-  path.resize(path.find('\0'));
+  path.resize(path.find(L'\0'));
   return path;
 }
 

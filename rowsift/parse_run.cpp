@@ -34,7 +34,7 @@ constexpr char kSuccess[] = "Output File Created Successfully!";
 struct Job {
   std::string input;
   std::string output;
-  std::string filter;
+  std::optional<std::string> filter;
   bool debug = false;
 };
 
@@ -97,8 +97,7 @@ RunOutcome Fail(ParseRunHost& host, std::string_view intro, std::string_view rea
 
 // The checks before anything is read or written; false when the user is told
 // why the run stops or chooses to stop it.
-bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files, const CharacterSet& characters,
-                   const Job& job) {
+bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files, const Job& job) {
   if (!files.FileExists(job.input)) {
     host.Refuse(kInputNotFound);
     host.MoveFocus(Field::InputFile);
@@ -111,7 +110,8 @@ bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files, const
   }
   // Plain text comparison on purpose: another spelling of the same file only
   // meets the already-exists question below.
-  if (SamePathText(job.output, job.input, characters) && !host.Confirm(Question::SameFile, kSameFileQuestion)) {
+  if (filelayer::EqualIgnoringCase(job.output, job.input) &&
+      !host.Confirm(Question::SameFile, kSameFileQuestion)) {
     host.MoveFocus(Field::OutputFile);
     return false;
   }
@@ -131,7 +131,7 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
   std::int64_t pieces = -1;
   try {
     job = {host.InputPath(), host.OutputPath(), host.FilterText(), host.DebugMode()};
-    if (!FilesAccepted(host, files, characters, job)) return RunOutcome::Refused;
+    if (!FilesAccepted(host, files, job)) return RunOutcome::Refused;
     cursor.Show();
     if (job.debug) LogProgress(host, {host.TimeStamp() + ": Open Input File " + job.input});
     input = files.OpenInput(job.input);
@@ -157,8 +157,9 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
     }
     const auto replacement = files.BeginReplace(job.output);
     FileLog log(*input);
-    counts = FilterReport(log, FilterPattern(job.filter, characters),
-                          [&](std::string_view piece) { replacement->Append(piece); }, threads);
+    const FilterPattern filter =
+        job.filter ? FilterPattern(*job.filter, characters) : FilterPattern::MatchingNothing(characters);
+    counts = FilterReport(log, filter, [&](std::string_view piece) { replacement->Append(piece); }, threads);
     input.reset();  // the output may be the input itself
     replacement->Commit();
     if (job.debug) LogProgress(host, {host.TimeStamp() + ": Process completed.", ""});

@@ -7,8 +7,13 @@
 // own. Its host shows them: the window in message boxes, with the focus, the
 // hourglass and the debug lines; the command line on standard error, with
 // an exit code. The run is tested with a recording double.
+//
+// Every text between the run and its host is UTF-8 (paths, messages, debug
+// lines), except the filter text, which is searched for in the log's bytes
+// and so comes in the log's code page.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "character_set.h"
@@ -28,7 +33,9 @@ class ParseRunHost {
   // the run reads and writes, whatever the host's texts become meanwhile.
   virtual std::string InputPath() = 0;
   virtual std::string OutputPath() = 0;
-  virtual std::string FilterText() = 0;
+  // Nothing when the log's code page cannot spell the text the user gave:
+  // no text of the log can match it then.
+  virtual std::optional<std::string> FilterText() = 0;
   virtual bool DebugMode() = 0;
   // Read once the output is written.
   virtual bool OpenOutputWhenDone() = 0;

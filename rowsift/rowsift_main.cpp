@@ -13,6 +13,7 @@
 #include "input_file_chooser.h"
 #include "main_window.h"
 #include "settings_store.h"
+#include "wide_text.h"
 
 namespace {
 
@@ -32,11 +33,11 @@ class ComApartment {
   const bool initialized_;
 };
 
-std::string ModulePath() {
-  std::string path(MAX_PATH, '\0');
+std::wstring ModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length =
-        ::GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     if (length < path.size()) {
       path.resize(length);
       return path;
@@ -54,22 +55,24 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
   const std::unique_ptr<rowsift::SettingsStore> settings = rowsift::MakeUserSettingsStore();
   rowsift::OpenFileDialog chooser;
-  // The window's texts are in the system code page.
-  const std::unique_ptr<filelayer::FileSystem> files = filelayer::MakeSystemCodePageFileSystem();
-  rowsift::MainWindow mainWindow(
-      *settings, rowsift::ProgramName(ModulePath()), chooser, *files,
-      rowsift::IsDebugSwitch(rowsift::ArgumentText(::GetCommandLineA())));
+  const std::unique_ptr<filelayer::FileSystem> files = filelayer::MakePlatformFileSystem();
+  const std::wstring programName =
+      rowsift::Utf16FromUtf8(rowsift::ProgramName(rowsift::Utf8FromUtf16(ModulePath())));
+  const bool debugMode =
+      rowsift::IsDebugSwitch(rowsift::ArgumentText(rowsift::Utf8FromUtf16(::GetCommandLineW())));
+  rowsift::MainWindow mainWindow(*settings, programName, chooser, *files, debugMode);
   const HWND window = mainWindow.Create(instance);
   if (!window) return 1;
   ::ShowWindow(window, showCommand);
   ::UpdateWindow(window);
 
   MSG message = {};
-  while (::GetMessageA(&message, nullptr, 0, 0) > 0) {
+  // Wide, so that characters typed into the boxes reach them whole.
+  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
     // Tab, Shift+Tab and Space on the buttons, as in a dialog.
-    if (::IsDialogMessageA(window, &message)) continue;
+    if (::IsDialogMessageW(window, &message)) continue;
     ::TranslateMessage(&message);
-    ::DispatchMessageA(&message);
+    ::DispatchMessageW(&message);
   }
   return static_cast<int>(message.wParam);
 }

@@ -86,6 +86,9 @@ std::vector<HWND> Children(HWND parent);
 // (with a timeout) while the program is busy.
 std::string Text(HWND window, Timeout timeout = kDefaultTimeout);
 void SetText(HWND window, const std::string& text, Timeout timeout = kDefaultTimeout);
+// The same in UTF-16, for texts in any script.
+std::wstring WideText(HWND window, Timeout timeout = kDefaultTimeout);
+void SetWideText(HWND window, const std::wstring& text, Timeout timeout = kDefaultTimeout);
 
 // Presses a button without waiting for what it does, so a modal box it opens
 // does not hold the driver. Throws when the button is hidden or disabled, as

@@ -445,27 +445,6 @@ TEST_F(FileSystemTest, PathsGoInAndNamesComeBackAsUtf8InAnyScript) {
   EXPECT_EQ(folders[0].path, Utf8Of(user));
 }
 
-#ifdef _WIN32
-TEST_F(FileSystemTest, CodePageLayerReachesNamesTheCodePageSpells) {
-  const wchar_t name[] = L"r\u00e9sum\u00e9.htm";
-  char spelled[32] = {};
-  BOOL lossy = FALSE;
-  ::WideCharToMultiByte(CP_ACP, 0, name, -1, spelled, sizeof spelled, nullptr, &lossy);
-  if (lossy) GTEST_SKIP() << "the system code page cannot spell " << spelled;
-  std::ofstream(folder_ / name, std::ios::binary) << "log";
-
-  const auto files = MakeSystemCodePageFileSystem();
-  const std::string path = Folder() + "\\" + spelled;
-  EXPECT_TRUE(files->FileExists(path));
-  EXPECT_EQ(files->ReadAll(path), "log");
-  files->WriteAll(path, "rewritten");
-  EXPECT_EQ(fs::file_size(folder_ / name), 9u);
-  const auto listed = files->Files(Folder());
-  ASSERT_EQ(listed.size(), 1u);
-  EXPECT_EQ(listed[0].path, path);
-}
-#endif
-
 TEST(GetExtensionNameTest, TakesTheTextAfterTheLastDotOfTheLastComponent) {
   const struct {
     std::string_view path, expected;
@@ -489,6 +468,32 @@ TEST(GetExtensionNameTest, TakesTheTextAfterTheLastDotOfTheLastComponent) {
   for (const auto& c : cases) {
     EXPECT_EQ(GetExtensionName(c.path), c.expected) << '"' << c.path << '"';
   }
+}
+
+// Bytes of a UTF-8 literal, whatever the compiler's own character set.
+std::string U8(std::u8string_view text) { return {text.begin(), text.end()}; }
+
+TEST(EqualIgnoringCaseTest, EveryLetterInAnyScriptButNoOtherSpelling) {
+  const std::pair<std::string, std::string> same[] = {
+      {"C:\\Logs\\Run.HTM", "c:\\logs\\run.htm"},
+      {U8(u8"C:\\\u00c4rger.htm"), U8(u8"C:\\\u00e4rger.htm")},
+      {U8(u8"\u03a9MEGA \u0394"), U8(u8"\u03c9mega \u03b4")},
+      {U8(u8"\u0416\u0423\u0420\u041d\u0410\u041b"), U8(u8"\u0436\u0443\u0440\u043d\u0430\u043b")},
+      {U8(u8"\uff21\U00010400"), U8(u8"\uff41\U00010428")},  // full width; four UTF-8 bytes
+      {U8(u8"\u65e5\u5fd7.htm"), U8(u8"\u65e5\u5fd7.HTM")},
+      {"", ""},
+      {"\xC3(", "\xC3("},
+  };
+  for (const auto& [a, b] : same) EXPECT_TRUE(EqualIgnoringCase(a, b)) << a << " | " << b;
+
+  const std::pair<std::string, std::string> different[] = {
+      {"C:\\logs\\run.htm", "C:\\logs\\.\\run.htm"},
+      {"C:\\logs\\run.htm", "C:/logs/run.htm"},
+      {U8(u8"r\u00e9sum\u00e9.htm"), "resume.htm"},
+      {"run.htm", "run.htm "},
+      {"\xC4rger", "\xE4rger"},  // not UTF-8: the bytes themselves
+  };
+  for (const auto& [a, b] : different) EXPECT_FALSE(EqualIgnoringCase(a, b)) << a << " | " << b;
 }
 
 }  // namespace

@@ -46,12 +46,16 @@ constexpr char kUsage[] =
     "The output is written completely before it replaces an existing file, so\n"
     "a failure leaves that file as it was.\n"
     "\n"
+    "On Windows, file names and TEXT may be in any script. TEXT is looked for\n"
+    "as the logs' code page spells it; where it cannot, no detail row matches.\n"
+    "\n"
     "Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure;\n"
     "with --each the worst of all the logs. On success one line on standard\n"
     "error tells how many detail rows were kept and where the output went.\n";
 
 struct Options {
   std::optional<std::string> filter;
+  std::optional<std::string> filterInLogs;  // nothing: the logs' code page cannot spell it
   bool overwrite = false;
   bool each = false;
   bool help = false;
@@ -154,7 +158,7 @@ class CommandLineRun final : public ParseRunHost {
 
   std::string InputPath() override { return input_; }
   std::string OutputPath() override { return output_; }
-  std::string FilterText() override { return *options_.filter; }
+  std::optional<std::string> FilterText() override { return options_.filterInLogs; }
   bool DebugMode() override { return false; }
   bool OpenOutputWhenDone() override { return false; }
 
@@ -242,10 +246,10 @@ int RunEach(const Options& options, const filelayer::FileSystem& files, const Ch
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& files, unsigned systemCodePage,
-           std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& files,
+           const LogCodePages& codePages, std::ostream& out, std::ostream& err) {
   std::string usageError;
-  const std::optional<Options> options = ParseArguments(args, usageError);
+  std::optional<Options> options = ParseArguments(args, usageError);
   if (!options) {
     err << "rowsift-cli: " << usageError << "\n\n" << kUsage;
     return kRefused;
@@ -254,7 +258,13 @@ int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& fi
     out << kUsage;
     return kDone;
   }
-  const CharacterSet characters = CharacterSet::ForCodePage(options->codePage.value_or(systemCodePage));
+  const unsigned codePage = options->codePage.value_or(codePages.system);
+  const CharacterSet characters = CharacterSet::ForCodePage(codePage);
+  options->filterInLogs = codePages.spell ? codePages.spell(*options->filter, codePage) : options->filter;
+  if (!options->filterInLogs) {
+    // Not a refusal: the window, too, then keeps only the rows kept anyway.
+    err << "rowsift-cli: code page " << codePage << " cannot spell the filter text; no detail row matches it\n";
+  }
   if (options->each) return RunEach(*options, files, characters, err);
   const std::optional<std::string> output =
       options->paths.size() == 2 ? std::optional<std::string>(options->paths[1]) : std::nullopt;

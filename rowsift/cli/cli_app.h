@@ -3,6 +3,8 @@
 //   rowsift-cli --filter TEXT [--overwrite] [--codepage N] --each INPUT...
 #pragma once
 
+#include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,11 +16,22 @@ namespace rowsift {
 // With --each, the worst of the logs' codes: they are in this order.
 enum ExitCode { kDone = 0, kRefused = 1, kFileFailure = 2 };
 
+// The code page the logs are written in, as the system running the command
+// knows it.
+struct LogCodePages {
+  // Used unless --codepage names another; 0 for one byte per character.
+  unsigned system = 0;
+  // The filter text as given in `codePage`'s bytes; nothing when that code
+  // page cannot spell it (or the system knows no such code page). Unset
+  // where the arguments come as the logs' own bytes, as on Linux; on
+  // Windows they come in Unicode.
+  std::function<std::optional<std::string>(const std::string& filter, unsigned codePage)> spell;
+};
+
 // Runs the command line `args` (without the program name). Messages go to
-// `err`, the help text to `out`. Logs are taken to be written in
-// `systemCodePage` (0: one byte per character) unless --codepage says
-// otherwise.
-int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& files, unsigned systemCodePage,
-           std::ostream& out, std::ostream& err);
+// `err`, the help text to `out`; paths are as in `args`, which are UTF-8 on
+// Windows.
+int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& files,
+           const LogCodePages& codePages, std::ostream& out, std::ostream& err);
 
 }  // namespace rowsift

@@ -1,4 +1,3 @@
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -6,17 +5,49 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#endif
+
+#include <shellapi.h>
+
+#include "standard_stream.h"
+#include "unique_resource.h"
+#include "wide_text.h"
+
+namespace {
+
+// The arguments as typed, in any script; the C runtime's would be in the
+// system code page, with '?' for what it cannot spell.
+std::vector<std::string> Arguments() {
+  int count = 0;
+  const kit::unique_hlocal arguments(::CommandLineToArgvW(::GetCommandLineW(), &count));
+  const auto* const wide = static_cast<const LPWSTR*>(arguments.get());
+  std::vector<std::string> utf8;
+  for (int i = 1; wide && i < count; ++i) utf8.push_back(rowsift::Utf8FromUtf16(wide[i]));
+  return utf8;
+}
+
+}  // namespace
+
+int main() {
+  const std::vector<std::string> args = Arguments();
+  const auto files = filelayer::MakePlatformFileSystem();
+  // Logs are written in the system code page unless --codepage names another.
+  const auto spell = [](const std::string& filter, unsigned codePage) {
+    return rowsift::SpellInCodePage(rowsift::Utf16FromUtf8(filter), codePage);
+  };
+  const rowsift::LogCodePages codePages{::GetACP(), spell};
+  rowsift::StandardStream out(STD_OUTPUT_HANDLE);
+  rowsift::StandardStream err(STD_ERROR_HANDLE);
+  return rowsift::RunCli(args, *files, codePages, out, err);
+}
+
+#else
+#include <iostream>
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
-#ifdef _WIN32
-  // The arguments arrive in the system code page, as the logs are written.
-  const auto files = filelayer::MakeSystemCodePageFileSystem();
-  const unsigned systemCodePage = ::GetACP();
-#else
   const auto files = filelayer::MakePlatformFileSystem();
-  const unsigned systemCodePage = 0;  // no system code page: one byte per character
-#endif
-  return rowsift::RunCli(args, *files, systemCodePage, std::cout, std::cerr);
+  // Arguments are the logs' own bytes, and there is no system code page:
+  // one byte per character unless --codepage says otherwise.
+  return rowsift::RunCli(args, *files, {}, std::cout, std::cerr);
 }
+#endif

@@ -5,8 +5,6 @@
 namespace rowsift {
 namespace {
 
-// An extension's bytes are always characters of their own: its dot can
-// never be the second byte of a character, nor can the letters after it.
 bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
   return text.size() >= suffix.size() && EqualsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
 }
@@ -27,10 +25,6 @@ std::optional<std::string> ProposeOutputName(std::string_view inputPath) {
 
 bool HasHtmlExtension(std::string_view path) {
   return EndsWithIgnoreCase(path, ".htm") || EndsWithIgnoreCase(path, ".html");
-}
-
-bool SamePathText(std::string_view a, std::string_view b, const CharacterSet& characters) {
-  return FilterPattern(b, characters).EqualsIgnoringCase(a);
 }
 
 }  // namespace rowsift

@@ -1,14 +1,13 @@
-// The file-name rules of the report filter: which files are logs, the output
-// name proposed for one, and when two path texts name the same file. They
-// hold for the window and the command line alike and need nothing of the
-// HTML engine.
+// The file-name rules of the report filter: which files are logs and the
+// output name proposed for one. They hold for the window and the command line
+// alike and need nothing of the HTML engine. Paths are UTF-8 (on Linux, a file
+// name's own bytes): no byte of a character beyond ASCII reads as ASCII
+// there, so the endings are compared byte for byte.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
-
-#include "character_set.h"
 
 namespace rowsift {
 
@@ -19,10 +18,5 @@ std::optional<std::string> ProposeOutputName(std::string_view inputPath);
 
 // True when the path ends in ".htm" or ".html" in any letter case.
 bool HasHtmlExtension(std::string_view path);
-
-// Whether two path texts are the same but for letter case: compared as
-// texts, without resolving them (another spelling of the same file is not
-// recognised). Letters fold only where they are characters of their own.
-bool SamePathText(std::string_view a, std::string_view b, const CharacterSet& characters);
 
 }  // namespace rowsift

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "unique_resource.h"
+#include "wide_text.h"
 
 namespace rowsift {
 namespace {
@@ -20,9 +21,9 @@ constexpr int kMessageTextId = 0xFFFF;
 constexpr DWORD kBoxWaitMs = 10000;
 
 std::string TextOf(HWND window) {
-  std::string text(static_cast<std::size_t>(::GetWindowTextLengthA(window)) + 1, '\0');
-  text.resize(::GetWindowTextA(window, text.data(), static_cast<int>(text.size())));
-  return text;
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(::GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
+  return Utf8FromUtf16(text);
 }
 
 bool HasClass(HWND window, const char* name) {
@@ -197,7 +198,9 @@ class MessageBoxTest : public DesktopEffectsTest {
   DesktopEffects OwnedEffects() const { return DesktopEffects(Window()); }
 };
 
-const std::string kTwoLines = "Output file already exists.\r\nWould you like to override it?";
+// Messages name paths in any script.
+const std::u8string kTwoLinesUtf8 = u8"Output file C:\\\u03a9mega\\\u65e5\u5fd7.htm exists.\r\nOverride it?";
+const std::string kTwoLines(kTwoLinesUtf8.begin(), kTwoLinesUtf8.end());
 
 TEST_F(MessageBoxTest, ErrorShowsStopSignAndOkOnTheOwner) {
   BoxUser user(Answer::Click, IDOK);
@@ -325,11 +328,11 @@ TEST(TimeStampTest, UsesTheUsersShortDateAndLongTime) {
   local.wMinute = 9;
   local.wSecond = 3;
 
-  char date[80] = {};
-  char time[80] = {};
-  ASSERT_GT(::GetDateFormatA(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 80), 0);
-  ASSERT_GT(::GetTimeFormatA(LOCALE_USER_DEFAULT, 0, &local, nullptr, time, 80), 0);
-  EXPECT_EQ(FormatTimeStamp(local), std::string(date) + " " + time);
+  wchar_t date[80] = {};
+  wchar_t time[80] = {};
+  ASSERT_GT(::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 80), 0);
+  ASSERT_GT(::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &local, nullptr, time, 80), 0);
+  EXPECT_EQ(FormatTimeStamp(local), Utf8FromUtf16(std::wstring(date) + L" " + time));
 
   // Holds only for an English (United States) user locale, Wine's default.
   if (::GetUserDefaultLCID() == 0x0409) {

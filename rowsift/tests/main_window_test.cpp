@@ -16,25 +16,28 @@
 namespace rowsift {
 namespace {
 
+// Bytes of a UTF-8 literal, whatever the compiler's own character set.
+std::string U8(std::u8string_view text) { return {text.begin(), text.end()}; }
+
 class RecordingSettings : public SettingsStore {
  public:
-  std::vector<std::string> writes;  // "app\section\key=value", in order
+  std::vector<std::wstring> writes;  // "app\section\key=value", in order
 
-  std::string Read(const std::string&, const std::string&, const std::string&) const override {
+  std::wstring Read(const std::wstring&, const std::wstring&, const std::wstring&) const override {
     return {};
   }
-  void Write(const std::string& app, const std::string& section, const std::string& key,
-             const std::string& value) override {
-    writes.push_back(app + "\\" + section + "\\" + key + "=" + value);
+  void Write(const std::wstring& app, const std::wstring& section, const std::wstring& key,
+             const std::wstring& value) override {
+    writes.push_back(app + L"\\" + section + L"\\" + key + L"=" + value);
   }
 };
 
 class FakeChooser : public InputFileChooser {
  public:
-  std::optional<std::string> answer;
+  std::optional<std::wstring> answer;
   HWND owner = nullptr;
 
-  std::optional<std::string> ChooseInputFile(HWND dialogOwner) override {
+  std::optional<std::wstring> ChooseInputFile(HWND dialogOwner) override {
     owner = dialogOwner;
     return answer;
   }
@@ -98,11 +101,11 @@ std::vector<UINT> TakeQueuedMessages() {
 class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    window_.emplace(settings_, "RowsiftScratch", chooser_, files_, true);
-    ASSERT_TRUE(window_->Create(::GetModuleHandleA(nullptr)));
-    SetText(kIdInputFile, "C:\\old\\input.htm");
-    SetText(kIdOutputFile, "C:\\old\\kept.htm");
-    SetText(kIdFilterOn, "Login");
+    window_.emplace(settings_, L"RowsiftScratch", chooser_, files_, true);
+    ASSERT_TRUE(window_->Create(::GetModuleHandleW(nullptr)));
+    SetText(kIdInputFile, L"C:\\old\\input.htm");
+    SetText(kIdOutputFile, L"C:\\old\\kept.htm");
+    SetText(kIdFilterOn, L"Login");
   }
   void TearDown() override {
     window_.reset();
@@ -111,12 +114,12 @@ class MainWindowTest : public ::testing::Test {
 
   HWND Window() const { return window_->Handle(); }
   HWND Item(int id) const { return ::GetDlgItem(Window(), id); }
-  std::string Text(int id) const {
-    char text[256] = {};
-    ::GetWindowTextA(Item(id), text, sizeof text);
+  std::wstring Text(int id) const {
+    wchar_t text[256] = {};
+    ::GetWindowTextW(Item(id), text, 256);
     return text;
   }
-  void SetText(int id, const char* text) { ::SetWindowTextA(Item(id), text); }
+  void SetText(int id, const wchar_t* text) { ::SetWindowTextW(Item(id), text); }
   // What the button tells its window when clicked.
   void Press(int id) {
     ::SendMessageA(Window(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
@@ -130,35 +133,44 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, BrowseChoiceFillsTheInputAndProposesTheOutput) {
-  chooser_.answer = "D:\\Results\\Suite.HTML";
+  chooser_.answer = L"D:\\R\u00e9sultats\\\u03a9mega\\\u65e5\u5fd7.HTML";
   Press(kIdBrowse);
   EXPECT_EQ(chooser_.owner, Window());
-  EXPECT_EQ(Text(kIdInputFile), "D:\\Results\\Suite.HTML");
-  EXPECT_EQ(Text(kIdOutputFile), "D:\\Results\\Suite_Output.html");
+  EXPECT_EQ(Text(kIdInputFile), L"D:\\R\u00e9sultats\\\u03a9mega\\\u65e5\u5fd7.HTML");
+  EXPECT_EQ(Text(kIdOutputFile), L"D:\\R\u00e9sultats\\\u03a9mega\\\u65e5\u5fd7_Output.html");
 
-  chooser_.answer = "D:\\Results\\notes.txt";
+  chooser_.answer = L"D:\\Results\\notes.txt";
   Press(kIdBrowse);
-  EXPECT_EQ(Text(kIdInputFile), "D:\\Results\\notes.txt");
-  EXPECT_EQ(Text(kIdOutputFile), "D:\\Results\\Suite_Output.html") << "no proposal, no change";
-  EXPECT_EQ(Text(kIdFilterOn), "Login");
+  EXPECT_EQ(Text(kIdInputFile), L"D:\\Results\\notes.txt");
+  EXPECT_EQ(Text(kIdOutputFile), L"D:\\R\u00e9sultats\\\u03a9mega\\\u65e5\u5fd7_Output.html")
+      << "no proposal, no change";
+  EXPECT_EQ(Text(kIdFilterOn), L"Login");
+}
+
+TEST_F(MainWindowTest, TheFilterGoesToTheRunInTheSystemCodePageOrNotAtAll) {
+  if (::GetACP() != 1252) GTEST_SKIP() << "written for a Western code page, Wine's default";
+  SetText(kIdFilterOn, L"Caf\u00e9");
+  EXPECT_EQ(window_->FilterText(), "Caf\xE9");
+  SetText(kIdFilterOn, L"\u03a9mega");
+  EXPECT_EQ(window_->FilterText(), std::nullopt) << "not \"?mega\" nor \"Omega\"";
 }
 
 TEST_F(MainWindowTest, CancelledBrowseEmptiesOnlyTheInput) {
   chooser_.answer = std::nullopt;
   Press(kIdBrowse);
-  EXPECT_EQ(Text(kIdInputFile), "");
-  EXPECT_EQ(Text(kIdOutputFile), "C:\\old\\kept.htm");
-  EXPECT_EQ(Text(kIdFilterOn), "Login");
+  EXPECT_EQ(Text(kIdInputFile), L"");
+  EXPECT_EQ(Text(kIdOutputFile), L"C:\\old\\kept.htm");
+  EXPECT_EQ(Text(kIdFilterOn), L"Login");
 }
 
 TEST_F(MainWindowTest, ClosingSavesTheThreeTextsInOrderAndEndsTheLoop) {
-  SetText(kIdFilterOn, "");
-  ::SendMessageA(Window(), WM_CLOSE, 0, 0);
+  SetText(kIdFilterOn, L"");
+  ::SendMessageW(Window(), WM_CLOSE, 0, 0);
 
   EXPECT_EQ(settings_.writes,
-            (std::vector<std::string>{"RowsiftScratch\\Settings\\InputFileName=C:\\old\\input.htm",
-                                      "RowsiftScratch\\Settings\\OutputFileName=C:\\old\\kept.htm",
-                                      "RowsiftScratch\\Settings\\FilterOn="}));
+            (std::vector<std::wstring>{L"RowsiftScratch\\Settings\\InputFileName=C:\\old\\input.htm",
+                                       L"RowsiftScratch\\Settings\\OutputFileName=C:\\old\\kept.htm",
+                                       L"RowsiftScratch\\Settings\\FilterOn="}));
   EXPECT_EQ(Window(), nullptr);
   EXPECT_EQ(TakeQueuedMessages(), std::vector<UINT>{WM_QUIT});
 }
@@ -181,10 +193,14 @@ TEST_F(MainWindowTest, ClosingDuringARunWaitsForItsEnd) {
 }
 
 TEST_F(MainWindowTest, TheNewestDebugLineShows) {
-  for (int i = 0; i < 40; ++i) window_->AppendDebugLine("line " + std::to_string(i));
+  for (int i = 0; i < 39; ++i) window_->AppendDebugLine("line " + std::to_string(i));
+  window_->AppendDebugLine(U8(u8"Open Input File C:\\\u65e5\u5fd7.htm"));
 
   const HWND list = Item(kIdDebugList);
-  ASSERT_EQ(::SendMessageA(list, LB_GETCOUNT, 0, 0), 40);
+  ASSERT_EQ(::SendMessageW(list, LB_GETCOUNT, 0, 0), 40);
+  wchar_t newestText[64] = {};
+  ::SendMessageW(list, LB_GETTEXT, 39, reinterpret_cast<LPARAM>(newestText));
+  EXPECT_EQ(std::wstring(newestText), L"Open Input File C:\\\u65e5\u5fd7.htm");
   RECT newest, inside;
   ASSERT_NE(::SendMessageA(list, LB_GETITEMRECT, 39, reinterpret_cast<LPARAM>(&newest)), LB_ERR);
   ::GetClientRect(list, &inside);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 
 #include "settings_store.h"
@@ -14,64 +15,71 @@ class RegistrySettingsTest : public ::testing::Test {
  protected:
   void SetUp() override { DeleteScratchKey(); }
   void TearDown() override { DeleteScratchKey(); }
-  void DeleteScratchKey() const {
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\" + app_).c_str());
-  }
+  void DeleteScratchKey() const { ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + app_).c_str()); }
 
   kit::unique_hkey SettingsKey() const {
     kit::unique_hkey key;
-    ::RegOpenKeyExA(HKEY_CURRENT_USER, ("Software\\" + app_ + "\\Settings").c_str(), 0,
-                    KEY_QUERY_VALUE | KEY_SET_VALUE, key.put());
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, (L"Software\\" + app_ + L"\\Settings").c_str(), 0, nullptr, 0,
+                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
     return key;
   }
 
-  const std::string app_ = "RowsiftSettingsTest" + std::to_string(::GetCurrentProcessId());
+  const std::wstring app_ = L"RowsiftSettingsTest" + std::to_wstring(::GetCurrentProcessId());
   const std::unique_ptr<SettingsStore> store_ = MakeUserSettingsStore();
 };
 
 TEST_F(RegistrySettingsTest, MissingKeyOrValueReadsEmpty) {
-  EXPECT_EQ(store_->Read(app_, "Settings", "InputFileName"), "");
-  store_->Write(app_, "Settings", "InputFileName", "C:\\logs\\run.htm");
-  EXPECT_EQ(store_->Read(app_, "Settings", "OutputFileName"), "");
-  EXPECT_EQ(store_->Read(app_, "Other", "InputFileName"), "");
+  EXPECT_EQ(store_->Read(app_, L"Settings", L"InputFileName"), L"");
+  store_->Write(app_, L"Settings", L"InputFileName", L"C:\\logs\\run.htm");
+  EXPECT_EQ(store_->Read(app_, L"Settings", L"OutputFileName"), L"");
+  EXPECT_EQ(store_->Read(app_, L"Other", L"InputFileName"), L"");
 }
 
 TEST_F(RegistrySettingsTest, TextsAreStringValuesUnderSoftwareAppSection) {
-  store_->Write(app_, "Settings", "InputFileName", "C:\\logs\\run.htm");
+  store_->Write(app_, L"Settings", L"InputFileName", L"C:\\logs\\run.htm");
 
-  char stored[64] = {};
+  wchar_t stored[64] = {};
   DWORD type = REG_NONE;
   DWORD size = sizeof stored;
-  ASSERT_EQ(::RegQueryValueExA(SettingsKey().get(), "InputFileName", nullptr, &type,
+  ASSERT_EQ(::RegQueryValueExW(SettingsKey().get(), L"InputFileName", nullptr, &type,
                                reinterpret_cast<BYTE*>(stored), &size),
             ERROR_SUCCESS);
   EXPECT_EQ(type, DWORD{REG_SZ});
-  EXPECT_EQ(std::string(stored, size), std::string("C:\\logs\\run.htm") + '\0');
+  EXPECT_EQ(std::wstring(stored, size / sizeof(wchar_t)), std::wstring(L"C:\\logs\\run.htm") + L'\0');
 }
 
-TEST_F(RegistrySettingsTest, EmptyLongAndEightBitTextsRoundTrip) {
-  store_->Write(app_, "Settings", "FilterOn", "Login");
-  store_->Write(app_, "Settings", "FilterOn", "");
-  EXPECT_EQ(store_->Read(app_, "Settings", "FilterOn"), "");
-  EXPECT_EQ(::RegQueryValueExA(SettingsKey().get(), "FilterOn", nullptr, nullptr, nullptr, nullptr),
+TEST_F(RegistrySettingsTest, EmptyLongAndUnicodeTextsRoundTrip) {
+  store_->Write(app_, L"Settings", L"FilterOn", L"Login");
+  store_->Write(app_, L"Settings", L"FilterOn", L"");
+  EXPECT_EQ(store_->Read(app_, L"Settings", L"FilterOn"), L"");
+  EXPECT_EQ(::RegQueryValueExW(SettingsKey().get(), L"FilterOn", nullptr, nullptr, nullptr, nullptr),
             ERROR_SUCCESS)
       << "an empty text is kept, not removed";
 
-  const std::string longPath = "C:\\" + std::string(5000, 'x') + ".htm";
-  store_->Write(app_, "Settings", "InputFileName", longPath);
-  EXPECT_EQ(store_->Read(app_, "Settings", "InputFileName"), longPath);
+  const std::wstring longPath = L"C:\\" + std::wstring(5000, L'x') + L".htm";
+  store_->Write(app_, L"Settings", L"InputFileName", longPath);
+  EXPECT_EQ(store_->Read(app_, L"Settings", L"InputFileName"), longPath);
 
-  const std::string accented = "R\xE9sultats \xBB \"Login\" ";
-  store_->Write(app_, "Settings", "FilterOn", accented);
-  EXPECT_EQ(store_->Read(app_, "Settings", "FilterOn"), accented);
+  const std::wstring scripts = L"C:\\R\u00e9sultats\\\u03a9mega\\\u65e5\u5fd7 \U0001F600.htm";
+  store_->Write(app_, L"Settings", L"InputFileName", scripts);
+  EXPECT_EQ(store_->Read(app_, L"Settings", L"InputFileName"), scripts);
 }
 
-TEST_F(RegistrySettingsTest, ValueStoredWithoutItsNullReadsWhole) {
-  store_->Write(app_, "Settings", "FilterOn", "");
-  ASSERT_EQ(::RegSetValueExA(SettingsKey().get(), "FilterOn", 0, REG_SZ,
+TEST_F(RegistrySettingsTest, TextsAnEarlierVersionStoredInTheCodePageReadAsTheSameTexts) {
+  const std::wstring text = L"R\u00e9sultats \u00bb \"Login\" ";
+  char spelt[64] = {};
+  BOOL lossy = FALSE;
+  ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, spelt, sizeof spelt, nullptr, &lossy);
+  if (lossy) GTEST_SKIP() << "the system code page cannot spell the text";
+  // As the earlier version wrote them: ANSI functions, code-page bytes.
+  ASSERT_EQ(::RegSetValueExA(SettingsKey().get(), "FilterOn", 0, REG_SZ, reinterpret_cast<const BYTE*>(spelt),
+                             static_cast<DWORD>(std::strlen(spelt) + 1)),
+            ERROR_SUCCESS);
+  ASSERT_EQ(::RegSetValueExA(SettingsKey().get(), "InputFileName", 0, REG_SZ,
                              reinterpret_cast<const BYTE*>("Login"), 5),
             ERROR_SUCCESS);
-  EXPECT_EQ(store_->Read(app_, "Settings", "FilterOn"), "Login");
+  EXPECT_EQ(store_->Read(app_, L"Settings", L"FilterOn"), text);
+  EXPECT_EQ(store_->Read(app_, L"Settings", L"InputFileName"), L"Login") << "stored without its null";
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "main_window_ids.h"
+#include "remove_tree.h"
 #include "unique_resource.h"
 #include "window_driver.h"
 
@@ -53,13 +55,14 @@ std::string OwnFolder() {
   return folder.substr(0, folder.find_last_of('\\'));
 }
 
-std::string ReadBytes(const std::string& path) {
+// Paths are ANSI texts, or wide ones for names in any script.
+std::string ReadBytes(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   EXPECT_TRUE(in) << "cannot read " << path;
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   ASSERT_TRUE(out) << "cannot write " << path;
@@ -75,26 +78,6 @@ std::string SampleLoginOutput() {
   return ReadBytes(OwnFolder() + "\\samples\\results_Login_expected.htm");
 }
 
-void RemoveTree(const std::string& folder) {
-  WIN32_FIND_DATAA entry;
-  kit::unique_find search(::FindFirstFileA((folder + "\\*").c_str(), &entry));
-  if (search) {
-    do {
-      const std::string name = entry.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = folder + "\\" + name;
-      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(path);
-      } else {
-        ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        ::DeleteFileA(path.c_str());
-      }
-    } while (::FindNextFileA(search.get(), &entry));
-  }
-  search.reset();
-  ::RemoveDirectoryA(folder.c_str());
-}
-
 // A fresh folder under the user's temporary folder, removed with its files.
 class ScratchFolder {
  public:
@@ -105,12 +88,15 @@ class ScratchFolder {
     char longTemp[MAX_PATH] = {};
     const DWORD length = ::GetLongPathNameA(temp, longTemp, MAX_PATH);
     path_ = std::string(length ? longTemp : temp) + name;
-    RemoveTree(path_);
+    kit::testing::RemoveTree(WidePath());
     ::CreateDirectoryA(path_.c_str(), nullptr);
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() { RemoveTree(path_); }
+  // Names in any script may be made inside it.
+  ~ScratchFolder() { kit::testing::RemoveTree(WidePath()); }
+
+  std::wstring WidePath() const { return std::filesystem::path(path_).wstring(); }
 
   const std::string& Path() const { return path_; }
   std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
@@ -178,7 +164,9 @@ class RunningRowsift {
   DWORD ProcessId() const { return process_.Id(); }
 
   std::string TextOf(ControlId id) const { return driver::Text(Item(id)); }
+  std::wstring WideTextOf(ControlId id) const { return driver::WideText(Item(id)); }
   void Type(ControlId id, const std::string& text) const { driver::SetText(Item(id), text); }
+  void Type(ControlId id, const std::wstring& text) const { driver::SetWideText(Item(id), text); }
 
   // The three boxes, and the check box cleared so that no viewer starts.
   void Fill(const std::string& input, const std::string& output, const std::string& filter) const {
@@ -687,6 +675,44 @@ TEST_F(WindowParseTest, AnOutputThatCannotBeWrittenIsNotReportedAsWritten) {
   app.ExpectNoBox();
   EXPECT_FALSE(FileExists(output));
   EXPECT_TRUE(::IsWindowEnabled(app.Window())) << "the window must be usable again";
+}
+
+// --- Paths in any script -------------------------------------------------
+
+using WindowUnicodeTest = RowsiftWindowTest;
+
+TEST_F(WindowUnicodeTest, ALogInFoldersNamedInThreeScriptsIsFilteredAndItsPathsKept) {
+  // Latin, Greek and Chinese, which no 8-bit code page spells together.
+  const std::filesystem::path folder = folder_.WidePath() + L"\\R\u00e9sultats\\\u03a9mega";
+  ASSERT_TRUE(std::filesystem::create_directories(folder));
+  const std::wstring input = folder.wstring() + L"\\\u65e5\u5fd7.htm";
+  const std::wstring output = folder.wstring() + L"\\\u65e5\u5fd7_Output.htm";
+  WriteBytes(input, SampleLog());
+  // The input again, its Latin and Greek letters in the other case.
+  const std::wstring inputInOtherCase = folder_.WidePath() + L"\\R\u00c9SULTATS\\\u03c9MEGA\\\u65e5\u5fd7.HTM";
+  {
+    const RunningRowsift app = Start();
+    app.Fill("", "", "Login");
+    app.Type(kIdInputFile, input);
+    app.Type(kIdOutputFile, output);
+    ParseSuccessfully(app);
+    EXPECT_EQ(ReadBytes(output), SampleLoginOutput());
+
+    app.Type(kIdOutputFile, inputInOtherCase);
+    app.PressParse();
+    const driver::MessageBoxView same = app.NextBox();
+    ExpectQuestion(same, kSameFile);
+    app.Answer(same, IDYES);
+    const driver::MessageBoxView exists = app.NextBox();
+    ExpectQuestion(exists, kOutputExists);
+    app.Answer(exists, IDYES);
+    ExpectSuccessBox(app);
+    EXPECT_EQ(ReadBytes(input), SampleLoginOutput());
+    app.Close();
+  }
+  const RunningRowsift app = Start();
+  EXPECT_EQ(app.WideTextOf(kIdInputFile), input);
+  EXPECT_EQ(app.WideTextOf(kIdOutputFile), inputInOtherCase);
 }
 
 // --- Debug mode ----------------------------------------------------------

@@ -50,7 +50,7 @@ class CliTest : public ::testing::Test {
   int Run(std::vector<std::string> args) {
     out_.str("");
     err_.str("");
-    return RunCli(args, *files_, 0, out_, err_);
+    return RunCli(args, *files_, {}, out_, err_);
   }
 
   fs::path folder_;
@@ -198,6 +198,28 @@ TEST_F(CliTest, UnderADoubleByteCodePageTheFilterMatchesWholeCharactersOnly) {
   EXPECT_NE(Read("bytes.htm").find("<TD>\x83" "c for item</TD>"), std::string::npos) << "one byte, one character";
 }
 
+TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrMatchesNoRow) {
+  // As on Windows, where the arguments are Unicode: "\xC3\xA9" is UTF-8's e-acute.
+  std::vector<unsigned> asked;
+  const LogCodePages westernWindows{1252, [&](const std::string& filter, unsigned codePage) {
+                                      asked.push_back(codePage);
+                                      return filter == "Caf\xC3\xA9" ? std::optional<std::string>("Caf\xE9")
+                                                                      : std::nullopt;
+                                    }};
+  std::string log = kLog;
+  const std::string input = Write("run.htm", log.replace(log.find("Search"), 6, "Caf\xE9"));
+  EXPECT_EQ(RunCli({"--filter", "Caf\xC3\xA9", input, PathOf("cafe.htm")}, *files_, westernWindows, out_, err_),
+            kDone);
+  EXPECT_NE(Read("cafe.htm").find("<TD> for item</TD>"), std::string::npos);
+
+  EXPECT_EQ(RunCli({"--filter", "x", "--codepage", "932", input, PathOf("none.htm")}, *files_, westernWindows,
+                   out_, err_),
+            kDone);
+  EXPECT_NE(err_.str().find("rowsift-cli: code page 932 cannot spell the filter text; no detail row matches it\n"),
+            std::string::npos);
+  EXPECT_EQ(asked, (std::vector<unsigned>{1252, 932}));
+}
+
 TEST_F(CliTest, ALogTooLargeToMapWholeIsFilteredInWindows) {
   // Rows cross the windows' edges all over a log of several windows.
   std::string log = kLog;
@@ -208,7 +230,7 @@ TEST_F(CliTest, ALogTooLargeToMapWholeIsFilteredInWindows) {
   const std::string input = Write("large.htm", log);
   EXPECT_EQ(Run({"--filter", "Login", input, PathOf("whole.htm")}), kDone);
   const auto windowed = filelayer::MakePlatformFileSystem({0, 1 << 16});
-  EXPECT_EQ(RunCli({"--filter", "Login", input, PathOf("windowed.htm")}, *windowed, 0, out_, err_), kDone);
+  EXPECT_EQ(RunCli({"--filter", "Login", input, PathOf("windowed.htm")}, *windowed, {}, out_, err_), kDone);
   EXPECT_GT(log.size(), 4u << 16);
   EXPECT_TRUE(Read("windowed.htm") == Read("whole.htm"));
   EXPECT_NE(Read("whole.htm").find("<TD>&nbsp&nbsp&nbspAgain</TD>"), std::string::npos);

@@ -1,4 +1,4 @@
-// The file-name rules: logs, proposed output names, the same file.
+// The file-name rules: logs and proposed output names.
 #include <gtest/gtest.h>
 
 #include "output_name.h"
@@ -23,14 +23,6 @@ TEST(HasHtmlExtension, AcceptsOnlyHtmAndHtml) {
   EXPECT_FALSE(HasHtmlExtension("report.txt"));
   EXPECT_FALSE(HasHtmlExtension("report.htmls"));
   EXPECT_FALSE(HasHtmlExtension(""));
-}
-
-TEST(SamePathText, LetterCaseOnlyAndNeverInsideACharacter) {
-  EXPECT_TRUE(SamePathText("C:\\Logs\\Run.HTM", "c:\\logs\\run.htm", {}));
-  EXPECT_FALSE(SamePathText("C:\\logs\\run.htm", "C:\\logs\\.\\run.htm", {}));
-  const CharacterSet japanese = CharacterSet::ForCodePage(932);
-  EXPECT_FALSE(SamePathText("C:\\\x83" "a.htm", "C:\\\x83" "A.htm", japanese));
-  EXPECT_TRUE(SamePathText("C:\\\x83" "A.HTM", "c:\\\x83" "A.htm", japanese));
 }
 
 }  // namespace

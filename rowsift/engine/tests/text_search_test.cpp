@@ -2,6 +2,7 @@
 // double-byte code pages, whose second bytes may look like ASCII letters.
 #include <gtest/gtest.h>
 
+#include "report_filter.h"
 #include "text_search.h"
 
 namespace rowsift {
@@ -47,6 +48,22 @@ TEST(FilterPattern, AFilterEndingInAFirstByteDoesNotEndInsideACharacter) {
   const FilterPattern filter("x\x83", kJapanese);
   EXPECT_EQ(filter.FindIn("x\x83" "A x\x83<"), 4u);
   EXPECT_EQ(filter.FindIn("x\x83"), 0u);
+}
+
+TEST(FilterPattern, OneMatchingNothingKeepsOnlyTheRowsKeptAnyway) {
+  const FilterPattern nothing = FilterPattern::MatchingNothing(kJapanese);
+  const std::string text = std::string(40, '\0') + "Login \x83" "A";
+  EXPECT_EQ(nothing.FindIn(text), npos);
+  EXPECT_FALSE(nothing.EqualsIgnoringCase(std::string(1, '\0')));
+  EXPECT_EQ(Replaced(text, nothing), text);
+
+  const std::string heading = "<TR><TD>Itr#</TD><TD>S</TD><TD>Step</TD><TD>T</TD><TD>D</TD></TR>";
+  const std::string log = "<table>" + heading + "<TR><TD>1</TD><TD>S</TD><TD>" + std::string(1, '\0') +
+                          "</TD><TD>T</TD><TD>D</TD></TR></table>";
+  std::string output;
+  const FilterCounts counts = FilterReport(log, nothing, output);
+  EXPECT_EQ(output, "<table>" + heading + "</table>");
+  EXPECT_EQ(counts.keptRows, 1u);
 }
 
 TEST(CharacterSet, OnlyTheFourDoubleByteCodePagesPairBytes) {
