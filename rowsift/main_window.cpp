@@ -6,6 +6,7 @@
 
 #include "output_name.h"
 #include "rowsift_resources.h"
+#include "screen_dpi.h"
 #include "wide_text.h"
 #include "window_layout.h"
 
@@ -48,11 +49,6 @@ ControlClass ClassOf(ControlKind kind) {
 
 // Logs are written in the system code page.
 unsigned LogCodePage() { return ::GetACP(); }
-
-int ScreenDpi() {
-  const kit::unique_hdc screen(::CreateICA("DISPLAY", nullptr, nullptr, nullptr));
-  return screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSX) : USER_DEFAULT_SCREEN_DPI;
-}
 
 // The font the system uses for dialogs and message boxes.
 kit::unique_hgdiobj CreateDialogFont() {
@@ -103,7 +99,7 @@ MainWindow::~MainWindow() {
 HWND MainWindow::Create(HINSTANCE instance) {
   const std::wstring className = Utf16FromUtf8(kMainWindowClass);
   if (!RegisterWindowClass(instance, className, WindowProc)) return nullptr;
-  dpi_ = ScreenDpi();
+  dpi_ = kit::GetScreenDpi().x;
   // The layout gives the client width, but the height of the whole window;
   // that height grows only where the frame would leave too little client area.
   RECT frame = {0, 0, ClientWidthPixels(dpi_), MinimumClientHeightPixels(debugMode_, dpi_)};

@@ -12,6 +12,7 @@
 #include "file_system.h"
 #include "input_file_chooser.h"
 #include "main_window.h"
+#include "module_path.h"
 #include "settings_store.h"
 #include "wide_text.h"
 
@@ -33,19 +34,6 @@ class ComApartment {
   const bool initialized_;
 };
 
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
@@ -57,7 +45,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   rowsift::OpenFileDialog chooser;
   const std::unique_ptr<filelayer::FileSystem> files = filelayer::MakePlatformFileSystem();
   const std::wstring programName =
-      rowsift::Utf16FromUtf8(rowsift::ProgramName(rowsift::Utf8FromUtf16(ModulePath())));
+      rowsift::Utf16FromUtf8(rowsift::ProgramName(rowsift::Utf8FromUtf16(kit::ModulePath(nullptr))));
   const bool debugMode =
       rowsift::IsDebugSwitch(rowsift::ArgumentText(rowsift::Utf8FromUtf16(::GetCommandLineW())));
   rowsift::MainWindow mainWindow(*settings, programName, chooser, *files, debugMode);

@@ -369,8 +369,6 @@ std::vector<std::string> ListBoxLines(HWND listBox, Timeout timeout) {
   return lines;
 }
 
-int ScreenDpi() { return kit::GetScreenDpi().y; }
-
 RECT OuterRect(HWND window) {
   RECT rect = {};
   if (!::GetWindowRect(window, &rect)) throw DriverError("no rectangle for " + Describe(window));

@@ -12,6 +12,7 @@
 
 #include "lorvane_h.h"
 #include "module_path.h"
+#include "screen_dpi.h"
 #include "scratch_folder.h"
 #include "unique_com.h"
 #include "window_driver.h"
@@ -487,7 +488,7 @@ TEST(ServerLifetime, AStoredChoiceKeepsTheServerLoadedUntilItsThreadEnds) {
 TEST_F(ListByName, DialogIsLaidOutInTwipsWithItsOwnFrameAndIcon) {
   Add({L"a"});
   ShowDriven(list_.get(), [](HWND dialog) {
-    const int dpi = driver::ScreenDpi();
+    const int dpi = kit::GetScreenDpi().y;
     auto px = [dpi](int twips) { return ::MulDiv(twips, dpi, 1440); };
     const SIZE client = driver::ClientSize(dialog);
     const RECT outer = driver::OuterRect(dialog);

@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "main_window_ids.h"
@@ -31,37 +29,23 @@ constexpr char kSuccess[] = "Output File Created Successfully!";
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // A folder of its own under the user's temporary folder, and a settings key
 // of its own for the copy of Rowsift.exe run there; both go afterwards.
 class Scratch {
  public:
-  Scratch() : name_("RowsiftBench" + std::to_string(::GetCurrentProcessId())) {
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    folder_ = std::string(temp) + name_;
-    Remove();
-    ::CreateDirectoryA(folder_.c_str(), nullptr);
-  }
+  Scratch() : name_("RowsiftBench" + std::to_string(::GetCurrentProcessId())) { RemoveKey(); }
   Scratch(const Scratch&) = delete;
   Scratch& operator=(const Scratch&) = delete;
-  ~Scratch() { Remove(); }
+  ~Scratch() { RemoveKey(); }
 
-  std::string operator/(const std::string& file) const { return folder_ + "\\" + file; }
+  std::string operator/(const std::string& file) const { return folder_ / file; }
   const std::string& Name() const { return name_; }
 
  private:
-  void Remove() const {
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\" + name_).c_str());
-    kit::testing::RemoveTree(std::wstring(folder_.begin(), folder_.end()));
-  }
+  void RemoveKey() const { ::RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\" + name_).c_str()); }
 
   std::string name_;
-  std::string folder_;
+  driver::ScratchFolder folder_{L"RowsiftBench"};
 };
 
 // Runs the program to its end with its messages sent nowhere, as a
@@ -151,7 +135,8 @@ int main(int argc, char** argv) {
     if (!::CopyFileA(argv[2], program.c_str(), FALSE)) throw driver::DriverError("cannot copy " + std::string(argv[2]));
     const double cli = TimeCli(argv[3], log, scratch / "cli_Output.htm");
     const WindowFigures window = TimeWindow(program, log, scratch / "window_Output.htm");
-    if (ReadBytes(scratch / "window_Output.htm") != ReadBytes(scratch / "cli_Output.htm"))
+    if (driver::ReadBytes(scratch / "window_Output.htm") !=
+        driver::ReadBytes(scratch / "cli_Output.htm"))
       throw driver::DriverError("the window and rowsift-cli.exe wrote different outputs");
     WIN32_FILE_ATTRIBUTE_DATA attributes;
     if (!::GetFileAttributesExA(log.c_str(), GetFileExInfoStandard, &attributes))
