@@ -114,8 +114,8 @@ struct MappedRange {
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
 };
-MappedRange RangeToMap(std::uint64_t fileSize, std::uint64_t offset, std::size_t length, std::size_t window,
-                       std::size_t granularity);
+MappedRange RangeToMap(std::uint64_t fileSize, std::uint64_t offset, std::size_t length,
+                       std::size_t window, std::size_t granularity);
 
 // The text after the last dot of the path's last component, without the dot;
 // empty when that component has no dot.

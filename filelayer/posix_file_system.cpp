@@ -112,8 +112,8 @@ class MappedInput final : public InputFile {
     if (offset >= size_) return {};
     const std::uint64_t wanted = std::min<std::uint64_t>(length, size_ - offset);
     if (!view_ || offset < viewOffset_ || offset + wanted > viewOffset_ + view_.get().size) {
-      const MappedRange range =
-          RangeToMap(size_, offset, length, window_, static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)));
+      const MappedRange range = RangeToMap(size_, offset, length, window_,
+                                           static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)));
       if (!TryMap(range)) FailTooLarge(range.size);
     }
     return {view_.get().address + (offset - viewOffset_),
@@ -125,8 +125,8 @@ class MappedInput final : public InputFile {
   bool TryMap(const MappedRange& range) {
     view_.reset();
     if (range.size > SIZE_MAX) return false;
-    void* address = ::mmap(nullptr, static_cast<std::size_t>(range.size), PROT_READ, MAP_PRIVATE, file_.get(),
-                           static_cast<off_t>(range.offset));
+    void* address = ::mmap(nullptr, static_cast<std::size_t>(range.size), PROT_READ, MAP_PRIVATE,
+                           file_.get(), static_cast<off_t>(range.offset));
     if (address == MAP_FAILED) {
       if (errno == ENOMEM) return false;
       FailWithErrno();
@@ -217,14 +217,14 @@ class PosixFileSystem final : public FileSystem {
     struct stat info;
     if (::fstat(file.get(), &info) != 0) FailWithErrno();
     if (S_ISDIR(info.st_mode)) Fail(EISDIR);
-    const auto file_size = static_cast<std::uint64_t>(info.st_size);
+    const auto fileSize = static_cast<std::uint64_t>(info.st_size);
 
     std::string contents;
-    if (file_size > contents.max_size()) FailTooLarge(file_size);
+    if (fileSize > contents.max_size()) FailTooLarge(fileSize);
     try {
-      contents.resize(static_cast<std::size_t>(file_size));
+      contents.resize(static_cast<std::size_t>(fileSize));
     } catch (const std::bad_alloc&) {
-      FailTooLarge(file_size);
+      FailTooLarge(fileSize);
     }
 
     std::size_t filled = 0;
@@ -254,7 +254,8 @@ class PosixFileSystem final : public FileSystem {
     struct stat info;
     if (::fstat(file.get(), &info) != 0) FailWithErrno();
     if (S_ISDIR(info.st_mode)) Fail(EISDIR);
-    return std::make_unique<MappedInput>(std::move(file), static_cast<std::uint64_t>(info.st_size), mapping_);
+    return std::make_unique<MappedInput>(std::move(file), static_cast<std::uint64_t>(info.st_size),
+                                         mapping_);
   }
 
   std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const override {
@@ -270,7 +271,7 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
-  std::vector<FolderEntry> List(const std::string& folder, bool want_folders) const {
+  std::vector<FolderEntry> List(const std::string& folder, bool wantFolders) const {
     const unique_directory directory(::opendir(folder.c_str()));
     if (!directory) FailWithErrno();
 
@@ -294,10 +295,11 @@ class PosixFileSystem final : public FileSystem {
                   &info) != 0) {
         continue;  // removed since it was listed, or a dangling link
       }
-      const bool is_folder = S_ISDIR(info.stx_mode);
-      if (is_folder != want_folders) continue;
+      const bool isFolder = S_ISDIR(info.stx_mode);
+      if (isFolder != wantFolders) continue;
       const auto created = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
-      entries.push_back({name, prefix + name, ToLocal(created.tv_sec), ToLocal(info.stx_mtime.tv_sec)});
+      entries.push_back(
+          {name, prefix + name, ToLocal(created.tv_sec), ToLocal(info.stx_mtime.tv_sec)});
     }
     return entries;
   }

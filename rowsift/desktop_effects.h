@@ -10,7 +10,7 @@
 
 namespace rowsift {
 
-enum class MessageIcon { None, Error };
+enum class MessageIcon { kNone, kError };
 
 class DesktopEffects {
  public:

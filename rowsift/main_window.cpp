@@ -30,17 +30,17 @@ struct ControlClass {
 
 ControlClass ClassOf(ControlKind kind) {
   switch (kind) {
-    case ControlKind::Label:
+    case ControlKind::kLabel:
       // One line as laid out: a wider system font clips the end instead of
       // pushing half of it onto a second line.
       return {L"STATIC", SS_LEFTNOWORDWRAP, 0};
-    case ControlKind::PushButton:
+    case ControlKind::kPushButton:
       return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
-    case ControlKind::TextBox:
+    case ControlKind::kTextBox:
       return {L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
-    case ControlKind::CheckBox:
+    case ControlKind::kCheckBox:
       return {L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
-    case ControlKind::ListBox:
+    case ControlKind::kListBox:
       // Its exact height, not a whole number of lines, so it fills its place.
       return {L"LISTBOX", WS_VSCROLL | LBS_NOINTEGRALHEIGHT | WS_TABSTOP, WS_EX_CLIENTEDGE};
   }
@@ -105,9 +105,10 @@ HWND MainWindow::Create(HINSTANCE instance) {
   RECT frame = {0, 0, ClientWidthPixels(dpi_), MinimumClientHeightPixels(debugMode_, dpi_)};
   ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
   const int height = std::max(OuterHeightPixels(debugMode_, dpi_), int{frame.bottom - frame.top});
-  return ::CreateWindowExW(kWindowExStyle, className.c_str(), Utf16FromUtf8(kMainWindowCaption).c_str(),
-                           kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, height,
-                           nullptr, nullptr, instance, this);
+  return ::CreateWindowExW(kWindowExStyle, className.c_str(),
+                           Utf16FromUtf8(kMainWindowCaption).c_str(), kWindowStyle, CW_USEDEFAULT,
+                           CW_USEDEFAULT, frame.right - frame.left, height, nullptr, nullptr,
+                           instance, this);
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -161,12 +162,11 @@ bool MainWindow::OnCreate() {
     const ControlClass windowClass = ClassOf(control.kind);
     const bool visible = control.id != kIdDebugList || debugMode_;
     const Rect place = ToPixels(control.twips, dpi_);
-    const HWND child = ::CreateWindowExW(windowClass.exStyle, windowClass.name,
-                                         Utf16FromUtf8(control.caption).c_str(),
-                                         WS_CHILD | windowClass.style | (visible ? WS_VISIBLE : 0),
-                                         place.left, place.top, place.width, place.height, window_,
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                                         instance, nullptr);
+    const HWND child = ::CreateWindowExW(
+        windowClass.exStyle, windowClass.name, Utf16FromUtf8(control.caption).c_str(),
+        WS_CHILD | windowClass.style | (visible ? WS_VISIBLE : 0), place.left, place.top,
+        place.width, place.height, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
     if (!child) return false;
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   }
@@ -278,20 +278,22 @@ bool MainWindow::OpenOutputWhenDone() {
 
 bool MainWindow::DebugMode() { return debugMode_; }
 
-void MainWindow::Refuse(const std::string& text) { effects_.ShowMessage(text, MessageIcon::Error); }
+void MainWindow::Refuse(const std::string& text) {
+  effects_.ShowMessage(text, MessageIcon::kError);
+}
 
 bool MainWindow::Confirm(Question, const std::string& text) { return effects_.AskYesNo(text); }
 
 void MainWindow::ReportFailure(const std::string& intro, const std::string& reason) {
-  effects_.ShowMessage(intro + "\r\n" + reason, MessageIcon::None);
+  effects_.ShowMessage(intro + "\r\n" + reason, MessageIcon::kNone);
 }
 
 void MainWindow::ReportSuccess(const std::string& text, const FilterCounts&) {
-  effects_.ShowMessage(text, MessageIcon::None);
+  effects_.ShowMessage(text, MessageIcon::kNone);
 }
 
 void MainWindow::MoveFocus(Field field) {
-  ::SetFocus(Control(field == Field::InputFile ? kIdInputFile : kIdOutputFile));
+  ::SetFocus(Control(field == Field::kInputFile ? kIdInputFile : kIdOutputFile));
 }
 
 void MainWindow::SetBusyCursor(bool busy) { effects_.SetBusyCursor(busy); }
@@ -299,7 +301,8 @@ void MainWindow::SetBusyCursor(bool busy) { effects_.SetBusyCursor(busy); }
 void MainWindow::AppendDebugLine(const std::string& line) {
   const HWND list = Control(kIdDebugList);
   const LRESULT count =
-      ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(line).c_str())) + 1;
+      ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(line).c_str())) +
+      1;
   // Scrolled so that the newest line is the last one shown.
   RECT inside;
   ::GetClientRect(list, &inside);

@@ -22,8 +22,8 @@
 
 namespace rowsift {
 
-enum class Field { InputFile, OutputFile };
-enum class Question { SameFile, OutputExists };
+enum class Field { kInputFile, kOutputFile };
+enum class Question { kSameFile, kOutputExists };
 
 class ParseRunHost {
  public:
@@ -64,12 +64,12 @@ class ParseRunHost {
 };
 
 // How a run ended; the user has been told already.
-enum class RunOutcome { Written, Refused, ReadFailed, WriteFailed };
+enum class RunOutcome { kWritten, kRefused, kReadFailed, kWriteFailed };
 
 // `characters` are those of the code page the log is written in. The log is
 // filtered on `threads` threads at once where it is mapped whole; the window
 // keeps to its one.
-RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files, const CharacterSet& characters,
-                    unsigned threads);
+RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files,
+                    const CharacterSet& characters, unsigned threads);
 
 }  // namespace rowsift

@@ -44,8 +44,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   const std::unique_ptr<rowsift::SettingsStore> settings = rowsift::MakeUserSettingsStore();
   rowsift::OpenFileDialog chooser;
   const std::unique_ptr<filelayer::FileSystem> files = filelayer::MakePlatformFileSystem();
-  const std::wstring programName =
-      rowsift::Utf16FromUtf8(rowsift::ProgramName(rowsift::Utf8FromUtf16(kit::ModulePath(nullptr))));
+  const std::wstring programName = rowsift::Utf16FromUtf8(
+      rowsift::ProgramName(rowsift::Utf8FromUtf16(kit::ModulePath(nullptr))));
   const bool debugMode =
       rowsift::IsDebugSwitch(rowsift::ArgumentText(rowsift::Utf8FromUtf16(::GetCommandLineW())));
   rowsift::MainWindow mainWindow(*settings, programName, chooser, *files, debugMode);

@@ -8,7 +8,7 @@
 
 namespace rowsift {
 
-enum class ControlKind { Label, PushButton, TextBox, CheckBox, ListBox };
+enum class ControlKind { kLabel, kPushButton, kTextBox, kCheckBox, kListBox };
 
 struct Rect {
   int left = 0, top = 0, width = 0, height = 0;

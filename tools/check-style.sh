@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
-# tools/check-style.sh [--fix] [PATH...]
-# Checks the kit's code (or the part of it under PATHs) against
-# docs/STYLE.md: names with clang-tidy (.clang-tidy), layout with
-# clang-format (.clang-format). With --fix, renames and reformats in place.
+# tools/check-style.sh [PATH...]
+# Checks the kit's code, or the part of it under the PATHs, against
+# docs/STYLE.md: the names with clang-tidy (.clang-tidy), the layout with
+# clang-format (.clang-format). Prints what differs; fails if anything does.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
-fix=
-if [ "${1:-}" = --fix ]; then fix=yes; shift; fi
+
 paths=("$@")
 [ ${#paths[@]} -gt 0 ] || paths=(.)
 # files EXTENSION...: the tracked files of those kinds under the paths.
@@ -21,15 +20,13 @@ files() {
 for preset in native win64; do
   cmake --preset "$preset" -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 done
-# The MinGW compiler's own headers, for clang-tidy reading the Windows code.
+# clang-tidy reads the Windows code as MinGW's compiler does, with its headers.
 mingw_cxx=$(echo /usr/lib/gcc/x86_64-w64-mingw32/*-posix/include/c++)
 windows_args=(--extra-arg=--target=x86_64-w64-mingw32
               "--extra-arg=-isystem$mingw_cxx" "--extra-arg=-isystem$mingw_cxx/x86_64-w64-mingw32")
 headers="^$root/(common|filelayer|lorvane|rowsift|tandrel)/"
 
 status=0
-fixes=$(mktemp -d)
-trap 'rm -rf "$fixes"' EXIT
 mapfile -t sources < <(files cpp)
 for source in "${sources[@]}"; do
   # Platform-free code is read as the native build compiles it.
@@ -40,26 +37,14 @@ for source in "${sources[@]}"; do
   else
     continue
   fi
-  # Renames are gathered from every file first and made once, so that a
-  # name in a header and its uses elsewhere change together.
-  export_fixes=()
-  [ -n "$fix" ] && export_fixes=(--export-fixes="$fixes/$(echo "$source" | tr / _).yaml")
   # clang-tidy 14 also reports every 'auto' template parameter, nameless,
   # as 'expr-type': those lines are not the code's.
-  if clang-tidy --quiet --header-filter="$headers" "${args[@]}" "${export_fixes[@]}" "$source" \
-       2>/dev/null | grep -v "'expr-type'" | grep -A3 "error:"; then
+  if { clang-tidy --quiet --header-filter="$headers" "${args[@]}" "$source" 2>/dev/null || true; } |
+       grep -v "'expr-type'" | grep -A3 "error:"; then
     status=1
   fi
 done
-if [ -n "$fix" ]; then
-  clang-apply-replacements "$fixes"
-  status=0
-fi
 
 mapfile -t all < <(files cpp h)
-if [ -n "$fix" ]; then
-  clang-format -i "${all[@]}"
-else
-  clang-format --dry-run -Werror "${all[@]}" || status=1
-fi
+clang-format --dry-run -Werror "${all[@]}" || status=1
 exit $status

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs every test of the kit that this machine can run: installs what is
-# missing, builds, and runs the native tests (sanitizers, a bounded fuzzing
-# run), the 64-bit kit's tests under wine64 and, where this machine executes
-# 32-bit programs, the 32-bit kit's tests under wine32. Every suite runs even
-# when an earlier one failed; the exit code says whether all passed.
+# missing, builds with every warning an error, and runs the native tests
+# (sanitizers, a bounded fuzzing run), the 64-bit kit's tests under wine64,
+# where this machine executes 32-bit programs the 32-bit kit's tests under
+# wine32, and the style check. Every suite runs even when an earlier one
+# failed; the exit code says whether all passed.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 tools/setup.sh
@@ -36,6 +37,9 @@ fi
 
 build_preset win64 $strict -DKIT_PEER_LORVANE="$peer_lorvane"
 suite win64 in_wine_session win64 ctest --preset win64
+
+# The names and layout of docs/STYLE.md.
+suite style tools/check-style.sh
 
 if [ ${#failed[@]} -gt 0 ]; then
   echo "test: FAILED: ${failed[*]}" >&2

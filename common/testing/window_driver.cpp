@@ -272,7 +272,8 @@ HWND WaitForTopLevelWindow(const Process& process, const std::string& className,
       [&] {
         if (!process.Running())
           throw DriverError("process " + std::to_string(process.Id()) + " ended with exit code " +
-                            std::to_string(process.WaitForExit(Timeout{0})) + " before showing a window");
+                            std::to_string(process.WaitForExit(Timeout{0})) +
+                            " before showing a window");
         found = FindTopLevelWindow(process.Id(), className, caption);
         return found != nullptr;
       },
@@ -317,14 +318,15 @@ void SetText(HWND window, const std::string& text, Timeout timeout) {
 std::wstring WideText(HWND window, Timeout timeout) {
   const auto length = SendWide(window, WM_GETTEXTLENGTH, 0, 0, timeout, "reading a text length");
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const auto copied = SendWide(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                               timeout, "reading a text");
+  const auto copied = SendWide(window, WM_GETTEXT, text.size(),
+                               reinterpret_cast<LPARAM>(text.data()), timeout, "reading a text");
   text.resize(static_cast<std::size_t>(copied));
   return text;
 }
 
 void SetWideText(HWND window, const std::wstring& text, Timeout timeout) {
-  if (!SendWide(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), timeout, "setting a text"))
+  if (!SendWide(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), timeout,
+                "setting a text"))
     throw DriverError(Describe(window) + " refused the text \"" + Narrow(text) + "\"");
 }
 

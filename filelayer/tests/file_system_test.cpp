@@ -1,3 +1,5 @@
+#include "file_system.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +12,6 @@
 #include <random>
 #include <tuple>
 #include <utility>
-
-#include "file_system.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -113,12 +113,12 @@ void ExpectEntry(const FolderEntry& entry, const std::string& name, const std::s
   const std::time_t recently = std::time(nullptr) - 600;
   std::tm local{};
   localtime_r(&recently, &local);
-  const auto as_tuple = [](const LocalDateTime& t) {
+  const auto asTuple = [](const LocalDateTime& t) {
     return std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second);
   };
   const LocalDateTime lower{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                             local.tm_hour,        local.tm_min,     local.tm_sec};
-  EXPECT_TRUE(entry.dateCreated == when || as_tuple(entry.dateCreated) >= as_tuple(lower))
+  EXPECT_TRUE(entry.dateCreated == when || asTuple(entry.dateCreated) >= asTuple(lower))
       << entry.name;
 #endif
 }
@@ -132,9 +132,9 @@ std::vector<FolderEntry> SortedByName(std::vector<FolderEntry> entries) {
 class FileSystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string test_name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string testName = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     folder_ = fs::temp_directory_path() /
-              ("filelayer-" + test_name + "-" + std::to_string(std::random_device{}()));
+              ("filelayer-" + testName + "-" + std::to_string(std::random_device{}()));
     ASSERT_TRUE(fs::create_directory(folder_));
   }
 
@@ -369,15 +369,15 @@ TEST_F(FileSystemTest, ReplacedFileKeepsItsCreationTime) {
 }
 #else
 TEST_F(FileSystemTest, WrittenFilesGetTheModeUsersExpect) {
-  const mode_t umask_bits = umask(0);
-  umask(umask_bits);
+  const mode_t umaskBits = umask(0);
+  umask(umaskBits);
   MakeFile("shared.txt", "old");
   fs::permissions(folder_ / "shared.txt", fs::perms(0640));
   files_->WriteAll(PathOf("shared.txt"), "new");
   files_->WriteAll(PathOf("fresh.txt"), "new");
   EXPECT_EQ(static_cast<mode_t>(fs::status(folder_ / "shared.txt").permissions()), 0640u);
   EXPECT_EQ(static_cast<mode_t>(fs::status(folder_ / "fresh.txt").permissions()),
-            0666u & ~umask_bits);
+            0666u & ~umaskBits);
 }
 #endif
 
@@ -391,8 +391,8 @@ TEST_F(FileSystemTest, ListingsGiveDirectEntriesWithFullPathsAndLocalTimes) {
   ASSERT_NO_FATAL_FAILURE(SetTimes(PathOf("a.csv"), kSummer));
   ASSERT_NO_FATAL_FAILURE(SetTimes(PathOf("b.txt"), kWinter));
 
-  const char native_separator = static_cast<char>(fs::path::preferred_separator);
-  for (const std::string& folder : {Folder(), Folder() + '/', Folder() + native_separator}) {
+  const char nativeSeparator = static_cast<char>(fs::path::preferred_separator);
+  for (const std::string& folder : {Folder(), Folder() + '/', Folder() + nativeSeparator}) {
     SCOPED_TRACE(folder);
     const auto folders = files_->SubFolders(folder);
     ASSERT_EQ(folders.size(), 1u);

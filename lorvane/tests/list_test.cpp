@@ -12,8 +12,8 @@
 
 #include "lorvane_h.h"
 #include "module_path.h"
-#include "screen_dpi.h"
 #include "scratch_folder.h"
+#include "screen_dpi.h"
 #include "unique_com.h"
 #include "window_driver.h"
 

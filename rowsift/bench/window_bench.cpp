@@ -60,13 +60,13 @@ void RunQuietly(const std::string& program, const std::string& arguments) {
   startup.hStdOutput = startup.hStdError = nowhere.get();
   std::string commandLine = "\"" + program + "\" " + arguments;
   PROCESS_INFORMATION started = {};
-  if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &started))
+  if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &started))
     throw driver::DriverError("cannot start " + program);
   const kit::unique_handle process(started.hProcess), thread(started.hThread);
   DWORD code = 1;
-  if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.get(), &code) ||
-      code != 0)
+  if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
+      !::GetExitCodeProcess(process.get(), &code) || code != 0)
     throw driver::DriverError(program + " ended with " + std::to_string(code));
 }
 
@@ -86,9 +86,11 @@ struct WindowFigures {
 };
 
 // From the press of "Parse" to the success box, best of the runs.
-WindowFigures TimeWindow(const std::string& program, const std::string& log, const std::string& output) {
+WindowFigures TimeWindow(const std::string& program, const std::string& log,
+                         const std::string& output) {
   const driver::Process process = driver::Process::Launch(program);
-  const HWND window = driver::WaitForTopLevelWindow(process, rowsift::kMainWindowClass, rowsift::kMainWindowCaption);
+  const HWND window = driver::WaitForTopLevelWindow(process, rowsift::kMainWindowClass,
+                                                    rowsift::kMainWindowCaption);
   driver::SetText(driver::Control(window, rowsift::kIdInputFile), log);
   driver::SetText(driver::Control(window, rowsift::kIdOutputFile), output);
   driver::SetText(driver::Control(window, rowsift::kIdFilterOn), "Login");
@@ -107,13 +109,16 @@ WindowFigures TimeWindow(const std::string& program, const std::string& log, con
     }
     figures.seconds = std::min(figures.seconds, Seconds(Clock::now() - start));
     const driver::MessageBoxView view = driver::ReadMessageBox(box);
-    if (view.text != kSuccess) throw driver::DriverError("the run ended with \"" + view.text + "\"");
+    if (view.text != kSuccess)
+      throw driver::DriverError("the run ended with \"" + view.text + "\"");
     driver::PressDialogButton(box, IDOK);
   }
 
-  const kit::unique_handle handle(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process.Id()));
+  const kit::unique_handle handle(
+      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process.Id()));
   PROCESS_MEMORY_COUNTERS memory = {};
-  if (!handle || !::GetProcessMemoryInfo(handle.get(), &memory, sizeof memory) || memory.PeakWorkingSetSize == 0)
+  if (!handle || !::GetProcessMemoryInfo(handle.get(), &memory, sizeof memory) ||
+      memory.PeakWorkingSetSize == 0)
     throw driver::DriverError("the window's working set cannot be read");
   figures.peakWorkingSet = memory.PeakWorkingSetSize;
   driver::Close(window);
@@ -132,7 +137,8 @@ int main(int argc, char** argv) {
   try {
     const Scratch scratch;
     const std::string program = scratch / (scratch.Name() + ".exe");
-    if (!::CopyFileA(argv[2], program.c_str(), FALSE)) throw driver::DriverError("cannot copy " + std::string(argv[2]));
+    if (!::CopyFileA(argv[2], program.c_str(), FALSE))
+      throw driver::DriverError("cannot copy " + std::string(argv[2]));
     const double cli = TimeCli(argv[3], log, scratch / "cli_Output.htm");
     const WindowFigures window = TimeWindow(program, log, scratch / "window_Output.htm");
     if (driver::ReadBytes(scratch / "window_Output.htm") !=
@@ -141,11 +147,13 @@ int main(int argc, char** argv) {
     WIN32_FILE_ATTRIBUTE_DATA attributes;
     if (!::GetFileAttributesExA(log.c_str(), GetFileExInfoStandard, &attributes))
       throw driver::DriverError("cannot read the log's size");
-    std::printf("log-bytes %llu\n", (static_cast<unsigned long long>(attributes.nFileSizeHigh) << 32) |
-                                        attributes.nFileSizeLow);
+    std::printf("log-bytes %llu\n",
+                (static_cast<unsigned long long>(attributes.nFileSizeHigh) << 32) |
+                    attributes.nFileSizeLow);
     std::printf("cli-exe-seconds %.3f\n", cli);
     std::printf("window-seconds %.3f\n", window.seconds);
-    std::printf("window-peak-working-set-bytes %llu\n", static_cast<unsigned long long>(window.peakWorkingSet));
+    std::printf("window-peak-working-set-bytes %llu\n",
+                static_cast<unsigned long long>(window.peakWorkingSet));
   } catch (const std::exception& failure) {
     std::printf("error %s\n", failure.what());
     return 1;

@@ -82,8 +82,9 @@ struct LeadingCells {
   std::string_view Itr;
   std::string_view Name;  // only when asked for
 };
-std::optional<LeadingCells> ReadLeadingCells(std::string_view row, const std::size_t (&cellCloses)[3],
-                                             bool withName, TextArena& arena, std::string& scratch);
+std::optional<LeadingCells> ReadLeadingCells(std::string_view row,
+                                             const std::size_t (&cellCloses)[3], bool withName,
+                                             TextArena& arena, std::string& scratch);
 
 // A kept row that is not its filter-named step loses the first match of the
 // filter, and a decimal digit right behind it, which becomes that many

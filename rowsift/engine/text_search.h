@@ -46,7 +46,7 @@ class FilterPattern {
 
   std::string_view Text() const { return filter_; }
   std::size_t size() const { return filter_.size(); }
-  bool empty() const { return filter_.empty(); }
+  bool Empty() const { return filter_.empty(); }
   const CharacterSet& Characters() const { return characters_; }
 
   // The first match in `text` at or after `from`, which must start a

@@ -3,8 +3,9 @@
 // open-file dialog, look at the files it writes, close it and start it again.
 // Each test runs a copy of the program under its own name, so its settings
 // live under a scratch registry key, and works in a scratch folder.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
@@ -647,7 +648,8 @@ TEST_F(WindowUnicodeTest, ALogInFoldersNamedInThreeScriptsIsFilteredAndItsPathsK
   const std::wstring output = folder.wstring() + L"\\\u65e5\u5fd7_Output.htm";
   WriteBytes(input, SampleLog());
   // The input again, its Latin and Greek letters in the other case.
-  const std::wstring inputInOtherCase = folder_.Path() + L"\\R\u00c9SULTATS\\\u03c9MEGA\\\u65e5\u5fd7.HTM";
+  const std::wstring inputInOtherCase =
+      folder_.Path() + L"\\R\u00c9SULTATS\\\u03c9MEGA\\\u65e5\u5fd7.HTM";
   {
     const RunningRowsift app = Start();
     app.Fill("", "", "Login");
@@ -770,7 +772,9 @@ std::string WithRows(std::string log, const std::string& row, int count) {
 }
 
 std::string LargeLog(int rows = 50000) { return WithRows(SampleLog(), kFillerRow, rows); }
-std::string LargeLogLoginOutput(int rows) { return WithRows(SampleLoginOutput(), kFilteredFillerRow, rows); }
+std::string LargeLogLoginOutput(int rows) {
+  return WithRows(SampleLoginOutput(), kFilteredFillerRow, rows);
+}
 
 TEST_F(WindowDebugModeTest, ASecondPressDuringARunIsIgnored) {
   const std::string input = folder_ / "large.htm";
@@ -818,10 +822,12 @@ TEST_F(WindowDebugModeTest, TheFilesTheChecksApprovedAreTheFilesWritten) {
 
   driver::ExpectNoDialog(app.ProcessId(), "", kQuietPeriod);
   EXPECT_FALSE(Exists(edited));
-  EXPECT_TRUE(ReadBytes(output) == LargeLogLoginOutput(kRows)) << "the output is not the filtered log";
+  EXPECT_TRUE(ReadBytes(output) == LargeLogLoginOutput(kRows))
+      << "the output is not the filtered log";
   const std::vector<std::string> lines = app.DebugLines();
   ASSERT_EQ(lines.size(), 7u);
-  EXPECT_NE(lines[4].find(": Writing to output file " + output + "..."), std::string::npos) << lines[4];
+  EXPECT_NE(lines[4].find(": Writing to output file " + output + "..."), std::string::npos)
+      << lines[4];
   EXPECT_EQ(app.TextOf(kIdOutputFile), edited) << "the boxes keep what was typed";
 }
 

@@ -1,7 +1,8 @@
 // rowsift-cli.exe started as a prompt or a pipeline starts it: arguments in
 // any script, its messages on a console and redirected to a file.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
@@ -50,15 +51,16 @@ class CliProgramTest : public ::testing::Test {
     startup.hStdOutput = output;
     startup.hStdError = output;
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                          &startup, &started)) {
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          nullptr, &startup, &started)) {
       ADD_FAILURE() << "cannot start rowsift-cli.exe: error " << ::GetLastError();
       return ~DWORD{0};
     }
     const kit::unique_handle process(started.hProcess);
     const kit::unique_handle thread(started.hThread);
     DWORD code = ~DWORD{0};
-    if (::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.get(), &code);
+    if (::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0)
+      ::GetExitCodeProcess(process.get(), &code);
     return code;
   }
 
@@ -69,8 +71,8 @@ class CliProgramTest : public ::testing::Test {
 TEST_F(CliProgramTest, RedirectedMessagesNamePathsInUtf8) {
   const fs::path messages = scratch_ / L"messages.txt";
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  kit::unique_file file(::CreateFileW(messages.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  kit::unique_file file(::CreateFileW(messages.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(file);
 
   EXPECT_EQ(Run(L"--filter Login \"" + Input().wstring() + L"\"", file.get()), 0u);
@@ -89,9 +91,9 @@ TEST_F(CliProgramTest, OnAConsoleMessagesShowThePathsOwnCharacters) {
   ::FreeConsole();
   ASSERT_TRUE(::AllocConsole());
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  const kit::unique_file screen(::CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE,
-                                                            FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
-                                                            CONSOLE_TEXTMODE_BUFFER, nullptr));
+  const kit::unique_file screen(
+      ::CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherited, CONSOLE_TEXTMODE_BUFFER, nullptr));
   ASSERT_TRUE(screen);
   constexpr SHORT kWidth = 500;
   ASSERT_TRUE(::SetConsoleScreenBufferSize(screen.get(), {kWidth, 25}));
