@@ -132,6 +132,18 @@ function(kit_version_resource target rc)
                ${PROJECT_BINARY_DIR}/common/generated/kit_version.h)
 endfunction()
 
+# kit_wine_benchmark(name program screen): a target `name` that runs the
+# benchmark `program` under Wine, on a screen of its own (as Xvfb writes it,
+# e.g. 1920x1080x24), where it prints its figures.
+function(kit_wine_benchmark name program screen)
+  if(KIT_UNDER_WINE)
+    add_custom_target(${name}
+      COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-own-session.sh ${screen}
+              ${CMAKE_BINARY_DIR}/wineprefix-bench ${KIT_WINE_BITS} $<TARGET_FILE:${program}>
+      DEPENDS ${program} USES_TERMINAL)
+  endif()
+endfunction()
+
 # kit_check_exports(target def): a test that fails unless the DLL exports
 # exactly the names its .def file lists, undecorated.
 function(kit_check_exports target def)

@@ -55,11 +55,11 @@ struct window_dc_traits {
   static void close(window_dc value) noexcept { ::ReleaseDC(value.window, value.dc); }
 };
 using unique_window_dc = unique_any_t<window_dc_traits>;
-inline unique_window_dc GetWindowDcOf(HWND window) {
+[[nodiscard]] inline unique_window_dc GetWindowDcOf(HWND window) {
   const HDC dc = ::GetWindowDC(window);
   return unique_window_dc(dc ? window_dc{window, dc} : window_dc{});
 }
-inline unique_window_dc GetScreenDc() {
+[[nodiscard]] inline unique_window_dc GetScreenDc() {
   const HDC dc = ::GetDC(nullptr);
   return unique_window_dc(dc ? window_dc{nullptr, dc} : window_dc{});
 }
@@ -85,12 +85,12 @@ inline void SelectPaletteBack(dc_selection s) noexcept {
 }  // namespace detail
 using unique_selection = unique_any_t<dc_selection_traits<detail::SelectBack>>;
 using unique_palette_selection = unique_any_t<dc_selection_traits<detail::SelectPaletteBack>>;
-inline unique_selection SelectInto(HDC dc, HGDIOBJ object) {
+[[nodiscard]] inline unique_selection SelectInto(HDC dc, HGDIOBJ object) {
   const HGDIOBJ previous = ::SelectObject(dc, object);
   return unique_selection(previous && previous != HGDI_ERROR ? dc_selection{dc, previous}
                                                              : dc_selection{});
 }
-inline unique_palette_selection SelectPaletteInto(HDC dc, HPALETTE palette) {
+[[nodiscard]] inline unique_palette_selection SelectPaletteInto(HDC dc, HPALETTE palette) {
   const HPALETTE previous = ::SelectPalette(dc, palette, FALSE);
   return unique_palette_selection(previous ? dc_selection{dc, previous} : dc_selection{});
 }

@@ -203,6 +203,19 @@ class Win32Replacement final : public FileReplacement {
   TemporaryFile temporary_;
 };
 
+// The file opened for reading, shared with other readers and writers, and
+// its size.
+kit::unique_file OpenForReading(const std::string& path, std::uint64_t& size) {
+  kit::unique_file file(::CreateFileW(ToUtf16(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) FailWithLastError();
+  LARGE_INTEGER bytes;
+  if (!::GetFileSizeEx(file.get(), &bytes)) FailWithLastError();
+  size = static_cast<std::uint64_t>(bytes.QuadPart);
+  return file;
+}
+
 class Win32FileSystem final : public FileSystem {
  public:
   explicit Win32FileSystem(const InputMapping& mapping) : mapping_(mapping) {}
@@ -215,14 +228,8 @@ class Win32FileSystem final : public FileSystem {
   bool FolderExists(const std::string& path) const override { return IsFolder(AttributesOf(path)); }
 
   std::string ReadAll(const std::string& path) const override {
-    const kit::unique_file file(::CreateFileW(ToUtf16(path).c_str(), GENERIC_READ,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) FailWithLastError();
-
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file.get(), &size)) FailWithLastError();
-    const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
+    std::uint64_t fileSize = 0;
+    const kit::unique_file file = OpenForReading(path, fileSize);
 
     std::string contents;
     if (fileSize > contents.max_size()) FailTooLarge(fileSize);
@@ -253,13 +260,8 @@ class Win32FileSystem final : public FileSystem {
   }
 
   std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
-    const kit::unique_file file(::CreateFileW(ToUtf16(path).c_str(), GENERIC_READ,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) FailWithLastError();
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file.get(), &size)) FailWithLastError();
-    const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
+    std::uint64_t fileSize = 0;
+    const kit::unique_file file = OpenForReading(path, fileSize);
     // An empty file cannot be mapped; the mapping keeps the file open.
     kit::unique_handle mapping;
     if (fileSize != 0) {

@@ -131,7 +131,7 @@ class List final : public _List {
   void Created() { created_ = true; }
 
   // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override {
     if (!object) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__List) {
       *object = static_cast<_List*>(this);
@@ -141,20 +141,20 @@ class List final : public _List {
     *object = nullptr;
     return E_NOINTERFACE;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() noexcept override {
     const ULONG left = --references_;
     if (left == 0) delete this;
     return left;
   }
 
   // IDispatch
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
     if (!count) return E_POINTER;
     *count = 1;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept override {
     if (!info) return E_POINTER;
     *info = nullptr;
     if (index != 0) return DISP_E_BADINDEX;
@@ -163,50 +163,50 @@ class List final : public _List {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                          DISPID* ids) override {
+                                          DISPID* ids) noexcept override {
     return ::DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception,
-                                   UINT* argumentError) override {
+                                   UINT* argumentError) noexcept override {
     return ::DispInvoke(static_cast<_List*>(this), typeInfo_.get(), id, flags, params, result,
                         exception, argumentError);
   }
 
   // _List
-  HRESULT STDMETHODCALLTYPE get_List(BSTR* value) override {
+  HRESULT STDMETHODCALLTYPE get_List(BSTR* value) noexcept override {
     if (!value) return E_POINTER;
     *value = ::SysAllocStringLen(list_.data(), static_cast<UINT>(list_.size()));
     return *value ? S_OK : E_OUTOFMEMORY;
   }
-  HRESULT STDMETHODCALLTYPE put_List(BSTR value) override {
+  HRESULT STDMETHODCALLTYPE put_List(BSTR value) noexcept override {
     return kit::CatchToHresult([&] {
       list_.assign(value ? value : L"", value ? ::SysStringLen(value) : 0);
       return S_OK;
     });
   }
-  HRESULT STDMETHODCALLTYPE Show() override {
+  HRESULT STDMETHODCALLTYPE Show() noexcept override {
     return kit::CatchToHresult([] { return ShowDialog(); });
   }
-  HRESULT STDMETHODCALLTYPE Hide() override {
+  HRESULT STDMETHODCALLTYPE Hide() noexcept override {
     return kit::CatchToHresult([] { return HideDialog(); });
   }
-  HRESULT STDMETHODCALLTYPE Clear() override {
+  HRESULT STDMETHODCALLTYPE Clear() noexcept override {
     return kit::CatchToHresult([] { return ClearDialog(); });
   }
-  HRESULT STDMETHODCALLTYPE AddToList(VARIANT* sItem) override {
+  HRESULT STDMETHODCALLTYPE AddToList(VARIANT* sItem) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring item;
       KIT_RETURN_IF_FAILED(ToText(sItem, item));
       return AppendEntry(item, item);
     });
   }
-  HRESULT STDMETHODCALLTYPE GetSelItem(VARIANT* result) override {
+  HRESULT STDMETHODCALLTYPE GetSelItem(VARIANT* result) noexcept override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
     return kit::CatchToHresult([&] { return ReturnText(SelectedItem(), result); });
   }
-  HRESULT STDMETHODCALLTYPE GetListFormatted(VARIANT* result) override {
+  HRESULT STDMETHODCALLTYPE GetListFormatted(VARIANT* result) noexcept override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
     const bool returned =
@@ -214,28 +214,28 @@ class List final : public _List {
     if (!returned) ReturnEmptyText(result);
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetListArray(VARIANT* result) override {
+  HRESULT STDMETHODCALLTYPE GetListArray(VARIANT* result) noexcept override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
     if (!kit::CatchReturn(false, [&] { return BuildListArray(result); })) ReturnEmptyText(result);
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE LoadFolderList(VARIANT* vfol) override {
+  HRESULT STDMETHODCALLTYPE LoadFolderList(VARIANT* vfol) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring folder;
       KIT_RETURN_IF_FAILED(ToText(vfol, folder));
       return RunLoader([&] { return lorvane::LoadFolderList(seams_, folder); }, folder);
     });
   }
-  HRESULT STDMETHODCALLTYPE LoadFileList(VARIANT* vfol) override {
+  HRESULT STDMETHODCALLTYPE LoadFileList(VARIANT* vfol) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring folder;
       KIT_RETURN_IF_FAILED(ToText(vfol, folder));
       return RunLoader([&] { return lorvane::LoadFileList(seams_, folder); }, folder);
     });
   }
-  HRESULT STDMETHODCALLTYPE LoadFilesWithExt(VARIANT* vfol, VARIANT* vext) override {
+  HRESULT STDMETHODCALLTYPE LoadFilesWithExt(VARIANT* vfol, VARIANT* vext) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring folder, extension;
       KIT_RETURN_IF_FAILED(ToText(vfol, folder));
@@ -245,7 +245,7 @@ class List final : public _List {
     });
   }
   HRESULT STDMETHODCALLTYPE LoadFilesOfDate(VARIANT* vsfol, VARIANT* vd, VARIANT* vcre,
-                                            VARIANT* vmodif) override {
+                                            VARIANT* vmodif) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring folder, date;
       bool created = false, modified = false;
@@ -258,7 +258,7 @@ class List final : public _List {
           folder);
     });
   }
-  HRESULT STDMETHODCALLTYPE LoadFoldersOfDate(VARIANT* vsfol, VARIANT* vd) override {
+  HRESULT STDMETHODCALLTYPE LoadFoldersOfDate(VARIANT* vsfol, VARIANT* vd) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring folder, date;
       KIT_RETURN_IF_FAILED(ToText(vsfol, folder));

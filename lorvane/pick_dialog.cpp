@@ -88,11 +88,15 @@ class OtherWindowsDisabled {
   }
 
  private:
-  static BOOL CALLBACK Collect(HWND window, LPARAM self) {
+  // Nothing may unwind into the system: without memory for one more
+  // window, the windows collected so far are the ones disabled.
+  static BOOL CALLBACK Collect(HWND window, LPARAM self) noexcept {
     auto* owner = reinterpret_cast<OtherWindowsDisabled*>(self);
-    if (window != owner->dialog_ && ::IsWindowVisible(window) && ::IsWindowEnabled(window))
-      owner->disabled_.push_back(window);
-    return TRUE;
+    return kit::CatchReturn(FALSE, [&] {
+      if (window != owner->dialog_ && ::IsWindowVisible(window) && ::IsWindowEnabled(window))
+        owner->disabled_.push_back(window);
+      return TRUE;
+    });
   }
 
   HWND dialog_;
@@ -100,7 +104,7 @@ class OtherWindowsDisabled {
 };
 
 // The OK button: hide first, then copy the selection across and keep its value.
-void OnOk(HWND window) {
+void OnOk(HWND window) noexcept {
   state.focus = ::GetFocus();
   ::ShowWindow(window, SW_HIDE);
   const LRESULT index = ::SendMessageW(Box(kBox1Id), LB_GETCURSEL, 0, 0);
@@ -117,12 +121,12 @@ void OnOk(HWND window) {
   ::PostMessageW(window, WM_NULL, 0, 0);
 }
 
-void OnCommand(HWND window, WPARAM wParam) {
+void OnCommand(HWND window, WPARAM wParam) noexcept {
   if (LOWORD(wParam) == kOkId && HIWORD(wParam) == BN_CLICKED) OnOk(window);
 }
 
 // The window has no border of its own; four lines draw its frame.
-void OnPaint(HWND window) {
+void OnPaint(HWND window) noexcept {
   PAINTSTRUCT paint;
   HDC dc = ::BeginPaint(window, &paint);
   if (dc) {
@@ -143,11 +147,11 @@ void OnPaint(HWND window) {
   ::EndPaint(window, &paint);
 }
 
-void OnDestroy(HWND window) {
+void OnDestroy(HWND window) noexcept {
   if (state.flist == window) state.flist = nullptr;
 }
 
-LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   switch (message) {
     case WM_COMMAND:
       OnCommand(window, wParam);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "error_handling.h"
 #include "lorvane_h.h"
 #include "module.h"
 #include "module_path.h"
@@ -170,15 +171,21 @@ HRESULT Register(Scope scope) {
 
 extern "C" {
 
-STDAPI DllRegisterServer() { return lorvane::Register(lorvane::Scope::kMachine); }
+STDAPI DllRegisterServer() {
+  return kit::CatchToHresult([] { return lorvane::Register(lorvane::Scope::kMachine); });
+}
 
-STDAPI DllUnregisterServer() { return lorvane::Unregister(lorvane::Scope::kMachine); }
+STDAPI DllUnregisterServer() {
+  return kit::CatchToHresult([] { return lorvane::Unregister(lorvane::Scope::kMachine); });
+}
 
 // "user" registers for the calling user only, as regsvr32 /n /i:user does.
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
   if (!commandLine || ::lstrcmpiW(commandLine, L"user") != 0) return E_INVALIDARG;
-  return install ? lorvane::Register(lorvane::Scope::kUser)
-                 : lorvane::Unregister(lorvane::Scope::kUser);
+  return kit::CatchToHresult([install] {
+    return install ? lorvane::Register(lorvane::Scope::kUser)
+                   : lorvane::Unregister(lorvane::Scope::kUser);
+  });
 }
 
 }  // extern "C"

@@ -20,7 +20,7 @@ std::atomic<long> locks{0};
 
 class ClassFactory final : public IClassFactory {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override {
     if (!object) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IClassFactory) {
       *object = static_cast<IClassFactory*>(this);
@@ -31,21 +31,22 @@ class ClassFactory final : public IClassFactory {
     return E_NOINTERFACE;
   }
   // Static object: its references are the module's locks.
-  ULONG STDMETHODCALLTYPE AddRef() override {
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override {
     LockModule(true);
     return 2;
   }
-  ULONG STDMETHODCALLTYPE Release() override {
+  ULONG STDMETHODCALLTYPE Release() noexcept override {
     LockModule(false);
     return 1;
   }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
+                                           void** object) noexcept override {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     return CreateList(iid, object);
   }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override {
     LockModule(lock != FALSE);
     return S_OK;
   }
@@ -71,7 +72,7 @@ bool ModuleInUse() { return objects > 0 || locks > 0; }
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) noexcept {
   if (reason == DLL_PROCESS_ATTACH) {
     lorvane::module = instance;
     return lorvane::RegisterDialogClass(instance) ? TRUE : FALSE;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "error_handling.h"
 #include "output_name.h"
 #include "rowsift_resources.h"
 #include "screen_dpi.h"
@@ -111,7 +112,8 @@ HWND MainWindow::Create(HINSTANCE instance) {
                            instance, this);
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                        LPARAM lParam) noexcept {
   if (message == WM_NCCREATE) {
     auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     self->window_ = window;
@@ -124,7 +126,10 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     self->window_ = nullptr;
     return ::DefWindowProcW(window, message, wParam, lParam);
   }
-  return self->HandleMessage(message, wParam, lParam);
+  // Nothing may unwind into the window manager: a message whose handling
+  // ran out of memory counts as handled, a creation as failed.
+  return kit::CatchReturn<LRESULT>(message == WM_CREATE ? -1 : 0,
+                                   [&] { return self->HandleMessage(message, wParam, lParam); });
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -222,9 +227,11 @@ void MainWindow::OnParse() {
   // Pressed again while a debug-mode run processes events: ignored.
   if (running_) return;
   running_ = true;
-  // The window has one thread.
-  RunParse(*this, files_, CharacterSet::ForCodePage(LogCodePage()), 1);
-  running_ = false;
+  {
+    const kit::scope_exit ended([this] { running_ = false; });
+    // The window has one thread.
+    RunParse(*this, files_, CharacterSet::ForCodePage(LogCodePage()), 1);
+  }
   // Outside debug mode the run reads no events, so clicks and keys given to
   // the busy window wait in the queue; a double click on "Parse" would start
   // a second run as soon as the first ended. What the user did while the

@@ -21,8 +21,8 @@ namespace tandrel {
 
 // Window handles travel as 32-bit integers both ways: user handles are
 // 32-bit significant, also in a 64-bit process.
-inline HWND WindowOf(int handle) { return static_cast<HWND>(LongToHandle(handle)); }
-inline std::int32_t HandleNumber(HWND window) {
+[[nodiscard]] inline HWND WindowOf(int handle) { return static_cast<HWND>(LongToHandle(handle)); }
+[[nodiscard]] inline std::int32_t HandleNumber(HWND window) {
   return static_cast<std::int32_t>(HandleToLong(window));
 }
 

@@ -10,6 +10,8 @@
 #include <memory>
 #include <new>
 
+#include "bitmap_format.h"
+
 namespace tandrel {
 namespace {
 
@@ -97,13 +99,7 @@ bool PixelReader::ReadInBulk(int left, int top, int columns, int rows, COLORREF*
   if (::GetRgnBox(region, &box) == NULLREGION) return true;
 
   const int copyWidth = box.right - box.left, copyHeight = box.bottom - box.top;
-  BITMAPINFO format = {};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = copyWidth;
-  format.bmiHeader.biHeight = -copyHeight;  // top row first
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  format.bmiHeader.biCompression = BI_RGB;
+  const BITMAPINFO format = kit::TopDownRgbFormat(copyWidth, copyHeight);
   void* bits = nullptr;
   const kit::unique_hgdiobj copy(
       ::CreateDIBSection(dc_, &format, DIB_RGB_COLORS, &bits, nullptr, 0));

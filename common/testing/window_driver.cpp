@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "bitmap_format.h"
 #include "screen_dpi.h"
 
 namespace kit::testing {
@@ -119,13 +120,7 @@ class Canvas {
  public:
   Canvas(int width, int height) : width_(width), height_(height) {
     if (width <= 0 || height <= 0) throw DriverError("cannot draw an empty image");
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = kit::TopDownRgbFormat(width, height);
     bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
     dc_.reset(::CreateCompatibleDC(nullptr));
     if (!bitmap_ || !dc_ || !bits_) throw DriverError("cannot create a bitmap to draw in");

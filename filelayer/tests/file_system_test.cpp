@@ -200,15 +200,15 @@ TEST_F(FileSystemTest, ReadAllReturnsEveryByteUnchanged) {
 }
 
 TEST_F(FileSystemTest, ReadAllOfWhatIsNoFileThrowsWithADescription) {
-  const auto missing = ErrorFrom([&] { files_->ReadAll(PathOf("missing.txt")); });
+  const auto missing = ErrorFrom([&] { std::ignore = files_->ReadAll(PathOf("missing.txt")); });
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->code(), kFileNotFound);
   const std::string description = missing->what();
   ASSERT_FALSE(description.empty());
   EXPECT_EQ(description.find_last_not_of(" \r\n"), description.size() - 1) << description;
 
-  EXPECT_THROW(files_->ReadAll(Folder()), FileError);
-  EXPECT_THROW(files_->ReadAll(""), FileError);
+  EXPECT_THROW(std::ignore = files_->ReadAll(Folder()), FileError);
+  EXPECT_THROW(std::ignore = files_->ReadAll(""), FileError);
 }
 
 TEST_F(FileSystemTest, WriteAllCreatesAndReplacesFilesExactly) {
@@ -247,10 +247,10 @@ TEST_F(FileSystemTest, OpenInputGivesEveryByteOrThrows) {
   EXPECT_EQ(mixed->View(0, 1), AwkwardBytes()) << "a file that fits is mapped whole";
   EXPECT_EQ(mixed->View(1, 1), AwkwardBytes().substr(1));
   EXPECT_EQ(files_->OpenInput(PathOf("empty.txt"))->View(0, 1), "");
-  const auto missing = ErrorFrom([&] { files_->OpenInput(PathOf("missing.txt")); });
+  const auto missing = ErrorFrom([&] { std::ignore = files_->OpenInput(PathOf("missing.txt")); });
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->code(), kFileNotFound);
-  EXPECT_THROW(files_->OpenInput(Folder()), FileError);
+  EXPECT_THROW(std::ignore = files_->OpenInput(Folder()), FileError);
 }
 
 TEST_F(FileSystemTest, AFileNotMappedWholeComesInWindowsOfTheSameBytes) {
@@ -290,7 +290,7 @@ TEST_F(FileSystemTest, ReplacementTakesEffectOnlyWhenCommitted) {
   }
   EXPECT_EQ(ContentsOf("report.htm"), "new content");
   EXPECT_EQ(Names(), std::vector<std::string>{"report.htm"});
-  EXPECT_THROW(files_->BeginReplace(PathOf("missing/x.htm")), FileError);
+  EXPECT_THROW(std::ignore = files_->BeginReplace(PathOf("missing/x.htm")), FileError);
 }
 
 TEST_F(FileSystemTest, InputCanBeReplacedOnceReleased) {
@@ -410,8 +410,8 @@ TEST_F(FileSystemTest, ListingGivesNothingForAnEmptyFolderAndThrowsForNoFolder) 
   EXPECT_TRUE(files_->SubFolders(Folder()).empty());
   MakeFile("file.txt", "x");
   for (const std::string& absent : {PathOf("missing"), PathOf("file.txt"), std::string()}) {
-    EXPECT_THROW(files_->Files(absent), FileError) << absent;
-    EXPECT_THROW(files_->SubFolders(absent), FileError) << absent;
+    EXPECT_THROW(std::ignore = files_->Files(absent), FileError) << absent;
+    EXPECT_THROW(std::ignore = files_->SubFolders(absent), FileError) << absent;
   }
 }
 

@@ -103,13 +103,13 @@ TEST_F(Loaders, AStepThatFailsSkipsItsEntryAndTheLoadGoesOn) {
 TEST_F(Loaders, FilesOfDateTestsCreationThenModificationAndAddsAFileOnce) {
   fs_.files["C:\\d"] = {Entry("created", Day(1), Day(2)), Entry("modified", Day(2), Day(1)),
                         Entry("both", Day(1), Day(1)), Entry("neither", Day(2), Day(2))};
-  lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, false);
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, false), LoadOutcome::kLoaded);
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"created", L"both"}));
   names_.clear();
-  lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", false, true);
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", false, true), LoadOutcome::kLoaded);
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"modified", L"both"}));
   names_.clear();
-  lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true);
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true), LoadOutcome::kLoaded);
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"created", L"modified", L"both"}));
 }
 
@@ -117,8 +117,8 @@ TEST_F(Loaders, DateMustMatchExactlyAndAnUnformableDateMatchesNothing) {
   fs_.files["C:\\d"] = {Entry("f", Day(1), Day(1)), Entry("bad", {}, {})};
   fs_.folders["C:\\d"] = fs_.files["C:\\d"];
   for (const wchar_t* other : {L"01/03/2024", L"1/3/2024 ", L"2024-03-01", L""}) {
-    lorvane::LoadFilesOfDate(seams_, L"C:\\d", other, true, true);
-    lorvane::LoadFoldersOfDate(seams_, L"C:\\d", other);
+    EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", other, true, true), LoadOutcome::kLoaded);
+    EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", other), LoadOutcome::kLoaded);
   }
   EXPECT_TRUE(names_.empty());
   EXPECT_TRUE(told_.empty());

@@ -21,6 +21,6 @@ using MarkBlocksFunction = void (*)(const char* text, std::size_t blocks,
                                     std::uint32_t* candidates);
 
 // The fastest way this processor has, chosen once.
-MarkBlocksFunction ChooseMarkBlocks();
+[[nodiscard]] MarkBlocksFunction ChooseMarkBlocks();
 
 }  // namespace rowsift

@@ -69,7 +69,7 @@ TEST(ClockSetters, DateAndTimeReplaceOnlyTheirFieldsAndSetOnce) {
 
   // Each field travels as 16 bits.
   RecordingClock wideClock;
-  SetDate(wideClock, 65536 + 3, 65536 + 4, 65536 + 2005);
+  EXPECT_EQ(SetDate(wideClock, 65536 + 3, 65536 + 4, 65536 + 2005), 0);
   EXPECT_TRUE(wideClock.written[0] == Record(2005, 3, 4, 8, 15, 42, 321));
 }
 

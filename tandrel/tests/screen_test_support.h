@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "bitmap_format.h"
 #include "process_resources.h"
 #include "scratch_folder.h"
 #include "unique_resource.h"
@@ -99,13 +100,7 @@ class PaintedWindow {
         bits[static_cast<std::size_t>(y) * width + x] =
             (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
       }
-    BITMAPINFO format = {};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = width;
-    format.bmiHeader.biHeight = -height;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO format = kit::TopDownRgbFormat(width, height);
     ::SetDIBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, height, bits.data(), &format,
                         DIB_RGB_COLORS);
   }
