@@ -13,12 +13,23 @@
 namespace kit {
 
 namespace detail {
+inline void CoUninitializeCall(bool) noexcept { ::CoUninitialize(); }
 inline void FreeBstrValue(BSTR text) noexcept { ::SysFreeString(text); }
 inline void DestroySafeArrayValue(SAFEARRAY* array) noexcept { ::SafeArrayDestroy(array); }
 }  // namespace detail
 
+// A successful CoInitializeEx of this thread, undone at the end.
+using unique_couninitialize_call = unique_any<bool, detail::CoUninitializeCall>;
 using unique_bstr = unique_any<BSTR, detail::FreeBstrValue>;
 using unique_safearray = unique_any<SAFEARRAY*, detail::DestroySafeArrayValue>;
+
+// Enters this thread into a single-threaded apartment until the owner ends;
+// the owner is empty when COM could not be initialised.
+[[nodiscard]] inline unique_couninitialize_call CoInitializeApartment(
+    DWORD extraFlags = 0) noexcept {
+  return unique_couninitialize_call(
+      SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | extraFlags)));
+}
 
 // Owns a VARIANT's contents: initialised empty, cleared at the end.
 class unique_variant {

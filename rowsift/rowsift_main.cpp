@@ -14,30 +14,12 @@
 #include "main_window.h"
 #include "module_path.h"
 #include "settings_store.h"
+#include "unique_com.h"
 #include "wide_text.h"
 
-namespace {
-
-// The shell, which opens finished reports, wants COM on the window's thread.
-class ComApartment {
- public:
-  ComApartment()
-      : initialized_(SUCCEEDED(
-            ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (initialized_) ::CoUninitialize();
-  }
-
- private:
-  const bool initialized_;
-};
-
-}  // namespace
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  const ComApartment com;
+  // The shell, which opens finished reports, wants COM on the window's thread.
+  const kit::unique_couninitialize_call com = kit::CoInitializeApartment(COINIT_DISABLE_OLE1DDE);
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
 

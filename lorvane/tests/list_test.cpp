@@ -124,13 +124,6 @@ bool KeyExists(HKEY root, const std::wstring& key) {
   return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
 }
 
-struct ComThread {
-  ComThread() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-  ComThread(const ComThread&) = delete;
-  ComThread& operator=(const ComThread&) = delete;
-  ~ComThread() { ::CoUninitialize(); }
-};
-
 // ---- Registration -----------------------------------------------------------
 
 const std::wstring kClassKey = L"CLSID\\" + GuidText(CLSID_List);
@@ -151,7 +144,7 @@ void ExpectNoClassKeys(HKEY classes) {
 }
 
 TEST(Registration, PerMachineWritesClassProgIdAndTypeLibraryAndRemovesThem) {
-  ComThread com;
+  const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
   Server server;
   ASSERT_TRUE(server.Loaded());
   ASSERT_EQ(server.Register(), S_OK);
@@ -168,7 +161,7 @@ TEST(Registration, PerMachineWritesClassProgIdAndTypeLibraryAndRemovesThem) {
 }
 
 TEST(Registration, PerUserWritesOnlyUnderTheUsersClassesAndRemovesThem) {
-  ComThread com;
+  const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
   Server server;
   ASSERT_TRUE(server.Loaded());
   EXPECT_EQ(server.Install(TRUE, L""), E_INVALIDARG) << "only \"user\" is understood";
@@ -186,7 +179,7 @@ TEST(Registration, PerUserWritesOnlyUnderTheUsersClassesAndRemovesThem) {
 }
 
 TEST(ServerLifetime, CanUnloadOnlyWithoutObjectsOrLocks) {
-  ComThread com;
+  const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
   Server server;
   ASSERT_TRUE(server.Loaded());
   EXPECT_EQ(server.CanUnloadNow(), S_OK);
@@ -274,7 +267,7 @@ class ListByName : public ::testing::Test {
     return true;
   }
 
-  ComThread com_;
+  const kit::unique_couninitialize_call com_ = kit::CoInitializeApartment();
   Server server_;
   kit::com_ptr<IDispatch> list_;
 };
@@ -373,7 +366,7 @@ TEST_F(ListByName, OneDialogPerThreadSharedUntilAnyListIsDestroyed) {
   EXPECT_EQ(Formatted(other.get()), L"a");
   std::wstring seenOnAnotherThread = L"<not run>";
   std::thread([&] {
-    ComThread com;
+    const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
     kit::com_ptr<IDispatch> there = CreateList();
     if (there) seenOnAnotherThread = Formatted(there.get());
   }).join();
@@ -466,7 +459,7 @@ TEST(ServerLifetime, AStoredChoiceKeepsTheServerLoadedUntilItsThreadEnds) {
   Server server;
   ASSERT_TRUE(server.Loaded());
   std::thread([&] {
-    ComThread com;
+    const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
     kit::com_ptr<IClassFactory> factory;
     kit::com_ptr<IDispatch> list;
     ASSERT_EQ(server.GetClassObject(CLSID_List, factory.put_void()), S_OK);

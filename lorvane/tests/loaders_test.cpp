@@ -103,13 +103,16 @@ TEST_F(Loaders, AStepThatFailsSkipsItsEntryAndTheLoadGoesOn) {
 TEST_F(Loaders, FilesOfDateTestsCreationThenModificationAndAddsAFileOnce) {
   fs_.files["C:\\d"] = {Entry("created", Day(1), Day(2)), Entry("modified", Day(2), Day(1)),
                         Entry("both", Day(1), Day(1)), Entry("neither", Day(2), Day(2))};
-  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, false), LoadOutcome::kLoaded);
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, false),
+            LoadOutcome::kLoaded);
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"created", L"both"}));
   names_.clear();
-  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", false, true), LoadOutcome::kLoaded);
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", false, true),
+            LoadOutcome::kLoaded);
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"modified", L"both"}));
   names_.clear();
-  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true), LoadOutcome::kLoaded);
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true),
+            LoadOutcome::kLoaded);
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"created", L"modified", L"both"}));
 }
 
