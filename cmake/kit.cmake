@@ -2,29 +2,42 @@
 include_guard(GLOBAL)
 include(GoogleTest)
 
-if(CMAKE_CROSSCOMPILING AND WIN32)
+# KIT_WINDOWS: a Windows build, with MinGW-w64 on Linux or with Visual
+# Studio on Windows. KIT_UNDER_WINE: its tests run under Wine.
+if(WIN32)
   set(KIT_WINDOWS ON)
-  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    set(KIT_WINE_BITS 64)
-  else()
-    set(KIT_WINE_BITS 32)
-  endif()
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
   # Off where this machine cannot execute the build's programs (a kernel
   # without 32-bit support cannot run wine32): then only the static checks of
   # the binaries are registered as tests.
-  option(KIT_RUN_WINDOWS_TESTS "Register tests that run the Windows programs under Wine" ON)
-  # Tests run under Wine in a private prefix inside the build tree.
-  set(KIT_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
-  set(CMAKE_CROSSCOMPILING_EMULATOR
-      ${PROJECT_SOURCE_DIR}/tools/wine-run;${KIT_WINE_PREFIX};${KIT_WINE_BITS})
-  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-  add_compile_options(-Wall -Wextra)
+  option(KIT_RUN_WINDOWS_TESTS "Register the tests that run the Windows programs" ON)
+  if(CMAKE_CROSSCOMPILING)
+    set(KIT_UNDER_WINE ON)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+      set(KIT_WINE_BITS 64)
+    else()
+      set(KIT_WINE_BITS 32)
+    endif()
+    # Tests run under Wine in a private prefix inside the build tree.
+    set(KIT_WINE_PREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+    set(CMAKE_CROSSCOMPILING_EMULATOR
+        ${PROJECT_SOURCE_DIR}/tools/wine-run;${KIT_WINE_PREFIX};${KIT_WINE_BITS})
+  endif()
 else()
   set(KIT_WINDOWS OFF)
-  add_compile_options(-Wall -Wextra)
   set(KIT_SANITIZER_FLAGS -fsanitize=address,undefined -fno-sanitize-recover=all
                           -fno-omit-frame-pointer)
 endif()
+
+# One warning set for all of the kit's own code; CI makes every warning an
+# error. (GoogleTest, added before this file, keeps its own.)
+option(KIT_WARNINGS_AS_ERRORS "Fail the build on any compiler warning" OFF)
+if(MSVC)
+  set(kit_warnings /W4 $<$<BOOL:${KIT_WARNINGS_AS_ERRORS}>:/WX>)
+else()
+  set(kit_warnings -Wall -Wextra $<$<BOOL:${KIT_WARNINGS_AS_ERRORS}>:-Werror>)
+endif()
+add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:${kit_warnings}>")
 
 # kit_library(name SOURCES ... [LIBS ...] [INCLUDE dir])
 # A static library; natively also name_sanitized, the same code built under
@@ -82,7 +95,7 @@ endfunction()
 # PE image of this build's kind, imports only the system DLLs a user's Windows
 # already has, and carries the kit's version resource.
 function(kit_check_binary target)
-  if(KIT_WINDOWS)
+  if(KIT_WINDOWS AND KIT_OBJDUMP)
     if(CMAKE_SIZEOF_VOID_P EQUAL 8)
       set(format PE32+)
     else()
@@ -119,10 +132,22 @@ function(kit_version_resource target rc)
                ${PROJECT_BINARY_DIR}/common/generated/kit_version.h)
 endfunction()
 
+# kit_wine_benchmark(name program screen): a target `name` that runs the
+# benchmark `program` under Wine, on a screen of its own (as Xvfb writes it,
+# e.g. 1920x1080x24), where it prints its figures.
+function(kit_wine_benchmark name program screen)
+  if(KIT_UNDER_WINE)
+    add_custom_target(${name}
+      COMMAND ${PROJECT_SOURCE_DIR}/tools/wine-own-session.sh ${screen}
+              ${CMAKE_BINARY_DIR}/wineprefix-bench ${KIT_WINE_BITS} $<TARGET_FILE:${program}>
+      DEPENDS ${program} USES_TERMINAL)
+  endif()
+endfunction()
+
 # kit_check_exports(target def): a test that fails unless the DLL exports
 # exactly the names its .def file lists, undecorated.
 function(kit_check_exports target def)
-  if(KIT_WINDOWS)
+  if(KIT_WINDOWS AND KIT_OBJDUMP)
     add_test(NAME exports.${target}
              COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${KIT_OBJDUMP} -DBINARY=$<TARGET_FILE:${target}>
                      -DDEF=${def} -P ${PROJECT_SOURCE_DIR}/cmake/check-exports.cmake)

@@ -11,11 +11,11 @@ namespace kit {
 // Runs `body` and answers its result, or `on_failure` when it throws
 // (out of memory, above all). For the body of an exported C function.
 template <typename Result, typename Body>
-[[nodiscard]] Result CatchReturn(Result on_failure, Body&& body) noexcept {
+[[nodiscard]] Result CatchReturn(Result onFailure, Body&& body) noexcept {
   try {
     return std::forward<Body>(body)();
   } catch (...) {
-    return on_failure;
+    return onFailure;
   }
 }
 
@@ -42,9 +42,9 @@ template <typename Body>
 }  // namespace kit
 
 // Answers a failed HRESULT to the caller at once.
-#define KIT_RETURN_IF_FAILED(expression)        \
-  do {                                          \
-    const HRESULT kit_hr_ = (expression);       \
-    if (FAILED(kit_hr_)) return kit_hr_;        \
+#define KIT_RETURN_IF_FAILED(expression)  \
+  do {                                    \
+    const HRESULT kit_hr_ = (expression); \
+    if (FAILED(kit_hr_)) return kit_hr_;  \
   } while (false)
 #endif

@@ -68,18 +68,18 @@ struct Key {
 
 // Guards the lists and the key table; an SRW lock needs no set-up and holds
 // no kernel object, so it works from the very first call.
-SRWLOCK g_lock = SRWLOCK_INIT;
-Block g_mutexes, g_conditions, g_threads;
-Key g_keys[kKeys];
-DWORD g_tls_slot = TLS_OUT_OF_INDEXES;
-bool g_process_ending = false;
+SRWLOCK gLock = SRWLOCK_INIT;
+Block gMutexes, gConditions, gThreads;
+Key gKeys[kKeys];
+DWORD gTlsSlot = TLS_OUT_OF_INDEXES;
+bool gProcessEnding = false;
 
 class ExclusiveLock {
  public:
-  ExclusiveLock() noexcept { ::AcquireSRWLockExclusive(&g_lock); }
+  ExclusiveLock() noexcept { ::AcquireSRWLockExclusive(&gLock); }
   ExclusiveLock(const ExclusiveLock&) = delete;
   ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-  ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&g_lock); }
+  ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&gLock); }
 };
 
 template <typename T>
@@ -144,13 +144,12 @@ T* BlockOf(std::intptr_t& variable, Block& list, Init init) noexcept {
 Mutex* MutexOf(pthread_mutex_t* mutex) noexcept {
   // Every kind of mutex is recursive here, which satisfies what the runtime
   // asks of normal and recursive ones alike.
-  return BlockOf<Mutex>(*mutex, g_mutexes, [](Mutex& made) {
-    ::InitializeCriticalSection(&made.section);
-  });
+  return BlockOf<Mutex>(*mutex, gMutexes,
+                        [](Mutex& made) { ::InitializeCriticalSection(&made.section); });
 }
 
 Condition* ConditionOf(pthread_cond_t* condition) noexcept {
-  return BlockOf<Condition>(*condition, g_conditions, [](Condition&) {});
+  return BlockOf<Condition>(*condition, gConditions, [](Condition&) {});
 }
 
 void DeleteMutex(Mutex* mutex) noexcept {
@@ -159,11 +158,11 @@ void DeleteMutex(Mutex* mutex) noexcept {
 }
 
 ThreadValues* ValuesOfThisThread() noexcept {
-  if (g_tls_slot == TLS_OUT_OF_INDEXES) return nullptr;
+  if (gTlsSlot == TLS_OUT_OF_INDEXES) return nullptr;
   // TlsGetValue clears the thread's last error, which the caller may still
   // want to read.
   const DWORD error = ::GetLastError();
-  auto* values = static_cast<ThreadValues*>(::TlsGetValue(g_tls_slot));
+  auto* values = static_cast<ThreadValues*>(::TlsGetValue(gTlsSlot));
   ::SetLastError(error);
   return values;
 }
@@ -174,7 +173,7 @@ void EndValues(ThreadValues& thread) noexcept {
     Key keys[kKeys];
     {
       const ExclusiveLock lock;
-      std::copy(std::begin(g_keys), std::end(g_keys), keys);
+      std::copy(std::begin(gKeys), std::end(gKeys), keys);
     }
     bool called = false;
     for (unsigned key = 0; key < kKeys; ++key) {
@@ -194,7 +193,7 @@ void EndThisThread() noexcept {
   EndValues(*values);
   Untrack(values);
   Release(values);
-  ::TlsSetValue(g_tls_slot, nullptr);
+  ::TlsSetValue(gTlsSlot, nullptr);
 }
 
 // Runs last as the module unloads, after its static destructors and frame
@@ -203,15 +202,15 @@ void EndThisThread() noexcept {
 void ReleaseEverything() {
   // At process exit other threads may have stopped anywhere, even inside a
   // lock; the system reclaims everything anyway.
-  if (g_process_ending) return;
-  while (auto* values = TakeFirst<ThreadValues>(g_threads)) {
+  if (gProcessEnding) return;
+  while (auto* values = TakeFirst<ThreadValues>(gThreads)) {
     EndValues(*values);
     Release(values);
   }
-  if (g_tls_slot != TLS_OUT_OF_INDEXES) ::TlsFree(g_tls_slot);
-  g_tls_slot = TLS_OUT_OF_INDEXES;
-  while (auto* condition = TakeFirst<Condition>(g_conditions)) Release(condition);
-  while (auto* mutex = TakeFirst<Mutex>(g_mutexes)) DeleteMutex(mutex);
+  if (gTlsSlot != TLS_OUT_OF_INDEXES) ::TlsFree(gTlsSlot);
+  gTlsSlot = TLS_OUT_OF_INDEXES;
+  while (auto* condition = TakeFirst<Condition>(gConditions)) Release(condition);
+  while (auto* mutex = TakeFirst<Mutex>(gMutexes)) DeleteMutex(mutex);
   __gnu_cxx::__freeres();
 }
 
@@ -226,16 +225,15 @@ int RegisterRelease() {
 // and process notification.
 void NTAPI OnModuleNotification(PVOID, DWORD reason, PVOID reserved) {
   if (reason == DLL_THREAD_DETACH) EndThisThread();
-  if (reason == DLL_PROCESS_DETACH) g_process_ending = reserved != nullptr;
+  if (reason == DLL_PROCESS_DETACH) gProcessEnding = reserved != nullptr;
 }
 
 }  // namespace
 
 extern "C" {
 
-__attribute__((section(".CRT$XIB"), used)) int (*kit_register_runtime_release)() =
-    RegisterRelease;
-__attribute__((section(".CRT$XLF"), used)) PIMAGE_TLS_CALLBACK kit_runtime_notification =
+__attribute__((section(".CRT$XIB"), used)) int (*kitRegisterRuntimeRelease)() = RegisterRelease;
+__attribute__((section(".CRT$XLF"), used)) PIMAGE_TLS_CALLBACK kitRuntimeNotification =
     OnModuleNotification;
 
 int pthread_once(pthread_once_t* once, void (*init)(void)) {
@@ -294,11 +292,11 @@ int pthread_cond_broadcast(pthread_cond_t* condition) {
 
 int pthread_key_create(pthread_key_t* key, void (*destructor)(void*)) {
   const ExclusiveLock lock;
-  if (g_tls_slot == TLS_OUT_OF_INDEXES) g_tls_slot = ::TlsAlloc();
-  if (g_tls_slot == TLS_OUT_OF_INDEXES) return EAGAIN;
+  if (gTlsSlot == TLS_OUT_OF_INDEXES) gTlsSlot = ::TlsAlloc();
+  if (gTlsSlot == TLS_OUT_OF_INDEXES) return EAGAIN;
   for (unsigned free = 0; free < kKeys; ++free) {
-    if (g_keys[free].used) continue;
-    g_keys[free] = {true, destructor};
+    if (gKeys[free].used) continue;
+    gKeys[free] = {true, destructor};
     *key = free;
     return 0;
   }
@@ -308,8 +306,8 @@ int pthread_key_create(pthread_key_t* key, void (*destructor)(void*)) {
 int pthread_key_delete(pthread_key_t key) {
   if (key >= kKeys) return EINVAL;
   const ExclusiveLock lock;
-  g_keys[key] = {};
-  for (Block* thread = g_threads.next; thread; thread = thread->next)
+  gKeys[key] = {};
+  for (Block* thread = gThreads.next; thread; thread = thread->next)
     static_cast<ThreadValues*>(thread)->values[key] = nullptr;
   return 0;
 }
@@ -320,14 +318,14 @@ void* pthread_getspecific(pthread_key_t key) {
 }
 
 int pthread_setspecific(pthread_key_t key, const void* value) {
-  if (key >= kKeys || g_tls_slot == TLS_OUT_OF_INDEXES) return EINVAL;
+  if (key >= kKeys || gTlsSlot == TLS_OUT_OF_INDEXES) return EINVAL;
   ThreadValues* values = ValuesOfThisThread();
   if (!values) {
     if (!value) return 0;
     values = Make<ThreadValues>();
     if (!values) return ENOMEM;
-    ::TlsSetValue(g_tls_slot, values);
-    Track(g_threads, values);
+    ::TlsSetValue(gTlsSlot, values);
+    Track(gThreads, values);
   }
   values->values[key] = const_cast<void*>(value);
   return 0;

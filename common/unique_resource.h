@@ -1,59 +1,13 @@
-// One owner type for every Windows resource: a handle-like value plus the
-// function that releases it, so each handle, key, DC, GDI object, find handle
-// and COM pointer is released on every path.
+// The owners of Win32 resources: kernel handles, registry keys, GDI objects
+// and device contexts, memory blocks, modules and windows, each a unique_any
+// with the function that releases it.
 #pragma once
 
 #include <windows.h>
-#include <wininet.h>
 
-#include <utility>
+#include "unique_any.h"
 
 namespace kit {
-
-// Owns a value described by Traits (type, invalid(), close()). Movable, not
-// copyable.
-template <typename Traits>
-class unique_any_t {
- public:
-  using value_type = typename Traits::type;
-
-  unique_any_t() noexcept = default;
-  explicit unique_any_t(value_type value) noexcept : value_(value) {}
-  unique_any_t(const unique_any_t&) = delete;
-  unique_any_t& operator=(const unique_any_t&) = delete;
-  unique_any_t(unique_any_t&& other) noexcept : value_(other.release()) {}
-  unique_any_t& operator=(unique_any_t&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  ~unique_any_t() { reset(); }
-
-  value_type get() const noexcept { return value_; }
-  bool valid() const noexcept { return value_ != Traits::invalid(); }
-  explicit operator bool() const noexcept { return valid(); }
-
-  void reset(value_type value = Traits::invalid()) noexcept {
-    value_type old = std::exchange(value_, value);
-    if (old != Traits::invalid()) Traits::close(old);
-  }
-  value_type release() noexcept { return std::exchange(value_, Traits::invalid()); }
-  // For functions that hand the resource back through an out parameter.
-  value_type* put() noexcept {
-    reset();
-    return &value_;
-  }
-
- private:
-  value_type value_ = Traits::invalid();
-};
-
-// Resources whose "none" value is zero or null.
-template <typename T, auto Close>
-struct null_is_invalid {
-  using type = T;
-  static T invalid() noexcept { return T{}; }
-  static void close(T value) noexcept { Close(value); }
-};
 
 // Kernel file and find handles, whose "none" value is INVALID_HANDLE_VALUE.
 template <auto Close>
@@ -62,9 +16,6 @@ struct invalid_handle_is_invalid {
   static HANDLE invalid() noexcept { return INVALID_HANDLE_VALUE; }
   static void close(HANDLE value) noexcept { Close(value); }
 };
-
-template <typename T, auto Close>
-using unique_any = unique_any_t<null_is_invalid<T, Close>>;
 
 namespace detail {
 inline void CloseHandleValue(HANDLE h) noexcept { ::CloseHandle(h); }
@@ -76,7 +27,7 @@ inline void LocalFreeValue(HLOCAL p) noexcept { ::LocalFree(p); }
 inline void FreeLibraryValue(HMODULE m) noexcept { ::FreeLibrary(m); }
 inline void UnmapViewValue(void* view) noexcept { ::UnmapViewOfFile(view); }
 inline void GlobalFreeValue(HGLOBAL m) noexcept { ::GlobalFree(m); }
-inline void InternetCloseHandleValue(HINTERNET h) noexcept { ::InternetCloseHandle(h); }
+inline void DestroyWindowValue(HWND w) noexcept { ::DestroyWindow(w); }
 }  // namespace detail
 
 using unique_handle = unique_any<HANDLE, detail::CloseHandleValue>;  // events, processes, threads
@@ -89,7 +40,7 @@ using unique_hlocal = unique_any<HLOCAL, detail::LocalFreeValue>;
 using unique_hmodule = unique_any<HMODULE, detail::FreeLibraryValue>;
 using unique_mapped_view = unique_any<void*, detail::UnmapViewValue>;
 using unique_hglobal = unique_any<HGLOBAL, detail::GlobalFreeValue>;
-using unique_hinternet = unique_any<HINTERNET, detail::InternetCloseHandleValue>;
+using unique_window = unique_any<HWND, detail::DestroyWindowValue>;
 
 // A DC borrowed from a window (GetDC, GetWindowDC; a null window for the
 // screen), given back with ReleaseDC.
@@ -104,11 +55,11 @@ struct window_dc_traits {
   static void close(window_dc value) noexcept { ::ReleaseDC(value.window, value.dc); }
 };
 using unique_window_dc = unique_any_t<window_dc_traits>;
-inline unique_window_dc GetWindowDcOf(HWND window) {
+[[nodiscard]] inline unique_window_dc GetWindowDcOf(HWND window) {
   const HDC dc = ::GetWindowDC(window);
   return unique_window_dc(dc ? window_dc{window, dc} : window_dc{});
 }
-inline unique_window_dc GetScreenDc() {
+[[nodiscard]] inline unique_window_dc GetScreenDc() {
   const HDC dc = ::GetDC(nullptr);
   return unique_window_dc(dc ? window_dc{nullptr, dc} : window_dc{});
 }
@@ -134,46 +85,14 @@ inline void SelectPaletteBack(dc_selection s) noexcept {
 }  // namespace detail
 using unique_selection = unique_any_t<dc_selection_traits<detail::SelectBack>>;
 using unique_palette_selection = unique_any_t<dc_selection_traits<detail::SelectPaletteBack>>;
-inline unique_selection SelectInto(HDC dc, HGDIOBJ object) {
+[[nodiscard]] inline unique_selection SelectInto(HDC dc, HGDIOBJ object) {
   const HGDIOBJ previous = ::SelectObject(dc, object);
   return unique_selection(previous && previous != HGDI_ERROR ? dc_selection{dc, previous}
                                                              : dc_selection{});
 }
-inline unique_palette_selection SelectPaletteInto(HDC dc, HPALETTE palette) {
+[[nodiscard]] inline unique_palette_selection SelectPaletteInto(HDC dc, HPALETTE palette) {
   const HPALETTE previous = ::SelectPalette(dc, palette, FALSE);
   return unique_palette_selection(previous ? dc_selection{dc, previous} : dc_selection{});
 }
-
-// Owns one reference to a COM interface.
-template <typename T>
-class com_ptr {
- public:
-  com_ptr() noexcept = default;
-  com_ptr(const com_ptr&) = delete;
-  com_ptr& operator=(const com_ptr&) = delete;
-  com_ptr(com_ptr&& other) noexcept : p_(other.release()) {}
-  com_ptr& operator=(com_ptr&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  ~com_ptr() { reset(); }
-
-  T* get() const noexcept { return p_; }
-  T* operator->() const noexcept { return p_; }
-  explicit operator bool() const noexcept { return p_ != nullptr; }
-  void reset(T* p = nullptr) noexcept {
-    T* old = std::exchange(p_, p);
-    if (old) old->Release();
-  }
-  T* release() noexcept { return std::exchange(p_, nullptr); }
-  T** put() noexcept {
-    reset();
-    return &p_;
-  }
-  void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
-
- private:
-  T* p_ = nullptr;
-};
 
 }  // namespace kit

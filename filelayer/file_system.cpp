@@ -10,8 +10,9 @@ class HeldInput final : public InputFile {
   explicit HeldInput(std::string bytes) : bytes_(std::move(bytes)) {}
   std::uint64_t size() const override { return bytes_.size(); }
   std::string_view View(std::uint64_t offset, std::size_t) override {
-    return offset < bytes_.size() ? std::string_view(bytes_).substr(static_cast<std::size_t>(offset))
-                                  : std::string_view();
+    return offset < bytes_.size()
+               ? std::string_view(bytes_).substr(static_cast<std::size_t>(offset))
+               : std::string_view();
   }
 
  private:
@@ -20,7 +21,8 @@ class HeldInput final : public InputFile {
 
 class HeldReplacement final : public FileReplacement {
  public:
-  HeldReplacement(const FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
+  HeldReplacement(const FileSystem& files, std::string path)
+      : files_(files), path_(std::move(path)) {}
   void Append(std::string_view bytes) override { bytes_.append(bytes); }
   void Commit() override { files_.WriteAll(path_, bytes_); }
 
@@ -40,8 +42,8 @@ std::unique_ptr<FileReplacement> FileSystem::BeginReplace(const std::string& pat
   return std::make_unique<HeldReplacement>(*this, path);
 }
 
-MappedRange RangeToMap(std::uint64_t fileSize, std::uint64_t offset, std::size_t length, std::size_t window,
-                       std::size_t granularity) {
+MappedRange RangeToMap(std::uint64_t fileSize, std::uint64_t offset, std::size_t length,
+                       std::size_t window, std::size_t granularity) {
   MappedRange range;
   range.offset = offset - offset % granularity;
   const std::uint64_t end = offset + std::max<std::uint64_t>(length, window);

@@ -35,10 +35,10 @@ struct LocalDateTime {
 
 // One file or subfolder of a folder.
 struct FolderEntry {
-  std::string Name;  // without its folder
-  std::string Path;  // full path
-  LocalDateTime DateCreated;
-  LocalDateTime DateLastModified;
+  std::string name;  // without its folder
+  std::string path;  // full path
+  LocalDateTime dateCreated;
+  LocalDateTime dateLastModified;
 };
 
 // A file opened for reading, mapped into memory where the platform can, so
@@ -47,11 +47,11 @@ struct FolderEntry {
 class InputFile {
  public:
   virtual ~InputFile() = default;
-  virtual std::uint64_t size() const = 0;
+  [[nodiscard]] virtual std::uint64_t size() const = 0;
   // The bytes from `offset` on: at least `length` of them (fewer only where
   // the file ends), and the whole rest where the file is mapped at once.
   // Valid until the next call. Throws FileError.
-  virtual std::string_view View(std::uint64_t offset, std::size_t length) = 0;
+  [[nodiscard]] virtual std::string_view View(std::uint64_t offset, std::size_t length) = 0;
 };
 
 // How much of an input file is mapped at once: a file of up to `wholeFile`
@@ -78,13 +78,13 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   // True only for an existing file; an empty path or a folder gives false.
-  virtual bool FileExists(const std::string& path) const = 0;
+  [[nodiscard]] virtual bool FileExists(const std::string& path) const = 0;
   // True only for an existing folder; an empty text gives false.
-  virtual bool FolderExists(const std::string& path) const = 0;
+  [[nodiscard]] virtual bool FolderExists(const std::string& path) const = 0;
 
   // The whole file, byte for byte. Throws FileError when it cannot be opened
   // or read, or is too large to hold in memory.
-  virtual std::string ReadAll(const std::string& path) const = 0;
+  [[nodiscard]] virtual std::string ReadAll(const std::string& path) const = 0;
 
   // Makes `path` hold exactly `bytes`. The bytes go to a temporary file beside
   // the target, are flushed, and only then replace the target, so a failure
@@ -94,18 +94,19 @@ class FileSystem {
 
   // The same two, for data streamed through rather than held whole. By
   // default they fall back on ReadAll and WriteAll. Throw FileError.
-  virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) const;
-  virtual std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const;
+  [[nodiscard]] virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) const;
+  [[nodiscard]] virtual std::unique_ptr<FileReplacement> BeginReplace(
+      const std::string& path) const;
 
   // The folder's direct subfolders or direct files, in the platform's
   // directory order. Throws FileError when the folder cannot be listed; a
   // failure to move on part-way ends the listing with the entries found so far.
-  virtual std::vector<FolderEntry> SubFolders(const std::string& folder) const = 0;
-  virtual std::vector<FolderEntry> Files(const std::string& folder) const = 0;
+  [[nodiscard]] virtual std::vector<FolderEntry> SubFolders(const std::string& folder) const = 0;
+  [[nodiscard]] virtual std::vector<FolderEntry> Files(const std::string& folder) const = 0;
 };
 
 // The file layer of the platform the program runs on.
-std::unique_ptr<FileSystem> MakePlatformFileSystem(const InputMapping& mapping = {});
+[[nodiscard]] std::unique_ptr<FileSystem> MakePlatformFileSystem(const InputMapping& mapping = {});
 
 // The part of a file to map for a view of at least `length` bytes from
 // `offset`: it starts at a multiple of `granularity` and holds `window`
@@ -114,18 +115,19 @@ struct MappedRange {
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
 };
-MappedRange RangeToMap(std::uint64_t fileSize, std::uint64_t offset, std::size_t length, std::size_t window,
-                       std::size_t granularity);
+[[nodiscard]] MappedRange RangeToMap(std::uint64_t fileSize, std::uint64_t offset,
+                                     std::size_t length, std::size_t window,
+                                     std::size_t granularity);
 
 // The text after the last dot of the path's last component, without the dot;
 // empty when that component has no dot.
-std::string GetExtensionName(std::string_view path);
+[[nodiscard]] std::string GetExtensionName(std::string_view path);
 
 // Whether two texts (paths, names) are the same once every letter is lower-
 // cased as the platform lower-cases file names: by the system's own rule on
 // Windows, by Unicode's simple case pairs elsewhere. They are compared as
 // texts, not resolved: another spelling of the same file is another text. A
 // text that is not UTF-8 equals only itself.
-bool EqualIgnoringCase(std::string_view a, std::string_view b);
+[[nodiscard]] bool EqualIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace filelayer

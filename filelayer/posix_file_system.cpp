@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "file_system.h"
+#include "unique_any.h"
 
 namespace filelayer {
 
@@ -32,50 +33,30 @@ constexpr std::size_t kMaxChunk = 64u << 20;
                   ENOMEM);
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) noexcept : fd_(fd) {}
-  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
+void CloseDescriptor(int fd) noexcept { ::close(fd); }
+void UnlinkPath(const std::string& path) noexcept { ::unlink(path.c_str()); }
+void CloseDirectory(DIR* directory) noexcept { ::closedir(directory); }
 
-  int get() const noexcept { return fd_; }
-  bool valid() const noexcept { return fd_ >= 0; }
-  int release() noexcept { return std::exchange(fd_, -1); }
-
- private:
-  int fd_;
+// Where a range of a file is mapped; unmapped with munmap.
+struct MappedView {
+  const char* address = nullptr;
+  std::size_t size = 0;
+  bool operator==(const MappedView&) const = default;
 };
+void Unmap(const MappedView& view) noexcept {
+  ::munmap(const_cast<char*>(view.address), view.size);
+}
 
-// A file that is unlinked unless release() is called once it has served.
-class TemporaryPath {
- public:
-  explicit TemporaryPath(std::string path) : path_(std::move(path)) {}
-  TemporaryPath(const TemporaryPath&) = delete;
-  TemporaryPath& operator=(const TemporaryPath&) = delete;
-  ~TemporaryPath() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-
-  const std::string& get() const noexcept { return path_; }
-  void release() noexcept { path_.clear(); }
-
- private:
-  std::string path_;
-};
+using unique_fd = kit::unique_any_t<kit::value_is_invalid<int, -1, CloseDescriptor>>;
+// A file that is unlinked unless released once it has served.
+using unique_unlinked_path = kit::unique_any<std::string, UnlinkPath>;
+using unique_directory = kit::unique_any<DIR*, CloseDirectory>;
+using unique_mapping = kit::unique_any<MappedView, Unmap>;
 
 struct TemporaryFile {
-  TemporaryPath path;
-  FileDescriptor descriptor;
+  unique_unlinked_path path;
+  unique_fd descriptor;
 };
-
-struct DirectoryCloser {
-  void operator()(DIR* directory) const noexcept { ::closedir(directory); }
-};
-using DirectoryStream = std::unique_ptr<DIR, DirectoryCloser>;
 
 // Not mkstemp: that creates the file 0600, while a new target should get the
 // usual 0666 less the umask, which open() applies.
@@ -85,7 +66,7 @@ TemporaryFile CreateTemporaryFileIn(const std::string& folder) {
     std::string candidate = folder + "/.filelayer-" + std::to_string(::getpid()) + "-" +
                             std::to_string(counter++) + ".tmp";
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return {TemporaryPath(std::move(candidate)), FileDescriptor(fd)};
+    if (fd >= 0) return {unique_unlinked_path(std::move(candidate)), unique_fd(fd)};
     if (errno != EEXIST) FailWithErrno();
   }
 }
@@ -118,56 +99,49 @@ std::string FolderOf(const std::string& path) {
 // Maps the whole file when it may and can, else one window at a time.
 class MappedInput final : public InputFile {
  public:
-  MappedInput(FileDescriptor file, std::uint64_t size, const InputMapping& mapping)
+  MappedInput(unique_fd file, std::uint64_t size, const InputMapping& mapping)
       : file_(std::move(file)), size_(size), window_(mapping.window) {
     if (size_ != 0 && size_ <= mapping.wholeFile && size_ <= SIZE_MAX) TryMap({0, size_});
   }
   MappedInput(const MappedInput&) = delete;
   MappedInput& operator=(const MappedInput&) = delete;
-  ~MappedInput() override { Unmap(); }
 
   std::uint64_t size() const override { return size_; }
 
   std::string_view View(std::uint64_t offset, std::size_t length) override {
     if (offset >= size_) return {};
     const std::uint64_t wanted = std::min<std::uint64_t>(length, size_ - offset);
-    if (!view_ || offset < viewOffset_ || offset + wanted > viewOffset_ + viewSize_) {
-      const MappedRange range =
-          RangeToMap(size_, offset, length, window_, static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)));
+    if (!view_ || offset < viewOffset_ || offset + wanted > viewOffset_ + view_.get().size) {
+      const MappedRange range = RangeToMap(size_, offset, length, window_,
+                                           static_cast<std::size_t>(::sysconf(_SC_PAGESIZE)));
       if (!TryMap(range)) FailTooLarge(range.size);
     }
-    return {view_ + (offset - viewOffset_), static_cast<std::size_t>(viewOffset_ + viewSize_ - offset)};
+    return {view_.get().address + (offset - viewOffset_),
+            static_cast<std::size_t>(viewOffset_ + view_.get().size - offset)};
   }
 
  private:
   // False when the address space has no room for the range.
   bool TryMap(const MappedRange& range) {
-    Unmap();
+    view_.reset();
     if (range.size > SIZE_MAX) return false;
-    void* address = ::mmap(nullptr, static_cast<std::size_t>(range.size), PROT_READ, MAP_PRIVATE, file_.get(),
-                           static_cast<off_t>(range.offset));
+    void* address = ::mmap(nullptr, static_cast<std::size_t>(range.size), PROT_READ, MAP_PRIVATE,
+                           file_.get(), static_cast<off_t>(range.offset));
     if (address == MAP_FAILED) {
       if (errno == ENOMEM) return false;
       FailWithErrno();
     }
     ::madvise(address, static_cast<std::size_t>(range.size), MADV_SEQUENTIAL);
-    view_ = static_cast<const char*>(address);
+    view_.reset({static_cast<const char*>(address), static_cast<std::size_t>(range.size)});
     viewOffset_ = range.offset;
-    viewSize_ = range.size;
     return true;
   }
 
-  void Unmap() noexcept {
-    if (view_) ::munmap(const_cast<char*>(view_), static_cast<std::size_t>(viewSize_));
-    view_ = nullptr;
-  }
-
-  FileDescriptor file_;
+  unique_fd file_;
   std::uint64_t size_;
   std::size_t window_;
-  const char* view_ = nullptr;
+  unique_mapping view_;
   std::uint64_t viewOffset_ = 0;
-  std::uint64_t viewSize_ = 0;
 };
 
 class PosixReplacement final : public FileReplacement {
@@ -237,20 +211,20 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::string ReadAll(const std::string& path) const override {
-    const FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    const unique_fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) FailWithErrno();
 
     struct stat info;
     if (::fstat(file.get(), &info) != 0) FailWithErrno();
     if (S_ISDIR(info.st_mode)) Fail(EISDIR);
-    const auto file_size = static_cast<std::uint64_t>(info.st_size);
+    const auto fileSize = static_cast<std::uint64_t>(info.st_size);
 
     std::string contents;
-    if (file_size > contents.max_size()) FailTooLarge(file_size);
+    if (fileSize > contents.max_size()) FailTooLarge(fileSize);
     try {
-      contents.resize(static_cast<std::size_t>(file_size));
+      contents.resize(static_cast<std::size_t>(fileSize));
     } catch (const std::bad_alloc&) {
-      FailTooLarge(file_size);
+      FailTooLarge(fileSize);
     }
 
     std::size_t filled = 0;
@@ -275,12 +249,13 @@ class PosixFileSystem final : public FileSystem {
   }
 
   std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    unique_fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) FailWithErrno();
     struct stat info;
     if (::fstat(file.get(), &info) != 0) FailWithErrno();
     if (S_ISDIR(info.st_mode)) Fail(EISDIR);
-    return std::make_unique<MappedInput>(std::move(file), static_cast<std::uint64_t>(info.st_size), mapping_);
+    return std::make_unique<MappedInput>(std::move(file), static_cast<std::uint64_t>(info.st_size),
+                                         mapping_);
   }
 
   std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const override {
@@ -296,8 +271,8 @@ class PosixFileSystem final : public FileSystem {
   }
 
  private:
-  std::vector<FolderEntry> List(const std::string& folder, bool want_folders) const {
-    const DirectoryStream directory(::opendir(folder.c_str()));
+  std::vector<FolderEntry> List(const std::string& folder, bool wantFolders) const {
+    const unique_directory directory(::opendir(folder.c_str()));
     if (!directory) FailWithErrno();
 
     std::error_code error;
@@ -320,10 +295,11 @@ class PosixFileSystem final : public FileSystem {
                   &info) != 0) {
         continue;  // removed since it was listed, or a dangling link
       }
-      const bool is_folder = S_ISDIR(info.stx_mode);
-      if (is_folder != want_folders) continue;
+      const bool isFolder = S_ISDIR(info.stx_mode);
+      if (isFolder != wantFolders) continue;
       const auto created = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
-      entries.push_back({name, prefix + name, ToLocal(created.tv_sec), ToLocal(info.stx_mtime.tv_sec)});
+      entries.push_back(
+          {name, prefix + name, ToLocal(created.tv_sec), ToLocal(info.stx_mtime.tv_sec)});
     }
     return entries;
   }

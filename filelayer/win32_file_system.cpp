@@ -118,11 +118,13 @@ class MappedInput final : public InputFile {
     if (!view_ || offset < viewOffset_ || offset + wanted > viewOffset_ + viewSize_) {
       SYSTEM_INFO system;
       ::GetSystemInfo(&system);
-      const MappedRange range = RangeToMap(size_, offset, length, window_, system.dwAllocationGranularity);
+      const MappedRange range =
+          RangeToMap(size_, offset, length, window_, system.dwAllocationGranularity);
       if (!TryMap(range)) FailTooLarge(range.size);
     }
     const char* const bytes = static_cast<const char*>(view_.get());
-    return {bytes + (offset - viewOffset_), static_cast<std::size_t>(viewOffset_ + viewSize_ - offset)};
+    return {bytes + (offset - viewOffset_),
+            static_cast<std::size_t>(viewOffset_ + viewSize_ - offset)};
   }
 
  private:
@@ -130,7 +132,8 @@ class MappedInput final : public InputFile {
   bool TryMap(const MappedRange& range) {
     view_.reset();
     if (range.size > SIZE_MAX) return false;
-    view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_READ, static_cast<DWORD>(range.offset >> 32),
+    view_.reset(::MapViewOfFile(mapping_.get(), FILE_MAP_READ,
+                                static_cast<DWORD>(range.offset >> 32),
                                 static_cast<DWORD>(range.offset), static_cast<SIZE_T>(range.size)));
     if (!view_) {
       if (::GetLastError() == ERROR_NOT_ENOUGH_MEMORY) return false;
@@ -177,7 +180,8 @@ class Win32Replacement final : public FileReplacement {
   // Whether the target exists; fails when it may not be replaced.
   static bool InspectTarget(const std::wstring& target, WIN32_FILE_ATTRIBUTE_DATA& existing) {
     if (!::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &existing)) {
-      if (::GetLastError() != ERROR_FILE_NOT_FOUND) FailWithLastError();  // invalid name, missing folder
+      if (::GetLastError() != ERROR_FILE_NOT_FOUND)
+        FailWithLastError();  // invalid name, missing folder
       return false;
     }
     // Checked here because a rename may replace a read-only file.
@@ -199,6 +203,19 @@ class Win32Replacement final : public FileReplacement {
   TemporaryFile temporary_;
 };
 
+// The file opened for reading, shared with other readers and writers, and
+// its size.
+kit::unique_file OpenForReading(const std::string& path, std::uint64_t& size) {
+  kit::unique_file file(::CreateFileW(ToUtf16(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file) FailWithLastError();
+  LARGE_INTEGER bytes;
+  if (!::GetFileSizeEx(file.get(), &bytes)) FailWithLastError();
+  size = static_cast<std::uint64_t>(bytes.QuadPart);
+  return file;
+}
+
 class Win32FileSystem final : public FileSystem {
  public:
   explicit Win32FileSystem(const InputMapping& mapping) : mapping_(mapping) {}
@@ -211,21 +228,15 @@ class Win32FileSystem final : public FileSystem {
   bool FolderExists(const std::string& path) const override { return IsFolder(AttributesOf(path)); }
 
   std::string ReadAll(const std::string& path) const override {
-    const kit::unique_file file(::CreateFileW(ToUtf16(path).c_str(), GENERIC_READ,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) FailWithLastError();
-
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file.get(), &size)) FailWithLastError();
-    const auto file_size = static_cast<std::uint64_t>(size.QuadPart);
+    std::uint64_t fileSize = 0;
+    const kit::unique_file file = OpenForReading(path, fileSize);
 
     std::string contents;
-    if (file_size > contents.max_size()) FailTooLarge(file_size);
+    if (fileSize > contents.max_size()) FailTooLarge(fileSize);
     try {
-      contents.resize(static_cast<std::size_t>(file_size));
+      contents.resize(static_cast<std::size_t>(fileSize));
     } catch (const std::bad_alloc&) {
-      FailTooLarge(file_size);
+      FailTooLarge(fileSize);
     }
 
     std::size_t filled = 0;
@@ -249,13 +260,8 @@ class Win32FileSystem final : public FileSystem {
   }
 
   std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
-    const kit::unique_file file(::CreateFileW(ToUtf16(path).c_str(), GENERIC_READ,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!file) FailWithLastError();
-    LARGE_INTEGER size;
-    if (!::GetFileSizeEx(file.get(), &size)) FailWithLastError();
-    const auto fileSize = static_cast<std::uint64_t>(size.QuadPart);
+    std::uint64_t fileSize = 0;
+    const kit::unique_file file = OpenForReading(path, fileSize);
     // An empty file cannot be mapped; the mapping keeps the file open.
     kit::unique_handle mapping;
     if (fileSize != 0) {
@@ -278,10 +284,10 @@ class Win32FileSystem final : public FileSystem {
   }
 
  private:
-  std::vector<FolderEntry> List(const std::string& folder, bool want_folders) const {
+  std::vector<FolderEntry> List(const std::string& folder, bool wantFolders) const {
     std::wstring prefix = FullPathOf(folder);
     if (prefix.back() != L'\\') prefix += L'\\';
-    const std::string prefix_utf8 = ToUtf8(prefix);
+    const std::string prefixUtf8 = ToUtf8(prefix);
 
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAW found;
@@ -296,15 +302,15 @@ class Win32FileSystem final : public FileSystem {
     // A failure to move to the next entry ends the listing; what was found stays.
     do {
       const std::wstring_view name = found.cFileName;
-      const bool is_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-      if (name == L"." || name == L".." || is_folder != want_folders) continue;
-      std::string name_utf8;
+      const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      if (name == L"." || name == L".." || isFolder != wantFolders) continue;
+      std::string nameUtf8;
       try {
-        name_utf8 = ToUtf8(name);
+        nameUtf8 = ToUtf8(name);
       } catch (const FileError&) {
         continue;  // an unpaired surrogate: no UTF-8 path could reach the entry
       }
-      entries.push_back({name_utf8, prefix_utf8 + name_utf8, ToLocal(found.ftCreationTime),
+      entries.push_back({nameUtf8, prefixUtf8 + nameUtf8, ToLocal(found.ftCreationTime),
                          ToLocal(found.ftLastWriteTime)});
     } while (::FindNextFileW(find.get(), &found));
     return entries;

@@ -21,7 +21,8 @@ int CheckedLength(std::size_t length) {
 std::string DescriptionToUtf8(const wchar_t* text, int length) {
   const int size = ::WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr);
   std::string converted(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) ::WideCharToMultiByte(CP_UTF8, 0, text, length, converted.data(), size, nullptr, nullptr);
+  if (size > 0)
+    ::WideCharToMultiByte(CP_UTF8, 0, text, length, converted.data(), size, nullptr, nullptr);
   return converted;
 }
 
@@ -36,12 +37,12 @@ std::optional<std::wstring> LowerCased(std::string_view utf8) {
   }
   if (text.empty()) return text;
   const int length = static_cast<int>(text.size());
-  const int size = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, nullptr, 0,
-                                   nullptr, nullptr, 0);
+  const int size = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length,
+                                   nullptr, 0, nullptr, nullptr, 0);
   if (size <= 0) return std::nullopt;
   std::wstring lower(static_cast<std::size_t>(size), L'\0');
-  ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, lower.data(), size, nullptr,
-                  nullptr, 0);
+  ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, lower.data(), size,
+                  nullptr, nullptr, 0);
   return lower;
 }
 
@@ -50,7 +51,8 @@ std::optional<std::wstring> LowerCased(std::string_view utf8) {
 std::wstring ToUtf16(std::string_view utf8) {
   if (utf8.empty()) return {};
   const int length = CheckedLength(utf8.size());
-  const int size = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
+  const int size =
+      ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, nullptr, 0);
   if (size == 0) FailUntranslatable();
   std::wstring text(static_cast<std::size_t>(size), L'\0');
   ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(), length, text.data(), size);
@@ -60,12 +62,12 @@ std::wstring ToUtf16(std::string_view utf8) {
 std::string ToUtf8(std::wstring_view utf16) {
   if (utf16.empty()) return {};
   const int length = CheckedLength(utf16.size());
-  const int size = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, utf16.data(), length, nullptr, 0,
-                                         nullptr, nullptr);
+  const int size = ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, utf16.data(), length,
+                                         nullptr, 0, nullptr, nullptr);
   if (size == 0) FailUntranslatable();
   std::string text(static_cast<std::size_t>(size), '\0');
-  ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, utf16.data(), length, text.data(), size, nullptr,
-                        nullptr);
+  ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, utf16.data(), length, text.data(), size,
+                        nullptr, nullptr);
   return text;
 }
 
@@ -76,7 +78,8 @@ FileError SystemError(unsigned long code) {
       nullptr, code, 0, reinterpret_cast<LPWSTR>(buffer.put()), 0, nullptr);
   if (length == 0) return FileError("Unknown error " + std::to_string(code) + ".", code);
 
-  std::string text = DescriptionToUtf8(static_cast<const wchar_t*>(buffer.get()), static_cast<int>(length));
+  std::string text =
+      DescriptionToUtf8(static_cast<const wchar_t*>(buffer.get()), static_cast<int>(length));
   const std::size_t end = text.find_last_not_of(" \t\r\n");
   text.erase(end == std::string::npos ? 0 : end + 1);
   return FileError(text, code);

@@ -12,10 +12,10 @@ namespace filelayer {
 // Both refuse a text that is not valid in its own encoding (stray bytes, an
 // unpaired surrogate) with FileError ERROR_NO_UNICODE_TRANSLATION rather
 // than turn it into some other name.
-std::wstring ToUtf16(std::string_view utf8);
-std::string ToUtf8(std::wstring_view utf16);
+[[nodiscard]] std::wstring ToUtf16(std::string_view utf8);
+[[nodiscard]] std::string ToUtf8(std::wstring_view utf16);
 
 // The failure of a system call, described by the system itself.
-FileError SystemError(unsigned long code);
+[[nodiscard]] FileError SystemError(unsigned long code);
 
 }  // namespace filelayer

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -10,28 +11,26 @@
 #include "loaders.h"
 #include "lorvane_h.h"
 #include "module.h"
+#include "module_path.h"
 #include "pick_dialog.h"
-#include "unique_resource.h"
+#include "unique_com.h"
 
 namespace lorvane {
 namespace {
 
-struct VariantOwner {
-  VARIANT value;
-  VariantOwner() noexcept { ::VariantInit(&value); }
-  VariantOwner(const VariantOwner&) = delete;
-  VariantOwner& operator=(const VariantOwner&) = delete;
-  ~VariantOwner() { ::VariantClear(&value); }
-};
+// The type information of _List, loaded on first use and shared by every
+// List of every thread until the module unloads.
+std::mutex listTypeInfoLock;
+kit::com_ptr<ITypeInfo> listTypeInfo;
 
 // The platform's conversion in the user's locale; any failure is the
 // automation type mismatch the caller expects.
 HRESULT ToText(VARIANT* argument, std::wstring& text) {
   if (!argument) return DISP_E_TYPEMISMATCH;
-  VariantOwner converted;
-  if (FAILED(::VariantChangeTypeEx(&converted.value, argument, LOCALE_USER_DEFAULT, 0, VT_BSTR)))
+  kit::unique_variant converted;
+  if (FAILED(::VariantChangeTypeEx(converted.get(), argument, LOCALE_USER_DEFAULT, 0, VT_BSTR)))
     return DISP_E_TYPEMISMATCH;
-  const BSTR bstr = V_BSTR(&converted.value);
+  const BSTR bstr = V_BSTR(converted.get());
   text.assign(bstr ? bstr : L"", bstr ? ::SysStringLen(bstr) : 0);
   return S_OK;
 }
@@ -46,10 +45,10 @@ HRESULT ReturnText(const std::wstring& text, VARIANT* result) {
 
 HRESULT ToBoolean(VARIANT* argument, bool& value) {
   if (!argument) return DISP_E_TYPEMISMATCH;
-  VariantOwner converted;
-  if (FAILED(::VariantChangeTypeEx(&converted.value, argument, LOCALE_USER_DEFAULT, 0, VT_BOOL)))
+  kit::unique_variant converted;
+  if (FAILED(::VariantChangeTypeEx(converted.get(), argument, LOCALE_USER_DEFAULT, 0, VT_BOOL)))
     return DISP_E_TYPEMISMATCH;
-  value = V_BOOL(&converted.value) != VARIANT_FALSE;
+  value = V_BOOL(converted.get()) != VARIANT_FALSE;
   return S_OK;
 }
 
@@ -66,7 +65,7 @@ void AppendLoaded(const std::wstring& name, const std::wstring& path) { AppendEn
 template <typename Load>
 HRESULT RunLoader(Load load, const std::wstring& folder) noexcept {
   return kit::CatchReturn(S_OK, [&] {
-    if (load() == LoadOutcome::Loaded) SetFolderLabel(folder);
+    if (load() == LoadOutcome::kLoaded) SetFolderLabel(folder);
     return S_OK;
   });
 }
@@ -78,11 +77,6 @@ void ReturnEmptyText(VARIANT* result) noexcept {
   V_VT(result) = VT_BSTR;
   V_BSTR(result) = ::SysAllocStringLen(L"", 0);
 }
-
-struct SafeArrayDestroyer {
-  static void Close(SAFEARRAY* array) noexcept { ::SafeArrayDestroy(array); }
-};
-using unique_safearray = kit::unique_any<SAFEARRAY*, SafeArrayDestroyer::Close>;
 
 // The display texts joined: one entry as it is, or every entry followed by
 // CR LF. A list that cannot be read joins to the empty text.
@@ -101,12 +95,12 @@ bool BuildListArray(VARIANT* result) {
   std::vector<std::wstring> texts;
   if (!DisplayTexts(texts) || texts.empty()) return false;
   const ULONG size = static_cast<ULONG>(texts.size() == 1 ? 1 : texts.size() + 1);
-  unique_safearray array(::SafeArrayCreateVector(VT_VARIANT, 0, size));
+  kit::unique_safearray array(::SafeArrayCreateVector(VT_VARIANT, 0, size));
   if (!array) return false;
   for (LONG i = 0; i < static_cast<LONG>(texts.size()); ++i) {
-    VariantOwner element;
-    if (FAILED(ReturnText(texts[static_cast<size_t>(i)], &element.value))) return false;
-    if (FAILED(::SafeArrayPutElement(array.get(), &i, &element.value))) return false;
+    kit::unique_variant element;
+    if (FAILED(ReturnText(texts[static_cast<size_t>(i)], element.get()))) return false;
+    if (FAILED(::SafeArrayPutElement(array.get(), &i, element.get()))) return false;
   }
   V_VT(result) = VT_ARRAY | VT_VARIANT;
   V_ARRAY(result) = array.release();
@@ -137,7 +131,7 @@ class List final : public _List {
   void Created() { created_ = true; }
 
   // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override {
     if (!object) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__List) {
       *object = static_cast<_List*>(this);
@@ -147,20 +141,20 @@ class List final : public _List {
     *object = nullptr;
     return E_NOINTERFACE;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
-  ULONG STDMETHODCALLTYPE Release() override {
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() noexcept override {
     const ULONG left = --references_;
     if (left == 0) delete this;
     return left;
   }
 
   // IDispatch
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
     if (!count) return E_POINTER;
     *count = 1;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) override {
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID, ITypeInfo** info) noexcept override {
     if (!info) return E_POINTER;
     *info = nullptr;
     if (index != 0) return DISP_E_BADINDEX;
@@ -169,50 +163,50 @@ class List final : public _List {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
-                                          DISPID* ids) override {
+                                          DISPID* ids) noexcept override {
     return ::DispGetIDsOfNames(typeInfo_.get(), names, count, ids);
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception,
-                                   UINT* argumentError) override {
+                                   UINT* argumentError) noexcept override {
     return ::DispInvoke(static_cast<_List*>(this), typeInfo_.get(), id, flags, params, result,
                         exception, argumentError);
   }
 
   // _List
-  HRESULT STDMETHODCALLTYPE get_List(BSTR* value) override {
+  HRESULT STDMETHODCALLTYPE get_List(BSTR* value) noexcept override {
     if (!value) return E_POINTER;
     *value = ::SysAllocStringLen(list_.data(), static_cast<UINT>(list_.size()));
     return *value ? S_OK : E_OUTOFMEMORY;
   }
-  HRESULT STDMETHODCALLTYPE put_List(BSTR value) override {
+  HRESULT STDMETHODCALLTYPE put_List(BSTR value) noexcept override {
     return kit::CatchToHresult([&] {
       list_.assign(value ? value : L"", value ? ::SysStringLen(value) : 0);
       return S_OK;
     });
   }
-  HRESULT STDMETHODCALLTYPE Show() override {
+  HRESULT STDMETHODCALLTYPE Show() noexcept override {
     return kit::CatchToHresult([] { return ShowDialog(); });
   }
-  HRESULT STDMETHODCALLTYPE Hide() override {
+  HRESULT STDMETHODCALLTYPE Hide() noexcept override {
     return kit::CatchToHresult([] { return HideDialog(); });
   }
-  HRESULT STDMETHODCALLTYPE Clear() override {
+  HRESULT STDMETHODCALLTYPE Clear() noexcept override {
     return kit::CatchToHresult([] { return ClearDialog(); });
   }
-  HRESULT STDMETHODCALLTYPE AddToList(VARIANT* sItem) override {
+  HRESULT STDMETHODCALLTYPE AddToList(VARIANT* sItem) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring item;
       KIT_RETURN_IF_FAILED(ToText(sItem, item));
       return AppendEntry(item, item);
     });
   }
-  HRESULT STDMETHODCALLTYPE GetSelItem(VARIANT* result) override {
+  HRESULT STDMETHODCALLTYPE GetSelItem(VARIANT* result) noexcept override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
     return kit::CatchToHresult([&] { return ReturnText(SelectedItem(), result); });
   }
-  HRESULT STDMETHODCALLTYPE GetListFormatted(VARIANT* result) override {
+  HRESULT STDMETHODCALLTYPE GetListFormatted(VARIANT* result) noexcept override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
     const bool returned =
@@ -220,28 +214,28 @@ class List final : public _List {
     if (!returned) ReturnEmptyText(result);
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetListArray(VARIANT* result) override {
+  HRESULT STDMETHODCALLTYPE GetListArray(VARIANT* result) noexcept override {
     if (!result) return E_POINTER;
     ::VariantInit(result);
     if (!kit::CatchReturn(false, [&] { return BuildListArray(result); })) ReturnEmptyText(result);
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE LoadFolderList(VARIANT* vfol) override {
+  HRESULT STDMETHODCALLTYPE LoadFolderList(VARIANT* vfol) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring folder;
       KIT_RETURN_IF_FAILED(ToText(vfol, folder));
       return RunLoader([&] { return lorvane::LoadFolderList(seams_, folder); }, folder);
     });
   }
-  HRESULT STDMETHODCALLTYPE LoadFileList(VARIANT* vfol) override {
+  HRESULT STDMETHODCALLTYPE LoadFileList(VARIANT* vfol) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring folder;
       KIT_RETURN_IF_FAILED(ToText(vfol, folder));
       return RunLoader([&] { return lorvane::LoadFileList(seams_, folder); }, folder);
     });
   }
-  HRESULT STDMETHODCALLTYPE LoadFilesWithExt(VARIANT* vfol, VARIANT* vext) override {
+  HRESULT STDMETHODCALLTYPE LoadFilesWithExt(VARIANT* vfol, VARIANT* vext) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring folder, extension;
       KIT_RETURN_IF_FAILED(ToText(vfol, folder));
@@ -251,7 +245,7 @@ class List final : public _List {
     });
   }
   HRESULT STDMETHODCALLTYPE LoadFilesOfDate(VARIANT* vsfol, VARIANT* vd, VARIANT* vcre,
-                                            VARIANT* vmodif) override {
+                                            VARIANT* vmodif) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring folder, date;
       bool created = false, modified = false;
@@ -264,7 +258,7 @@ class List final : public _List {
           folder);
     });
   }
-  HRESULT STDMETHODCALLTYPE LoadFoldersOfDate(VARIANT* vsfol, VARIANT* vd) override {
+  HRESULT STDMETHODCALLTYPE LoadFoldersOfDate(VARIANT* vsfol, VARIANT* vd) noexcept override {
     return kit::CatchToHresult([&] {
       std::wstring folder, date;
       KIT_RETURN_IF_FAILED(ToText(vsfol, folder));
@@ -295,14 +289,21 @@ class List final : public _List {
 }  // namespace
 
 HRESULT ListTypeInfo(ITypeInfo** info) {
-  wchar_t path[MAX_PATH];
-  const DWORD length = ::GetModuleFileNameW(Module(), path, MAX_PATH);
-  if (length == 0 || length == MAX_PATH) return E_FAIL;
-  kit::com_ptr<ITypeLib> library;
-  const HRESULT hr = ::LoadTypeLibEx(path, REGKIND_NONE, library.put());
-  if (FAILED(hr)) return hr;
-  return library->GetTypeInfoOfGuid(IID__List, info);
+  *info = nullptr;
+  const std::lock_guard lock(listTypeInfoLock);
+  if (!listTypeInfo) {
+    const std::wstring path = kit::ModulePath(Module());
+    if (path.empty()) return E_FAIL;
+    kit::com_ptr<ITypeLib> library;
+    KIT_RETURN_IF_FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()));
+    KIT_RETURN_IF_FAILED(library->GetTypeInfoOfGuid(IID__List, listTypeInfo.put()));
+  }
+  listTypeInfo->AddRef();
+  *info = listTypeInfo.get();
+  return S_OK;
 }
+
+void ReleaseListTypeInfo() { listTypeInfo.reset(); }
 
 HRESULT CreateList(REFIID iid, void** object) {
   return kit::CatchToHresult([&] {

@@ -1,12 +1,13 @@
 #include "loaders.h"
 
 #include <windows.h>
+
 #include <oleauto.h>
 
 #include <exception>
 #include <vector>
 
-#include "unique_resource.h"
+#include "unique_com.h"
 #include "win32_text.h"
 
 namespace lorvane {
@@ -15,10 +16,7 @@ namespace {
 using filelayer::FolderEntry;
 using filelayer::LocalDateTime;
 
-enum class Listing { SubFolders, Files };
-
-void FreeBstr(BSTR text) noexcept { ::SysFreeString(text); }
-using unique_bstr = kit::unique_any<BSTR, FreeBstr>;
+enum class Listing { kSubFolders, kFiles };
 
 // Upper case as the user's locale writes it.
 std::wstring Upper(std::wstring text) {
@@ -38,7 +36,7 @@ std::string FileLayerPath(const std::wstring& folder) {
 }
 
 void Append(const LoaderSeams& seams, const FolderEntry& entry) {
-  seams.append(filelayer::ToUtf16(entry.Name), filelayer::ToUtf16(entry.Path));
+  seams.append(filelayer::ToUtf16(entry.name), filelayer::ToUtf16(entry.path));
 }
 
 // Common frame, steps 3 to 5: list the folder, append every entry that
@@ -48,9 +46,9 @@ LoadOutcome Enumerate(const LoaderSeams& seams, const std::string& folder, Listi
                       Filter passes) {
   std::vector<FolderEntry> entries;
   try {
-    entries = listing == Listing::Files ? seams.fso->Files(folder) : seams.fso->SubFolders(folder);
+    entries = listing == Listing::kFiles ? seams.fso->Files(folder) : seams.fso->SubFolders(folder);
   } catch (const std::exception&) {
-    return LoadOutcome::Unlisted;
+    return LoadOutcome::kUnlisted;
   }
   for (const FolderEntry& entry : entries) {
     // A step that fails skips its entry, in both lists; the others still load.
@@ -59,7 +57,7 @@ LoadOutcome Enumerate(const LoaderSeams& seams, const std::string& folder, Listi
     } catch (const std::exception&) {
     }
   }
-  return LoadOutcome::Loaded;
+  return LoadOutcome::kLoaded;
 }
 
 bool DateMatches(const LoaderSeams& seams, const LocalDateTime& moment, const std::wstring& date) {
@@ -77,7 +75,7 @@ bool FolderMissing(const LoaderSeams& seams, const std::string& folder, const wc
 LoadOutcome LoadAll(const LoaderSeams& seams, const std::wstring& folder, Listing listing,
                     const wchar_t* missing) {
   const std::string path = FileLayerPath(folder);
-  if (FolderMissing(seams, path, missing)) return LoadOutcome::Refused;
+  if (FolderMissing(seams, path, missing)) return LoadOutcome::kRefused;
   return Enumerate(seams, path, listing, [&](const FolderEntry& entry) { Append(seams, entry); });
 }
 
@@ -93,7 +91,7 @@ std::optional<std::wstring> LocaleDateText(const LocalDateTime& moment) {
   time.wSecond = static_cast<WORD>(moment.second);
   DATE date = 0;
   if (!::SystemTimeToVariantTime(&time, &date)) return std::nullopt;
-  unique_bstr text;
+  kit::unique_bstr text;
   if (FAILED(::VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.put()))) return std::nullopt;
   std::wstring result(text.get(), ::SysStringLen(text.get()));
   const size_t space = result.find(L' ');
@@ -102,25 +100,25 @@ std::optional<std::wstring> LocaleDateText(const LocalDateTime& moment) {
 }
 
 LoadOutcome LoadFolderList(const LoaderSeams& seams, const std::wstring& folder) {
-  return LoadAll(seams, folder, Listing::SubFolders, L"Error. LoadFolderList. No such folder.");
+  return LoadAll(seams, folder, Listing::kSubFolders, L"Error. LoadFolderList. No such folder.");
 }
 
 LoadOutcome LoadFileList(const LoaderSeams& seams, const std::wstring& folder) {
-  return LoadAll(seams, folder, Listing::Files, L"Error. LoadFileList. No such folder.");
+  return LoadAll(seams, folder, Listing::kFiles, L"Error. LoadFileList. No such folder.");
 }
 
 LoadOutcome LoadFilesWithExt(const LoaderSeams& seams, const std::wstring& folder,
                              const std::wstring& extension) {
   const std::string path = FileLayerPath(folder);
   if (FolderMissing(seams, path, L"Error. LoadFilesWithExt. No such folder."))
-    return LoadOutcome::Refused;
+    return LoadOutcome::kRefused;
   if (extension.empty()) {
     seams.tell(L"Error. LoadFilesWithExt. Extension argument required.");
-    return LoadOutcome::Refused;
+    return LoadOutcome::kRefused;
   }
   const std::wstring wanted = Upper(extension);
-  return Enumerate(seams, path, Listing::Files, [&](const FolderEntry& entry) {
-    if (Upper(filelayer::ToUtf16(filelayer::GetExtensionName(entry.Path))) == wanted)
+  return Enumerate(seams, path, Listing::kFiles, [&](const FolderEntry& entry) {
+    if (Upper(filelayer::ToUtf16(filelayer::GetExtensionName(entry.path))) == wanted)
       Append(seams, entry);
   });
 }
@@ -129,19 +127,19 @@ LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder
                             const std::wstring& date, bool created, bool modified) {
   if (!created && !modified) {
     seams.tell(L"Error. LoadFilesOfDate. Neither created nor modified was set in function call.");
-    return LoadOutcome::Refused;
+    return LoadOutcome::kRefused;
   }
   const std::string path = FileLayerPath(folder);
   if (FolderMissing(seams, path, L"Error. LoadFilesOfDate. No such folder."))
-    return LoadOutcome::Refused;
-  return Enumerate(seams, path, Listing::Files, [&](const FolderEntry& entry) {
+    return LoadOutcome::kRefused;
+  return Enumerate(seams, path, Listing::kFiles, [&](const FolderEntry& entry) {
     // A file whose both dates match is added once.
     bool added = false;
-    if (created && DateMatches(seams, entry.DateCreated, date)) {
+    if (created && DateMatches(seams, entry.dateCreated, date)) {
       added = true;
       Append(seams, entry);
     }
-    if (!added && modified && DateMatches(seams, entry.DateLastModified, date))
+    if (!added && modified && DateMatches(seams, entry.dateLastModified, date))
       Append(seams, entry);
   });
 }
@@ -150,9 +148,9 @@ LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& fold
                               const std::wstring& date) {
   const std::string path = FileLayerPath(folder);
   if (FolderMissing(seams, path, L"Error. LoadFoldersOfDate. No such folder."))
-    return LoadOutcome::Refused;
-  return Enumerate(seams, path, Listing::SubFolders, [&](const FolderEntry& entry) {
-    if (DateMatches(seams, entry.DateCreated, date)) Append(seams, entry);
+    return LoadOutcome::kRefused;
+  return Enumerate(seams, path, Listing::kSubFolders, [&](const FolderEntry& entry) {
+    if (DateMatches(seams, entry.dateCreated, date)) Append(seams, entry);
   });
 }
 

@@ -24,22 +24,22 @@ struct LoaderSeams {
 };
 
 enum class LoadOutcome {
-  Loaded,    // the folder was enumerated: the caller sets the label
-  Refused,   // an argument check failed and the user was told
-  Unlisted,  // the folder could not be listed: nothing changes, silently
+  kLoaded,    // the folder was enumerated: the caller sets the label
+  kRefused,   // an argument check failed and the user was told
+  kUnlisted,  // the folder could not be listed: nothing changes, silently
 };
 
-LoadOutcome LoadFolderList(const LoaderSeams& seams, const std::wstring& folder);
-LoadOutcome LoadFileList(const LoaderSeams& seams, const std::wstring& folder);
-LoadOutcome LoadFilesWithExt(const LoaderSeams& seams, const std::wstring& folder,
-                             const std::wstring& extension);
-LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder,
-                            const std::wstring& date, bool created, bool modified);
-LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& folder,
-                              const std::wstring& date);
+[[nodiscard]] LoadOutcome LoadFolderList(const LoaderSeams& seams, const std::wstring& folder);
+[[nodiscard]] LoadOutcome LoadFileList(const LoaderSeams& seams, const std::wstring& folder);
+[[nodiscard]] LoadOutcome LoadFilesWithExt(const LoaderSeams& seams, const std::wstring& folder,
+                                           const std::wstring& extension);
+[[nodiscard]] LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder,
+                                          const std::wstring& date, bool created, bool modified);
+[[nodiscard]] LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& folder,
+                                            const std::wstring& date);
 
 // The platform's date-to-text conversion in the user's locale, cut at the
 // first space (so the time of day is dropped).
-std::optional<std::wstring> LocaleDateText(const filelayer::LocalDateTime& moment);
+[[nodiscard]] std::optional<std::wstring> LocaleDateText(const filelayer::LocalDateTime& moment);
 
 }  // namespace lorvane

@@ -6,12 +6,12 @@
 
 namespace lorvane {
 
-HINSTANCE Module();
+[[nodiscard]] HINSTANCE Module();
 void ObjectCreated();
 void ObjectDestroyed();
 // A lock keeps the server loaded while no object lives: LockServer, a held
 // class factory, a thread's stored selection.
 void LockModule(bool lock);
-bool ModuleInUse();
+[[nodiscard]] bool ModuleInUse();
 
 }  // namespace lorvane

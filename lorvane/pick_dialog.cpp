@@ -1,10 +1,11 @@
 #include "pick_dialog.h"
 
-#include "module.h"
-#include "unique_resource.h"
-
-#include <new>
 #include <utility>
+
+#include "error_handling.h"
+#include "module.h"
+#include "screen_dpi.h"
+#include "unique_resource.h"
 
 namespace lorvane {
 namespace {
@@ -49,25 +50,12 @@ struct ThreadState {
 
 thread_local ThreadState state;
 
-void ReleaseScreenDc(HDC dc) noexcept { ::ReleaseDC(nullptr, dc); }
-using unique_screen_dc = kit::unique_any<HDC, ReleaseScreenDc>;
-
+// Twips to pixels at the screen's resolution.
 struct Dpi {
-  int x = 96;
-  int y = 96;
-  int X(int twips) const { return ::MulDiv(twips, x, 1440); }
-  int Y(int twips) const { return ::MulDiv(twips, y, 1440); }
+  kit::ScreenDpi screen = kit::GetScreenDpi();
+  int X(int twips) const { return ::MulDiv(twips, screen.x, 1440); }
+  int Y(int twips) const { return ::MulDiv(twips, screen.y, 1440); }
 };
-
-Dpi ScreenDpi() {
-  unique_screen_dc dc(::GetDC(nullptr));
-  Dpi dpi;
-  if (dc) {
-    dpi.x = ::GetDeviceCaps(dc.get(), LOGPIXELSX);
-    dpi.y = ::GetDeviceCaps(dc.get(), LOGPIXELSY);
-  }
-  return dpi;
-}
 
 HWND Box(int id) { return ::GetDlgItem(state.flist, id); }
 
@@ -100,11 +88,15 @@ class OtherWindowsDisabled {
   }
 
  private:
-  static BOOL CALLBACK Collect(HWND window, LPARAM self) {
+  // Nothing may unwind into the system: without memory for one more
+  // window, the windows collected so far are the ones disabled.
+  static BOOL CALLBACK Collect(HWND window, LPARAM self) noexcept {
     auto* owner = reinterpret_cast<OtherWindowsDisabled*>(self);
-    if (window != owner->dialog_ && ::IsWindowVisible(window) && ::IsWindowEnabled(window))
-      owner->disabled_.push_back(window);
-    return TRUE;
+    return kit::CatchReturn(FALSE, [&] {
+      if (window != owner->dialog_ && ::IsWindowVisible(window) && ::IsWindowEnabled(window))
+        owner->disabled_.push_back(window);
+      return TRUE;
+    });
   }
 
   HWND dialog_;
@@ -112,38 +104,37 @@ class OtherWindowsDisabled {
 };
 
 // The OK button: hide first, then copy the selection across and keep its value.
-void OnOk(HWND window) {
+void OnOk(HWND window) noexcept {
   state.focus = ::GetFocus();
   ::ShowWindow(window, SW_HIDE);
   const LRESULT index = ::SendMessageW(Box(kBox1Id), LB_GETCURSEL, 0, 0);
   ::SendMessageW(Box(kBox2Id), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-  std::wstring selected;
-  try {
-    if (index == LB_ERR || !ListText(Box(kBox2Id), index, selected)) selected.clear();
-  } catch (const std::bad_alloc&) {
-    // Nothing may unwind into the window manager; an unreadable entry reads as none.
-    selected.clear();
-  }
+  // Nothing may unwind into the window manager; an unreadable entry reads as none.
+  std::wstring selected = kit::CatchReturn(std::wstring(), [&] {
+    std::wstring text;
+    if (index == LB_ERR || !ListText(Box(kBox2Id), index, text)) text.clear();
+    return text;
+  });
   state.selItem.Replace(std::move(selected));
   // A click sent from another process is handled inside GetMessage, which
   // would go on waiting: wake the modal loop so it sees the dialog hidden.
   ::PostMessageW(window, WM_NULL, 0, 0);
 }
 
-void OnCommand(HWND window, WPARAM wParam) {
+void OnCommand(HWND window, WPARAM wParam) noexcept {
   if (LOWORD(wParam) == kOkId && HIWORD(wParam) == BN_CLICKED) OnOk(window);
 }
 
 // The window has no border of its own; four lines draw its frame.
-void OnPaint(HWND window) {
+void OnPaint(HWND window) noexcept {
   PAINTSTRUCT paint;
   HDC dc = ::BeginPaint(window, &paint);
   if (dc) {
-    const Dpi dpi = ScreenDpi();
+    const Dpi dpi;
     const int left = dpi.X(kFrame.left), top = dpi.Y(kFrame.top);
     const int right = dpi.X(kFrame.right), bottom = dpi.Y(kFrame.bottom);
     kit::unique_hgdiobj pen(::CreatePen(PS_SOLID, 1, ::GetSysColor(COLOR_WINDOWTEXT)));
-    HGDIOBJ old = ::SelectObject(dc, pen ? pen.get() : ::GetStockObject(BLACK_PEN));
+    const auto selected = kit::SelectInto(dc, pen ? pen.get() : ::GetStockObject(BLACK_PEN));
     ::MoveToEx(dc, left, top, nullptr);
     ::LineTo(dc, left, bottom);
     ::MoveToEx(dc, left, top, nullptr);
@@ -152,16 +143,15 @@ void OnPaint(HWND window) {
     ::LineTo(dc, right, bottom + 1);
     ::MoveToEx(dc, left, bottom, nullptr);
     ::LineTo(dc, right, bottom);
-    ::SelectObject(dc, old);
   }
   ::EndPaint(window, &paint);
 }
 
-void OnDestroy(HWND window) {
+void OnDestroy(HWND window) noexcept {
   if (state.flist == window) state.flist = nullptr;
 }
 
-LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   switch (message) {
     case WM_COMMAND:
       OnCommand(window, wParam);
@@ -182,10 +172,10 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 HWND MakeControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,
                  const RECT& twips, int id, const Dpi& dpi) {
-  HWND control = ::CreateWindowExW(0, className, text, WS_CHILD | style, dpi.X(twips.left),
-                                   dpi.Y(twips.top), dpi.X(twips.right), dpi.Y(twips.bottom),
-                                   parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   Module(), nullptr);
+  HWND control =
+      ::CreateWindowExW(0, className, text, WS_CHILD | style, dpi.X(twips.left), dpi.Y(twips.top),
+                        dpi.X(twips.right), dpi.Y(twips.bottom), parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Module(), nullptr);
   if (control) {
     ::SendMessageW(control, WM_SETFONT,
                    reinterpret_cast<WPARAM>(::GetStockObject(DEFAULT_GUI_FONT)), FALSE);
@@ -205,8 +195,8 @@ bool RegisterDialogClass(HINSTANCE module) {
   windowClass.cbSize = sizeof windowClass;
   windowClass.lpfnWndProc = DialogProc;
   windowClass.hInstance = module;
-  windowClass.hIcon = static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                      32, 32, LR_SHARED));
+  windowClass.hIcon =
+      static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, LR_SHARED));
   windowClass.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   windowClass.lpszClassName = kClassName;
@@ -217,32 +207,28 @@ void UnregisterDialogClass(HINSTANCE module) { ::UnregisterClassW(kClassName, mo
 
 HRESULT LoadDialog() {
   if (state.flist) return S_OK;
-  const Dpi dpi = ScreenDpi();
+  const Dpi dpi;
   const int width = dpi.X(kClientWidth), height = dpi.Y(kClientHeight);
   const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
   const int top = (::GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  HWND flist = ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"Form1",
-                                 WS_POPUP | WS_CLIPCHILDREN, left, top, width, height, nullptr,
-                                 nullptr, Module(), nullptr);
+  kit::unique_window flist(::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, L"Form1",
+                                             WS_POPUP | WS_CLIPCHILDREN, left, top, width, height,
+                                             nullptr, nullptr, Module(), nullptr));
   if (!flist) return LastError();
   // Creation order is the tab order: box1 first, then OK.
   const bool made =
-      MakeControl(flist, L"STATIC", L"", SS_LEFT | SS_NOPREFIX | WS_VISIBLE,
+      MakeControl(flist.get(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX | WS_VISIBLE,
                   {60, 120, 5655, 195}, kLabFolId, dpi) &&
-      MakeControl(flist, L"LISTBOX", L"",
-                  WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY |
-                      LBS_NOINTEGRALHEIGHT,
-                  {60, 420, 5655, 3960}, kBox1Id, dpi) &&
-      MakeControl(flist, L"BUTTON", L"OK", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+      MakeControl(
+          flist.get(), L"LISTBOX", L"",
+          WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+          {60, 420, 5655, 3960}, kBox1Id, dpi) &&
+      MakeControl(flist.get(), L"BUTTON", L"OK", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
                   {2580, 4500, 735, 315}, kOkId, dpi) &&
-      MakeControl(flist, L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT, {60, 420, 5655, 3960},
+      MakeControl(flist.get(), L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT, {60, 420, 5655, 3960},
                   kBox2Id, dpi);
-  if (!made) {
-    const HRESULT error = LastError();
-    ::DestroyWindow(flist);
-    return error;
-  }
-  state.flist = flist;
+  if (!made) return LastError();
+  state.flist = flist.release();
   state.focus = nullptr;
   return S_OK;
 }
@@ -255,8 +241,7 @@ void UnloadDialog() {
 }
 
 HRESULT ShowDialog() {
-  HRESULT hr = LoadDialog();
-  if (FAILED(hr)) return hr;
+  KIT_RETURN_IF_FAILED(LoadDialog());
   HWND flist = state.flist;
   OtherWindowsDisabled modal(flist);
   ::ShowWindow(flist, SW_SHOW);
@@ -281,15 +266,13 @@ HRESULT ShowDialog() {
 }
 
 HRESULT HideDialog() {
-  HRESULT hr = LoadDialog();
-  if (FAILED(hr)) return hr;
+  KIT_RETURN_IF_FAILED(LoadDialog());
   ::ShowWindow(state.flist, SW_HIDE);
   return S_OK;
 }
 
 HRESULT ClearDialog() {
-  HRESULT hr = LoadDialog();
-  if (FAILED(hr)) return hr;
+  KIT_RETURN_IF_FAILED(LoadDialog());
   ::SendMessageW(Box(kBox1Id), LB_RESETCONTENT, 0, 0);
   ::SendMessageW(Box(kBox2Id), LB_RESETCONTENT, 0, 0);
   if (!::SetWindowTextW(Box(kLabFolId), L"")) return LastError();
@@ -297,8 +280,7 @@ HRESULT ClearDialog() {
 }
 
 HRESULT AppendEntry(const std::wstring& display, const std::wstring& value) {
-  HRESULT hr = LoadDialog();
-  if (FAILED(hr)) return hr;
+  KIT_RETURN_IF_FAILED(LoadDialog());
   const LRESULT added =
       ::SendMessageW(Box(kBox1Id), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(display.c_str()));
   if (added == LB_ERR || added == LB_ERRSPACE) return E_OUTOFMEMORY;
@@ -313,8 +295,7 @@ HRESULT AppendEntry(const std::wstring& display, const std::wstring& value) {
 }
 
 HRESULT SetFolderLabel(const std::wstring& folder) {
-  HRESULT hr = LoadDialog();
-  if (FAILED(hr)) return hr;
+  KIT_RETURN_IF_FAILED(LoadDialog());
   return ::SetWindowTextW(Box(kLabFolId), folder.c_str()) ? S_OK : LastError();
 }
 

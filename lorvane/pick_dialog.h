@@ -11,7 +11,7 @@ namespace lorvane {
 
 // Creates flist hidden and empty unless this thread already has it.
 HRESULT LoadDialog();
-bool DialogLoaded();
+[[nodiscard]] bool DialogLoaded();
 // Destroys flist with its contents; sSelItem stays.
 void UnloadDialog();
 
@@ -23,11 +23,11 @@ HRESULT AppendEntry(const std::wstring& display, const std::wstring& value);
 HRESULT SetFolderLabel(const std::wstring& folder);
 
 // The display texts of box1; false when the list cannot be read.
-bool DisplayTexts(std::vector<std::wstring>& texts);
-const std::wstring& SelectedItem();
+[[nodiscard]] bool DisplayTexts(std::vector<std::wstring>& texts);
+[[nodiscard]] const std::wstring& SelectedItem();
 
 // Registers the window class of flist; called once per process.
-bool RegisterDialogClass(HINSTANCE module);
+[[nodiscard]] bool RegisterDialogClass(HINSTANCE module);
 void UnregisterDialogClass(HINSTANCE module);
 
 }  // namespace lorvane

@@ -3,14 +3,18 @@
 // the registry view of its own bitness, where script hosts of that bitness
 // look, while the ProgID and the type library's key are shared by both views.
 #include <windows.h>
+
 #include <ole2.h>
 #include <olectl.h>
 
 #include <string>
 #include <vector>
 
+#include "error_handling.h"
 #include "lorvane_h.h"
 #include "module.h"
+#include "module_path.h"
+#include "unique_com.h"
 #include "unique_resource.h"
 
 #ifdef __MINGW32__
@@ -48,8 +52,7 @@ struct ClassesRoot {
 };
 
 ClassesRoot ClassesOf(Scope scope) {
-  return {scope == Scope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER,
-          L"Software\\Classes"};
+  return {scope == Scope::kMachine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, L"Software\\Classes"};
 }
 
 std::wstring GuidText(REFGUID guid) {
@@ -59,14 +62,6 @@ std::wstring GuidText(REFGUID guid) {
 }
 
 std::wstring ClassKey() { return L"CLSID\\" + GuidText(CLSID_List); }
-
-HRESULT ModulePath(std::wstring& path) {
-  wchar_t buffer[MAX_PATH];
-  const DWORD length = ::GetModuleFileNameW(Module(), buffer, MAX_PATH);
-  if (length == 0 || length == MAX_PATH) return SELFREG_E_CLASS;
-  path.assign(buffer, length);
-  return S_OK;
-}
 
 // One value a registration writes, below the classes root. The class's key
 // lies in the view of the server's bitness; the ProgID's key is shared.
@@ -94,9 +89,9 @@ std::vector<ClassValue> ClassValues(const std::wstring& serverPath) {
 LSTATUS WriteValue(const ClassesRoot& root, const ClassValue& value) {
   kit::unique_hkey opened;
   const std::wstring path = std::wstring(root.path) + L"\\" + value.key;
-  const LSTATUS status = ::RegCreateKeyExW(root.hive, path.c_str(), 0, nullptr, 0,
-                                           KEY_SET_VALUE | kOwnView, nullptr, opened.put(),
-                                           nullptr);
+  const LSTATUS status =
+      ::RegCreateKeyExW(root.hive, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kOwnView, nullptr,
+                        opened.put(), nullptr);
   if (status != ERROR_SUCCESS) return status;
   const auto bytes = static_cast<DWORD>((value.text.size() + 1) * sizeof(wchar_t));
   return ::RegSetValueExW(opened.get(), value.name, 0, REG_SZ,
@@ -116,8 +111,8 @@ void DeleteTree(const ClassesRoot& root, const std::wstring& key, REGSAM view) {
 bool PeerRegistered(const ClassesRoot& root) {
   const std::wstring path = std::wstring(root.path) + L"\\" + ClassKey() + L"\\InprocServer32";
   kit::unique_hkey opened;
-  return ::RegOpenKeyExW(root.hive, path.c_str(), 0, KEY_QUERY_VALUE | kPeerView,
-                         opened.put()) == ERROR_SUCCESS;
+  return ::RegOpenKeyExW(root.hive, path.c_str(), 0, KEY_QUERY_VALUE | kPeerView, opened.put()) ==
+         ERROR_SUCCESS;
 }
 
 // Deletes the two keys ClassValues writes below: the class's own, and the
@@ -128,8 +123,8 @@ void DeleteClassKeys(const ClassesRoot& root) {
 }
 
 HRESULT WriteClassKeys(const ClassesRoot& root) {
-  std::wstring path;
-  if (FAILED(ModulePath(path))) return SELFREG_E_CLASS;
+  const std::wstring path = kit::ModulePath(Module());
+  if (path.empty()) return SELFREG_E_CLASS;
   for (const ClassValue& value : ClassValues(path)) {
     if (WriteValue(root, value) != ERROR_SUCCESS) return SELFREG_E_CLASS;
   }
@@ -137,8 +132,8 @@ HRESULT WriteClassKeys(const ClassesRoot& root) {
 }
 
 HRESULT RegisterLibrary(Scope scope) {
-  std::wstring path;
-  if (FAILED(ModulePath(path))) return SELFREG_E_TYPELIB;
+  std::wstring path = kit::ModulePath(Module());
+  if (path.empty()) return SELFREG_E_TYPELIB;
   kit::com_ptr<ITypeLib> library;
   if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()))) return SELFREG_E_TYPELIB;
   const HRESULT hr = scope == Scope::kUser
@@ -176,15 +171,21 @@ HRESULT Register(Scope scope) {
 
 extern "C" {
 
-STDAPI DllRegisterServer() { return lorvane::Register(lorvane::Scope::kMachine); }
+STDAPI DllRegisterServer() {
+  return kit::CatchToHresult([] { return lorvane::Register(lorvane::Scope::kMachine); });
+}
 
-STDAPI DllUnregisterServer() { return lorvane::Unregister(lorvane::Scope::kMachine); }
+STDAPI DllUnregisterServer() {
+  return kit::CatchToHresult([] { return lorvane::Unregister(lorvane::Scope::kMachine); });
+}
 
 // "user" registers for the calling user only, as regsvr32 /n /i:user does.
 STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
   if (!commandLine || ::lstrcmpiW(commandLine, L"user") != 0) return E_INVALIDARG;
-  return install ? lorvane::Register(lorvane::Scope::kUser)
-                 : lorvane::Unregister(lorvane::Scope::kUser);
+  return kit::CatchToHresult([install] {
+    return install ? lorvane::Register(lorvane::Scope::kUser)
+                   : lorvane::Unregister(lorvane::Scope::kUser);
+  });
 }
 
 }  // extern "C"

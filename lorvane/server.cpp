@@ -1,6 +1,7 @@
 // Entry points of the in-process server: module state, class factory and
 // unload check. Self-registration is in registration.cpp.
 #include <windows.h>
+
 #include <ole2.h>
 
 #include <atomic>
@@ -19,7 +20,7 @@ std::atomic<long> locks{0};
 
 class ClassFactory final : public IClassFactory {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) noexcept override {
     if (!object) return E_POINTER;
     if (iid == IID_IUnknown || iid == IID_IClassFactory) {
       *object = static_cast<IClassFactory*>(this);
@@ -30,21 +31,22 @@ class ClassFactory final : public IClassFactory {
     return E_NOINTERFACE;
   }
   // Static object: its references are the module's locks.
-  ULONG STDMETHODCALLTYPE AddRef() override {
+  ULONG STDMETHODCALLTYPE AddRef() noexcept override {
     LockModule(true);
     return 2;
   }
-  ULONG STDMETHODCALLTYPE Release() override {
+  ULONG STDMETHODCALLTYPE Release() noexcept override {
     LockModule(false);
     return 1;
   }
-  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** object) override {
+  HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid,
+                                           void** object) noexcept override {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     return CreateList(iid, object);
   }
-  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+  HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override {
     LockModule(lock != FALSE);
     return S_OK;
   }
@@ -70,12 +72,17 @@ bool ModuleInUse() { return objects > 0 || locks > 0; }
 
 extern "C" {
 
-BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) noexcept {
   if (reason == DLL_PROCESS_ATTACH) {
     lorvane::module = instance;
     return lorvane::RegisterDialogClass(instance) ? TRUE : FALSE;
   }
-  if (reason == DLL_PROCESS_DETACH) lorvane::UnregisterDialogClass(instance);
+  if (reason == DLL_PROCESS_DETACH) {
+    // At process exit the system reclaims everything; only an unload by
+    // FreeLibrary gives back what the module holds.
+    if (!reserved) lorvane::ReleaseListTypeInfo();
+    lorvane::UnregisterDialogClass(instance);
+  }
   return TRUE;
 }
 

@@ -12,14 +12,14 @@ namespace rowsift {
 // What follows the program name on a full command line (as GetCommandLineW
 // gives it), without the blanks in front of it. The program name ends at the
 // first blank outside double quotes, so a quoted path may hold blanks.
-std::string_view ArgumentText(std::string_view commandLine);
+[[nodiscard]] std::string_view ArgumentText(std::string_view commandLine);
 
 // Debug mode is asked for only by an argument text that is "-debug" in any
 // letter case and nothing else.
-bool IsDebugSwitch(std::string_view argumentText);
+[[nodiscard]] bool IsDebugSwitch(std::string_view argumentText);
 
 // The program file's name without its folder and extension: "Rowsift" for
 // "C:\Tools\Rowsift.exe".
-std::string ProgramName(std::string_view modulePath);
+[[nodiscard]] std::string ProgramName(std::string_view modulePath);
 
 }  // namespace rowsift

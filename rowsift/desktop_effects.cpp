@@ -30,7 +30,7 @@ HCURSOR SystemCursor(LPCSTR id) { return ::LoadCursorA(nullptr, id); }
 DesktopEffects::DesktopEffects(HWND owner) : owner_(owner) {}
 
 void DesktopEffects::ShowMessage(const std::string& text, MessageIcon icon) {
-  const UINT iconStyle = icon == MessageIcon::Error ? MB_ICONSTOP : 0;
+  const UINT iconStyle = icon == MessageIcon::kError ? MB_ICONSTOP : 0;
   ::MessageBoxW(owner_, Utf16FromUtf8(text).c_str(), kCaption, MB_OK | iconStyle);
 }
 

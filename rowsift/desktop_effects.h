@@ -10,7 +10,7 @@
 
 namespace rowsift {
 
-enum class MessageIcon { None, Error };
+enum class MessageIcon { kNone, kError };
 
 class DesktopEffects {
  public:
@@ -21,7 +21,7 @@ class DesktopEffects {
   // "Rowsift" box with OK; the stop sign for errors.
   void ShowMessage(const std::string& text, MessageIcon icon);
   // "Rowsift" box with the question mark, Yes (the default) and No.
-  bool AskYesNo(const std::string& text);
+  [[nodiscard]] bool AskYesNo(const std::string& text);
 
   // The hourglass appears at once. Windows asks for the cursor again on the
   // next mouse move, so while Busy() the owner's WM_SETCURSOR must call
@@ -30,7 +30,7 @@ class DesktopEffects {
   void SetBusyCursor(bool busy);
   bool Busy() const { return busy_; }
   // Sets the hourglass when busy; false, touching nothing, otherwise.
-  bool KeepBusyCursor() const;
+  [[nodiscard]] bool KeepBusyCursor() const;
 
   // Dispatches whatever the thread's queue holds, so the window repaints and
   // answers between the steps of a run. A WM_QUIT stays queued for the main
@@ -42,7 +42,7 @@ class DesktopEffects {
   // start), as for any shell call.
   void OpenWithShell(const std::string& path);
 
-  std::string TimeStamp() const;
+  [[nodiscard]] std::string TimeStamp() const;
 
  private:
   HWND owner_;
@@ -51,6 +51,6 @@ class DesktopEffects {
 
 // A local time as the user's locale writes it: short date, a space, long time
 // (in UTF-8).
-std::string FormatTimeStamp(const SYSTEMTIME& local);
+[[nodiscard]] std::string FormatTimeStamp(const SYSTEMTIME& local);
 
 }  // namespace rowsift

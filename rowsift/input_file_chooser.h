@@ -14,13 +14,13 @@ class InputFileChooser {
   virtual ~InputFileChooser() = default;
   // The chosen file's full path; nothing when the user cancelled or the
   // dialog failed, which the window treats alike.
-  virtual std::optional<std::wstring> ChooseInputFile(HWND owner) = 0;
+  [[nodiscard]] virtual std::optional<std::wstring> ChooseInputFile(HWND owner) = 0;
 };
 
 // The standard open-file dialog, opening on the HTML files of its folder.
 class OpenFileDialog : public InputFileChooser {
  public:
-  std::optional<std::wstring> ChooseInputFile(HWND owner) override;
+  [[nodiscard]] std::optional<std::wstring> ChooseInputFile(HWND owner) override;
 };
 
 }  // namespace rowsift

@@ -4,8 +4,10 @@
 #include <optional>
 #include <utility>
 
+#include "error_handling.h"
 #include "output_name.h"
 #include "rowsift_resources.h"
+#include "screen_dpi.h"
 #include "wide_text.h"
 #include "window_layout.h"
 
@@ -29,17 +31,17 @@ struct ControlClass {
 
 ControlClass ClassOf(ControlKind kind) {
   switch (kind) {
-    case ControlKind::Label:
+    case ControlKind::kLabel:
       // One line as laid out: a wider system font clips the end instead of
       // pushing half of it onto a second line.
       return {L"STATIC", SS_LEFTNOWORDWRAP, 0};
-    case ControlKind::PushButton:
+    case ControlKind::kPushButton:
       return {L"BUTTON", BS_PUSHBUTTON | WS_TABSTOP, 0};
-    case ControlKind::TextBox:
+    case ControlKind::kTextBox:
       return {L"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE};
-    case ControlKind::CheckBox:
+    case ControlKind::kCheckBox:
       return {L"BUTTON", BS_AUTOCHECKBOX | WS_TABSTOP, 0};
-    case ControlKind::ListBox:
+    case ControlKind::kListBox:
       // Its exact height, not a whole number of lines, so it fills its place.
       return {L"LISTBOX", WS_VSCROLL | LBS_NOINTEGRALHEIGHT | WS_TABSTOP, WS_EX_CLIENTEDGE};
   }
@@ -48,11 +50,6 @@ ControlClass ClassOf(ControlKind kind) {
 
 // Logs are written in the system code page.
 unsigned LogCodePage() { return ::GetACP(); }
-
-int ScreenDpi() {
-  const kit::unique_hdc screen(::CreateICA("DISPLAY", nullptr, nullptr, nullptr));
-  return screen ? ::GetDeviceCaps(screen.get(), LOGPIXELSX) : USER_DEFAULT_SCREEN_DPI;
-}
 
 // The font the system uses for dialogs and message boxes.
 kit::unique_hgdiobj CreateDialogFont() {
@@ -103,18 +100,20 @@ MainWindow::~MainWindow() {
 HWND MainWindow::Create(HINSTANCE instance) {
   const std::wstring className = Utf16FromUtf8(kMainWindowClass);
   if (!RegisterWindowClass(instance, className, WindowProc)) return nullptr;
-  dpi_ = ScreenDpi();
+  dpi_ = kit::GetScreenDpi().x;
   // The layout gives the client width, but the height of the whole window;
   // that height grows only where the frame would leave too little client area.
   RECT frame = {0, 0, ClientWidthPixels(dpi_), MinimumClientHeightPixels(debugMode_, dpi_)};
   ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
   const int height = std::max(OuterHeightPixels(debugMode_, dpi_), int{frame.bottom - frame.top});
-  return ::CreateWindowExW(kWindowExStyle, className.c_str(), Utf16FromUtf8(kMainWindowCaption).c_str(),
-                           kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, height,
-                           nullptr, nullptr, instance, this);
+  return ::CreateWindowExW(kWindowExStyle, className.c_str(),
+                           Utf16FromUtf8(kMainWindowCaption).c_str(), kWindowStyle, CW_USEDEFAULT,
+                           CW_USEDEFAULT, frame.right - frame.left, height, nullptr, nullptr,
+                           instance, this);
 }
 
-LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                        LPARAM lParam) noexcept {
   if (message == WM_NCCREATE) {
     auto* self = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
     self->window_ = window;
@@ -127,7 +126,10 @@ LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     self->window_ = nullptr;
     return ::DefWindowProcW(window, message, wParam, lParam);
   }
-  return self->HandleMessage(message, wParam, lParam);
+  // Nothing may unwind into the window manager: a message whose handling
+  // ran out of memory counts as handled, a creation as failed.
+  return kit::CatchReturn<LRESULT>(message == WM_CREATE ? -1 : 0,
+                                   [&] { return self->HandleMessage(message, wParam, lParam); });
 }
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -165,12 +167,11 @@ bool MainWindow::OnCreate() {
     const ControlClass windowClass = ClassOf(control.kind);
     const bool visible = control.id != kIdDebugList || debugMode_;
     const Rect place = ToPixels(control.twips, dpi_);
-    const HWND child = ::CreateWindowExW(windowClass.exStyle, windowClass.name,
-                                         Utf16FromUtf8(control.caption).c_str(),
-                                         WS_CHILD | windowClass.style | (visible ? WS_VISIBLE : 0),
-                                         place.left, place.top, place.width, place.height, window_,
-                                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                                         instance, nullptr);
+    const HWND child = ::CreateWindowExW(
+        windowClass.exStyle, windowClass.name, Utf16FromUtf8(control.caption).c_str(),
+        WS_CHILD | windowClass.style | (visible ? WS_VISIBLE : 0), place.left, place.top,
+        place.width, place.height, window_,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
     if (!child) return false;
     ::SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   }
@@ -226,9 +227,11 @@ void MainWindow::OnParse() {
   // Pressed again while a debug-mode run processes events: ignored.
   if (running_) return;
   running_ = true;
-  // The window has one thread.
-  RunParse(*this, files_, CharacterSet::ForCodePage(LogCodePage()), 1);
-  running_ = false;
+  {
+    const kit::scope_exit ended([this] { running_ = false; });
+    // The window has one thread.
+    RunParse(*this, files_, CharacterSet::ForCodePage(LogCodePage()), 1);
+  }
   // Outside debug mode the run reads no events, so clicks and keys given to
   // the busy window wait in the queue; a double click on "Parse" would start
   // a second run as soon as the first ended. What the user did while the
@@ -282,20 +285,22 @@ bool MainWindow::OpenOutputWhenDone() {
 
 bool MainWindow::DebugMode() { return debugMode_; }
 
-void MainWindow::Refuse(const std::string& text) { effects_.ShowMessage(text, MessageIcon::Error); }
+void MainWindow::Refuse(const std::string& text) {
+  effects_.ShowMessage(text, MessageIcon::kError);
+}
 
 bool MainWindow::Confirm(Question, const std::string& text) { return effects_.AskYesNo(text); }
 
 void MainWindow::ReportFailure(const std::string& intro, const std::string& reason) {
-  effects_.ShowMessage(intro + "\r\n" + reason, MessageIcon::None);
+  effects_.ShowMessage(intro + "\r\n" + reason, MessageIcon::kNone);
 }
 
 void MainWindow::ReportSuccess(const std::string& text, const FilterCounts&) {
-  effects_.ShowMessage(text, MessageIcon::None);
+  effects_.ShowMessage(text, MessageIcon::kNone);
 }
 
 void MainWindow::MoveFocus(Field field) {
-  ::SetFocus(Control(field == Field::InputFile ? kIdInputFile : kIdOutputFile));
+  ::SetFocus(Control(field == Field::kInputFile ? kIdInputFile : kIdOutputFile));
 }
 
 void MainWindow::SetBusyCursor(bool busy) { effects_.SetBusyCursor(busy); }
@@ -303,7 +308,8 @@ void MainWindow::SetBusyCursor(bool busy) { effects_.SetBusyCursor(busy); }
 void MainWindow::AppendDebugLine(const std::string& line) {
   const HWND list = Control(kIdDebugList);
   const LRESULT count =
-      ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(line).c_str())) + 1;
+      ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(line).c_str())) +
+      1;
   // Scrolled so that the newest line is the last one shown.
   RECT inside;
   ::GetClientRect(list, &inside);

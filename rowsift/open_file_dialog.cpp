@@ -1,9 +1,11 @@
-#include "input_file_chooser.h"
+#include <windows.h>
 
 #include <commdlg.h>
 
 #include <iterator>
 #include <string>
+
+#include "input_file_chooser.h"
 
 namespace rowsift {
 

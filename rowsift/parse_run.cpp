@@ -15,8 +15,7 @@ namespace {
 
 constexpr char kInputNotFound[] =
     "Input File Not Found.  Please make sure the file path name is correct.";
-constexpr char kNotHtml[] =
-    "File Format Mismatch.  Please select a HTML file ( .htm or .html)";
+constexpr char kNotHtml[] = "File Format Mismatch.  Please select a HTML file ( .htm or .html)";
 constexpr char kSameFileQuestion[] =
     "The output file you specify is the same as input file.  "
     "This will override the input file.  Are you sure?";
@@ -90,7 +89,8 @@ void LogProgress(ParseRunHost& host, std::initializer_list<std::string> lines) {
   host.ProcessPendingEvents();
 }
 
-RunOutcome Fail(ParseRunHost& host, std::string_view intro, std::string_view reason, RunOutcome outcome) {
+RunOutcome Fail(ParseRunHost& host, std::string_view intro, std::string_view reason,
+                RunOutcome outcome) {
   host.ReportFailure(std::string(intro), std::string(reason));
   return outcome;
 }
@@ -100,23 +100,24 @@ RunOutcome Fail(ParseRunHost& host, std::string_view intro, std::string_view rea
 bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files, const Job& job) {
   if (!files.FileExists(job.input)) {
     host.Refuse(kInputNotFound);
-    host.MoveFocus(Field::InputFile);
+    host.MoveFocus(Field::kInputFile);
     return false;
   }
   if (!HasHtmlExtension(job.input)) {
     host.Refuse(kNotHtml);
-    host.MoveFocus(Field::InputFile);
+    host.MoveFocus(Field::kInputFile);
     return false;
   }
   // Plain text comparison on purpose: another spelling of the same file only
   // meets the already-exists question below.
   if (filelayer::EqualIgnoringCase(job.output, job.input) &&
-      !host.Confirm(Question::SameFile, kSameFileQuestion)) {
-    host.MoveFocus(Field::OutputFile);
+      !host.Confirm(Question::kSameFile, kSameFileQuestion)) {
+    host.MoveFocus(Field::kOutputFile);
     return false;
   }
-  if (files.FileExists(job.output) && !host.Confirm(Question::OutputExists, kOutputExistsQuestion)) {
-    host.MoveFocus(Field::OutputFile);
+  if (files.FileExists(job.output) &&
+      !host.Confirm(Question::kOutputExists, kOutputExistsQuestion)) {
+    host.MoveFocus(Field::kOutputFile);
     host.OpenWithShell(job.output);
     return false;
   }
@@ -125,13 +126,13 @@ bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files, const
 
 // Everything up to the written file, for the job it reads from the host.
 RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& files,
-                             const CharacterSet& characters, unsigned threads, BusyCursor& cursor, Job& job,
-                             FilterCounts& counts) {
+                             const CharacterSet& characters, unsigned threads, BusyCursor& cursor,
+                             Job& job, FilterCounts& counts) {
   std::unique_ptr<filelayer::InputFile> input;
   std::int64_t pieces = -1;
   try {
     job = {host.InputPath(), host.OutputPath(), host.FilterText(), host.DebugMode()};
-    if (!FilesAccepted(host, files, job)) return RunOutcome::Refused;
+    if (!FilesAccepted(host, files, job)) return RunOutcome::kRefused;
     cursor.Show();
     if (job.debug) LogProgress(host, {host.TimeStamp() + ": Open Input File " + job.input});
     input = files.OpenInput(job.input);
@@ -140,9 +141,9 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
       pieces = CountDetailPieces(log);
     }
   } catch (const std::bad_alloc&) {
-    return Fail(host, kParseError, kOutOfMemory, RunOutcome::ReadFailed);
+    return Fail(host, kParseError, kOutOfMemory, RunOutcome::kReadFailed);
   } catch (const std::exception& failure) {
-    return Fail(host, kParseError, failure.what(), RunOutcome::ReadFailed);
+    return Fail(host, kParseError, failure.what(), RunOutcome::kReadFailed);
   }
 
   // The log streams from the input through the filter into a temporary file
@@ -157,31 +158,33 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
     }
     const auto replacement = files.BeginReplace(job.output);
     FileLog log(*input);
-    const FilterPattern filter =
-        job.filter ? FilterPattern(*job.filter, characters) : FilterPattern::MatchingNothing(characters);
-    counts = FilterReport(log, filter, [&](std::string_view piece) { replacement->Append(piece); }, threads);
+    const FilterPattern filter = job.filter ? FilterPattern(*job.filter, characters)
+                                            : FilterPattern::MatchingNothing(characters);
+    counts = FilterReport(
+        log, filter, [&](std::string_view piece) { replacement->Append(piece); }, threads);
     input.reset();  // the output may be the input itself
     replacement->Commit();
     if (job.debug) LogProgress(host, {host.TimeStamp() + ": Process completed.", ""});
   } catch (const InputReadError& failure) {
-    return Fail(host, kParseError, failure.what(), RunOutcome::ReadFailed);
+    return Fail(host, kParseError, failure.what(), RunOutcome::kReadFailed);
   } catch (const std::bad_alloc&) {
-    return Fail(host, kWriteError, kOutOfMemory, RunOutcome::WriteFailed);
+    return Fail(host, kWriteError, kOutOfMemory, RunOutcome::kWriteFailed);
   } catch (const std::exception& failure) {
-    return Fail(host, kWriteError, failure.what(), RunOutcome::WriteFailed);
+    return Fail(host, kWriteError, failure.what(), RunOutcome::kWriteFailed);
   }
-  return RunOutcome::Written;
+  return RunOutcome::kWritten;
 }
 
 }  // namespace
 
-RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files, const CharacterSet& characters,
-                    unsigned threads) {
+RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files,
+                    const CharacterSet& characters, unsigned threads) {
   BusyCursor cursor(host);
   Job job;
   FilterCounts counts;
-  const RunOutcome outcome = CheckReadAndWrite(host, files, characters, threads, cursor, job, counts);
-  if (outcome == RunOutcome::Written) {
+  const RunOutcome outcome =
+      CheckReadAndWrite(host, files, characters, threads, cursor, job, counts);
+  if (outcome == RunOutcome::kWritten) {
     // The viewer starts only after the user has closed the box.
     host.ReportSuccess(kSuccess, counts);
     if (host.OpenOutputWhenDone()) host.OpenWithShell(job.output);

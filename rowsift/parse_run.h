@@ -22,8 +22,8 @@
 
 namespace rowsift {
 
-enum class Field { InputFile, OutputFile };
-enum class Question { SameFile, OutputExists };
+enum class Field { kInputFile, kOutputFile };
+enum class Question { kSameFile, kOutputExists };
 
 class ParseRunHost {
  public:
@@ -31,19 +31,19 @@ class ParseRunHost {
 
   // The job, read once when the run starts: what the checks approve is what
   // the run reads and writes, whatever the host's texts become meanwhile.
-  virtual std::string InputPath() = 0;
-  virtual std::string OutputPath() = 0;
+  [[nodiscard]] virtual std::string InputPath() = 0;
+  [[nodiscard]] virtual std::string OutputPath() = 0;
   // Nothing when the log's code page cannot spell the text the user gave:
   // no text of the log can match it then.
-  virtual std::optional<std::string> FilterText() = 0;
-  virtual bool DebugMode() = 0;
+  [[nodiscard]] virtual std::optional<std::string> FilterText() = 0;
+  [[nodiscard]] virtual bool DebugMode() = 0;
   // Read once the output is written.
-  virtual bool OpenOutputWhenDone() = 0;
+  [[nodiscard]] virtual bool OpenOutputWhenDone() = 0;
 
   // The chosen files are refused before anything is read; `text` says why.
   virtual void Refuse(const std::string& text) = 0;
   // Asked before a file is overwritten; true to go on.
-  virtual bool Confirm(Question question, const std::string& text) = 0;
+  [[nodiscard]] virtual bool Confirm(Question question, const std::string& text) = 0;
   // The run failed after the checks; the output was left as it was.
   virtual void ReportFailure(const std::string& intro, const std::string& reason) = 0;
   // The output is written.
@@ -60,16 +60,16 @@ class ParseRunHost {
   virtual void OpenWithShell(const std::string& path) = 0;
   // The current local date and time as the user's locale writes them: short
   // date, a space, long time.
-  virtual std::string TimeStamp() = 0;
+  [[nodiscard]] virtual std::string TimeStamp() = 0;
 };
 
 // How a run ended; the user has been told already.
-enum class RunOutcome { Written, Refused, ReadFailed, WriteFailed };
+enum class RunOutcome { kWritten, kRefused, kReadFailed, kWriteFailed };
 
 // `characters` are those of the code page the log is written in. The log is
 // filtered on `threads` threads at once where it is mapped whole; the window
 // keeps to its one.
-RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files, const CharacterSet& characters,
-                    unsigned threads);
+RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files,
+                    const CharacterSet& characters, unsigned threads);
 
 }  // namespace rowsift

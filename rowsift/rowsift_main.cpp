@@ -12,52 +12,22 @@
 #include "file_system.h"
 #include "input_file_chooser.h"
 #include "main_window.h"
+#include "module_path.h"
 #include "settings_store.h"
+#include "unique_com.h"
 #include "wide_text.h"
 
-namespace {
-
-// The shell, which opens finished reports, wants COM on the window's thread.
-class ComApartment {
- public:
-  ComApartment()
-      : initialized_(SUCCEEDED(
-            ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE))) {}
-  ComApartment(const ComApartment&) = delete;
-  ComApartment& operator=(const ComApartment&) = delete;
-  ~ComApartment() {
-    if (initialized_) ::CoUninitialize();
-  }
-
- private:
-  const bool initialized_;
-};
-
-std::wstring ModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length =
-        ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return path;
-    }
-    path.resize(path.size() * 2);
-  }
-}
-
-}  // namespace
-
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-  const ComApartment com;
+  // The shell, which opens finished reports, wants COM on the window's thread.
+  const kit::unique_couninitialize_call com = kit::CoInitializeApartment(COINIT_DISABLE_OLE1DDE);
   INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES};
   ::InitCommonControlsEx(&controls);
 
   const std::unique_ptr<rowsift::SettingsStore> settings = rowsift::MakeUserSettingsStore();
   rowsift::OpenFileDialog chooser;
   const std::unique_ptr<filelayer::FileSystem> files = filelayer::MakePlatformFileSystem();
-  const std::wstring programName =
-      rowsift::Utf16FromUtf8(rowsift::ProgramName(rowsift::Utf8FromUtf16(ModulePath())));
+  const std::wstring programName = rowsift::Utf16FromUtf8(
+      rowsift::ProgramName(rowsift::Utf8FromUtf16(kit::ModulePath(nullptr))));
   const bool debugMode =
       rowsift::IsDebugSwitch(rowsift::ArgumentText(rowsift::Utf8FromUtf16(::GetCommandLineW())));
   rowsift::MainWindow mainWindow(*settings, programName, chooser, *files, debugMode);

@@ -13,8 +13,8 @@ class SettingsStore {
   virtual ~SettingsStore() = default;
 
   // The stored text; empty when the key or the value is missing.
-  virtual std::wstring Read(const std::wstring& app, const std::wstring& section,
-                            const std::wstring& key) const = 0;
+  [[nodiscard]] virtual std::wstring Read(const std::wstring& app, const std::wstring& section,
+                                          const std::wstring& key) const = 0;
   // Failures are ignored: the program has nobody to tell when it closes.
   virtual void Write(const std::wstring& app, const std::wstring& section, const std::wstring& key,
                      const std::wstring& value) = 0;
@@ -23,6 +23,6 @@ class SettingsStore {
 // On Windows: text values under HKEY_CURRENT_USER\Software\<app>\<section>.
 // Values that earlier versions wrote in the system code page read as the
 // same texts: the registry keeps every text value in Unicode.
-std::unique_ptr<SettingsStore> MakeUserSettingsStore();
+[[nodiscard]] std::unique_ptr<SettingsStore> MakeUserSettingsStore();
 
 }  // namespace rowsift

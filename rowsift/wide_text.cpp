@@ -27,9 +27,11 @@ std::wstring ToUtf16(unsigned codePage, std::string_view bytes) {
 std::string FromUtf16(unsigned codePage, std::wstring_view text) {
   if (text.empty()) return {};
   const int length = CheckedLength(text.size());
-  const int size = ::WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+  const int size =
+      ::WideCharToMultiByte(codePage, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
   std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) ::WideCharToMultiByte(codePage, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
+  if (size > 0)
+    ::WideCharToMultiByte(codePage, 0, text.data(), length, bytes.data(), size, nullptr, nullptr);
   return bytes;
 }
 

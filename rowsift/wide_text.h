@@ -12,12 +12,12 @@ namespace rowsift {
 // What is not valid in its own encoding (a stray byte, an unpaired
 // surrogate) becomes U+FFFD, which no file name holds; nothing else fails
 // but memory.
-std::wstring Utf16FromUtf8(std::string_view utf8);
-std::string Utf8FromUtf16(std::wstring_view utf16);
+[[nodiscard]] std::wstring Utf16FromUtf8(std::string_view utf8);
+[[nodiscard]] std::string Utf8FromUtf16(std::wstring_view utf16);
 
 // `text` in the bytes of `codePage`; nothing when that code page cannot spell
 // every character exactly (a look-alike or a '?' does not count) or the
 // system does not know it.
-std::optional<std::string> SpellInCodePage(std::wstring_view text, unsigned codePage);
+[[nodiscard]] std::optional<std::string> SpellInCodePage(std::wstring_view text, unsigned codePage);
 
 }  // namespace rowsift

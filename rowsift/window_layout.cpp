@@ -14,19 +14,19 @@ constexpr int kClientHeightTwips = 2625;
 constexpr int kDebugClientHeightTwips = 2850 + 1620 + (2625 - 2100 - 435);
 
 constexpr ControlLayout kControls[] = {
-    {kIdInputLabel, ControlKind::Label, "Input File:", {240, 360, 945, 255}},
-    {kIdOutputLabel, ControlKind::Label, "Output File:", {240, 780, 945, 285}},
-    {kIdFilterLabel, ControlKind::Label, "Filter on:", {240, 1200, 945, 315}},
-    {kIdParse, ControlKind::PushButton, "Parse", {2550, 2100, 1545, 435}},
-    {kIdInputFile, ControlKind::TextBox, "", {1230, 330, 4785, 345}},
-    {kIdOutputFile, ControlKind::TextBox, "", {1230, 750, 4785, 345}},
-    {kIdFilterOn, ControlKind::TextBox, "", {1230, 1200, 4785, 345}},
-    {kIdBrowse, ControlKind::PushButton, "...", {6000, 330, 345, 345}},
+    {kIdInputLabel, ControlKind::kLabel, "Input File:", {240, 360, 945, 255}},
+    {kIdOutputLabel, ControlKind::kLabel, "Output File:", {240, 780, 945, 285}},
+    {kIdFilterLabel, ControlKind::kLabel, "Filter on:", {240, 1200, 945, 315}},
+    {kIdParse, ControlKind::kPushButton, "Parse", {2550, 2100, 1545, 435}},
+    {kIdInputFile, ControlKind::kTextBox, "", {1230, 330, 4785, 345}},
+    {kIdOutputFile, ControlKind::kTextBox, "", {1230, 750, 4785, 345}},
+    {kIdFilterOn, ControlKind::kTextBox, "", {1230, 1200, 4785, 345}},
+    {kIdBrowse, ControlKind::kPushButton, "...", {6000, 330, 345, 345}},
     {kIdOpenOutputFile,
-     ControlKind::CheckBox,
+     ControlKind::kCheckBox,
      "Open Output File When Done",
      {1230, 1620, 4665, 315}},
-    {kIdDebugList, ControlKind::ListBox, "", {120, 2850, 6345, 1620}},
+    {kIdDebugList, ControlKind::kListBox, "", {120, 2850, 6345, 1620}},
 };
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 namespace rowsift {
 
-enum class ControlKind { Label, PushButton, TextBox, CheckBox, ListBox };
+enum class ControlKind { kLabel, kPushButton, kTextBox, kCheckBox, kListBox };
 
 struct Rect {
   int left = 0, top = 0, width = 0, height = 0;
@@ -24,19 +24,19 @@ struct ControlLayout {
 
 // Every control of the main window, in tab order: the window creates them in
 // this order so that Tab follows it.
-std::span<const ControlLayout> MainWindowControls();
+[[nodiscard]] std::span<const ControlLayout> MainWindowControls();
 
 // Rounded to the nearest pixel as MulDiv does; twips are never negative here.
-int TwipsToPixels(int twips, int dpi);
-Rect ToPixels(const Rect& twips, int dpi);
+[[nodiscard]] int TwipsToPixels(int twips, int dpi);
+[[nodiscard]] Rect ToPixels(const Rect& twips, int dpi);
 
-int ClientWidthPixels(int dpi);
+[[nodiscard]] int ClientWidthPixels(int dpi);
 // The whole window, caption and frame included; the debug list only fits in
 // the taller one.
-int OuterHeightPixels(bool debugMode, int dpi);
+[[nodiscard]] int OuterHeightPixels(bool debugMode, int dpi);
 // The client height that shows every control of the mode in full. Frames
 // thicker than the layout allowed for (as on Windows 10) would otherwise cut
 // off the bottom of "Parse" or of the debug list.
-int MinimumClientHeightPixels(bool debugMode, int dpi);
+[[nodiscard]] int MinimumClientHeightPixels(bool debugMode, int dpi);
 
 }  // namespace rowsift

@@ -91,18 +91,18 @@ ImageBlock bitmap_to_dib(HBITMAP bitmap, HPALETTE palette) {
                 reinterpret_cast<BITMAPINFO*>(view.data()), DIB_RGB_COLORS);
     std::memcpy(&header, view.data(), sizeof header);
   }
-  std::uint64_t image_bytes = header.biSizeImage;
-  if (image_bytes == 0) {
-    const std::uint64_t row_bytes =
+  std::uint64_t imageBytes = header.biSizeImage;
+  if (imageBytes == 0) {
+    const std::uint64_t rowBytes =
         (std::uint64_t{header.biBitCount} * static_cast<std::uint32_t>(header.biWidth) + 31) / 32 *
         4;
-    image_bytes = row_bytes * static_cast<std::uint32_t>(header.biHeight);
+    imageBytes = rowBytes * static_cast<std::uint32_t>(header.biHeight);
   }
-  const std::uint64_t block_bytes = header.biSize + image_bytes;
-  if (block_bytes > MAXDWORD - kFileHeaderBytes) return {};  // beyond what a bitmap file holds
+  const std::uint64_t blockBytes = header.biSize + imageBytes;
+  if (blockBytes > MAXDWORD - kFileHeaderBytes) return {};  // beyond what a bitmap file holds
 
   const HGLOBAL grown =
-      ::GlobalReAlloc(block.get(), static_cast<SIZE_T>(block_bytes), GMEM_MOVEABLE);
+      ::GlobalReAlloc(block.get(), static_cast<SIZE_T>(blockBytes), GMEM_MOVEABLE);
   if (!grown) return {};
   block.release();
   block.reset(grown);
@@ -112,39 +112,39 @@ ImageBlock bitmap_to_dib(HBITMAP bitmap, HPALETTE palette) {
                    view.data() + header.biSize, reinterpret_cast<BITMAPINFO*>(view.data()),
                    DIB_RGB_COLORS))
     return {};
-  return {std::move(block), static_cast<DWORD>(block_bytes)};
+  return {std::move(block), static_cast<DWORD>(blockBytes)};
 }
 
 // Writes the block behind a bitmap file header, replacing any file of that
 // name: 0, or -10007 when the file cannot be created or written. A file that
 // could not be written whole is deleted rather than left half written.
-int write_dib_file(const char* file_name, const ImageBlock& block) {
+int write_dib_file(const char* fileName, const ImageBlock& block) {
   SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  kit::unique_file file(::CreateFileA(file_name, GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS,
+  kit::unique_file file(::CreateFileA(fileName, GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return kCannotWriteFile;
 
   const LockedBlock view(block.memory.get());
   const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(view.data());
-  const DWORD block_bytes = block.bytes;
-  BITMAPFILEHEADER file_header = {};
-  file_header.bfType = kBitmapFileType;
-  file_header.bfSize = block_bytes + kFileHeaderBytes;
-  file_header.bfOffBits = header->biSize + kFileHeaderBytes;
+  const DWORD blockBytes = block.bytes;
+  BITMAPFILEHEADER fileHeader = {};
+  fileHeader.bfType = kBitmapFileType;
+  fileHeader.bfSize = blockBytes + kFileHeaderBytes;
+  fileHeader.bfOffBits = header->biSize + kFileHeaderBytes;
 
-  DWORD written_header = 0, written_block = 0;
+  DWORD writtenHeader = 0, writtenBlock = 0;
   const bool whole =
-      ::WriteFile(file.get(), &file_header, kFileHeaderBytes, &written_header, nullptr) &&
-      written_header == kFileHeaderBytes &&
-      ::WriteFile(file.get(), view.data(), block_bytes, &written_block, nullptr) &&
-      written_block == block_bytes;
+      ::WriteFile(file.get(), &fileHeader, kFileHeaderBytes, &writtenHeader, nullptr) &&
+      writtenHeader == kFileHeaderBytes &&
+      ::WriteFile(file.get(), view.data(), blockBytes, &writtenBlock, nullptr) &&
+      writtenBlock == blockBytes;
   file.reset();
   if (whole) return 0;
-  ::DeleteFileA(file_name);
+  ::DeleteFileA(fileName);
   return kCannotWriteFile;
 }
 
-int capture_rect_to_file(const char* file_name, const RECT& rect) {
+int capture_rect_to_file(const char* fileName, const RECT& rect) {
   const std::int64_t wide = std::int64_t{rect.right} - rect.left;
   const std::int64_t high = std::int64_t{rect.bottom} - rect.top;
   // Windows refuses a bitmap of negative size; not every GDI does, so the
@@ -167,19 +167,19 @@ int capture_rect_to_file(const char* file_name, const RECT& rect) {
   const ImageBlock block =
       bitmap_to_dib(static_cast<HBITMAP>(bitmap.get()), static_cast<HPALETTE>(palette.get()));
   if (!block) return kCannotMakeImage;
-  return write_dib_file(file_name, block);
+  return write_dib_file(fileName, block);
 }
 
 }  // namespace tandrel
 
-TANDREL_EXPORT CaptureAreaToFile(const char* file_name, int left, int top, int right,
+TANDREL_EXPORT CaptureAreaToFile(const char* fileName, int left, int top, int right,
                                  int bottom) noexcept {
   return kit::CatchReturn(tandrel::kCannotMakeImage, [&] {
-    return tandrel::capture_rect_to_file(file_name, RECT{left, top, right, bottom});
+    return tandrel::capture_rect_to_file(fileName, RECT{left, top, right, bottom});
   });
 }
 
-TANDREL_EXPORT CaptureBmpToFile(const char* file_name, const char* which) noexcept {
+TANDREL_EXPORT CaptureBmpToFile(const char* fileName, const char* which) noexcept {
   return kit::CatchReturn(tandrel::kCannotMakeImage, [&] {
     const bool active = std::strcmp(which, "Active") == 0;
     HWND window = active ? ::GetForegroundWindow() : nullptr;
@@ -187,6 +187,6 @@ TANDREL_EXPORT CaptureBmpToFile(const char* file_name, const char* which) noexce
     if (!window) window = ::GetDesktopWindow();
     RECT rect = {};
     ::GetWindowRect(window, &rect);
-    return CaptureAreaToFile(file_name, rect.left, rect.top, rect.right, rect.bottom);
+    return CaptureAreaToFile(fileName, rect.left, rect.top, rect.right, rect.bottom);
   });
 }

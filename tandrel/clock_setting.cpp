@@ -18,10 +18,10 @@ int SetTime(ClockAccess& clock, int hours, int minutes, int seconds) {
   return clock.Write(record) ? 0 : 1;
 }
 
-int SetDateAndTime(ClockAccess& clock, std::int32_t seconds_since_1970) {
+int SetDateAndTime(ClockAccess& clock, std::int32_t secondsSince1970) {
   LocalTimeRecord record = clock.Read();
   std::tm local = {};
-  if (!LocalTimeOf(seconds_since_1970, false, local)) return 1;
+  if (!LocalTimeOf(secondsSince1970, false, local)) return 1;
   record.year = static_cast<std::uint16_t>(local.tm_year + 1900);
   record.month = static_cast<std::uint16_t>(local.tm_mon + 1);
   record.day = static_cast<std::uint16_t>(local.tm_mday);
@@ -34,18 +34,18 @@ int SetDateAndTime(ClockAccess& clock, std::int32_t seconds_since_1970) {
   return clock.Write(record) ? 0 : 1;
 }
 
-bool LocalTimeOf(std::int32_t seconds_since_1970, bool refresh_zone, std::tm& local) {
+bool LocalTimeOf(std::int32_t secondsSince1970, bool refreshZone, std::tm& local) {
   // Refreshed whatever the count: a later conversion without refresh (the
   // clock setter's) relies on it.
 #ifdef _WIN32
-  if (refresh_zone) _tzset();
+  if (refreshZone) _tzset();
 #else
-  if (refresh_zone) tzset();
+  if (refreshZone) tzset();
 #endif
   // The runtime refuses instants before 1970; refuse them the same way on
   // every platform.
-  if (seconds_since_1970 < 0) return false;
-  const std::time_t instant = seconds_since_1970;
+  if (secondsSince1970 < 0) return false;
+  const std::time_t instant = secondsSince1970;
 #ifdef _WIN32
   return localtime_s(&local, &instant) == 0;
 #else

@@ -1,5 +1,5 @@
-// What every export of the library has in common: the registry root index and
-// the one way each export is declared.
+// What every export of the library has in common: the one way each export is
+// declared, and how window handles travel.
 #pragma once
 
 #include <windows.h>
@@ -19,13 +19,10 @@
 
 namespace tandrel {
 
-// The root key of a root index; any value out of range means HKEY_CLASSES_ROOT.
-HKEY RootKeyFromIndex(int index);
-
 // Window handles travel as 32-bit integers both ways: user handles are
 // 32-bit significant, also in a 64-bit process.
-inline HWND WindowOf(int handle) { return static_cast<HWND>(LongToHandle(handle)); }
-inline std::int32_t HandleNumber(HWND window) {
+[[nodiscard]] inline HWND WindowOf(int handle) { return static_cast<HWND>(LongToHandle(handle)); }
+[[nodiscard]] inline std::int32_t HandleNumber(HWND window) {
   return static_cast<std::int32_t>(HandleToLong(window));
 }
 

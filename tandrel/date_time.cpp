@@ -19,7 +19,7 @@ class SystemClock final : public ClockAccess {
     LocalTimeRecord record;
     record.year = now.wYear;
     record.month = now.wMonth;
-    record.day_of_week = now.wDayOfWeek;
+    record.dayOfWeek = now.wDayOfWeek;
     record.day = now.wDay;
     record.hours = now.wHour;
     record.minutes = now.wMinute;
@@ -32,7 +32,7 @@ class SystemClock final : public ClockAccess {
     SYSTEMTIME time = {};
     time.wYear = record.year;
     time.wMonth = record.month;
-    time.wDayOfWeek = record.day_of_week;
+    time.wDayOfWeek = record.dayOfWeek;
     time.wDay = record.day;
     time.wHour = record.hours;
     time.wMinute = record.minutes;
@@ -67,10 +67,10 @@ TANDREL_EXPORT get_local_time(char* out) noexcept {
   });
 }
 
-TANDREL_EXPORT get_time_in_ms(int* milliseconds_since_midnight) noexcept {
+TANDREL_EXPORT get_time_in_ms(int* millisecondsSinceMidnight) noexcept {
   return kit::CatchReturn(0, [&] {
     const SYSTEMTIME now = tandrel::LocalNow();
-    *milliseconds_since_midnight =
+    *millisecondsSinceMidnight =
         ((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) * 1000 + now.wMilliseconds;
     return static_cast<int>(now.wDayOfWeek);
   });
@@ -83,10 +83,10 @@ TANDREL_EXPORT get_dow_string(char* out) noexcept {
   });
 }
 
-TANDREL_EXPORT GmtToLocalTime(int seconds_since_1970, char* out) noexcept {
+TANDREL_EXPORT GmtToLocalTime(int secondsSince1970, char* out) noexcept {
   return kit::CatchReturn(0, [&] {
     std::tm local = {};
-    if (tandrel::LocalTimeOf(seconds_since_1970, true, local))
+    if (tandrel::LocalTimeOf(secondsSince1970, true, local))
       tandrel::WriteTwelveHourTime(out, local);
     else
       *out = '\0';
@@ -108,10 +108,10 @@ TANDREL_EXPORT set_sys_time(int hours, int minutes, int seconds) noexcept {
   });
 }
 
-TANDREL_EXPORT set_sys_time_date(int seconds_since_1970) noexcept {
+TANDREL_EXPORT set_sys_time_date(int secondsSince1970) noexcept {
   return kit::CatchReturn(1, [&] {
     tandrel::SystemClock clock;
-    return tandrel::SetDateAndTime(clock, seconds_since_1970);
+    return tandrel::SetDateAndTime(clock, secondsSince1970);
   });
 }
 

@@ -6,6 +6,7 @@
 #include "error_handling.h"
 // After windows.h, which it needs.
 #include <imagehlp.h>
+
 #include "tandrel.h"
 #include "time_text.h"
 #include "unique_resource.h"
@@ -20,13 +21,18 @@ constexpr std::size_t kPathBytes = MAX_PATH;  // a built path, terminator includ
 constexpr DWORD kFullPathBytes = 2 * kPathBytes;
 constexpr int kSearchNotFound = -10033;
 
-enum DeleteResult { kDeleted = 0, kPatternTooLong = 1, kNoMatch = 2, kFirstFailed = 3,
-                    kLaterFailed = 4 };
+enum DeleteResult {
+  kDeleted = 0,
+  kPatternTooLong = 1,
+  kNoMatch = 2,
+  kFirstFailed = 3,
+  kLaterFailed = 4
+};
 
 // The first entry that matches a name or pattern, with the search closed
 // again; false when nothing matches.
-bool FirstMatch(const char* file_name, WIN32_FIND_DATAA& entry) {
-  return kit::unique_find(::FindFirstFileA(file_name, &entry)).valid();
+bool FirstMatch(const char* fileName, WIN32_FIND_DATAA& entry) {
+  return kit::unique_find(::FindFirstFileA(fileName, &entry)).valid();
 }
 
 enum class FileTime { kCreation, kLastWrite };
@@ -34,19 +40,19 @@ enum class Part { kDate, kTime };
 
 // The first match's creation or last-write time as local date or time text;
 // 1 when nothing matches or the time lies outside the DOS range (1980-2107).
-int WriteFileTime(const char* file_name, FileTime which, Part part, char* out) {
+int WriteFileTime(const char* fileName, FileTime which, Part part, char* out) {
   WIN32_FIND_DATAA entry;
-  if (!FirstMatch(file_name, entry)) return 1;
+  if (!FirstMatch(fileName, entry)) return 1;
   const FILETIME& utc = which == FileTime::kCreation ? entry.ftCreationTime : entry.ftLastWriteTime;
   FILETIME local;
-  WORD dos_date = 0, dos_time = 0;
+  WORD dosDate = 0, dosTime = 0;
   if (!::FileTimeToLocalFileTime(&utc, &local) ||
-      !::FileTimeToDosDateTime(&local, &dos_date, &dos_time))
+      !::FileTimeToDosDateTime(&local, &dosDate, &dosTime))
     return 1;
   if (part == Part::kDate)
-    WriteDosDate(out, dos_date);
+    WriteDosDate(out, dosDate);
   else
-    WriteDosTime(out, dos_time);
+    WriteDosTime(out, dosTime);
   return 0;
 }
 
@@ -56,22 +62,22 @@ int WriteFileTime(const char* file_name, FileTime which, Part part, char* out) {
 // component too. False when there is no full path, or none short enough for
 // a file name to follow within kPathBytes.
 bool DirectoryPartOf(const char* pattern, char (&directory)[kFullPathBytes]) {
-  char* final_component = nullptr;
-  const DWORD length = ::GetFullPathNameA(pattern, kFullPathBytes, directory, &final_component);
+  char* finalComponent = nullptr;
+  const DWORD length = ::GetFullPathNameA(pattern, kFullPathBytes, directory, &finalComponent);
   if (length == 0 || length >= kFullPathBytes) return false;
   // A pattern ending in a backslash has no final component: all of it is folder.
-  if (final_component) *final_component = '\0';
+  if (finalComponent) *finalComponent = '\0';
   return true;
 }
 
 // The directory part followed by a name; false when that path would not fit
 // in kPathBytes, since cutting it short could name another file.
 bool JoinPath(const char* directory, const char* name, char (&path)[kPathBytes]) {
-  const std::size_t directory_length = std::strlen(directory);
-  const std::size_t name_length = std::strlen(name);
-  if (directory_length + name_length >= kPathBytes) return false;
-  std::memcpy(path, directory, directory_length);
-  std::memcpy(path + directory_length, name, name_length + 1);
+  const std::size_t directoryLength = std::strlen(directory);
+  const std::size_t nameLength = std::strlen(name);
+  if (directoryLength + nameLength >= kPathBytes) return false;
+  std::memcpy(path, directory, directoryLength);
+  std::memcpy(path + directoryLength, name, nameLength + 1);
   return true;
 }
 
@@ -93,19 +99,19 @@ TANDREL_EXPORT get_win_dir(char* out) noexcept {
   });
 }
 
-TANDREL_EXPORT findfile(const char* root_folder, const char* file_name, char* out) noexcept {
+TANDREL_EXPORT findfile(const char* rootFolder, const char* fileName, char* out) noexcept {
   return kit::CatchReturn(tandrel::kSearchNotFound, [&] {
     // Some SDKs declare the two input paths without const; they are only read.
-    return ::SearchTreeForFile(const_cast<char*>(root_folder), const_cast<char*>(file_name), out)
+    return ::SearchTreeForFile(const_cast<char*>(rootFolder), const_cast<char*>(fileName), out)
                ? 0
                : tandrel::kSearchNotFound;
   });
 }
 
-TANDREL_EXPORT get_83filename(const char* file_name, char* out) noexcept {
+TANDREL_EXPORT get_83filename(const char* fileName, char* out) noexcept {
   return kit::CatchReturn(1, [&] {
     WIN32_FIND_DATAA entry;
-    if (!tandrel::FirstMatch(file_name, entry)) {
+    if (!tandrel::FirstMatch(fileName, entry)) {
       *out = '\0';
       return 1;
     }
@@ -115,31 +121,31 @@ TANDREL_EXPORT get_83filename(const char* file_name, char* out) noexcept {
   });
 }
 
-TANDREL_EXPORT get_file_size(const char* file_name) noexcept {
+TANDREL_EXPORT get_file_size(const char* fileName) noexcept {
   return kit::CatchReturn(1, [&] {
     WIN32_FIND_DATAA entry;
-    if (!tandrel::FirstMatch(file_name, entry)) return 1;
+    if (!tandrel::FirstMatch(fileName, entry)) return 1;
     return static_cast<int>(entry.nFileSizeLow);
   });
 }
 
-TANDREL_EXPORT get_file_creation_date(const char* file_name, char* out) noexcept {
+TANDREL_EXPORT get_file_creation_date(const char* fileName, char* out) noexcept {
   return kit::CatchReturn(1, [&] {
-    return tandrel::WriteFileTime(file_name, tandrel::FileTime::kCreation, tandrel::Part::kDate,
+    return tandrel::WriteFileTime(fileName, tandrel::FileTime::kCreation, tandrel::Part::kDate,
                                   out);
   });
 }
 
-TANDREL_EXPORT get_file_modified_date(const char* file_name, char* out) noexcept {
+TANDREL_EXPORT get_file_modified_date(const char* fileName, char* out) noexcept {
   return kit::CatchReturn(1, [&] {
-    return tandrel::WriteFileTime(file_name, tandrel::FileTime::kLastWrite, tandrel::Part::kDate,
+    return tandrel::WriteFileTime(fileName, tandrel::FileTime::kLastWrite, tandrel::Part::kDate,
                                   out);
   });
 }
 
-TANDREL_EXPORT get_file_creation_time(const char* file_name, char* out) noexcept {
+TANDREL_EXPORT get_file_creation_time(const char* fileName, char* out) noexcept {
   return kit::CatchReturn(1, [&] {
-    return tandrel::WriteFileTime(file_name, tandrel::FileTime::kCreation, tandrel::Part::kTime,
+    return tandrel::WriteFileTime(fileName, tandrel::FileTime::kCreation, tandrel::Part::kTime,
                                   out);
   });
 }
@@ -149,7 +155,7 @@ TANDREL_EXPORT del_multi_files(const char* pattern) noexcept {
   return kit::CatchReturn<int>(kFirstFailed, [&] {
     if (std::strlen(pattern) > kPathBytes) return kPatternTooLong;
     char directory[kFullPathBytes];
-    const bool has_directory = DirectoryPartOf(pattern, directory);
+    const bool hasDirectory = DirectoryPartOf(pattern, directory);
     WIN32_FIND_DATAA entry;
     const kit::unique_find search(::FindFirstFileA(pattern, &entry));
     if (!search) return kNoMatch;
@@ -157,8 +163,8 @@ TANDREL_EXPORT del_multi_files(const char* pattern) noexcept {
     for (bool first = true;; first = false) {
       if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         char path[kPathBytes];
-        const bool deleted = has_directory && JoinPath(directory, entry.cFileName, path) &&
-                             ::DeleteFileA(path);
+        const bool deleted =
+            hasDirectory && JoinPath(directory, entry.cFileName, path) && ::DeleteFileA(path);
         if (!deleted) return first ? kFirstFailed : kLaterFailed;
       }
       if (!::FindNextFileA(search.get(), &entry)) break;

@@ -50,10 +50,10 @@ TANDREL_EXPORT print_scrn(const char* which) noexcept {
   });
 }
 
-TANDREL_EXPORT capture_screen(int scan_code) noexcept {
+TANDREL_EXPORT capture_screen(int scanCode) noexcept {
   return kit::CatchReturn(0, [&] {
     InputStreamSink sink;
-    tandrel::CaptureScreenKeys(scan_code, sink);
+    tandrel::CaptureScreenKeys(scanCode, sink);
     return 0;
   });
 }

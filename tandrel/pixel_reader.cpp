@@ -10,6 +10,8 @@
 #include <memory>
 #include <new>
 
+#include "bitmap_format.h"
+
 namespace tandrel {
 namespace {
 
@@ -96,14 +98,8 @@ bool PixelReader::ReadInBulk(int left, int top, int columns, int rows, COLORREF*
     return false;
   if (::GetRgnBox(region, &box) == NULLREGION) return true;
 
-  const int copy_width = box.right - box.left, copy_height = box.bottom - box.top;
-  BITMAPINFO format = {};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = copy_width;
-  format.bmiHeader.biHeight = -copy_height;  // top row first
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = 32;
-  format.bmiHeader.biCompression = BI_RGB;
+  const int copyWidth = box.right - box.left, copyHeight = box.bottom - box.top;
+  const BITMAPINFO format = kit::TopDownRgbFormat(copyWidth, copyHeight);
   void* bits = nullptr;
   const kit::unique_hgdiobj copy(
       ::CreateDIBSection(dc_, &format, DIB_RGB_COLORS, &bits, nullptr, 0));
@@ -111,14 +107,14 @@ bool PixelReader::ReadInBulk(int left, int top, int columns, int rows, COLORREF*
   {
     const kit::unique_selection selected = kit::SelectInto(memory_.get(), copy.get());
     if (!selected ||
-        !::BitBlt(memory_.get(), 0, 0, copy_width, copy_height, dc_, box.left, box.top, SRCCOPY))
+        !::BitBlt(memory_.get(), 0, 0, copyWidth, copyHeight, dc_, box.left, box.top, SRCCOPY))
       return false;
   }
   ::GdiFlush();
 
-  const DWORD data_bytes = ::GetRegionData(region, 0, nullptr);
-  const std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[data_bytes]);
-  if (!data || ::GetRegionData(region, data_bytes, reinterpret_cast<RGNDATA*>(data.get())) == 0)
+  const DWORD dataBytes = ::GetRegionData(region, 0, nullptr);
+  const std::unique_ptr<BYTE[]> data(new (std::nothrow) BYTE[dataBytes]);
+  if (!data || ::GetRegionData(region, dataBytes, reinterpret_cast<RGNDATA*>(data.get())) == 0)
     return false;
   const auto* header = reinterpret_cast<const RGNDATAHEADER*>(data.get());
   const auto* rects = reinterpret_cast<const RECT*>(data.get() + header->dwSize);
@@ -127,7 +123,7 @@ bool PixelReader::ReadInBulk(int left, int top, int columns, int rows, COLORREF*
     const RECT& part = rects[i];
     for (LONG y = part.top; y < part.bottom; ++y) {
       const std::uint32_t* from =
-          copied + static_cast<std::size_t>(y - box.top) * copy_width + (part.left - box.left);
+          copied + static_cast<std::size_t>(y - box.top) * copyWidth + (part.left - box.left);
       COLORREF* to = colours + static_cast<std::size_t>(y - top) * columns + (part.left - left);
       for (LONG x = part.left; x < part.right; ++x) {
         const std::uint32_t bgrx = *from++;  // blue in the low byte

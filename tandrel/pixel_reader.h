@@ -20,7 +20,7 @@ class PixelReader {
   void Read(int left, int top, int columns, int rows, COLORREF* colours) const;
 
  private:
-  bool ReadInBulk(int left, int top, int columns, int rows, COLORREF* colours) const;
+  [[nodiscard]] bool ReadInBulk(int left, int top, int columns, int rows, COLORREF* colours) const;
 
   HDC dc_;
   kit::unique_hgdiobj readable_;  // null: read point by point

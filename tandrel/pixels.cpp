@@ -58,17 +58,17 @@ int CannotRead(int mode, std::optional<std::int64_t> points) {
 template <typename Take>
 bool ReadInPieces(const Area& area, Take take) {
   if (area.points == 0) return true;
-  const std::int64_t piece_columns = std::min(area.columns, kPiecePixels);
-  const std::int64_t piece_rows =
+  const std::int64_t pieceColumns = std::min(area.columns, kPiecePixels);
+  const std::int64_t pieceRows =
       std::min(area.rows, std::max<std::int64_t>(1, kPiecePixels / area.columns));
   const std::unique_ptr<COLORREF[]> colours(
-      new (std::nothrow) COLORREF[static_cast<std::size_t>(piece_columns * piece_rows)]);
+      new (std::nothrow) COLORREF[static_cast<std::size_t>(pieceColumns * pieceRows)]);
   if (!colours) return false;
   const PixelReader reader(area.dc);
-  for (std::int64_t row = 0; row < area.rows; row += piece_rows) {
-    const std::int64_t rows = std::min(piece_rows, area.rows - row);
-    for (std::int64_t column = 0; column < area.columns; column += piece_columns) {
-      const std::int64_t columns = std::min(piece_columns, area.columns - column);
+  for (std::int64_t row = 0; row < area.rows; row += pieceRows) {
+    const std::int64_t rows = std::min(pieceRows, area.rows - row);
+    for (std::int64_t column = 0; column < area.columns; column += pieceColumns) {
+      const std::int64_t columns = std::min(pieceColumns, area.columns - column);
       reader.Read(static_cast<int>(area.left + column), static_cast<int>(area.top + row),
                   static_cast<int>(columns), static_cast<int>(rows), colours.get());
       if (!take(colours.get(), static_cast<std::size_t>(columns * rows))) return true;
@@ -78,8 +78,8 @@ bool ReadInPieces(const Area& area, Take take) {
 }
 
 // Nothing is reported, whatever fails.
-void Record(const Area& area, const char* file_name) {
-  const kit::unique_file file(::CreateFileA(file_name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+void Record(const Area& area, const char* fileName) {
+  const kit::unique_file file(::CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return;
   ReadInPieces(area, [&file](const COLORREF* colours, std::size_t count) {
@@ -102,33 +102,33 @@ std::size_t ReadStored(HANDLE file, COLORREF* stored, std::size_t count) {
 
 // A pixel whose stored value cannot be read (no file, a file too short)
 // counts as differing: a match is reported only where it was checked.
-int Compare(const Area& area, const char* file_name) {
-  const kit::unique_file file(::CreateFileA(file_name, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+int Compare(const Area& area, const char* fileName) {
+  const kit::unique_file file(::CreateFileA(fileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
   if (file) ::SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN);
-  const std::size_t piece_pixels = static_cast<std::size_t>(std::min(area.points, kPiecePixels));
-  const std::unique_ptr<COLORREF[]> stored(new (std::nothrow) COLORREF[piece_pixels]);
+  const std::size_t piecePixels = static_cast<std::size_t>(std::min(area.points, kPiecePixels));
+  const std::unique_ptr<COLORREF[]> stored(new (std::nothrow) COLORREF[piecePixels]);
   std::int64_t differing = 0;
-  const auto count_differing = [&](const COLORREF* colours, std::size_t count) {
+  const auto countDiffering = [&](const COLORREF* colours, std::size_t count) {
     const std::size_t readable = file ? ReadStored(file.get(), stored.get(), count) : 0;
     for (std::size_t i = 0; i < readable; ++i) differing += stored[i] != colours[i];
     differing += static_cast<std::int64_t>(count - readable);
     return true;
   };
-  if (!stored || !ReadInPieces(area, count_differing)) return CannotRead(kCompare, area.points);
+  if (!stored || !ReadInPieces(area, countDiffering)) return CannotRead(kCompare, area.points);
   return static_cast<int>(std::min<std::int64_t>(differing, INT_MAX));
 }
 
-int ReadBack(const Area& area, int mode, const char* file_name) {
-  if (mode == kRecord) Record(area, file_name);
-  return mode == kCompare ? Compare(area, file_name) : 0;
+int ReadBack(const Area& area, int mode, const char* fileName) {
+  if (mode == kRecord) Record(area, fileName);
+  return mode == kCompare ? Compare(area, fileName) : 0;
 }
 
 }  // namespace
 }  // namespace tandrel
 
 TANDREL_EXPORT get_bmp_area(int window, int left, int top, int right, int bottom, int mode,
-                            const char* file_name) noexcept {
+                            const char* fileName) noexcept {
   const std::int64_t columns = std::int64_t{right} - left + 1;
   const std::int64_t rows = std::int64_t{bottom} - top + 1;
   const std::optional<std::int64_t> points = tandrel::PointCount(columns, rows);
@@ -138,11 +138,11 @@ TANDREL_EXPORT get_bmp_area(int window, int left, int top, int right, int bottom
     if (!points) return tandrel::CannotRead(mode, points);
     const kit::unique_window_dc dc = kit::GetWindowDcOf(tandrel::WindowOf(window));
     const tandrel::Area area = {dc.get().dc, left, top, columns, rows, *points};
-    return tandrel::ReadBack(area, mode, file_name);
+    return tandrel::ReadBack(area, mode, fileName);
   });
 }
 
-TANDREL_EXPORT get_bmp(int window, int mode, const char* file_name) noexcept {
+TANDREL_EXPORT get_bmp(int window, int mode, const char* fileName) noexcept {
   // An area not even measured cannot be read.
   return kit::CatchReturn(tandrel::CannotRead(mode, std::nullopt), [&] {
     if (mode != tandrel::kRecord && mode != tandrel::kCompare) return 0;
@@ -151,6 +151,6 @@ TANDREL_EXPORT get_bmp(int window, int mode, const char* file_name) noexcept {
     RECT rect = {};
     ::GetWindowRect(tandrel::WindowOf(window), &rect);
     return get_bmp_area(window, 0, 0, rect.right - rect.left, rect.bottom - rect.top, mode,
-                        file_name);
+                        fileName);
   });
 }

@@ -15,11 +15,19 @@ constexpr DWORD kValueBufferBytes = 256;
 constexpr DWORD kSubkeyNameChars = 256;
 constexpr DWORD kValueNameChars = 1024;
 
+// The root key of a root index; any value out of range means HKEY_CLASSES_ROOT.
+HKEY RootKeyFromIndex(int index) {
+  static const HKEY kRoots[] = {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER,     HKEY_LOCAL_MACHINE,
+                                HKEY_USERS,        HKEY_PERFORMANCE_DATA, HKEY_CURRENT_CONFIG,
+                                HKEY_DYN_DATA};
+  return index >= 0 && index < 7 ? kRoots[index] : HKEY_CLASSES_ROOT;
+}
+
 // A key that could not be opened stays null, so the calls that follow fail
 // with the platform's invalid-handle error, which some exports report.
-kit::unique_hkey OpenKey(int root, const char* key_path) {
+kit::unique_hkey OpenKey(int root, const char* keyPath) {
   HKEY key = nullptr;
-  if (::RegOpenKeyExA(RootKeyFromIndex(root), key_path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+  if (::RegOpenKeyExA(RootKeyFromIndex(root), keyPath, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
     key = nullptr;
   return kit::unique_hkey(key);
 }
@@ -38,38 +46,38 @@ char* AppendText(char* out, const char* text, std::size_t limit) {
 }  // namespace
 }  // namespace tandrel
 
-TANDREL_EXPORT create_reg_value(int root, const char* key_path, const char* value_name,
-                                const char* value_text, int number_flag) noexcept {
+TANDREL_EXPORT create_reg_value(int root, const char* keyPath, const char* valueName,
+                                const char* valueText, int numberFlag) noexcept {
   return kit::CatchReturn(1, [&] {
     HKEY created = nullptr;
-    const LONG create = ::RegCreateKeyExA(tandrel::RootKeyFromIndex(root), key_path, 0, nullptr,
-                                          REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                                          &created, nullptr);
+    const LONG create =
+        ::RegCreateKeyExA(tandrel::RootKeyFromIndex(root), keyPath, 0, nullptr,
+                          REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &created, nullptr);
     const kit::unique_hkey key(create == ERROR_SUCCESS ? created : nullptr);
     // The write is made even without a key: it then fails, and so does the call.
     LONG write;
-    if (number_flag != 0) {
-      const DWORD number = static_cast<DWORD>(tandrel::ReadLong(value_text));
-      write = ::RegSetValueExA(key.get(), value_name, 0, REG_DWORD,
+    if (numberFlag != 0) {
+      const DWORD number = static_cast<DWORD>(tandrel::ReadLong(valueText));
+      write = ::RegSetValueExA(key.get(), valueName, 0, REG_DWORD,
                                reinterpret_cast<const BYTE*>(&number), sizeof number);
     } else {
-      write = ::RegSetValueExA(key.get(), value_name, 0, REG_SZ,
-                               reinterpret_cast<const BYTE*>(value_text),
-                               static_cast<DWORD>(std::strlen(value_text) + 1));
+      write = ::RegSetValueExA(key.get(), valueName, 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(valueText),
+                               static_cast<DWORD>(std::strlen(valueText) + 1));
     }
     return create == ERROR_SUCCESS && write == ERROR_SUCCESS ? 0 : 1;
   });
 }
 
-TANDREL_EXPORT get_reg_value(int root, const char* key_path, const char* value_name,
+TANDREL_EXPORT get_reg_value(int root, const char* keyPath, const char* valueName,
                              char* out) noexcept {
   return kit::CatchReturn<int>(ERROR_NOT_ENOUGH_MEMORY, [&] {
     // Zeroed so that data shorter than a number reads as zero, not as garbage.
     BYTE data[tandrel::kValueBufferBytes] = {};
     DWORD type = REG_NONE;
     DWORD size = sizeof data;
-    const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
-    const LONG read = ::RegQueryValueExA(key.get(), value_name, nullptr, &type, data, &size);
+    const kit::unique_hkey key = tandrel::OpenKey(root, keyPath);
+    const LONG read = ::RegQueryValueExA(key.get(), valueName, nullptr, &type, data, &size);
     if (read != ERROR_SUCCESS) {
       out[0] = '\0';
     } else if (type == REG_SZ) {
@@ -88,22 +96,22 @@ TANDREL_EXPORT get_reg_value(int root, const char* key_path, const char* value_n
   });
 }
 
-TANDREL_EXPORT del_reg_value(int root, const char* key_path, const char* value_name) noexcept {
+TANDREL_EXPORT del_reg_value(int root, const char* keyPath, const char* valueName) noexcept {
   return kit::CatchReturn<int>(ERROR_NOT_ENOUGH_MEMORY, [&] {
-    return ::RegDeleteValueA(tandrel::OpenKey(root, key_path).get(), value_name);
+    return ::RegDeleteValueA(tandrel::OpenKey(root, keyPath).get(), valueName);
   });
 }
 
-TANDREL_EXPORT del_reg_key(int root, const char* key_path) noexcept {
+TANDREL_EXPORT del_reg_key(int root, const char* keyPath) noexcept {
   return kit::CatchReturn<int>(ERROR_NOT_ENOUGH_MEMORY, [&] {
-    return ::RegDeleteKeyA(tandrel::RootKeyFromIndex(root), key_path);
+    return ::RegDeleteKeyA(tandrel::RootKeyFromIndex(root), keyPath);
   });
 }
 
-TANDREL_EXPORT enum_reg_key(int root, const char* key_path, char* out) noexcept {
+TANDREL_EXPORT enum_reg_key(int root, const char* keyPath, char* out) noexcept {
   return kit::CatchReturn<int>(ERROR_NOT_ENOUGH_MEMORY, [&] {
     out[0] = '\0';
-    const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
+    const kit::unique_hkey key = tandrel::OpenKey(root, keyPath);
     DWORD count = 0;
     const LONG query = ::RegQueryInfoKeyA(key.get(), nullptr, nullptr, nullptr, &count, nullptr,
                                           nullptr, nullptr, nullptr, nullptr, nullptr, nullptr);
@@ -120,9 +128,9 @@ TANDREL_EXPORT enum_reg_key(int root, const char* key_path, char* out) noexcept 
   });
 }
 
-TANDREL_EXPORT regenumsubkeys(int root, const char* key_path, char* out) noexcept {
+TANDREL_EXPORT regenumsubkeys(int root, const char* keyPath, char* out) noexcept {
   return kit::CatchReturn(0, [&] {
-    const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
+    const kit::unique_hkey key = tandrel::OpenKey(root, keyPath);
     out[0] = '\0';
     char* end = out;
     char name[tandrel::kSubkeyNameChars];
@@ -135,17 +143,17 @@ TANDREL_EXPORT regenumsubkeys(int root, const char* key_path, char* out) noexcep
   });
 }
 
-TANDREL_EXPORT reg_key_exists(int root, const char* key_path, const char* value_name) noexcept {
+TANDREL_EXPORT reg_key_exists(int root, const char* keyPath, const char* valueName) noexcept {
   return kit::CatchReturn(-1, [&] {
-    const kit::unique_hkey key = tandrel::OpenKey(root, key_path);
-    if (value_name[0] == '\0') return key ? 0 : -1;
+    const kit::unique_hkey key = tandrel::OpenKey(root, keyPath);
+    if (valueName[0] == '\0') return key ? 0 : -1;
     char name[tandrel::kValueNameChars];
     for (DWORD index = 0;; ++index) {
       DWORD length = sizeof name;  // replaced by each name's length
       if (::RegEnumValueA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
           ERROR_SUCCESS)
         return -1;
-      if (std::strcmp(name, value_name) == 0) return 0;
+      if (std::strcmp(name, valueName) == 0) return 0;
     }
   });
 }

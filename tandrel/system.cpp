@@ -49,8 +49,8 @@ TANDREL_EXPORT get_os_ver(char* out) noexcept {
     char* end = out + std::strlen(out);
     std::snprintf(end, tandrel::kVersionTextChars + 1, "Version %d.%d Build: %d %.127s",
                   static_cast<int>(version.dwMajorVersion),
-                  static_cast<int>(version.dwMinorVersion),
-                  static_cast<int>(version.dwBuildNumber), version.szCSDVersion);
+                  static_cast<int>(version.dwMinorVersion), static_cast<int>(version.dwBuildNumber),
+                  version.szCSDVersion);
     return 0;
   });
 }
@@ -63,27 +63,26 @@ TANDREL_EXPORT get_screen_res(char* width, char* height) noexcept {
   });
 }
 
-TANDREL_EXPORT get_free_mem(char* total_physical, char* available_physical,
-                            char* total_page_file, char* available_page_file,
-                            char* total_virtual, char* available_virtual) noexcept {
+TANDREL_EXPORT get_free_mem(char* totalPhysical, char* availablePhysical, char* totalPageFile,
+                            char* availablePageFile, char* totalVirtual,
+                            char* availableVirtual) noexcept {
   return kit::CatchReturn(0, [&] {
     MEMORYSTATUS status = {};
     status.dwLength = sizeof status;
     ::GlobalMemoryStatus(&status);
-    tandrel::WriteDecimal(total_physical, tandrel::SignedReading(status.dwTotalPhys));
-    tandrel::WriteDecimal(available_physical, tandrel::SignedReading(status.dwAvailPhys));
-    tandrel::WriteDecimal(total_page_file, tandrel::SignedReading(status.dwTotalPageFile));
-    tandrel::WriteDecimal(available_page_file, tandrel::SignedReading(status.dwAvailPageFile));
-    tandrel::WriteDecimal(total_virtual, tandrel::SignedReading(status.dwTotalVirtual));
-    tandrel::WriteDecimal(available_virtual, tandrel::SignedReading(status.dwAvailVirtual));
+    tandrel::WriteDecimal(totalPhysical, tandrel::SignedReading(status.dwTotalPhys));
+    tandrel::WriteDecimal(availablePhysical, tandrel::SignedReading(status.dwAvailPhys));
+    tandrel::WriteDecimal(totalPageFile, tandrel::SignedReading(status.dwTotalPageFile));
+    tandrel::WriteDecimal(availablePageFile, tandrel::SignedReading(status.dwAvailPageFile));
+    tandrel::WriteDecimal(totalVirtual, tandrel::SignedReading(status.dwTotalVirtual));
+    tandrel::WriteDecimal(availableVirtual, tandrel::SignedReading(status.dwAvailVirtual));
     return static_cast<int>(status.dwMemoryLoad);
   });
 }
 
 TANDREL_EXPORT shut_down(int window) noexcept {
-  return kit::CatchReturn(0, [&] {
-    return ::PostMessageA(tandrel::WindowOf(window), WM_CLOSE, 0, 0);
-  });
+  return kit::CatchReturn(
+      0, [&] { return ::PostMessageA(tandrel::WindowOf(window), WM_CLOSE, 0, 0); });
 }
 
 TANDREL_EXPORT register_dll(const char* library) noexcept {
@@ -103,12 +102,12 @@ TANDREL_EXPORT register_dll(const char* library) noexcept {
 
 TANDREL_EXPORT set_auto_logon(const char* password, int on) noexcept {
   return kit::CatchReturn(1, [&] {
-    const bool switch_on = on == 1;
+    const bool switchOn = on == 1;
     const int flag = create_reg_value(tandrel::kLocalMachine, tandrel::kWinlogonKey,
-                                      "AutoAdminLogon", switch_on ? "1" : "0", 0);
+                                      "AutoAdminLogon", switchOn ? "1" : "0", 0);
     // Written even when the first write failed.
     const int secret = create_reg_value(tandrel::kLocalMachine, tandrel::kWinlogonKey,
-                                        "DefaultPassword", switch_on ? password : "", 0);
+                                        "DefaultPassword", switchOn ? password : "", 0);
     return flag == 0 && secret == 0 ? 0 : 1;
   });
 }

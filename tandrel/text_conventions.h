@@ -13,6 +13,6 @@ void WriteDecimal(char* out, std::int32_t value);
 // The number at the start of `text`, read as atol does: leading white space
 // skipped, an optional sign, decimal digits up to the first other character;
 // no digits give 0. Values beyond 32 bits saturate, as strtol's do.
-std::int32_t ReadLong(const char* text);
+[[nodiscard]] std::int32_t ReadLong(const char* text);
 
 }  // namespace tandrel

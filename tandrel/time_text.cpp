@@ -14,11 +14,11 @@ void CopyOut(char* out, const char* text) { std::memcpy(out, text, std::strlen(t
 
 }  // namespace
 
-int WriteDriveLetters(char* out, std::uint32_t drive_mask) {
+int WriteDriveLetters(char* out, std::uint32_t driveMask) {
   constexpr int kLettersListed = 14;  // A to N
   int count = 0;
   for (int letter = 0; letter < kLettersListed; ++letter) {
-    if (drive_mask & (1u << letter)) {
+    if (driveMask & (1u << letter)) {
       *out++ = static_cast<char>('A' + letter);
       *out++ = ',';
       ++count;
@@ -28,19 +28,19 @@ int WriteDriveLetters(char* out, std::uint32_t drive_mask) {
   return count;
 }
 
-void WriteDosDate(char* out, std::uint16_t dos_date) {
-  const int day = dos_date & 0x1F;
-  const int month = (dos_date >> 5) & 0x0F;
-  const int year = (dos_date >> 9) + 1980;
+void WriteDosDate(char* out, std::uint16_t dosDate) {
+  const int day = dosDate & 0x1F;
+  const int month = (dosDate >> 5) & 0x0F;
+  const int year = (dosDate >> 9) + 1980;
   char text[kScratchChars];
   std::snprintf(text, sizeof text, "%.2d/%.2d/%d", month, day, year);
   CopyOut(out, text);
 }
 
-void WriteDosTime(char* out, std::uint16_t dos_time) {
-  const int seconds = (dos_time & 0x1F) * 2;
-  const int minutes = (dos_time >> 5) & 0x3F;
-  const int hours = dos_time >> 11;
+void WriteDosTime(char* out, std::uint16_t dosTime) {
+  const int seconds = (dosTime & 0x1F) * 2;
+  const int minutes = (dosTime >> 5) & 0x3F;
+  const int hours = dosTime >> 11;
   char text[kScratchChars];
   std::snprintf(text, sizeof text, "%d:%.2d:%.2d", hours, minutes, seconds);
   CopyOut(out, text);

@@ -10,15 +10,15 @@ namespace tandrel {
 // The letters A to N whose bits are set in a drive mask (bit 0 for A), each
 // followed by a comma: at most 28 characters and the terminator. Drives O to
 // Z are never listed. Returns the number of letters written.
-int WriteDriveLetters(char* out, std::uint32_t drive_mask);
+int WriteDriveLetters(char* out, std::uint32_t driveMask);
 
 // A DOS date word as month/day/year, "04/22/2002": at most 10 characters and
 // the terminator.
-void WriteDosDate(char* out, std::uint16_t dos_date);
+void WriteDosDate(char* out, std::uint16_t dosDate);
 
 // A DOS time word as hours:minutes:seconds, "9:05:08": hours without a
 // leading zero, seconds always even. At most 8 characters and the terminator.
-void WriteDosTime(char* out, std::uint16_t dos_time);
+void WriteDosTime(char* out, std::uint16_t dosTime);
 
 // A time of day with milliseconds, "09:05:07.05": every field at least two
 // digits, so milliseconds below 100 have two and from 100 on three. At most 12

@@ -6,6 +6,7 @@
 #include "conventions.h"
 #include "error_handling.h"
 #include "tandrel.h"
+#include "unique_internet.h"
 #include "unique_resource.h"
 
 namespace tandrel {
@@ -35,17 +36,17 @@ std::string CanonicalUrl(const char* url) {
 bool LocalPathOf(const char* url, std::string& path) {
   const std::string canonical = CanonicalUrl(url);
   if (canonical.empty()) return false;
-  std::vector<char> scheme(canonical.size() + 1), url_path(canonical.size() + 1);
+  std::vector<char> scheme(canonical.size() + 1), urlPath(canonical.size() + 1);
   URL_COMPONENTSA parts = {};
   parts.dwStructSize = sizeof parts;
   parts.lpszScheme = scheme.data();
   parts.dwSchemeLength = static_cast<DWORD>(scheme.size());
-  parts.lpszUrlPath = url_path.data();
-  parts.dwUrlPathLength = static_cast<DWORD>(url_path.size());
+  parts.lpszUrlPath = urlPath.data();
+  parts.dwUrlPathLength = static_cast<DWORD>(urlPath.size());
   if (!::InternetCrackUrlA(canonical.c_str(), 0, ICU_DECODE, &parts) ||
       parts.nScheme != INTERNET_SCHEME_FILE)
     return false;
-  path = url_path.data();
+  path = urlPath.data();
   return true;
 }
 

@@ -10,6 +10,7 @@
 
 #include "conventions.h"
 #include "error_handling.h"
+#include "screen_dpi.h"
 #include "tandrel.h"
 #include "unique_resource.h"
 
@@ -56,35 +57,23 @@ bool ScrollBarAnswers(HWND window, int bar, int probe) {
   return held != 0;
 }
 
-struct PixelsPerInch {
-  int x;
-  int y;
-};
-
-PixelsPerInch ScreenPixelsPerInch() {
-  const kit::unique_window_dc screen = kit::GetScreenDc();
-  const HDC dc = screen.get().dc;
-  return {::GetDeviceCaps(dc, LOGPIXELSX), ::GetDeviceCaps(dc, LOGPIXELSY)};
-}
-
 // The products and quotients are formed in double precision, in the order
 // written, and only the results are rounded to single precision.
-float TwipsToPixels(float twips, int pixels_per_inch) {
-  const float per_twip = 1.0f / kTwipsPerInch;
-  return static_cast<float>(static_cast<double>(twips) * per_twip * pixels_per_inch);
+float TwipsToPixels(float twips, int pixelsPerInch) {
+  const float perTwip = 1.0f / kTwipsPerInch;
+  return static_cast<float>(static_cast<double>(twips) * perTwip * pixelsPerInch);
 }
 
-float PixelsToTwips(float pixels, int pixels_per_inch) {
-  return static_cast<float>(static_cast<double>(pixels) / pixels_per_inch * kTwipsPerInch);
+float PixelsToTwips(float pixels, int pixelsPerInch) {
+  return static_cast<float>(static_cast<double>(pixels) / pixelsPerInch * kTwipsPerInch);
 }
 
 }  // namespace
 }  // namespace tandrel
 
 TANDREL_EXPORT set_win_title(int window, const char* text) noexcept {
-  return kit::CatchReturn(1, [&] {
-    return ::SetWindowTextA(tandrel::WindowOf(window), text) == 1 ? 0 : 1;
-  });
+  return kit::CatchReturn(
+      1, [&] { return ::SetWindowTextA(tandrel::WindowOf(window), text) == 1 ? 0 : 1; });
 }
 
 TANDREL_EXPORT get_win_text(int window, char* out) noexcept {
@@ -102,7 +91,7 @@ TANDREL_EXPORT get_button_focus(int window) noexcept {
   });
 }
 
-TANDREL_EXPORT ClientToWinCoord(int window, int x, int y, char* out_x, char* out_y) noexcept {
+TANDREL_EXPORT ClientToWinCoord(int window, int x, int y, char* outX, char* outY) noexcept {
   return kit::CatchReturn(0, [&] {
     const HWND target = tandrel::WindowOf(window);
     POINT point = {x, y};
@@ -110,25 +99,25 @@ TANDREL_EXPORT ClientToWinCoord(int window, int x, int y, char* out_x, char* out
     RECT outer = {};
     if (!::GetWindowRect(target, &outer)) {
       // No window, no coordinates: empty texts rather than a made-up point.
-      out_x[0] = out_y[0] = '\0';
+      outX[0] = outY[0] = '\0';
       return 0;
     }
-    tandrel::WriteDecimal(out_x, point.x - outer.left);
-    tandrel::WriteDecimal(out_y, point.y - outer.top);
+    tandrel::WriteDecimal(outX, point.x - outer.left);
+    tandrel::WriteDecimal(outY, point.y - outer.top);
     return 0;
   });
 }
 
-TANDREL_EXPORT web_obj_get_abs_pos(int window, char* out_left, char* out_top) noexcept {
+TANDREL_EXPORT web_obj_get_abs_pos(int window, char* outLeft, char* outTop) noexcept {
   return kit::CatchReturn(0, [&] {
     RECT outer = {};
     const BOOL read = ::GetWindowRect(tandrel::WindowOf(window), &outer);
     if (!read) {
-      out_left[0] = out_top[0] = '\0';
+      outLeft[0] = outTop[0] = '\0';
       return 0;
     }
-    tandrel::WriteDecimal(out_left, outer.left);
-    tandrel::WriteDecimal(out_top, outer.top);
+    tandrel::WriteDecimal(outLeft, outer.left);
+    tandrel::WriteDecimal(outTop, outer.top);
     return static_cast<int>(read);
   });
 }
@@ -142,8 +131,7 @@ TANDREL_EXPORT win_from_point(int x, int y, char* out) noexcept {
 
 TANDREL_EXPORT get_tooltip_hwnd(char* out) noexcept {
   return kit::CatchReturn(0, [&] {
-    return tandrel::WindowAtTooltipPosition(out, tandrel::kTooltipOffset,
-                                            tandrel::kTooltipOffset);
+    return tandrel::WindowAtTooltipPosition(out, tandrel::kTooltipOffset, tandrel::kTooltipOffset);
   });
 }
 
@@ -172,15 +160,15 @@ TANDREL_EXPORT type_edit(int window, const char* text) noexcept {
   });
 }
 
-TANDREL_EXPORT get_menu_name(int window, int item_id, char* out) noexcept {
+TANDREL_EXPORT get_menu_name(int window, int itemId, char* out) noexcept {
   return kit::CatchReturn(0, [&] {
     // Some systems fill a short buffer without terminating it, and none
     // touches it when there is no such item: the text is terminated here in
     // every case.
     out[0] = '\0';
-    const int copied = ::GetMenuStringA(::GetMenu(tandrel::WindowOf(window)),
-                                        static_cast<UINT>(item_id), out,
-                                        tandrel::kTextBufferBytes, MF_BYCOMMAND);
+    const int copied =
+        ::GetMenuStringA(::GetMenu(tandrel::WindowOf(window)), static_cast<UINT>(itemId), out,
+                         tandrel::kTextBufferBytes, MF_BYCOMMAND);
     const int length = std::clamp(copied, 0, tandrel::kTextBufferBytes - 1);
     out[length] = '\0';
     return length;
@@ -207,8 +195,8 @@ TANDREL_EXPORT alt_list_select_item(int window, const char* text) noexcept {
   });
 }
 
-TANDREL_EXPORT list_get_sel_item(int window, char* out_left, char* out_top, char* out_right,
-                                 char* out_bottom) noexcept {
+TANDREL_EXPORT list_get_sel_item(int window, char* outLeft, char* outTop, char* outRight,
+                                 char* outBottom) noexcept {
   return kit::CatchReturn(-1, [&] {
     const HWND list = tandrel::WindowOf(window);
     // A handle that names no window answers every request with 0, which would
@@ -219,10 +207,10 @@ TANDREL_EXPORT list_get_sel_item(int window, char* out_left, char* out_top, char
     if (tandrel::Reply(list, LB_GETITEMRECT, static_cast<WPARAM>(selected),
                        reinterpret_cast<LPARAM>(&item)) == LB_ERR)
       return -1;
-    tandrel::WriteDecimal(out_left, item.left);
-    tandrel::WriteDecimal(out_top, item.top);
-    tandrel::WriteDecimal(out_right, item.right);
-    tandrel::WriteDecimal(out_bottom, item.bottom);
+    tandrel::WriteDecimal(outLeft, item.left);
+    tandrel::WriteDecimal(outTop, item.top);
+    tandrel::WriteDecimal(outRight, item.right);
+    tandrel::WriteDecimal(outBottom, item.bottom);
     return 0;
   });
 }
@@ -233,8 +221,7 @@ TANDREL_EXPORT is_lb_item_checked(int window, int index) noexcept {
       ::MessageBoxA(nullptr, "nope", nullptr, MB_OK);
       return LB_ERR;
     }
-    return tandrel::Reply(tandrel::WindowOf(window), LB_GETITEMDATA,
-                          static_cast<WPARAM>(index), 0);
+    return tandrel::Reply(tandrel::WindowOf(window), LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
   });
 }
 
@@ -246,25 +233,24 @@ TANDREL_EXPORT col_brnch(int window) noexcept {
   });
 }
 
-TANDREL_EXPORT rclick_tvitem(int window, char* out_count) noexcept {
+TANDREL_EXPORT rclick_tvitem(int window, char* outCount) noexcept {
   return kit::CatchReturn(0, [&] {
     const HWND tree = tandrel::WindowOf(window);
-    tandrel::WriteDecimal(out_count, tandrel::Reply(tree, TVM_GETVISIBLECOUNT, 0, 0));
+    tandrel::WriteDecimal(outCount, tandrel::Reply(tree, TVM_GETVISIBLECOUNT, 0, 0));
     return tandrel::Reply(tree, TVM_GETINDENT, 0, 0);
   });
 }
 
-TANDREL_EXPORT sel_tab(int window, int tab_index) noexcept {
+TANDREL_EXPORT sel_tab(int window, int tabIndex) noexcept {
   return kit::CatchReturn(-1, [&] {
-    return tandrel::Reply(tandrel::WindowOf(window), TCM_SETCURSEL,
-                          static_cast<WPARAM>(tab_index), 0);
+    return tandrel::Reply(tandrel::WindowOf(window), TCM_SETCURSEL, static_cast<WPARAM>(tabIndex),
+                          0);
   });
 }
 
 TANDREL_EXPORT get_sel_tab(int window) noexcept {
-  return kit::CatchReturn(-1, [&] {
-    return tandrel::Reply(tandrel::WindowOf(window), TCM_GETCURSEL, 0, 0);
-  });
+  return kit::CatchReturn(
+      -1, [&] { return tandrel::Reply(tandrel::WindowOf(window), TCM_GETCURSEL, 0, 0); });
 }
 
 TANDREL_EXPORT get_active_mdi_child(int window) noexcept {
@@ -286,7 +272,7 @@ TANDREL_EXPORT get_active_mdi_child(int window) noexcept {
 // answered.
 TANDREL_FLOAT_EXPORT twips_to_pix(float* x, float* y) noexcept {
   return kit::CatchReturn(*x, [&] {
-    const tandrel::PixelsPerInch dpi = tandrel::ScreenPixelsPerInch();
+    const kit::ScreenDpi dpi = kit::GetScreenDpi();
     *x = tandrel::TwipsToPixels(*x, dpi.x);
     *y = tandrel::TwipsToPixels(*y, dpi.y);
     return *x;
@@ -295,7 +281,7 @@ TANDREL_FLOAT_EXPORT twips_to_pix(float* x, float* y) noexcept {
 
 TANDREL_FLOAT_EXPORT pix_to_twips(float* x, float* y) noexcept {
   return kit::CatchReturn(*x, [&] {
-    const tandrel::PixelsPerInch dpi = tandrel::ScreenPixelsPerInch();
+    const kit::ScreenDpi dpi = kit::GetScreenDpi();
     *x = tandrel::PixelsToTwips(*x, dpi.x);
     *y = tandrel::PixelsToTwips(*y, dpi.y);
     return *x;

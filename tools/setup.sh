@@ -6,7 +6,7 @@ set -euo pipefail
 # The x86-64 cross compiler and wine64 serve machines whose kernel cannot run
 # 32-bit programs (and so cannot run wine32): there the Windows tests run as
 # 64-bit builds of the same sources.
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev googletest
+packages=(cmake ninja-build g++ clang clang-tidy clang-format libclang-rt-14-dev googletest
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev
           wine wine32:i386 wine64 xvfb xauth binutils-mingw-w64-i686)
 

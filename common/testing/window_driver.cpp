@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <optional>
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
+
+#include "bitmap_format.h"
+#include "screen_dpi.h"
 
 namespace kit::testing {
 namespace {
@@ -113,54 +115,19 @@ bool CaptionMatches(HWND window, const std::string& caption) {
   return text == caption;
 }
 
-// Releases what GetDC handed out.
-class WindowDc {
- public:
-  explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {
-    if (!dc_) throw DriverError("no device context for " + Describe(window));
-  }
-  WindowDc(const WindowDc&) = delete;
-  WindowDc& operator=(const WindowDc&) = delete;
-  ~WindowDc() { ::ReleaseDC(window_, dc_); }
-  HDC get() const { return dc_; }
-
- private:
-  HWND window_;
-  HDC dc_;
-};
-
-// Puts the DC's previous object back before either is deleted.
-class Selection {
- public:
-  Selection(HDC dc, HGDIOBJ object) : dc_(dc), previous_(::SelectObject(dc, object)) {}
-  Selection(const Selection&) = delete;
-  Selection& operator=(const Selection&) = delete;
-  ~Selection() { ::SelectObject(dc_, previous_); }
-
- private:
-  HDC dc_;
-  HGDIOBJ previous_;
-};
-
 // A top-down 32-bit bitmap selected into a memory DC, read back as an Image.
 class Canvas {
  public:
   Canvas(int width, int height) : width_(width), height_(height) {
     if (width <= 0 || height <= 0) throw DriverError("cannot draw an empty image");
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = kit::TopDownRgbFormat(width, height);
     bitmap_.reset(::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
     dc_.reset(::CreateCompatibleDC(nullptr));
     if (!bitmap_ || !dc_ || !bits_) throw DriverError("cannot create a bitmap to draw in");
-    selection_.emplace(dc_.get(), bitmap_.get());
+    selection_ = kit::SelectInto(dc_.get(), bitmap_.get());
   }
 
-  HDC dc() const { return dc_.get(); }
+  HDC Dc() const { return dc_.get(); }
 
   Image Read() const {
     ::GdiFlush();
@@ -180,15 +147,16 @@ class Canvas {
   void* bits_ = nullptr;
   kit::unique_hgdiobj bitmap_;
   kit::unique_hdc dc_;
-  std::optional<Selection> selection_;  // last: undone before the others go
+  kit::unique_selection selection_;  // last: undone before the others go
 };
 
 // What the screen shows at `rect`: what a person sees, whichever process drew
 // it.
 Image CaptureScreenRect(const RECT& rect) {
   Canvas canvas(rect.right - rect.left, rect.bottom - rect.top);
-  WindowDc screen(nullptr);
-  if (!::BitBlt(canvas.dc(), 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen.get(),
+  const kit::unique_window_dc screen = kit::GetScreenDc();
+  if (!screen) throw DriverError("no device context for the screen");
+  if (!::BitBlt(canvas.Dc(), 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen.get().dc,
                 rect.left, rect.top, SRCCOPY | CAPTUREBLT)) {
     throw DriverError("cannot copy the screen");
   }
@@ -299,7 +267,8 @@ HWND WaitForTopLevelWindow(const Process& process, const std::string& className,
       [&] {
         if (!process.Running())
           throw DriverError("process " + std::to_string(process.Id()) + " ended with exit code " +
-                            std::to_string(process.WaitForExit(Timeout{0})) + " before showing a window");
+                            std::to_string(process.WaitForExit(Timeout{0})) +
+                            " before showing a window");
         found = FindTopLevelWindow(process.Id(), className, caption);
         return found != nullptr;
       },
@@ -344,14 +313,15 @@ void SetText(HWND window, const std::string& text, Timeout timeout) {
 std::wstring WideText(HWND window, Timeout timeout) {
   const auto length = SendWide(window, WM_GETTEXTLENGTH, 0, 0, timeout, "reading a text length");
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
-  const auto copied = SendWide(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                               timeout, "reading a text");
+  const auto copied = SendWide(window, WM_GETTEXT, text.size(),
+                               reinterpret_cast<LPARAM>(text.data()), timeout, "reading a text");
   text.resize(static_cast<std::size_t>(copied));
   return text;
 }
 
 void SetWideText(HWND window, const std::wstring& text, Timeout timeout) {
-  if (!SendWide(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), timeout, "setting a text"))
+  if (!SendWide(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), timeout,
+                "setting a text"))
     throw DriverError(Describe(window) + " refused the text \"" + Narrow(text) + "\"");
 }
 
@@ -394,11 +364,6 @@ std::vector<std::string> ListBoxLines(HWND listBox, Timeout timeout) {
     lines.push_back(Narrow(wide));
   }
   return lines;
-}
-
-int ScreenDpi() {
-  WindowDc screen(nullptr);
-  return ::GetDeviceCaps(screen.get(), LOGPIXELSY);
 }
 
 RECT OuterRect(HWND window) {
@@ -597,8 +562,8 @@ Image RenderIcon(HICON icon, int width, int height, std::uint32_t background) {
       RGB(Channel(background, 16), Channel(background, 8), Channel(background, 0));
   kit::unique_hgdiobj brush(::CreateSolidBrush(colour));
   const RECT all = {0, 0, width, height};
-  ::FillRect(canvas.dc(), &all, static_cast<HBRUSH>(brush.get()));
-  if (!::DrawIconEx(canvas.dc(), 0, 0, icon, width, height, 0, nullptr, DI_NORMAL))
+  ::FillRect(canvas.Dc(), &all, static_cast<HBRUSH>(brush.get()));
+  if (!::DrawIconEx(canvas.Dc(), 0, 0, icon, width, height, 0, nullptr, DI_NORMAL))
     throw DriverError("cannot draw an icon");
   return canvas.Read();
 }

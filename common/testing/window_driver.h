@@ -103,8 +103,6 @@ void PressKey(HWND window, WORD virtualKey);
 
 std::vector<std::string> ListBoxLines(HWND listBox, Timeout timeout = kDefaultTimeout);
 
-// The screen's pixels per logical inch, to turn twips or points into pixels.
-int ScreenDpi();
 RECT OuterRect(HWND window);
 // A child's outer rectangle in its parent's client coordinates.
 RECT RectInParent(HWND child);

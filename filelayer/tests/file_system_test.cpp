@@ -1,3 +1,5 @@
+#include "file_system.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,8 +12,6 @@
 #include <random>
 #include <tuple>
 #include <utility>
-
-#include "file_system.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -102,39 +102,39 @@ void SetTimes(const std::string& path, const LocalDateTime& when) {
 // A listed entry named `name` at `path`, whose times SetTimes gave `when`.
 void ExpectEntry(const FolderEntry& entry, const std::string& name, const std::string& path,
                  const LocalDateTime& when) {
-  EXPECT_EQ(entry.Name, name);
-  EXPECT_EQ(entry.Path, path);
-  EXPECT_EQ(entry.DateLastModified, when) << entry.Name;
+  EXPECT_EQ(entry.name, name);
+  EXPECT_EQ(entry.path, path);
+  EXPECT_EQ(entry.dateLastModified, when) << entry.name;
 #ifdef _WIN32
-  EXPECT_EQ(entry.DateCreated, when) << entry.Name;
+  EXPECT_EQ(entry.dateCreated, when) << entry.name;
 #else
   // Linux cannot set a creation time: it reads as the moment the file was
   // made where the file system keeps one, else as the last-write time.
   const std::time_t recently = std::time(nullptr) - 600;
   std::tm local{};
   localtime_r(&recently, &local);
-  const auto as_tuple = [](const LocalDateTime& t) {
+  const auto asTuple = [](const LocalDateTime& t) {
     return std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second);
   };
   const LocalDateTime lower{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                             local.tm_hour,        local.tm_min,     local.tm_sec};
-  EXPECT_TRUE(entry.DateCreated == when || as_tuple(entry.DateCreated) >= as_tuple(lower))
-      << entry.Name;
+  EXPECT_TRUE(entry.dateCreated == when || asTuple(entry.dateCreated) >= asTuple(lower))
+      << entry.name;
 #endif
 }
 
 std::vector<FolderEntry> SortedByName(std::vector<FolderEntry> entries) {
   std::sort(entries.begin(), entries.end(),
-            [](const FolderEntry& a, const FolderEntry& b) { return a.Name < b.Name; });
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
   return entries;
 }
 
 class FileSystemTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string test_name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string testName = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     folder_ = fs::temp_directory_path() /
-              ("filelayer-" + test_name + "-" + std::to_string(std::random_device{}()));
+              ("filelayer-" + testName + "-" + std::to_string(std::random_device{}()));
     ASSERT_TRUE(fs::create_directory(folder_));
   }
 
@@ -200,15 +200,15 @@ TEST_F(FileSystemTest, ReadAllReturnsEveryByteUnchanged) {
 }
 
 TEST_F(FileSystemTest, ReadAllOfWhatIsNoFileThrowsWithADescription) {
-  const auto missing = ErrorFrom([&] { files_->ReadAll(PathOf("missing.txt")); });
+  const auto missing = ErrorFrom([&] { std::ignore = files_->ReadAll(PathOf("missing.txt")); });
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->code(), kFileNotFound);
   const std::string description = missing->what();
   ASSERT_FALSE(description.empty());
   EXPECT_EQ(description.find_last_not_of(" \r\n"), description.size() - 1) << description;
 
-  EXPECT_THROW(files_->ReadAll(Folder()), FileError);
-  EXPECT_THROW(files_->ReadAll(""), FileError);
+  EXPECT_THROW(std::ignore = files_->ReadAll(Folder()), FileError);
+  EXPECT_THROW(std::ignore = files_->ReadAll(""), FileError);
 }
 
 TEST_F(FileSystemTest, WriteAllCreatesAndReplacesFilesExactly) {
@@ -247,10 +247,10 @@ TEST_F(FileSystemTest, OpenInputGivesEveryByteOrThrows) {
   EXPECT_EQ(mixed->View(0, 1), AwkwardBytes()) << "a file that fits is mapped whole";
   EXPECT_EQ(mixed->View(1, 1), AwkwardBytes().substr(1));
   EXPECT_EQ(files_->OpenInput(PathOf("empty.txt"))->View(0, 1), "");
-  const auto missing = ErrorFrom([&] { files_->OpenInput(PathOf("missing.txt")); });
+  const auto missing = ErrorFrom([&] { std::ignore = files_->OpenInput(PathOf("missing.txt")); });
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->code(), kFileNotFound);
-  EXPECT_THROW(files_->OpenInput(Folder()), FileError);
+  EXPECT_THROW(std::ignore = files_->OpenInput(Folder()), FileError);
 }
 
 TEST_F(FileSystemTest, AFileNotMappedWholeComesInWindowsOfTheSameBytes) {
@@ -290,7 +290,7 @@ TEST_F(FileSystemTest, ReplacementTakesEffectOnlyWhenCommitted) {
   }
   EXPECT_EQ(ContentsOf("report.htm"), "new content");
   EXPECT_EQ(Names(), std::vector<std::string>{"report.htm"});
-  EXPECT_THROW(files_->BeginReplace(PathOf("missing/x.htm")), FileError);
+  EXPECT_THROW(std::ignore = files_->BeginReplace(PathOf("missing/x.htm")), FileError);
 }
 
 TEST_F(FileSystemTest, InputCanBeReplacedOnceReleased) {
@@ -364,20 +364,20 @@ TEST_F(FileSystemTest, ReplacedFileKeepsItsCreationTime) {
   files_->WriteAll(PathOf("report.txt"), "new");
   const auto entries = files_->Files(Folder());
   ASSERT_EQ(entries.size(), 1u);
-  EXPECT_EQ(entries[0].DateCreated, kWinter);
-  EXPECT_NE(entries[0].DateLastModified, kWinter);
+  EXPECT_EQ(entries[0].dateCreated, kWinter);
+  EXPECT_NE(entries[0].dateLastModified, kWinter);
 }
 #else
 TEST_F(FileSystemTest, WrittenFilesGetTheModeUsersExpect) {
-  const mode_t umask_bits = umask(0);
-  umask(umask_bits);
+  const mode_t umaskBits = umask(0);
+  umask(umaskBits);
   MakeFile("shared.txt", "old");
   fs::permissions(folder_ / "shared.txt", fs::perms(0640));
   files_->WriteAll(PathOf("shared.txt"), "new");
   files_->WriteAll(PathOf("fresh.txt"), "new");
   EXPECT_EQ(static_cast<mode_t>(fs::status(folder_ / "shared.txt").permissions()), 0640u);
   EXPECT_EQ(static_cast<mode_t>(fs::status(folder_ / "fresh.txt").permissions()),
-            0666u & ~umask_bits);
+            0666u & ~umaskBits);
 }
 #endif
 
@@ -391,8 +391,8 @@ TEST_F(FileSystemTest, ListingsGiveDirectEntriesWithFullPathsAndLocalTimes) {
   ASSERT_NO_FATAL_FAILURE(SetTimes(PathOf("a.csv"), kSummer));
   ASSERT_NO_FATAL_FAILURE(SetTimes(PathOf("b.txt"), kWinter));
 
-  const char native_separator = static_cast<char>(fs::path::preferred_separator);
-  for (const std::string& folder : {Folder(), Folder() + '/', Folder() + native_separator}) {
+  const char nativeSeparator = static_cast<char>(fs::path::preferred_separator);
+  for (const std::string& folder : {Folder(), Folder() + '/', Folder() + nativeSeparator}) {
     SCOPED_TRACE(folder);
     const auto folders = files_->SubFolders(folder);
     ASSERT_EQ(folders.size(), 1u);
@@ -410,8 +410,8 @@ TEST_F(FileSystemTest, ListingGivesNothingForAnEmptyFolderAndThrowsForNoFolder) 
   EXPECT_TRUE(files_->SubFolders(Folder()).empty());
   MakeFile("file.txt", "x");
   for (const std::string& absent : {PathOf("missing"), PathOf("file.txt"), std::string()}) {
-    EXPECT_THROW(files_->Files(absent), FileError) << absent;
-    EXPECT_THROW(files_->SubFolders(absent), FileError) << absent;
+    EXPECT_THROW(std::ignore = files_->Files(absent), FileError) << absent;
+    EXPECT_THROW(std::ignore = files_->SubFolders(absent), FileError) << absent;
   }
 }
 
@@ -437,12 +437,12 @@ TEST_F(FileSystemTest, PathsGoInAndNamesComeBackAsUtf8InAnyScript) {
 
   const auto listed = SortedByName(files_->Files(Utf8Of(folder)));
   ASSERT_EQ(listed.size(), 2u);
-  EXPECT_EQ(listed[0].Name, Utf8Of(written.filename()));
-  EXPECT_EQ(listed[0].Path, Utf8Of(written));
-  EXPECT_EQ(listed[1].Name, Utf8Of(log.filename()));
+  EXPECT_EQ(listed[0].name, Utf8Of(written.filename()));
+  EXPECT_EQ(listed[0].path, Utf8Of(written));
+  EXPECT_EQ(listed[1].name, Utf8Of(log.filename()));
   const auto folders = files_->SubFolders(Utf8Of(folder));
   ASSERT_EQ(folders.size(), 1u);
-  EXPECT_EQ(folders[0].Path, Utf8Of(user));
+  EXPECT_EQ(folders[0].path, Utf8Of(user));
 }
 
 TEST(GetExtensionNameTest, TakesTheTextAfterTheLastDotOfTheLastComponent) {

@@ -11,24 +11,22 @@
 #include <vector>
 
 #include "lorvane_h.h"
-#include "testing/remove_tree.h"
+#include "module_path.h"
+#include "scratch_folder.h"
+#include "screen_dpi.h"
+#include "unique_com.h"
 #include "window_driver.h"
 
 namespace {
 
 namespace driver = kit::testing;
 
-struct Variant {
-  VARIANT v;
-  Variant() { ::VariantInit(&v); }
-  explicit Variant(const wchar_t* text) : Variant() {
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = ::SysAllocString(text);
-  }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-  ~Variant() { ::VariantClear(&v); }
-};
+kit::unique_variant TextVariant(const wchar_t* text) {
+  kit::unique_variant variant;
+  V_VT(variant.get()) = VT_BSTR;
+  V_BSTR(variant.get()) = ::SysAllocString(text);
+  return variant;
+}
 
 VARIANT Short(short value) {  // a VBScript number literal
   VARIANT v{};
@@ -45,13 +43,12 @@ VARIANT ByRef(VARIANT* target) {  // a VBScript variable
 }
 
 std::wstring Text(const VARIANT& v) {
-  return V_VT(&v) == VT_BSTR ? std::wstring(V_BSTR(&v), ::SysStringLen(V_BSTR(&v)))
-                             : L"<not text>";
+  return V_VT(&v) == VT_BSTR ? std::wstring(V_BSTR(&v), ::SysStringLen(V_BSTR(&v))) : L"<not text>";
 }
 
 struct CallResult {
   HRESULT hr = E_FAIL;  // the method's own code also when Invoke wraps it as an exception
-  Variant value;
+  kit::unique_variant value;
 };
 
 // Looks `name` up and invokes it with `arguments` in call order.
@@ -67,7 +64,7 @@ void Call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments
   DISPPARAMS params{reversed.data(), put ? &named : nullptr, static_cast<UINT>(reversed.size()),
                     put ? 1u : 0u};
   EXCEPINFO exception{};
-  result.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &result.value.v,
+  result.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result.value.get(),
                              &exception, nullptr);
   if (result.hr == DISP_E_EXCEPTION) {
     if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
@@ -79,9 +76,8 @@ void Call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments
 }
 
 std::wstring DllPath() {
-  wchar_t path[MAX_PATH];
-  std::wstring result(path, ::GetModuleFileNameW(nullptr, path, MAX_PATH));
-  return result.substr(0, result.find_last_of(L'\\') + 1) + L"Lorvane.dll";
+  const std::wstring program = kit::ModulePath(nullptr);
+  return program.substr(0, program.find_last_of(L'\\') + 1) + L"Lorvane.dll";
 }
 
 // The server loaded as regsvr32 loads it.
@@ -128,13 +124,6 @@ bool KeyExists(HKEY root, const std::wstring& key) {
   return ::RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
 }
 
-struct ComThread {
-  ComThread() { ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
-  ComThread(const ComThread&) = delete;
-  ComThread& operator=(const ComThread&) = delete;
-  ~ComThread() { ::CoUninitialize(); }
-};
-
 // ---- Registration -----------------------------------------------------------
 
 const std::wstring kClassKey = L"CLSID\\" + GuidText(CLSID_List);
@@ -155,7 +144,7 @@ void ExpectNoClassKeys(HKEY classes) {
 }
 
 TEST(Registration, PerMachineWritesClassProgIdAndTypeLibraryAndRemovesThem) {
-  ComThread com;
+  const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
   Server server;
   ASSERT_TRUE(server.Loaded());
   ASSERT_EQ(server.Register(), S_OK);
@@ -172,7 +161,7 @@ TEST(Registration, PerMachineWritesClassProgIdAndTypeLibraryAndRemovesThem) {
 }
 
 TEST(Registration, PerUserWritesOnlyUnderTheUsersClassesAndRemovesThem) {
-  ComThread com;
+  const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
   Server server;
   ASSERT_TRUE(server.Loaded());
   EXPECT_EQ(server.Install(TRUE, L""), E_INVALIDARG) << "only \"user\" is understood";
@@ -190,7 +179,7 @@ TEST(Registration, PerUserWritesOnlyUnderTheUsersClassesAndRemovesThem) {
 }
 
 TEST(ServerLifetime, CanUnloadOnlyWithoutObjectsOrLocks) {
-  ComThread com;
+  const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
   Server server;
   ASSERT_TRUE(server.Loaded());
   EXPECT_EQ(server.CanUnloadNow(), S_OK);
@@ -228,7 +217,7 @@ std::wstring Formatted(IDispatch* list) {
   CallResult r;
   Call(list, L"GetListFormatted", {}, r);
   EXPECT_EQ(r.hr, S_OK);
-  return Text(r.value.v);
+  return Text(*r.value.get());
 }
 
 class ListByName : public ::testing::Test {
@@ -246,9 +235,9 @@ class ListByName : public ::testing::Test {
 
   void Add(std::initializer_list<const wchar_t*> items) {
     for (const wchar_t* item : items) {
-      Variant text(item);
+      const kit::unique_variant text = TextVariant(item);
       CallResult r;
-      Call(list_.get(), L"AddToList", {text.v}, r);
+      Call(list_.get(), L"AddToList", {*text.get()}, r);
       ASSERT_EQ(r.hr, S_OK);
     }
   }
@@ -256,14 +245,14 @@ class ListByName : public ::testing::Test {
     CallResult r;
     Call(list_.get(), L"GetSelItem", {}, r);
     EXPECT_EQ(r.hr, S_OK);
-    return Text(r.value.v);
+    return Text(*r.value.get());
   }
   // Bounds of GetListArray's result, with its elements as text; "" for an empty element.
   bool ListArray(LONG& upper, std::vector<std::wstring>& elements) {
     CallResult r;
     Call(list_.get(), L"GetListArray", {}, r);
-    if (V_VT(&r.value.v) != (VT_ARRAY | VT_VARIANT)) return false;
-    SAFEARRAY* array = V_ARRAY(&r.value.v);
+    if (V_VT(r.value.get()) != (VT_ARRAY | VT_VARIANT)) return false;
+    SAFEARRAY* array = V_ARRAY(r.value.get());
     LONG lower = -1;
     ::SafeArrayGetLBound(array, 1, &lower);
     ::SafeArrayGetUBound(array, 1, &upper);
@@ -271,27 +260,32 @@ class ListByName : public ::testing::Test {
     EXPECT_EQ(lower, 0);
     elements.clear();
     for (LONG i = 0; i <= upper; ++i) {
-      Variant element;
-      ::SafeArrayGetElement(array, &i, &element.v);
-      elements.push_back(V_VT(&element.v) == VT_EMPTY ? L"" : Text(element.v));
+      kit::unique_variant element;
+      ::SafeArrayGetElement(array, &i, element.get());
+      elements.push_back(V_VT(element.get()) == VT_EMPTY ? L"" : Text(*element.get()));
     }
     return true;
   }
 
-  ComThread com_;
+  const kit::unique_couninitialize_call com_ = kit::CoInitializeApartment();
   Server server_;
   kit::com_ptr<IDispatch> list_;
 };
 
 TEST_F(ListByName, NamesHaveTheirPublishedDispatchIds) {
-  const std::pair<const wchar_t*, DISPID> members[] = {
-      {L"List", 0x40030000},           {L"show", 0x60030000},
-      {L"Hide", 0x60030001},           {L"Clear", 0x60030002},
-      {L"AddToList", 0x60030003},      {L"GetSelItem", 0x60030004},
-      {L"GetListFormatted", 0x60030005}, {L"GetListArray", 0x60030006},
-      {L"LoadFolderList", 0x60030007}, {L"LoadFileList", 0x60030008},
-      {L"LoadFilesWithExt", 0x60030009}, {L"LoadFilesOfDate", 0x6003000a},
-      {L"LOADFOLDERSOFDATE", 0x6003000b}};
+  const std::pair<const wchar_t*, DISPID> members[] = {{L"List", 0x40030000},
+                                                       {L"show", 0x60030000},
+                                                       {L"Hide", 0x60030001},
+                                                       {L"Clear", 0x60030002},
+                                                       {L"AddToList", 0x60030003},
+                                                       {L"GetSelItem", 0x60030004},
+                                                       {L"GetListFormatted", 0x60030005},
+                                                       {L"GetListArray", 0x60030006},
+                                                       {L"LoadFolderList", 0x60030007},
+                                                       {L"LoadFileList", 0x60030008},
+                                                       {L"LoadFilesWithExt", 0x60030009},
+                                                       {L"LoadFilesOfDate", 0x6003000a},
+                                                       {L"LOADFOLDERSOFDATE", 0x6003000b}};
   for (const auto& [name, expected] : members) {
     LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
     DISPID id = DISPID_UNKNOWN;
@@ -306,7 +300,7 @@ TEST_F(ListByName, ReadBackOfEmptyOneAndTwoEntries) {
   EXPECT_EQ(Formatted(list_.get()), L"");
   CallResult empty;
   Call(list_.get(), L"GetListArray", {}, empty);
-  EXPECT_EQ(Text(empty.value.v), L"") << "text, not an empty array";
+  EXPECT_EQ(Text(*empty.value.get()), L"") << "text, not an empty array";
 
   Add({L"a"});
   EXPECT_EQ(Formatted(list_.get()), L"a");
@@ -324,12 +318,12 @@ TEST_F(ListByName, ArgumentsAreConvertedInTheUsersLocaleAndNotWrittenBack) {
   CallResult r;
   Call(list_.get(), L"AddToList", {Short(5)}, r);
   ASSERT_EQ(r.hr, S_OK);
-  Variant variable;
-  V_VT(&variable.v) = VT_R8;
-  V_R8(&variable.v) = 2.5;
-  Call(list_.get(), L"AddToList", {ByRef(&variable.v)}, r);
+  kit::unique_variant variable;
+  V_VT(variable.get()) = VT_R8;
+  V_R8(variable.get()) = 2.5;
+  Call(list_.get(), L"AddToList", {ByRef(variable.get())}, r);
   ASSERT_EQ(r.hr, S_OK);
-  EXPECT_EQ(V_VT(&variable.v), VT_R8);
+  EXPECT_EQ(V_VT(variable.get()), VT_R8);
   wchar_t mark[4] = {};
   ::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SDECIMAL, mark, 4);
   EXPECT_EQ(Formatted(list_.get()), L"5\r\n2" + std::wstring(mark) + L"5\r\n");
@@ -337,11 +331,11 @@ TEST_F(ListByName, ArgumentsAreConvertedInTheUsersLocaleAndNotWrittenBack) {
 
 TEST_F(ListByName, UnconvertibleArgumentFailsWithTypeMismatchAndChangesNothing) {
   Add({L"kept"});
-  Variant null, array;
-  V_VT(&null.v) = VT_NULL;
-  V_VT(&array.v) = VT_ARRAY | VT_VARIANT;
-  V_ARRAY(&array.v) = ::SafeArrayCreateVector(VT_VARIANT, 0, 1);
-  for (VARIANT argument : {null.v, ByRef(&null.v), array.v}) {
+  kit::unique_variant null, array;
+  V_VT(null.get()) = VT_NULL;
+  V_VT(array.get()) = VT_ARRAY | VT_VARIANT;
+  V_ARRAY(array.get()) = ::SafeArrayCreateVector(VT_VARIANT, 0, 1);
+  for (VARIANT argument : {*null.get(), ByRef(null.get()), *array.get()}) {
     CallResult r;
     Call(list_.get(), L"AddToList", {argument}, r);
     EXPECT_EQ(r.hr, DISP_E_TYPEMISMATCH);
@@ -351,12 +345,12 @@ TEST_F(ListByName, UnconvertibleArgumentFailsWithTypeMismatchAndChangesNothing) 
 
 TEST_F(ListByName, ClearEmptiesTheListAndListPropertyIsOnlyStored) {
   Add({L"a", L"b"});
-  Variant text(L" any\r\ntext ");
+  const kit::unique_variant text = TextVariant(L" any\r\ntext ");
   CallResult r;
-  Call(list_.get(), L"List", {text.v}, r, DISPATCH_PROPERTYPUT);
+  Call(list_.get(), L"List", {*text.get()}, r, DISPATCH_PROPERTYPUT);
   ASSERT_EQ(r.hr, S_OK);
   Call(list_.get(), L"List", {}, r, DISPATCH_PROPERTYGET);
-  EXPECT_EQ(Text(r.value.v), L" any\r\ntext ");
+  EXPECT_EQ(Text(*r.value.get()), L" any\r\ntext ");
   EXPECT_EQ(Formatted(list_.get()), L"a\r\nb\r\n");
 
   CallResult cleared;
@@ -372,7 +366,7 @@ TEST_F(ListByName, OneDialogPerThreadSharedUntilAnyListIsDestroyed) {
   EXPECT_EQ(Formatted(other.get()), L"a");
   std::wstring seenOnAnotherThread = L"<not run>";
   std::thread([&] {
-    ComThread com;
+    const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
     kit::com_ptr<IDispatch> there = CreateList();
     if (there) seenOnAnotherThread = Formatted(there.get());
   }).join();
@@ -421,10 +415,12 @@ void ShowDriven(IDispatch* list, const std::function<void(HWND)>& drive) {
   std::thread driverThread([&] {
     HWND dialog = nullptr;
     try {
-      driver::WaitUntil([&] {
-        dialog = driver::FindTopLevelWindow(::GetCurrentProcessId(), "", "Form1");
-        return dialog != nullptr;
-      }, "the list dialog");
+      driver::WaitUntil(
+          [&] {
+            dialog = driver::FindTopLevelWindow(::GetCurrentProcessId(), "", "Form1");
+            return dialog != nullptr;
+          },
+          "the list dialog");
       drive(dialog);
       driver::WaitUntil([&] { return returned.load(); }, "Show to return",
                         std::chrono::milliseconds(3000));
@@ -463,15 +459,15 @@ TEST(ServerLifetime, AStoredChoiceKeepsTheServerLoadedUntilItsThreadEnds) {
   Server server;
   ASSERT_TRUE(server.Loaded());
   std::thread([&] {
-    ComThread com;
+    const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
     kit::com_ptr<IClassFactory> factory;
     kit::com_ptr<IDispatch> list;
     ASSERT_EQ(server.GetClassObject(CLSID_List, factory.put_void()), S_OK);
     ASSERT_EQ(factory->CreateInstance(nullptr, IID_IDispatch, list.put_void()), S_OK);
     factory.reset();
-    Variant item(L"kept");
+    const kit::unique_variant item = TextVariant(L"kept");
     CallResult added;
-    Call(list.get(), L"AddToList", {item.v}, added);
+    Call(list.get(), L"AddToList", {*item.get()}, added);
     ShowDriven(list.get(), [](HWND dialog) {
       ::SendMessageW(Parts(dialog).box1, LB_SETCURSEL, 0, 0);
       PressOk(dialog);
@@ -485,7 +481,7 @@ TEST(ServerLifetime, AStoredChoiceKeepsTheServerLoadedUntilItsThreadEnds) {
 TEST_F(ListByName, DialogIsLaidOutInTwipsWithItsOwnFrameAndIcon) {
   Add({L"a"});
   ShowDriven(list_.get(), [](HWND dialog) {
-    const int dpi = driver::ScreenDpi();
+    const int dpi = kit::GetScreenDpi().y;
     auto px = [dpi](int twips) { return ::MulDiv(twips, dpi, 1440); };
     const SIZE client = driver::ClientSize(dialog);
     const RECT outer = driver::OuterRect(dialog);
@@ -516,8 +512,8 @@ TEST_F(ListByName, DialogIsLaidOutInTwipsWithItsOwnFrameAndIcon) {
     EXPECT_NE(picture.At(x, bottom + 2), line);
 
     ICONINFO icon{};
-    ASSERT_TRUE(::GetIconInfo(reinterpret_cast<HICON>(::GetClassLongPtrW(dialog, GCLP_HICON)),
-                              &icon));
+    ASSERT_TRUE(
+        ::GetIconInfo(reinterpret_cast<HICON>(::GetClassLongPtrW(dialog, GCLP_HICON)), &icon));
     kit::unique_hgdiobj colour(icon.hbmColor), mask(icon.hbmMask);
     BITMAP bitmap{};
     ::GetObjectW(colour.get(), sizeof bitmap, &bitmap);
@@ -561,37 +557,7 @@ TEST_F(ListByName, ClosingTheDialogEndsShowWithoutRecordingASelection) {
 
 // ---- Folder and file loaders, on scratch folders ------------------------------
 
-// A folder under the temp folder, deleted with everything in it.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    static int made = 0;
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    path_ = std::wstring(temp) + L"lorvane-loaders-" + std::to_wstring(::GetCurrentProcessId()) +
-            L"-" + std::to_wstring(++made);
-    ::CreateDirectoryW(path_.c_str(), nullptr);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  ~ScratchFolder() { kit::testing::RemoveTree(path_); }
-
-  const std::wstring& Path() const { return path_; }
-  std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
-  std::wstring File(const std::wstring& name) const {
-    const kit::unique_file created(::CreateFileW((*this / name).c_str(), GENERIC_WRITE, 0,
-                                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                                 nullptr));
-    return *this / name;
-  }
-  std::wstring Folder(const std::wstring& name) const {
-    ::CreateDirectoryW((*this / name).c_str(), nullptr);
-    return *this / name;
-  }
-
- private:
-  std::wstring path_;
-};
+using kit::testing::ScratchFolder;
 
 // Sets both creation and last-write time (Wine keeps only one) to a local time.
 bool SetLocalTimes(const std::wstring& path, WORD year, WORD month, WORD day, WORD hour) {
@@ -682,13 +648,13 @@ class LoadersByName : public ListByName {
   }
   std::vector<std::string> Load(const wchar_t* name, std::initializer_list<std::wstring> texts,
                                 std::vector<VARIANT> more = {}) {
-    std::vector<Variant> owned(texts.size());
+    std::vector<kit::unique_variant> owned(texts.size());
     std::vector<VARIANT> arguments;
     size_t i = 0;
     for (const std::wstring& text : texts) {
-      V_VT(&owned[i].v) = VT_BSTR;
-      V_BSTR(&owned[i].v) = ::SysAllocString(text.c_str());
-      arguments.push_back(owned[i++].v);
+      V_VT(owned[i].get()) = VT_BSTR;
+      V_BSTR(owned[i].get()) = ::SysAllocString(text.c_str());
+      arguments.push_back(*owned[i++].get());
     }
     arguments.insert(arguments.end(), more.begin(), more.end());
     return Load(name, std::move(arguments));
@@ -739,8 +705,9 @@ TEST_F(LoadersByName, FileListShowsNamesReturnsFullPathsAndAccumulates) {
 
   ShowDriven(list_.get(), [](HWND dialog) {
     HWND box1 = Parts(dialog).box1;
-    ::SendMessageW(box1, LB_SETCURSEL, ::SendMessageW(box1, LB_FINDSTRINGEXACT, 0,
-                                                      reinterpret_cast<LPARAM>(L"b.log")), 0);
+    ::SendMessageW(box1, LB_SETCURSEL,
+                   ::SendMessageW(box1, LB_FINDSTRINGEXACT, 0, reinterpret_cast<LPARAM>(L"b.log")),
+                   0);
     PressOk(dialog);
   });
   EXPECT_EQ(Selected(), log);
@@ -777,17 +744,23 @@ TEST_F(LoadersByName, FaultsAreToldInOrderAndChangeNothing) {
       {L"LoadFileList", {L""}, {}, "Error. LoadFileList. No such folder."},
       {L"LoadFolderList", {missing}, {}, "Error. LoadFolderList. No such folder."},
       {L"LoadFilesWithExt", {missing, L""}, {}, "Error. LoadFilesWithExt. No such folder."},
-      {L"LoadFilesWithExt", {root.Path(), L""}, {},
+      {L"LoadFilesWithExt",
+       {root.Path(), L""},
+       {},
        "Error. LoadFilesWithExt. Extension argument required."},
       {L"LoadFilesOfDate", {root.Path(), L"x"}, {Flag(false), Flag(false)}, flagsMessage},
       {L"LoadFilesOfDate", {missing, L"x"}, {Flag(false), Flag(false)}, flagsMessage},
-      {L"LoadFilesOfDate", {missing, L"x"}, {Short(0), Short(5)},
+      {L"LoadFilesOfDate",
+       {missing, L"x"},
+       {Short(0), Short(5)},
        "Error. LoadFilesOfDate. No such folder."},
       {L"LoadFoldersOfDate", {missing, L"x"}, {}, "Error. LoadFoldersOfDate. No such folder."}};
   for (const Case& c : cases) {
     std::vector<std::string> told;
-    if (c.texts.size() == 1) told = Load(c.method, {c.texts[0]}, c.flags);
-    else told = Load(c.method, {c.texts[0], c.texts[1]}, c.flags);
+    if (c.texts.size() == 1)
+      told = Load(c.method, {c.texts[0]}, c.flags);
+    else
+      told = Load(c.method, {c.texts[0], c.texts[1]}, c.flags);
     EXPECT_EQ(told, Texts{c.message}) << ::testing::PrintToString(std::wstring(c.method));
   }
   EXPECT_EQ(Names(), NameList{L"a.txt"});
@@ -795,9 +768,10 @@ TEST_F(LoadersByName, FaultsAreToldInOrderAndChangeNothing) {
 }
 
 TEST_F(LoadersByName, UnconvertibleArgumentFailsBeforeAnyCheck) {
-  Variant null;
-  V_VT(&null.v) = VT_NULL;
-  LoaderCall call(list_.get(), L"LoadFilesOfDate", {null.v, null.v, Flag(false), Flag(false)});
+  kit::unique_variant null;
+  V_VT(null.get()) = VT_NULL;
+  LoaderCall call(list_.get(), L"LoadFilesOfDate",
+                  {*null.get(), *null.get(), Flag(false), Flag(false)});
   EXPECT_EQ(call.result.hr, DISP_E_TYPEMISMATCH);
   EXPECT_TRUE(call.told.empty()) << "no box before the conversion";
 }
@@ -825,8 +799,8 @@ TEST_F(LoadersByName, DatesMatchTheLocalesShortDateOnlyAndAddAFileOnce) {
   ASSERT_TRUE(SetLocalTimes(root.Folder(L"sub-before"), 2021, 5, 9, 12));
   const std::wstring day = LocaleShortDate(2021, 5, 10);
 
-  for (const auto& [created, modified] : {std::pair(true, false), std::pair(false, true),
-                                          std::pair(true, true)}) {
+  for (const auto& [created, modified] :
+       {std::pair(true, false), std::pair(false, true), std::pair(true, true)}) {
     CallResult r;
     Call(list_.get(), L"Clear", {}, r);
     EXPECT_EQ(Load(L"LoadFilesOfDate", {root.Path(), day}, {Flag(created), Flag(modified)}),
@@ -837,15 +811,15 @@ TEST_F(LoadersByName, DatesMatchTheLocalesShortDateOnlyAndAddAFileOnce) {
   EXPECT_EQ(Names(), (NameList{L"on.txt", L"sub-on"}));
 
   // A date value at midnight converts to the same text; a time or another format never matches.
-  Variant midnight;
-  V_VT(&midnight.v) = VT_DATE;
+  kit::unique_variant midnight;
+  V_VT(midnight.get()) = VT_DATE;
   SYSTEMTIME tenth{2021, 5, 0, 10, 0, 0, 0, 0};
-  ::SystemTimeToVariantTime(&tenth, &V_DATE(&midnight.v));
-  Variant folder(root.Path().c_str());
-  Load(L"LoadFoldersOfDate", {folder.v, midnight.v});
+  ::SystemTimeToVariantTime(&tenth, &V_DATE(midnight.get()));
+  const kit::unique_variant folder = TextVariant(root.Path().c_str());
+  Load(L"LoadFoldersOfDate", {*folder.get(), *midnight.get()});
   EXPECT_EQ(Names().size(), 3u);
-  for (const std::wstring& other : {day + L" 12:00:00", std::wstring(L"2021-05-10x"),
-                                    LocaleShortDate(2021, 5, 11) + L"x"}) {
+  for (const std::wstring& other :
+       {day + L" 12:00:00", std::wstring(L"2021-05-10x"), LocaleShortDate(2021, 5, 11) + L"x"}) {
     Load(L"LoadFilesOfDate", {root.Path(), other}, {Flag(true), Flag(true)});
     Load(L"LoadFoldersOfDate", {root.Path(), other});
   }

@@ -1,15 +1,16 @@
 // The loader logic behind seams: a file layer double whose creation and
 // last-write dates differ (Wine cannot produce that), a recorded message
 // box and a plain date text.
-#include <gtest/gtest.h>
+#include "loaders.h"
+
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <map>
 #include <new>
 #include <string>
 #include <vector>
-
-#include "loaders.h"
 
 namespace {
 
@@ -77,12 +78,12 @@ TEST_F(Loaders, AFolderThatCannotBeListedChangesNothingSilently) {
   fs_.files["C:\\d"] = {Entry("a.txt", Day(1), Day(1))};
   fs_.folders["C:\\d"] = {Entry("sub", Day(1), Day(1))};
   fs_.unlistable = true;
-  EXPECT_EQ(lorvane::LoadFileList(seams_, L"C:\\d"), LoadOutcome::Unlisted);
-  EXPECT_EQ(lorvane::LoadFolderList(seams_, L"C:\\d"), LoadOutcome::Unlisted);
-  EXPECT_EQ(lorvane::LoadFilesWithExt(seams_, L"C:\\d", L"txt"), LoadOutcome::Unlisted);
+  EXPECT_EQ(lorvane::LoadFileList(seams_, L"C:\\d"), LoadOutcome::kUnlisted);
+  EXPECT_EQ(lorvane::LoadFolderList(seams_, L"C:\\d"), LoadOutcome::kUnlisted);
+  EXPECT_EQ(lorvane::LoadFilesWithExt(seams_, L"C:\\d", L"txt"), LoadOutcome::kUnlisted);
   EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true),
-            LoadOutcome::Unlisted);
-  EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", L"1/3/2024"), LoadOutcome::Unlisted);
+            LoadOutcome::kUnlisted);
+  EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", L"1/3/2024"), LoadOutcome::kUnlisted);
   EXPECT_TRUE(told_.empty());
   EXPECT_TRUE(names_.empty());
 }
@@ -95,20 +96,23 @@ TEST_F(Loaders, AStepThatFailsSkipsItsEntryAndTheLoadGoesOn) {
     if (name == L"fails") throw std::bad_alloc();
     append(name, path);
   };
-  EXPECT_EQ(lorvane::LoadFileList(seams_, L"C:\\d"), LoadOutcome::Loaded) << "the label is set";
+  EXPECT_EQ(lorvane::LoadFileList(seams_, L"C:\\d"), LoadOutcome::kLoaded) << "the label is set";
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"a", L"c"}));
 }
 
 TEST_F(Loaders, FilesOfDateTestsCreationThenModificationAndAddsAFileOnce) {
   fs_.files["C:\\d"] = {Entry("created", Day(1), Day(2)), Entry("modified", Day(2), Day(1)),
                         Entry("both", Day(1), Day(1)), Entry("neither", Day(2), Day(2))};
-  lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, false);
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, false),
+            LoadOutcome::kLoaded);
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"created", L"both"}));
   names_.clear();
-  lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", false, true);
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", false, true),
+            LoadOutcome::kLoaded);
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"modified", L"both"}));
   names_.clear();
-  lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true);
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true),
+            LoadOutcome::kLoaded);
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"created", L"modified", L"both"}));
 }
 
@@ -116,8 +120,8 @@ TEST_F(Loaders, DateMustMatchExactlyAndAnUnformableDateMatchesNothing) {
   fs_.files["C:\\d"] = {Entry("f", Day(1), Day(1)), Entry("bad", {}, {})};
   fs_.folders["C:\\d"] = fs_.files["C:\\d"];
   for (const wchar_t* other : {L"01/03/2024", L"1/3/2024 ", L"2024-03-01", L""}) {
-    lorvane::LoadFilesOfDate(seams_, L"C:\\d", other, true, true);
-    lorvane::LoadFoldersOfDate(seams_, L"C:\\d", other);
+    EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", other, true, true), LoadOutcome::kLoaded);
+    EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", other), LoadOutcome::kLoaded);
   }
   EXPECT_TRUE(names_.empty());
   EXPECT_TRUE(told_.empty());
@@ -125,7 +129,7 @@ TEST_F(Loaders, DateMustMatchExactlyAndAnUnformableDateMatchesNothing) {
 
 TEST_F(Loaders, FoldersOfDateLooksAtCreationOnly) {
   fs_.folders["C:\\d"] = {Entry("created", Day(1), Day(2)), Entry("modified", Day(2), Day(1))};
-  EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", L"1/3/2024"), LoadOutcome::Loaded);
+  EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", L"1/3/2024"), LoadOutcome::kLoaded);
   EXPECT_EQ(names_, std::vector<std::wstring>{L"created"});
   EXPECT_EQ(paths_, std::vector<std::wstring>{L"C:\\d\\created"}) << "box2 gets the full path";
 }
@@ -137,7 +141,7 @@ TEST_F(Loaders, NamesAndExtensionsInAnyScriptCrossWhole) {
   fs_.files[folder] = {Entry("\xc5\x81ukasz.\xc3\xa9t\xc3\xa9", Day(1), Day(1), folder),
                        Entry("other.ete", Day(1), Day(1), folder)};
   const std::wstring wide = L"C:\\R\u00e9sultats \u6d4b\u8bd5";
-  EXPECT_EQ(lorvane::LoadFilesWithExt(seams_, wide, L"\u00c9T\u00c9"), LoadOutcome::Loaded);
+  EXPECT_EQ(lorvane::LoadFilesWithExt(seams_, wide, L"\u00c9T\u00c9"), LoadOutcome::kLoaded);
   EXPECT_EQ(names_, std::vector<std::wstring>{L"\u0141ukasz.\u00e9t\u00e9"});
   EXPECT_EQ(paths_, std::vector<std::wstring>{wide + L"\\\u0141ukasz.\u00e9t\u00e9"});
 }

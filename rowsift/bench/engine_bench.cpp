@@ -7,6 +7,8 @@
 // is ever made up.
 //   engine_bench --cli ROWSIFT_CLI [--rows N]
 //                [--windows WINE WINDOW_BENCH_EXE ROWSIFT_EXE ROWSIFT_CLI_EXE]
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -21,8 +23,6 @@
 #include <thread>
 #include <vector>
 
-#include <unistd.h>
-
 #include "report_filter.h"
 
 namespace {
@@ -34,10 +34,14 @@ using Clock = std::chrono::steady_clock;
 // five cells with status fonts, links in some details, and step names of
 // which about a quarter carry the filter text with an indent digit.
 std::string GenerateLog(long rows) {
-  static const char* const kSteps[] = {
-      "Login1Enter user name", "Open order form", "Select customer 'Ackerman Ltd'",
-      "Add line item 10045", "Login2Check welcome banner", "Verify total amount",
-      "Save order and wait for the number", "Logout"};
+  static const char* const kSteps[] = {"Login1Enter user name",
+                                       "Open order form",
+                                       "Select customer 'Ackerman Ltd'",
+                                       "Add line item 10045",
+                                       "Login2Check welcome banner",
+                                       "Verify total amount",
+                                       "Save order and wait for the number",
+                                       "Logout"};
   static const char* const kDetails[] = {
       "User name 'qa_agent' typed", "Window 'New Order' found",
       "<A HREF=\"shots/total.bmp\">Expected 134.85, found 143.85</A>", "Process ended normally"};
@@ -71,7 +75,8 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 std::string Quote(const std::string& text) { return "'" + text + "'"; }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // A measured time, or why there is none.
@@ -82,10 +87,12 @@ struct Timing {
 
 // Best of `runs` runs of each command, taken in turns so that both meet the
 // same machine.
-std::pair<Timing, Timing> TimeSideBySide(const std::string& first, const std::string& second, int runs) {
+std::pair<Timing, Timing> TimeSideBySide(const std::string& first, const std::string& second,
+                                         int runs) {
   std::pair<Timing, Timing> best;
   for (int run = 0; run < runs; ++run) {
-    for (auto [command, timing] : {std::pair{&first, &best.first}, std::pair{&second, &best.second}}) {
+    for (auto [command, timing] :
+         {std::pair{&first, &best.first}, std::pair{&second, &best.second}}) {
       if (!timing->failure.empty()) continue;
       const auto start = Clock::now();
       const int status = std::system(command->c_str());
@@ -115,7 +122,8 @@ std::string Met(bool met) { return met ? "yes" : "NO"; }
 
 // "a / b" with both times and their ratio, or why not.
 Row Ratio(const std::string& measure, const Timing& a, const Timing& b, double goal) {
-  if (!a.seconds || !b.seconds) return {measure, "not measured: " + (a.seconds ? b : a).failure, "", "NO"};
+  if (!a.seconds || !b.seconds)
+    return {measure, "not measured: " + (a.seconds ? b : a).failure, "", "NO"};
   const double ratio = *a.seconds / *b.seconds;
   return {measure, Format("%.3f s / %.3f s = %.2f", *a.seconds, *b.seconds, ratio),
           goal > 0 ? Format("<= %.1f", goal) : "(no goal)", goal > 0 ? Met(ratio <= goal) : "-"};
@@ -160,8 +168,9 @@ int main(int argc, char** argv) {
       windows.assign(argv + i + 1, argv + i + 5);
       i += 4;
     } else {
-      std::fprintf(stderr, "usage: engine_bench --cli ROWSIFT_CLI [--rows N]\n"
-                           "         [--windows WINE WINDOW_BENCH_EXE ROWSIFT_EXE ROWSIFT_CLI_EXE]\n");
+      std::fprintf(stderr,
+                   "usage: engine_bench --cli ROWSIFT_CLI [--rows N]\n"
+                   "         [--windows WINE WINDOW_BENCH_EXE ROWSIFT_EXE ROWSIFT_CLI_EXE]\n");
       return 2;
     }
   }
@@ -170,7 +179,8 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  const fs::path folder = fs::temp_directory_path() / ("rowsift-bench-" + std::to_string(::getpid()));
+  const fs::path folder =
+      fs::temp_directory_path() / ("rowsift-bench-" + std::to_string(::getpid()));
   fs::create_directories(folder);
   std::vector<Row> table;
 
@@ -216,44 +226,51 @@ int main(int argc, char** argv) {
       WriteFile(path, small);
       names += " " + Quote(path.string());
     }
-    const auto [each, copyAll] = TimeSideBySide(
-        Quote(cli) + " --overwrite --filter Login --each" + names + " 2>/dev/null",
-        "cp" + names + " " + Quote(copies.string()), 9);
+    const auto [each, copyAll] =
+        TimeSideBySide(Quote(cli) + " --overwrite --filter Login --each" + names + " 2>/dev/null",
+                       "cp" + names + " " + Quote(copies.string()), 9);
     table.push_back(Ratio("rowsift-cli --each, 200 logs of 1 MB / one cp of them all (" +
                               std::to_string(std::thread::hardware_concurrency()) + " cores)",
                           each, copyAll, 0));
   }
 
   // The window under Wine beside rowsift-cli.exe.
-  const std::string windowMeasure = "Rowsift.exe run through its window / rowsift-cli.exe, under Wine";
+  const std::string windowMeasure =
+      "Rowsift.exe run through its window / rowsift-cli.exe, under Wine";
   const std::string memoryMeasure = "Rowsift.exe peak working set";
   if (windows.empty()) {
     table.push_back({windowMeasure, "not measured: no --windows given", "<= 1.5", "NO"});
     table.push_back({memoryMeasure, "not measured: no --windows given", "<= log + 64 MB", "NO"});
   } else {
-    std::map<std::string, std::string> figures =
-        RunWindowsHalf(Quote(windows[0]) + " " + Quote(windows[1]) + " " + Quote(WindowsPath(input)) + " " +
-                       Quote(WindowsPath(windows[2])) + " " + Quote(WindowsPath(windows[3])));
+    std::map<std::string, std::string> figures = RunWindowsHalf(
+        Quote(windows[0]) + " " + Quote(windows[1]) + " " + Quote(WindowsPath(input)) + " " +
+        Quote(WindowsPath(windows[2])) + " " + Quote(WindowsPath(windows[3])));
     const auto number = [&](const std::string& name) -> std::optional<double> {
       if (figures.count("error") || !figures.count(name)) return std::nullopt;
       return std::atof(figures[name].c_str());
     };
-    const std::string why = figures.count("error") ? figures["error"] : "window_bench.exe gave no figure";
-    const std::optional<double> window = number("window-seconds"), cliExe = number("cli-exe-seconds");
-    const std::optional<double> peak = number("window-peak-working-set-bytes"), size = number("log-bytes");
+    const std::string why =
+        figures.count("error") ? figures["error"] : "window_bench.exe gave no figure";
+    const std::optional<double> window = number("window-seconds"),
+                                cliExe = number("cli-exe-seconds");
+    const std::optional<double> peak = number("window-peak-working-set-bytes"),
+                                size = number("log-bytes");
     table.push_back(Ratio(windowMeasure, window ? Timing{window, ""} : Timing{{}, why},
                           cliExe ? Timing{cliExe, ""} : Timing{{}, why}, 1.5));
     if (peak && size) {
       const double over = (*peak - *size) / 1048576;
-      table.push_back({memoryMeasure, Format("%.0f MB = log %.0f MB + %.0f MB", *peak / 1048576, *size / 1048576, over),
-                       "<= log + 64 MB", Met(over <= 64)});
+      table.push_back(
+          {memoryMeasure,
+           Format("%.0f MB = log %.0f MB + %.0f MB", *peak / 1048576, *size / 1048576, over),
+           "<= log + 64 MB", Met(over <= 64)});
     } else {
       table.push_back({memoryMeasure, "not measured: " + why, "<= log + 64 MB", "NO"});
     }
   }
   fs::remove_all(folder);
 
-  std::printf("Rowsift benchmark: a log of %ld rows, %.1f MB, warm page cache\n\n", rows, megabytes);
+  std::printf("Rowsift benchmark: a log of %ld rows, %.1f MB, warm page cache\n\n", rows,
+              megabytes);
   std::size_t width[3] = {7, 6, 4};
   for (const Row& row : table) {
     width[0] = std::max(width[0], row.measure.size());
@@ -262,12 +279,13 @@ int main(int argc, char** argv) {
   }
   const auto print = [&](const Row& row) {
     std::printf("%-*s  %-*s  %-*s  %s\n", static_cast<int>(width[0]), row.measure.c_str(),
-                static_cast<int>(width[1]), row.figure.c_str(), static_cast<int>(width[2]), row.goal.c_str(),
-                row.met.c_str());
+                static_cast<int>(width[1]), row.figure.c_str(), static_cast<int>(width[2]),
+                row.goal.c_str(), row.met.c_str());
   };
   print({"measure", "figure", "goal", "met"});
   for (const Row& row : table) print(row);
-  const bool allMeasured =
-      std::none_of(table.begin(), table.end(), [](const Row& row) { return row.figure.rfind("not measured", 0) == 0; });
+  const bool allMeasured = std::none_of(table.begin(), table.end(), [](const Row& row) {
+    return row.figure.rfind("not measured", 0) == 0;
+  });
   return allMeasured ? 0 : 1;
 }

@@ -12,12 +12,10 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "main_window_ids.h"
-#include "remove_tree.h"
+#include "scratch_folder.h"
 #include "unique_resource.h"
 #include "window_driver.h"
 
@@ -31,37 +29,23 @@ constexpr char kSuccess[] = "Output File Created Successfully!";
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // A folder of its own under the user's temporary folder, and a settings key
 // of its own for the copy of Rowsift.exe run there; both go afterwards.
 class Scratch {
  public:
-  Scratch() : name_("RowsiftBench" + std::to_string(::GetCurrentProcessId())) {
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    folder_ = std::string(temp) + name_;
-    Remove();
-    ::CreateDirectoryA(folder_.c_str(), nullptr);
-  }
+  Scratch() : name_("RowsiftBench" + std::to_string(::GetCurrentProcessId())) { RemoveKey(); }
   Scratch(const Scratch&) = delete;
   Scratch& operator=(const Scratch&) = delete;
-  ~Scratch() { Remove(); }
+  ~Scratch() { RemoveKey(); }
 
-  std::string operator/(const std::string& file) const { return folder_ + "\\" + file; }
+  std::string operator/(const std::string& file) const { return folder_ / file; }
   const std::string& Name() const { return name_; }
 
  private:
-  void Remove() const {
-    ::RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\" + name_).c_str());
-    kit::testing::RemoveTree(std::wstring(folder_.begin(), folder_.end()));
-  }
+  void RemoveKey() const { ::RegDeleteTreeA(HKEY_CURRENT_USER, ("Software\\" + name_).c_str()); }
 
   std::string name_;
-  std::string folder_;
+  driver::ScratchFolder folder_{L"RowsiftBench"};
 };
 
 // Runs the program to its end with its messages sent nowhere, as a
@@ -76,13 +60,13 @@ void RunQuietly(const std::string& program, const std::string& arguments) {
   startup.hStdOutput = startup.hStdError = nowhere.get();
   std::string commandLine = "\"" + program + "\" " + arguments;
   PROCESS_INFORMATION started = {};
-  if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &started))
+  if (!::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &started))
     throw driver::DriverError("cannot start " + program);
   const kit::unique_handle process(started.hProcess), thread(started.hThread);
   DWORD code = 1;
-  if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.get(), &code) ||
-      code != 0)
+  if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
+      !::GetExitCodeProcess(process.get(), &code) || code != 0)
     throw driver::DriverError(program + " ended with " + std::to_string(code));
 }
 
@@ -102,9 +86,11 @@ struct WindowFigures {
 };
 
 // From the press of "Parse" to the success box, best of the runs.
-WindowFigures TimeWindow(const std::string& program, const std::string& log, const std::string& output) {
+WindowFigures TimeWindow(const std::string& program, const std::string& log,
+                         const std::string& output) {
   const driver::Process process = driver::Process::Launch(program);
-  const HWND window = driver::WaitForTopLevelWindow(process, rowsift::kMainWindowClass, rowsift::kMainWindowCaption);
+  const HWND window = driver::WaitForTopLevelWindow(process, rowsift::kMainWindowClass,
+                                                    rowsift::kMainWindowCaption);
   driver::SetText(driver::Control(window, rowsift::kIdInputFile), log);
   driver::SetText(driver::Control(window, rowsift::kIdOutputFile), output);
   driver::SetText(driver::Control(window, rowsift::kIdFilterOn), "Login");
@@ -123,13 +109,16 @@ WindowFigures TimeWindow(const std::string& program, const std::string& log, con
     }
     figures.seconds = std::min(figures.seconds, Seconds(Clock::now() - start));
     const driver::MessageBoxView view = driver::ReadMessageBox(box);
-    if (view.text != kSuccess) throw driver::DriverError("the run ended with \"" + view.text + "\"");
+    if (view.text != kSuccess)
+      throw driver::DriverError("the run ended with \"" + view.text + "\"");
     driver::PressDialogButton(box, IDOK);
   }
 
-  const kit::unique_handle handle(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process.Id()));
+  const kit::unique_handle handle(
+      ::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, process.Id()));
   PROCESS_MEMORY_COUNTERS memory = {};
-  if (!handle || !::GetProcessMemoryInfo(handle.get(), &memory, sizeof memory) || memory.PeakWorkingSetSize == 0)
+  if (!handle || !::GetProcessMemoryInfo(handle.get(), &memory, sizeof memory) ||
+      memory.PeakWorkingSetSize == 0)
     throw driver::DriverError("the window's working set cannot be read");
   figures.peakWorkingSet = memory.PeakWorkingSetSize;
   driver::Close(window);
@@ -148,19 +137,23 @@ int main(int argc, char** argv) {
   try {
     const Scratch scratch;
     const std::string program = scratch / (scratch.Name() + ".exe");
-    if (!::CopyFileA(argv[2], program.c_str(), FALSE)) throw driver::DriverError("cannot copy " + std::string(argv[2]));
+    if (!::CopyFileA(argv[2], program.c_str(), FALSE))
+      throw driver::DriverError("cannot copy " + std::string(argv[2]));
     const double cli = TimeCli(argv[3], log, scratch / "cli_Output.htm");
     const WindowFigures window = TimeWindow(program, log, scratch / "window_Output.htm");
-    if (ReadBytes(scratch / "window_Output.htm") != ReadBytes(scratch / "cli_Output.htm"))
+    if (driver::ReadBytes(scratch / "window_Output.htm") !=
+        driver::ReadBytes(scratch / "cli_Output.htm"))
       throw driver::DriverError("the window and rowsift-cli.exe wrote different outputs");
     WIN32_FILE_ATTRIBUTE_DATA attributes;
     if (!::GetFileAttributesExA(log.c_str(), GetFileExInfoStandard, &attributes))
       throw driver::DriverError("cannot read the log's size");
-    std::printf("log-bytes %llu\n", (static_cast<unsigned long long>(attributes.nFileSizeHigh) << 32) |
-                                        attributes.nFileSizeLow);
+    std::printf("log-bytes %llu\n",
+                (static_cast<unsigned long long>(attributes.nFileSizeHigh) << 32) |
+                    attributes.nFileSizeLow);
     std::printf("cli-exe-seconds %.3f\n", cli);
     std::printf("window-seconds %.3f\n", window.seconds);
-    std::printf("window-peak-working-set-bytes %llu\n", static_cast<unsigned long long>(window.peakWorkingSet));
+    std::printf("window-peak-working-set-bytes %llu\n",
+                static_cast<unsigned long long>(window.peakWorkingSet));
   } catch (const std::exception& failure) {
     std::printf("error %s\n", failure.what());
     return 1;

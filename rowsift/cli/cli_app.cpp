@@ -145,12 +145,12 @@ class CommandLineRun final : public ParseRunHost {
 
   int Run(const filelayer::FileSystem& files, const CharacterSet& characters, unsigned threads) {
     switch (RunParse(*this, files, characters, threads)) {
-      case RunOutcome::Written:
+      case RunOutcome::kWritten:
         return kDone;
-      case RunOutcome::Refused:
+      case RunOutcome::kRefused:
         return kRefused;
-      case RunOutcome::ReadFailed:
-      case RunOutcome::WriteFailed:
+      case RunOutcome::kReadFailed:
+      case RunOutcome::kWriteFailed:
         break;
     }
     return kFileFailure;
@@ -162,12 +162,14 @@ class CommandLineRun final : public ParseRunHost {
   bool DebugMode() override { return false; }
   bool OpenOutputWhenDone() override { return false; }
 
-  void Refuse(const std::string& text) override { err_ << "rowsift-cli: " << name_ << text << '\n'; }
+  void Refuse(const std::string& text) override {
+    err_ << "rowsift-cli: " << name_ << text << '\n';
+  }
 
   // Nobody is there to answer: --overwrite answers Yes for the whole run.
   bool Confirm(Question question, const std::string&) override {
     if (options_.overwrite) return true;
-    if (question == Question::SameFile) {
+    if (question == Question::kSameFile) {
       Refuse("the output file is the input file; give --overwrite to filter it in place");
     } else {
       Refuse("the output file " + output_ + " already exists; give --overwrite to replace it");
@@ -179,8 +181,8 @@ class CommandLineRun final : public ParseRunHost {
     err_ << name_ << intro << reason << '\n';
   }
   void ReportSuccess(const std::string&, const FilterCounts& counts) override {
-    err_ << name_ << "Kept " << counts.keptRows << " of " << counts.detailRows << " detail rows; wrote "
-         << output_ << '\n';
+    err_ << name_ << "Kept " << counts.keptRows << " of " << counts.detailRows
+         << " detail rows; wrote " << output_ << '\n';
   }
 
   // A pipeline has no window, cursor, debug list or viewer.
@@ -203,8 +205,8 @@ unsigned Processors() { return std::max(1u, std::thread::hardware_concurrency())
 
 // Every log into its proposed output name, several at a time. The messages
 // of each log come out together, in the order the logs were named.
-int RunEach(const Options& options, const filelayer::FileSystem& files, const CharacterSet& characters,
-            std::ostream& err) {
+int RunEach(const Options& options, const filelayer::FileSystem& files,
+            const CharacterSet& characters, std::ostream& err) {
   struct Result {
     std::string messages;
     int code = kDone;
@@ -229,7 +231,8 @@ int RunEach(const Options& options, const filelayer::FileSystem& files, const Ch
       result.done = true;
       const std::lock_guard<std::mutex> lock(printing);
       results[i] = std::move(result);
-      for (; printed < results.size() && results[printed].done; ++printed) err << results[printed].messages;
+      for (; printed < results.size() && results[printed].done; ++printed)
+        err << results[printed].messages;
       err.flush();
     }
   };
@@ -260,16 +263,19 @@ int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& fi
   }
   const unsigned codePage = options->codePage.value_or(codePages.system);
   const CharacterSet characters = CharacterSet::ForCodePage(codePage);
-  options->filterInLogs = codePages.spell ? codePages.spell(*options->filter, codePage) : options->filter;
+  options->filterInLogs =
+      codePages.spell ? codePages.spell(*options->filter, codePage) : options->filter;
   if (!options->filterInLogs) {
     // Not a refusal: the window, too, then keeps only the rows kept anyway.
-    err << "rowsift-cli: code page " << codePage << " cannot spell the filter text; no detail row matches it\n";
+    err << "rowsift-cli: code page " << codePage
+        << " cannot spell the filter text; no detail row matches it\n";
   }
   if (options->each) return RunEach(*options, files, characters, err);
   const std::optional<std::string> output =
       options->paths.size() == 2 ? std::optional<std::string>(options->paths[1]) : std::nullopt;
   // One log: its rows on every processor.
-  return CommandLineRun(options->paths[0], output, *options, "", err).Run(files, characters, Processors());
+  return CommandLineRun(options->paths[0], output, *options, "", err)
+      .Run(files, characters, Processors());
 }
 
 }  // namespace rowsift

@@ -31,7 +31,7 @@ struct LogCodePages {
 // Runs the command line `args` (without the program name). Messages go to
 // `err`, the help text to `out`; paths are as in `args`, which are UTF-8 on
 // Windows.
-int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& files,
-           const LogCodePages& codePages, std::ostream& out, std::ostream& err);
+[[nodiscard]] int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& files,
+                         const LogCodePages& codePages, std::ostream& out, std::ostream& err);
 
 }  // namespace rowsift

@@ -29,7 +29,8 @@ std::size_t CompleteLength(const std::string& text) {
 
 }  // namespace
 
-StandardStream::StandardStream(DWORD which) : std::ostream(nullptr), buffer_(::GetStdHandle(which)) {
+StandardStream::StandardStream(DWORD which)
+    : std::ostream(nullptr), buffer_(::GetStdHandle(which)) {
   rdbuf(&buffer_);
 }
 
@@ -68,7 +69,8 @@ void StandardStream::Buffer::Write(const std::string& utf8) {
       // A surrogate pair stays whole.
       if (at + count < text.size() && IS_HIGH_SURROGATE(text[at + count - 1])) --count;
       DWORD written = 0;
-      if (!::WriteConsoleW(handle_, text.data() + at, static_cast<DWORD>(count), &written, nullptr)) return;
+      if (!::WriteConsoleW(handle_, text.data() + at, static_cast<DWORD>(count), &written, nullptr))
+        return;
       at += count;
     }
     return;
@@ -81,7 +83,8 @@ void StandardStream::Buffer::Write(const std::string& utf8) {
   }
   for (std::size_t at = 0; at < bytes.size();) {
     DWORD written = 0;
-    if (!::WriteFile(handle_, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written, nullptr) ||
+    if (!::WriteFile(handle_, bytes.data() + at, static_cast<DWORD>(bytes.size() - at), &written,
+                     nullptr) ||
         written == 0) {
       return;
     }

@@ -17,14 +17,14 @@ class CharacterSet {
   // One byte, one character.
   CharacterSet() = default;
   // Double-byte for 932, 936, 949 and 950; one byte, one character otherwise.
-  static CharacterSet ForCodePage(unsigned codePage);
+  [[nodiscard]] static CharacterSet ForCodePage(unsigned codePage);
 
   bool DoubleByte() const { return doubleByte_; }
 
   // The length of the character that starts at text[at]: 2 for a lead byte
   // followed by a byte that may end a character of the code page, 1 for
   // anything else (a lead byte without a valid second byte stands alone).
-  std::size_t LengthAt(std::string_view text, std::size_t at) const {
+  [[nodiscard]] std::size_t LengthAt(std::string_view text, std::size_t at) const {
     if (!doubleByte_ || !(kinds_[Byte(text[at])] & kLead) || at + 1 >= text.size()) return 1;
     return (kinds_[Byte(text[at + 1])] & kTrail) ? 2 : 1;
   }
@@ -57,10 +57,12 @@ class CharacterStarts {
   void Restart(std::size_t start) { next_ = start; }
 
   // Also true for the text's end, which ends its last character.
-  bool IsStart(std::size_t at) { return !characters_.DoubleByte() || IsStartOfDoubleByteText(at); }
+  [[nodiscard]] bool IsStart(std::size_t at) {
+    return !characters_.DoubleByte() || IsStartOfDoubleByteText(at);
+  }
 
  private:
-  bool IsStartOfDoubleByteText(std::size_t at);
+  [[nodiscard]] bool IsStartOfDoubleByteText(std::size_t at);
 
   const CharacterSet& characters_;
   std::string_view text_;

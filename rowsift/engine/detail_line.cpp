@@ -8,7 +8,7 @@
 namespace rowsift {
 namespace {
 
-constexpr std::size_t npos = std::string_view::npos;
+constexpr std::size_t kNpos = std::string_view::npos;
 constexpr int kCells = 5;
 
 // The cell text left by the tag-stripping loop: repeatedly keep what follows
@@ -22,7 +22,8 @@ std::string_view StripTags(std::string_view cell) {
   if (begin == cell.size()) return cell;
   ++begin;
   std::size_t end = begin;
-  while (end < cell.size() && !(cell[end] == '<' && end + 1 < cell.size() && cell[end + 1] == '/')) ++end;
+  while (end < cell.size() && !(cell[end] == '<' && end + 1 < cell.size() && cell[end + 1] == '/'))
+    ++end;
   for (std::size_t at = end; at > begin; --at) {
     if (cell[at - 1] == '>') {
       begin = at;
@@ -71,7 +72,8 @@ std::size_t SkipRowOpening(std::string_view row) {
     if (row.substr(start, kLineBreak.size()) == kLineBreak) {
       start += kLineBreak.size();
     } else if (row.size() - start >= kRowOpen.size() && row[start] == '<' &&
-               (row[start + 1] | 0x20) == 't' && (row[start + 2] | 0x20) == 'r' && row[start + 3] == '>') {
+               (row[start + 1] | 0x20) == 't' && (row[start + 2] | 0x20) == 'r' &&
+               row[start + 3] == '>') {
       start += kRowOpen.size();
     } else {
       return start;
@@ -89,12 +91,13 @@ bool HoldsRemovedMarkup(std::string_view row, std::size_t from, std::size_t to) 
   const __m128i t = simd::Splat('t'), r = simd::Splat('r');
   for (; at < to && at + 16 + 3 <= row.size(); at += 16) {
     const char* const bytes = row.data() + at;
-    const __m128i lineBreaks =
-        _mm_and_si128(_mm_cmpeq_epi8(simd::Load(bytes), carriageReturn), _mm_cmpeq_epi8(simd::Load(bytes + 1), lineFeed));
-    const __m128i rowOpens = _mm_and_si128(
-        _mm_and_si128(_mm_cmpeq_epi8(simd::Load(bytes), open), _mm_cmpeq_epi8(simd::Load(bytes + 3), close)),
-        _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(simd::Load(bytes + 1), lower), t),
-                      _mm_cmpeq_epi8(_mm_or_si128(simd::Load(bytes + 2), lower), r)));
+    const __m128i lineBreaks = _mm_and_si128(_mm_cmpeq_epi8(simd::Load(bytes), carriageReturn),
+                                             _mm_cmpeq_epi8(simd::Load(bytes + 1), lineFeed));
+    const __m128i rowOpens =
+        _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(simd::Load(bytes), open),
+                                    _mm_cmpeq_epi8(simd::Load(bytes + 3), close)),
+                      _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(simd::Load(bytes + 1), lower), t),
+                                    _mm_cmpeq_epi8(_mm_or_si128(simd::Load(bytes + 2), lower), r)));
     unsigned found = simd::Mask(_mm_or_si128(lineBreaks, rowOpens));
     if (to - at < 16) found &= (1u << (to - at)) - 1;
     if (found != 0) return true;
@@ -143,8 +146,8 @@ std::string_view TextArena::Store(std::string_view first, std::string_view secon
 
 void ParseDetailLine(LogData& record, TextArena& arena, std::string& scratch) {
   if (record.HTMLString.empty()) return;
-  std::string_view* const fields[kCells] = {&record.Itr, &record.Status, &record.Name,
-                                            &record.Time, &record.Details};
+  std::string_view* const fields[kCells] = {&record.Itr, &record.Status, &record.Name, &record.Time,
+                                            &record.Details};
 
   // Step by step on a working copy: remove the row tags and line breaks, cut
   // at the cell closes, then clean up each cell.
@@ -161,8 +164,8 @@ void ParseDetailLine(LogData& record, TextArena& arena, std::string& scratch) {
   for (; found < kCells; ++found) {
     const std::size_t close = FindIgnoreCase(working, kCellClose, from);
     cellBegin[found] = from;
-    cellEnd[found] = close == npos ? end : close;
-    if (close == npos) break;
+    cellEnd[found] = close == kNpos ? end : close;
+    if (close == kNpos) break;
     from = close + kCellClose.size();
   }
   if (found < 4) return;  // fewer than four "</TD>": not a detail row
@@ -190,8 +193,9 @@ LogData MakeRecord(std::string_view row, TextArena& arena, std::string& scratch)
 // "</TR>" only closes the row. Every "</TD>" of the row survives the
 // removals, so the first ones of the row are the first ones of the copy; a
 // "<TD>" is removed from its own cell only.
-std::optional<LeadingCells> ReadLeadingCells(std::string_view row, const std::size_t (&cellCloses)[3],
-                                             bool withName, TextArena& arena, std::string& scratch) {
+std::optional<LeadingCells> ReadLeadingCells(std::string_view row,
+                                             const std::size_t (&cellCloses)[3], bool withName,
+                                             TextArena& arena, std::string& scratch) {
   const std::size_t start = SkipRowOpening(row);
   if (!withName && IsCellOpen(row, start)) {
     // The usual first cell: "<TD>", then text without markup or line breaks.
@@ -201,7 +205,8 @@ std::optional<LeadingCells> ReadLeadingCells(std::string_view row, const std::si
     while (end < cellCloses[0] && row[end] != '<' && row[end] != '>' && row[end] != '\r') ++end;
     if (end == cellCloses[0]) return LeadingCells{TrimSpaces(row.substr(text, end - text)), {}};
   }
-  if (cellCloses[0] < start || HoldsRemovedMarkup(row, start, cellCloses[withName ? 2 : 0])) return std::nullopt;
+  if (cellCloses[0] < start || HoldsRemovedMarkup(row, start, cellCloses[withName ? 2 : 0]))
+    return std::nullopt;
   LeadingCells leading;
   leading.Itr = CellText(row.substr(start, cellCloses[0] - start), arena, scratch);
   if (withName) {

@@ -6,7 +6,8 @@ namespace rowsift {
 namespace {
 
 bool EndsWithIgnoreCase(std::string_view text, std::string_view suffix) {
-  return text.size() >= suffix.size() && EqualsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
+  return text.size() >= suffix.size() &&
+         EqualsIgnoreCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 }  // namespace

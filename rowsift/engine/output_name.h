@@ -14,9 +14,9 @@ namespace rowsift {
 // The output name proposed for an input path: "X.htm" gives "X_Output.htm",
 // "X.html" gives "X_Output.html" (extension matched in any letter case);
 // anything else gives no proposal.
-std::optional<std::string> ProposeOutputName(std::string_view inputPath);
+[[nodiscard]] std::optional<std::string> ProposeOutputName(std::string_view inputPath);
 
 // True when the path ends in ".htm" or ".html" in any letter case.
-bool HasHtmlExtension(std::string_view path);
+[[nodiscard]] bool HasHtmlExtension(std::string_view path);
 
 }  // namespace rowsift

@@ -24,7 +24,7 @@ class LogSource {
   // The bytes from `offset` on: at least `length` of them (fewer only where
   // the log ends), more where the source has them at hand. Valid until the
   // next call.
-  virtual std::string_view Read(std::uint64_t offset, std::size_t length) = 0;
+  [[nodiscard]] virtual std::string_view Read(std::uint64_t offset, std::size_t length) = 0;
 };
 
 // A log in memory, handed out whole or in windows of `window` bytes.
@@ -33,7 +33,7 @@ class TextSource final : public LogSource {
   explicit TextSource(std::string_view text, std::size_t window = std::string_view::npos)
       : text_(text), window_(window) {}
   std::uint64_t Size() const override { return text_.size(); }
-  std::string_view Read(std::uint64_t offset, std::size_t length) override;
+  [[nodiscard]] std::string_view Read(std::uint64_t offset, std::size_t length) override;
 
  private:
   std::string_view text_;

@@ -42,8 +42,8 @@ struct LogData {
 // never move, so views into them stay valid while the arena lives.
 class TextArena {
  public:
-  std::string_view Store(std::string_view text);
-  std::string_view Store(std::string_view first, std::string_view second);
+  [[nodiscard]] std::string_view Store(std::string_view text);
+  [[nodiscard]] std::string_view Store(std::string_view first, std::string_view second);
   // Forgets every stored text but keeps one block for reuse.
   void Clear() {
     if (blocks_.size() > 1) KeepOnlyLastBlock();
@@ -52,7 +52,7 @@ class TextArena {
 
  private:
   void KeepOnlyLastBlock();
-  char* Allocate(std::size_t size);
+  [[nodiscard]] char* Allocate(std::size_t size);
   std::vector<std::unique_ptr<char[]>> blocks_;
   std::size_t lastBlockSize_ = 0;
   std::size_t usedInLastBlock_ = 0;
@@ -66,7 +66,7 @@ void ParseDetailLine(LogData& record, TextArena& arena, std::string& scratch);
 // The record of one detail row as cut from the log, closing tag included in
 // whatever letter case the log has: HTMLString is the row with its closing
 // tag written "</TR>", and the cells are parsed.
-LogData MakeRecord(std::string_view row, TextArena& arena, std::string& scratch);
+[[nodiscard]] LogData MakeRecord(std::string_view row, TextArena& arena, std::string& scratch);
 
 // Appends the row's output text to `output` and returns true when the row is
 // kept; returns false and appends nothing when it is dropped.
@@ -82,8 +82,10 @@ struct LeadingCells {
   std::string_view Itr;
   std::string_view Name;  // only when asked for
 };
-std::optional<LeadingCells> ReadLeadingCells(std::string_view row, const std::size_t (&cellCloses)[3],
-                                             bool withName, TextArena& arena, std::string& scratch);
+[[nodiscard]] std::optional<LeadingCells> ReadLeadingCells(std::string_view row,
+                                                           const std::size_t (&cellCloses)[3],
+                                                           bool withName, TextArena& arena,
+                                                           std::string& scratch);
 
 // A kept row that is not its filter-named step loses the first match of the
 // filter, and a decimal digit right behind it, which becomes that many
@@ -93,7 +95,7 @@ struct FilterCut {
   std::size_t after;
   int indents;
 };
-FilterCut CutAtMatch(std::string_view row, std::size_t match, std::size_t filterSize);
+[[nodiscard]] FilterCut CutAtMatch(std::string_view row, std::size_t match, std::size_t filterSize);
 
 // Whether a row with this first cell is kept as it is, whatever the filter:
 // the heading row, a row whose first cell is empty, and every piece that is

@@ -25,7 +25,7 @@
 namespace rowsift {
 namespace {
 
-constexpr std::size_t npos = std::string_view::npos;
+constexpr std::size_t kNpos = std::string_view::npos;
 constexpr std::uint64_t kNowhere = UINT64_MAX;  // a position past any log
 
 // Collects the output: runs of the log's own bytes, joined while they follow
@@ -115,9 +115,11 @@ class RowFilter {
       : filter_(filter),
         out_(out),
         markBlocks_(ChooseMarkBlocks()),
-        reach_(std::max({kRowClose.size() - 1, filter.FirstAnchor().offset, filter.SecondAnchor().offset})),
-        mayMatchInRowClose_(!filter.empty() && std::string_view("/tr>").find(static_cast<char>(FoldAscii(
-                                                   static_cast<unsigned char>(filter.Text()[0])))) != npos) {
+        reach_(std::max(
+            {kRowClose.size() - 1, filter.FirstAnchor().offset, filter.SecondAnchor().offset})),
+        mayMatchInRowClose_(!filter.Empty() &&
+                            std::string_view("/tr>").find(static_cast<char>(FoldAscii(
+                                static_cast<unsigned char>(filter.Text()[0])))) != kNpos) {
     const FilterPattern::Anchor& a = filter.FirstAnchor();
     const FilterPattern::Anchor& b = filter.SecondAnchor();
     anchors_ = {a.offset, b.offset, a.caseBit, a.folded, b.caseBit, b.folded};
@@ -170,13 +172,14 @@ class RowFilter {
   void StartRow(std::size_t start, CharacterStarts& starts) {
     rowStart_ = start;
     cellCloses_ = 0;
-    match_ = filter_.empty() ? start : npos;
+    match_ = filter_.Empty() ? start : kNpos;
     starts.Restart(start);
   }
 
   // The first match in the row; positions come in increasing order.
   void TryMatch(std::string_view text, std::size_t at, CharacterStarts& starts) {
-    if (match_ == npos && at >= rowStart_ && filter_.MatchesAt(text, at) && starts.IsStart(at)) match_ = at;
+    if (match_ == kNpos && at >= rowStart_ && filter_.MatchesAt(text, at) && starts.IsStart(at))
+      match_ = at;
   }
 
   // A three-letter tag "<...>" at `at`: counts a "</TD>", true for "</TR>".
@@ -200,8 +203,10 @@ class RowFilter {
   void EndRow(std::string_view text, std::size_t rowClose, CharacterStarts& starts) {
     const std::size_t end = rowClose + kRowClose.size();
     // A match may start inside the closing tag, behind the marks looked at.
-    for (std::size_t at = rowClose + 1; mayMatchInRowClose_ && at < end; ++at) TryMatch(text, at, starts);
-    const std::size_t match = match_ != npos && match_ + filter_.size() <= end ? match_ - rowStart_ : npos;
+    for (std::size_t at = rowClose + 1; mayMatchInRowClose_ && at < end; ++at)
+      TryMatch(text, at, starts);
+    const std::size_t match =
+        match_ != kNpos && match_ + filter_.size() <= end ? match_ - rowStart_ : kNpos;
     FilterRow(text.substr(rowStart_, end - rowStart_), match);
     StartRow(end, starts);
   }
@@ -214,15 +219,17 @@ class RowFilter {
     if (cellCloses_ >= 4) {
       const std::size_t cellCloses[3] = {cellCloseAt_[0] - rowStart_, cellCloseAt_[1] - rowStart_,
                                          cellCloseAt_[2] - rowStart_};
-      const std::optional<LeadingCells> cells = ReadLeadingCells(row, cellCloses, match != npos, arena_, scratch_);
+      const std::optional<LeadingCells> cells =
+          ReadLeadingCells(row, cellCloses, match != kNpos, arena_, scratch_);
       if (cells) {
         if (KeptUnconditionally(cells->Itr)) return Keep(row);
-        if (match == npos) return;  // dropped
+        if (match == kNpos) return;  // dropped
         if (!filter_.EqualsIgnoringCase(cells->Name)) return KeepCut(row, match);
       }
     }
     // The parser's way, for every row the quick reading does not cover.
-    if (AppendSelectedRow(MakeRecord(row, arena_, scratch_), filter_, out_.Text())) ++counts_.keptRows;
+    if (AppendSelectedRow(MakeRecord(row, arena_, scratch_), filter_, out_.Text()))
+      ++counts_.keptRows;
     out_.Added();
   }
 
@@ -269,7 +276,7 @@ class RowFilter {
   std::size_t rowStart_ = 0;
   unsigned cellCloses_ = 0;
   std::size_t cellCloseAt_[3] = {};  // the first three "</TD>" of the row
-  std::size_t match_ = npos;
+  std::size_t match_ = kNpos;
 
   FilterCounts counts_;
   TextArena arena_;
@@ -283,7 +290,7 @@ std::uint64_t FindAcross(LogSource& log, std::uint64_t from, std::string_view pa
   while (from < size) {
     const std::string_view window = log.Read(from, pattern.size());
     const std::size_t at = FindIgnoreCase(window, pattern);
-    if (at != npos) return from + at;
+    if (at != kNpos) return from + at;
     if (window.size() < pattern.size()) return kNowhere;
     from += window.size() - (pattern.size() - 1);  // a match may straddle the windows
   }
@@ -299,19 +306,20 @@ void CopyAll(LogSource& log, std::uint64_t from, RowOutput& out) {
   }
 }
 
-
 // The rows of a log held whole, from `rowsStart` on, cut into parts at row
 // ends and filtered on `threads` threads; the parts' outputs go on in order,
 // and only a few parts are held at any time.
 FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const FilterPattern& filter,
                            RowOutput& out, unsigned threads) {
   // A few parts to a thread, none larger than a few megabytes.
-  const std::size_t partSize = std::clamp<std::size_t>((log.size() - rowsStart) / (4 * threads), 256, 4 << 20);
+  const std::size_t partSize =
+      std::clamp<std::size_t>((log.size() - rowsStart) / (4 * threads), 256, 4 << 20);
   std::vector<std::size_t> bounds{rowsStart};
   while (bounds.back() < log.size()) {
-    const std::size_t close =
-        log.size() - bounds.back() > partSize ? FindIgnoreCase(log, kRowClose, bounds.back() + partSize) : npos;
-    bounds.push_back(close == npos ? log.size() : close + kRowClose.size());
+    const std::size_t close = log.size() - bounds.back() > partSize
+                                  ? FindIgnoreCase(log, kRowClose, bounds.back() + partSize)
+                                  : kNpos;
+    bounds.push_back(close == kNpos ? log.size() : close + kRowClose.size());
   }
   const std::size_t parts = bounds.size() - 1;
 
@@ -332,7 +340,8 @@ FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const Fi
       std::size_t i;
       {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return stopped || next == parts || next < written + 2 * threads; });
+        changed.wait(lock,
+                     [&] { return stopped || next == parts || next < written + 2 * threads; });
         if (stopped || next == parts) return;
         i = next++;
       }
@@ -370,7 +379,8 @@ FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const Fi
   };
   FilterCounts counts;
   try {
-    for (std::size_t i = 0; i < std::min<std::size_t>(threads, parts); ++i) workers.emplace_back(work);
+    for (std::size_t i = 0; i < std::min<std::size_t>(threads, parts); ++i)
+      workers.emplace_back(work);
     while (written < parts) {
       Part part;
       {
@@ -398,7 +408,8 @@ FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const Fi
 }
 
 // The whole filter, from the log's windows into the output.
-FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& out, unsigned threads) {
+FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& out,
+                        unsigned threads) {
   const std::uint64_t size = log.Size();
   const std::uint64_t rowsStart = FindAcross(log, 0, kRowOpen);
   if (rowsStart == kNowhere) {
@@ -409,7 +420,8 @@ FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& 
   }
   for (std::uint64_t at = 0; at < rowsStart;) {
     const std::string_view window = log.Read(at, 1);
-    const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), rowsStart - at));
+    const auto part =
+        static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), rowsStart - at));
     out.Copy(window.substr(0, part));
     out.EndRun();
     at += part;
@@ -417,7 +429,8 @@ FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& 
   if (threads > 1) {
     const std::string_view whole = log.Read(0, 1);
     if (whole.size() == size) {
-      const FilterCounts counts = FilterInParts(whole, static_cast<std::size_t>(rowsStart), filter, out, threads);
+      const FilterCounts counts =
+          FilterInParts(whole, static_cast<std::size_t>(rowsStart), filter, out, threads);
       out.Finish();
       return counts;
     }
@@ -441,7 +454,8 @@ FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& 
     }
     // The row goes on past this window: read it again, whole, once its end
     // is known; without one, the rest of the log is the tail.
-    const std::uint64_t rowClose = FindAcross(log, offset + window.size() - (kRowClose.size() - 1), kRowClose);
+    const std::uint64_t rowClose =
+        FindAcross(log, offset + window.size() - (kRowClose.size() - 1), kRowClose);
     if (rowClose == kNowhere) {
       CopyAll(log, offset, out);
       break;
@@ -462,12 +476,14 @@ std::string_view TextSource::Read(std::uint64_t offset, std::size_t length) {
   return text_.substr(at, std::max(length, window_));
 }
 
-FilterCounts FilterReport(LogSource& log, const FilterPattern& filter, const ReportWriter& write, unsigned threads) {
+FilterCounts FilterReport(LogSource& log, const FilterPattern& filter, const ReportWriter& write,
+                          unsigned threads) {
   RowOutput out(write);
   return FilterInto(log, filter, out, threads);
 }
 
-FilterCounts FilterReport(std::string_view input, const FilterPattern& filter, std::string& output) {
+FilterCounts FilterReport(std::string_view input, const FilterPattern& filter,
+                          std::string& output) {
   TextSource log(input);
   output.reserve(output.size() + input.size());
   RowOutput out(output);

@@ -9,8 +9,8 @@
 namespace rowsift {
 
 #if ROWSIFT_AVX2_UNIT
-void MarkBlocksAvx2(const char* text, std::size_t blocks, const AnchorBytes& anchors, std::uint32_t* tags,
-                    std::uint32_t* candidates);
+void MarkBlocksAvx2(const char* text, std::size_t blocks, const AnchorBytes& anchors,
+                    std::uint32_t* tags, std::uint32_t* candidates);
 #endif
 
 namespace {
@@ -22,9 +22,11 @@ void MarkBlocksPortable(const char* text, std::size_t blocks, const AnchorBytes&
   const __m128i caseA = simd::Splat(anchors.caseA), wantA = simd::Splat(anchors.wantA);
   const __m128i caseB = simd::Splat(anchors.caseB), wantB = simd::Splat(anchors.wantB);
   const auto mark = [&](const char* at, unsigned& tag, unsigned& candidate) {
-    tag = simd::Mask(_mm_and_si128(_mm_cmpeq_epi8(simd::Load(at), open), _mm_cmpeq_epi8(simd::Load(at + 4), close)));
-    candidate = simd::Mask(_mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(simd::Load(at + anchors.offsetA), caseA), wantA),
-                                         _mm_cmpeq_epi8(_mm_or_si128(simd::Load(at + anchors.offsetB), caseB), wantB)));
+    tag = simd::Mask(_mm_and_si128(_mm_cmpeq_epi8(simd::Load(at), open),
+                                   _mm_cmpeq_epi8(simd::Load(at + 4), close)));
+    candidate = simd::Mask(_mm_and_si128(
+        _mm_cmpeq_epi8(_mm_or_si128(simd::Load(at + anchors.offsetA), caseA), wantA),
+        _mm_cmpeq_epi8(_mm_or_si128(simd::Load(at + anchors.offsetB), caseB), wantB)));
   };
   for (std::size_t i = 0; i < blocks; ++i) {
     unsigned lowTags, lowCandidates, highTags, highCandidates;
@@ -71,8 +73,8 @@ bool HasAvx2() {
 
 MarkBlocksFunction ChooseMarkBlocks() {
 #if ROWSIFT_AVX2_UNIT
-  static const MarkBlocksFunction chosen = HasAvx2() ? MarkBlocksAvx2 : MarkBlocksPortable;
-  return chosen;
+  static const MarkBlocksFunction kChosen = HasAvx2() ? MarkBlocksAvx2 : MarkBlocksPortable;
+  return kChosen;
 #else
   return MarkBlocksPortable;
 #endif

@@ -16,10 +16,11 @@ struct AnchorBytes {
 
 // Fills tags[i] and candidates[i] for the block at text + 32 * i, for i below
 // `blocks`. Reads the bytes up to 32 * blocks + max(4, offsetA, offsetB).
-using MarkBlocksFunction = void (*)(const char* text, std::size_t blocks, const AnchorBytes& anchors,
-                                    std::uint32_t* tags, std::uint32_t* candidates);
+using MarkBlocksFunction = void (*)(const char* text, std::size_t blocks,
+                                    const AnchorBytes& anchors, std::uint32_t* tags,
+                                    std::uint32_t* candidates);
 
 // The fastest way this processor has, chosen once.
-MarkBlocksFunction ChooseMarkBlocks();
+[[nodiscard]] MarkBlocksFunction ChooseMarkBlocks();
 
 }  // namespace rowsift

@@ -12,7 +12,9 @@
 #if ROWSIFT_SSE2
 namespace rowsift::simd {
 
-inline __m128i Load(const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); }
+inline __m128i Load(const char* at) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
 inline __m128i Splat(unsigned char byte) { return _mm_set1_epi8(static_cast<char>(byte)); }
 inline unsigned Mask(__m128i lanes) { return static_cast<unsigned>(_mm_movemask_epi8(lanes)); }
 

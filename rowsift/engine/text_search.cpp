@@ -8,7 +8,7 @@
 namespace rowsift {
 namespace {
 
-constexpr std::size_t npos = std::string_view::npos;
+constexpr std::size_t kNpos = std::string_view::npos;
 
 bool EqualFolded(const char* text, std::string_view pattern) {
   for (std::size_t i = 0; i < pattern.size(); ++i) {
@@ -35,7 +35,8 @@ std::size_t FindCandidate(std::string_view text, std::size_t from, std::size_t l
   for (; p + 16 <= last + 1; p += 16) {
     const __m128i atA = _mm_or_si128(simd::Load(text.data() + p + a.offset), caseA);
     const __m128i atB = _mm_or_si128(simd::Load(text.data() + p + b.offset), caseB);
-    for (unsigned mask = simd::Mask(_mm_and_si128(_mm_cmpeq_epi8(atA, wantA), _mm_cmpeq_epi8(atB, wantB)));
+    for (unsigned mask =
+             simd::Mask(_mm_and_si128(_mm_cmpeq_epi8(atA, wantA), _mm_cmpeq_epi8(atB, wantB)));
          mask != 0; mask &= mask - 1) {
       const std::size_t candidate = p + static_cast<std::size_t>(std::countr_zero(mask));
       if (visit(candidate)) return candidate;
@@ -47,7 +48,7 @@ std::size_t FindCandidate(std::string_view text, std::size_t from, std::size_t l
         (static_cast<unsigned char>(text[p + b.offset]) | b.caseBit) == b.folded && visit(p))
       return p;
   }
-  return npos;
+  return kNpos;
 }
 
 FilterPattern::Anchor AnchorAt(std::string_view pattern, std::size_t offset, bool foldable) {
@@ -62,7 +63,7 @@ std::size_t Commonness(unsigned char byte) {
   constexpr std::string_view kMostCommonFirst =
       " <>/tdreaoinshlcumpfgwybvk\r\n0123456789=\"'.:,;-&#xjqz_()[]";
   const std::size_t rank = kMostCommonFirst.find(static_cast<char>(FoldAscii(byte)));
-  return rank == npos ? 0 : kMostCommonFirst.size() - rank;
+  return rank == kNpos ? 0 : kMostCommonFirst.size() - rank;
 }
 
 }  // namespace
@@ -72,15 +73,16 @@ bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
 }
 
 std::size_t FindIgnoreCase(std::string_view text, std::string_view pattern, std::size_t from) {
-  if (pattern.empty()) return from <= text.size() ? from : npos;
-  if (pattern.size() > text.size() || from > text.size() - pattern.size()) return npos;
+  if (pattern.empty()) return from <= text.size() ? from : kNpos;
+  if (pattern.size() > text.size() || from > text.size() - pattern.size()) return kNpos;
   // The first and the last byte are compared sixteen starts at a time; only
   // the candidates are checked in full.
   const auto anchor = [&](std::size_t offset) {
     return AnchorAt(pattern, offset, IsAsciiLetter(static_cast<unsigned char>(pattern[offset])));
   };
   const std::string_view middle = pattern.substr(1);
-  return FindCandidate(text, from, text.size() - pattern.size(), anchor(0), anchor(pattern.size() - 1),
+  return FindCandidate(text, from, text.size() - pattern.size(), anchor(0),
+                       anchor(pattern.size() - 1),
                        [&](std::size_t p) { return EqualFolded(text.data() + p + 1, middle); });
 }
 
@@ -88,10 +90,10 @@ std::size_t RemoveAllIgnoreCase(std::string& text, std::size_t begin, std::size_
                                 std::string_view pattern) {
   std::string_view range(text.data() + begin, end - begin);
   std::size_t match = FindIgnoreCase(range, pattern);
-  if (match == npos) return end;
+  if (match == kNpos) return end;
   std::size_t write = begin + match;
   std::size_t read = write + pattern.size();
-  while ((match = FindIgnoreCase(range, pattern, read - begin)) != npos) {
+  while ((match = FindIgnoreCase(range, pattern, read - begin)) != kNpos) {
     const std::size_t keep = begin + match - read;
     std::memmove(&text[write], &text[read], keep);
     write += keep;
@@ -137,8 +139,8 @@ FilterPattern FilterPattern::MatchingNothing(const CharacterSet& characters) {
 }
 
 std::size_t FilterPattern::FindIn(std::string_view text, std::size_t from) const {
-  if (filter_.empty()) return from <= text.size() ? from : npos;
-  if (filter_.size() > text.size() || from > text.size() - filter_.size()) return npos;
+  if (filter_.empty()) return from <= text.size() ? from : kNpos;
+  if (filter_.size() > text.size() || from > text.size() - filter_.size()) return kNpos;
   CharacterStarts starts(characters_, text, from);
   return FindCandidate(text, from, text.size() - filter_.size(), first_, second_,
                        [&](std::size_t p) { return MatchesAt(text, p) && starts.IsStart(p); });
@@ -149,7 +151,7 @@ void FilterPattern::AppendReplacingExact(std::string& output, std::string_view t
   std::size_t copied = 0;
   if (!filter_.empty()) {
     CharacterStarts starts(characters_, text);
-    for (std::size_t at = text.find(filter_); at != npos; at = text.find(filter_, at + 1)) {
+    for (std::size_t at = text.find(filter_); at != kNpos; at = text.find(filter_, at + 1)) {
       if (!MatchesAt(text, at) || !starts.IsStart(at)) continue;
       output.append(text.substr(copied, at - copied));
       output.append(replacement);

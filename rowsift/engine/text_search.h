@@ -13,19 +13,22 @@
 
 namespace rowsift {
 
-inline unsigned char FoldAscii(unsigned char c) {
+[[nodiscard]] inline unsigned char FoldAscii(unsigned char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
 }
 
-inline bool IsAsciiLetter(unsigned char c) { return FoldAscii(c) >= 'a' && FoldAscii(c) <= 'z'; }
+[[nodiscard]] inline bool IsAsciiLetter(unsigned char c) {
+  return FoldAscii(c) >= 'a' && FoldAscii(c) <= 'z';
+}
 
 // Byte for byte, ASCII letters in either case.
-bool EqualsIgnoreCase(std::string_view a, std::string_view b);
+[[nodiscard]] bool EqualsIgnoreCase(std::string_view a, std::string_view b);
 
 // First position at or after `from` where the markup `pattern` occurs, ASCII
 // letters in either case; npos when there is none. An empty pattern occurs at
 // `from`.
-std::size_t FindIgnoreCase(std::string_view text, std::string_view pattern, std::size_t from = 0);
+[[nodiscard]] std::size_t FindIgnoreCase(std::string_view text, std::string_view pattern,
+                                         std::size_t from = 0);
 
 // Removes every occurrence of `pattern` (ASCII letters in either case) from
 // text[begin, end) in one left-to-right pass, as a text replace with nothing
@@ -42,20 +45,20 @@ class FilterPattern {
   explicit FilterPattern(std::string_view filter, const CharacterSet& characters = {});
   // A filter that no text matches, not even in part: one typed in characters
   // that the log's code page cannot spell.
-  static FilterPattern MatchingNothing(const CharacterSet& characters = {});
+  [[nodiscard]] static FilterPattern MatchingNothing(const CharacterSet& characters = {});
 
   std::string_view Text() const { return filter_; }
   std::size_t size() const { return filter_.size(); }
-  bool empty() const { return filter_.empty(); }
+  bool Empty() const { return filter_.empty(); }
   const CharacterSet& Characters() const { return characters_; }
 
   // The first match in `text` at or after `from`, which must start a
   // character of `text`; npos when there is none. The empty filter matches at
   // `from`.
-  std::size_t FindIn(std::string_view text, std::size_t from = 0) const;
+  [[nodiscard]] std::size_t FindIn(std::string_view text, std::size_t from = 0) const;
 
   // Whether `text` is the filter but for the letter case.
-  bool EqualsIgnoringCase(std::string_view text) const {
+  [[nodiscard]] bool EqualsIgnoringCase(std::string_view text) const {
     return text.size() == filter_.size() && MatchesAt(text, 0);
   }
 
@@ -67,7 +70,7 @@ class FilterPattern {
 
   // Whether the filter is found at text[at], ending on a character's end;
   // `at` must start a character of `text` (the caller knows).
-  bool MatchesAt(std::string_view text, std::size_t at) const {
+  [[nodiscard]] bool MatchesAt(std::string_view text, std::size_t at) const {
     if (matchesNothing_ || at > text.size() || text.size() - at < filter_.size()) return false;
     const char* const candidate = text.data() + at;
     for (std::size_t i = 0; i < filter_.size(); ++i) {

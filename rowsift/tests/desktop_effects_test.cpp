@@ -1,7 +1,8 @@
 #include "desktop_effects.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cctype>
 #include <cstring>
@@ -88,14 +89,17 @@ SeenBox Read(HWND box) {
   return seen;
 }
 
-enum class Answer { Click, PressEnter };
+enum class Answer { kClick, kPressEnter };
 
 // Plays the user at the message box the test thread is about to show: waits
 // for it, notes what it shows, then clicks `button` or presses Enter.
 class BoxUser {
  public:
   explicit BoxUser(Answer how, int button = 0)
-      : boxThread_(::GetCurrentThreadId()), how_(how), button_(button), worker_([this] { Run(); }) {}
+      : boxThread_(::GetCurrentThreadId()),
+        how_(how),
+        button_(button),
+        worker_([this] { Run(); }) {}
   ~BoxUser() {
     if (worker_.joinable()) worker_.join();
   }
@@ -112,7 +116,7 @@ class BoxUser {
     const HWND box = WaitForDialogOf(boxThread_);
     if (!box) return;
     seen_ = Read(box);
-    if (how_ == Answer::PressEnter) {
+    if (how_ == Answer::kPressEnter) {
       GUITHREADINFO input = {};
       input.cbSize = sizeof input;
       ::GetGUIThreadInfo(boxThread_, &input);
@@ -199,12 +203,13 @@ class MessageBoxTest : public DesktopEffectsTest {
 };
 
 // Messages name paths in any script.
-const std::u8string kTwoLinesUtf8 = u8"Output file C:\\\u03a9mega\\\u65e5\u5fd7.htm exists.\r\nOverride it?";
+const std::u8string kTwoLinesUtf8 =
+    u8"Output file C:\\\u03a9mega\\\u65e5\u5fd7.htm exists.\r\nOverride it?";
 const std::string kTwoLines(kTwoLinesUtf8.begin(), kTwoLinesUtf8.end());
 
 TEST_F(MessageBoxTest, ErrorShowsStopSignAndOkOnTheOwner) {
-  BoxUser user(Answer::Click, IDOK);
-  OwnedEffects().ShowMessage(kTwoLines, MessageIcon::Error);
+  BoxUser user(Answer::kClick, IDOK);
+  OwnedEffects().ShowMessage(kTwoLines, MessageIcon::kError);
 
   const SeenBox& seen = user.Seen();
   ASSERT_TRUE(seen.found);
@@ -219,8 +224,8 @@ TEST_F(MessageBoxTest, ErrorShowsStopSignAndOkOnTheOwner) {
 }
 
 TEST_F(MessageBoxTest, PlainMessageHasNoIconAndMayBeUnowned) {
-  BoxUser user(Answer::PressEnter);
-  effects_.ShowMessage("Output File Created Successfully!", MessageIcon::None);
+  BoxUser user(Answer::kPressEnter);
+  effects_.ShowMessage("Output File Created Successfully!", MessageIcon::kNone);
 
   const SeenBox& seen = user.Seen();
   ASSERT_TRUE(seen.found);
@@ -232,7 +237,7 @@ TEST_F(MessageBoxTest, PlainMessageHasNoIconAndMayBeUnowned) {
 }
 
 TEST_F(MessageBoxTest, QuestionShowsYesAsDefaultAndNo) {
-  BoxUser user(Answer::Click, IDYES);
+  BoxUser user(Answer::kClick, IDYES);
   EXPECT_TRUE(OwnedEffects().AskYesNo(kTwoLines));
 
   const SeenBox& seen = user.Seen();
@@ -247,12 +252,12 @@ TEST_F(MessageBoxTest, QuestionShowsYesAsDefaultAndNo) {
 
 TEST_F(MessageBoxTest, AnswersFollowTheUser) {
   {
-    BoxUser user(Answer::Click, IDNO);
+    BoxUser user(Answer::kClick, IDNO);
     EXPECT_FALSE(OwnedEffects().AskYesNo("Are you sure?"));
     EXPECT_TRUE(user.Seen().found);
   }
   {
-    BoxUser user(Answer::PressEnter);
+    BoxUser user(Answer::kPressEnter);
     EXPECT_TRUE(OwnedEffects().AskYesNo("Are you sure?")) << "Enter takes the default, Yes";
     EXPECT_TRUE(user.Seen().found);
   }

@@ -3,8 +3,9 @@
 // which order, how it behaves inside a run, what it drops from the queue.
 #include "main_window.h"
 
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
@@ -167,10 +168,10 @@ TEST_F(MainWindowTest, ClosingSavesTheThreeTextsInOrderAndEndsTheLoop) {
   SetText(kIdFilterOn, L"");
   ::SendMessageW(Window(), WM_CLOSE, 0, 0);
 
-  EXPECT_EQ(settings_.writes,
-            (std::vector<std::wstring>{L"RowsiftScratch\\Settings\\InputFileName=C:\\old\\input.htm",
-                                       L"RowsiftScratch\\Settings\\OutputFileName=C:\\old\\kept.htm",
-                                       L"RowsiftScratch\\Settings\\FilterOn="}));
+  EXPECT_EQ(settings_.writes, (std::vector<std::wstring>{
+                                  L"RowsiftScratch\\Settings\\InputFileName=C:\\old\\input.htm",
+                                  L"RowsiftScratch\\Settings\\OutputFileName=C:\\old\\kept.htm",
+                                  L"RowsiftScratch\\Settings\\FilterOn="}));
   EXPECT_EQ(Window(), nullptr);
   EXPECT_EQ(TakeQueuedMessages(), std::vector<UINT>{WM_QUIT});
 }

@@ -113,7 +113,7 @@ class RecordingHost : public ParseRunHost {
     return yes;
   }
   void MoveFocus(Field field) override {
-    calls.push_back(field == Field::InputFile ? "focus: input" : "focus: output");
+    calls.push_back(field == Field::kInputFile ? "focus: input" : "focus: output");
   }
   void SetBusyCursor(bool busy) override {
     calls.push_back(busy ? "cursor: busy" : "cursor: normal");
@@ -145,7 +145,7 @@ class FakeFiles : public filelayer::FileSystem {
     if (found == files_.end()) return std::nullopt;
     return found->second;
   }
-  int writes() const { return writes_; }
+  int Writes() const { return writes_; }
 
   bool FileExists(const std::string& path) const override { return files_.count(Key(path)) != 0; }
   bool FolderExists(const std::string&) const override { return false; }
@@ -178,7 +178,7 @@ class RunTest : public testing::Test {
  protected:
   // However a run ends, a busy cursor it showed is put back as its last act.
   void TearDown() override {
-    const Calls visible = host.Visible();
+    const Calls visible = host_.Visible();
     const auto busy = std::count(visible.begin(), visible.end(), "cursor: busy");
     const auto normal = std::count(visible.begin(), visible.end(), "cursor: normal");
     EXPECT_EQ(busy, normal);
@@ -187,20 +187,20 @@ class RunTest : public testing::Test {
     }
   }
 
-  RecordingHost host;
+  RecordingHost host_;
 };
 
 class ParseRunTest : public RunTest {
  protected:
   ParseRunTest() {
-    host.inputPath = kInput;
-    host.outputPath = kOutput;
-    host.filterText = "Login";
-    files.Put(kInput, kReport);
+    host_.inputPath = kInput;
+    host_.outputPath = kOutput;
+    host_.filterText = "Login";
+    files_.Put(kInput, kReport);
   }
-  RunOutcome Run() { return RunParse(host, files, {}, 1); }
+  RunOutcome Run() { return RunParse(host_, files_, {}, 1); }
 
-  FakeFiles files;
+  FakeFiles files_;
 };
 
 // ---- Refusals before anything is read ----
@@ -208,89 +208,89 @@ class ParseRunTest : public RunTest {
 TEST_F(ParseRunTest, MissingInputIsNotFoundWhateverItsName) {
   for (const char* path : {"", "C:\\logs\\missing.htm", "C:\\logs\\missing.txt"}) {
     SCOPED_TRACE(path);
-    host.calls.clear();
-    host.inputPath = path;
-    EXPECT_EQ(Run(), RunOutcome::Refused);
-    EXPECT_EQ(host.Visible(), (Calls{kNotFoundBox, "focus: input"}));
+    host_.calls.clear();
+    host_.inputPath = path;
+    EXPECT_EQ(Run(), RunOutcome::kRefused);
+    EXPECT_EQ(host_.Visible(), (Calls{kNotFoundBox, "focus: input"}));
   }
-  EXPECT_EQ(files.writes(), 0);
+  EXPECT_EQ(files_.Writes(), 0);
 }
 
 TEST_F(ParseRunTest, InputThatIsNotHtmlIsRefused) {
-  for (const char* path : {"C:\\logs\\report.txt", "C:\\logs\\report.htmx", "C:\\logs\\report.htm.bak"}) {
+  for (const char* path :
+       {"C:\\logs\\report.txt", "C:\\logs\\report.htmx", "C:\\logs\\report.htm.bak"}) {
     SCOPED_TRACE(path);
-    host.calls.clear();
-    files.Put(path, kReport);
-    host.inputPath = path;
-    EXPECT_EQ(Run(), RunOutcome::Refused);
-    EXPECT_EQ(host.Visible(), (Calls{kMismatchBox, "focus: input"}));
+    host_.calls.clear();
+    files_.Put(path, kReport);
+    host_.inputPath = path;
+    EXPECT_EQ(Run(), RunOutcome::kRefused);
+    EXPECT_EQ(host_.Visible(), (Calls{kMismatchBox, "focus: input"}));
   }
-  EXPECT_EQ(files.writes(), 0);
+  EXPECT_EQ(files_.Writes(), 0);
 }
 
 TEST_F(ParseRunTest, HtmlExtensionInAnyLetterCaseIsAccepted) {
   for (const std::string path : {"C:\\logs\\REPORT.HTM", "C:\\logs\\report.Html"}) {
     SCOPED_TRACE(path);
-    files.Put(path, kReport);
-    host.inputPath = path;
-    host.outputPath = path + ".out.htm";
-    EXPECT_EQ(Run(), RunOutcome::Written);
-    EXPECT_EQ(files.Get(host.outputPath), kFiltered);
+    files_.Put(path, kReport);
+    host_.inputPath = path;
+    host_.outputPath = path + ".out.htm";
+    EXPECT_EQ(Run(), RunOutcome::kWritten);
+    EXPECT_EQ(files_.Get(host_.outputPath), kFiltered);
   }
 }
 
 TEST_F(ParseRunTest, SameFileInOtherLetterCaseIsAskedTwiceThenFilteredInPlace) {
-  host.outputPath = "c:\\LOGS\\Run.HTM";
-  host.answers = {true, true};
-  EXPECT_EQ(Run(), RunOutcome::Written);
-  EXPECT_EQ(host.Questions(), (Calls{kSameFileAsk, kExistsAsk}));
-  EXPECT_EQ(files.Get(kInput), kFiltered);
+  host_.outputPath = "c:\\LOGS\\Run.HTM";
+  host_.answers = {true, true};
+  EXPECT_EQ(Run(), RunOutcome::kWritten);
+  EXPECT_EQ(host_.Questions(), (Calls{kSameFileAsk, kExistsAsk}));
+  EXPECT_EQ(files_.Get(kInput), kFiltered);
 }
 
 TEST_F(ParseRunTest, NoToTheSameFileQuestionEndsBeforeTheSecondQuestion) {
-  host.outputPath = kInput;
-  host.answers = {false};
-  EXPECT_EQ(Run(), RunOutcome::Refused);
-  EXPECT_EQ(host.Visible(), (Calls{kSameFileAsk, "focus: output"}));
-  EXPECT_EQ(files.Get(kInput), kReport);
+  host_.outputPath = kInput;
+  host_.answers = {false};
+  EXPECT_EQ(Run(), RunOutcome::kRefused);
+  EXPECT_EQ(host_.Visible(), (Calls{kSameFileAsk, "focus: output"}));
+  EXPECT_EQ(files_.Get(kInput), kReport);
 }
 
 // ---- Successful runs ----
 
 TEST_F(ParseRunTest, AFilterTheLogsCodePageCannotSpellMatchesNoRow) {
-  host.filterText = std::nullopt;
-  EXPECT_EQ(Run(), RunOutcome::Written);
-  EXPECT_EQ(files.Get(kOutput),
+  host_.filterText = std::nullopt;
+  EXPECT_EQ(Run(), RunOutcome::kWritten);
+  EXPECT_EQ(files_.Get(kOutput),
             "<HTML><BODY><TABLE>\r\n"
             "<TR><TD>Itr#</TD><TD>Status</TD><TD>Step</TD><TD>Time</TD><TD>Details</TD></TR>\r\n"
             "</TABLE></BODY></HTML>\r\n");
 }
 
 TEST_F(ParseRunTest, QuietRunShowsOnlyTheCursorAndTheSuccessBox) {
-  EXPECT_EQ(Run(), RunOutcome::Written);
-  EXPECT_EQ(host.Visible(), (Calls{"cursor: busy", kSuccessBox, "cursor: normal"}));
-  EXPECT_EQ(files.Get(kOutput), kFiltered);
-  EXPECT_EQ(files.Get(kInput), kReport);
+  EXPECT_EQ(Run(), RunOutcome::kWritten);
+  EXPECT_EQ(host_.Visible(), (Calls{"cursor: busy", kSuccessBox, "cursor: normal"}));
+  EXPECT_EQ(files_.Get(kOutput), kFiltered);
+  EXPECT_EQ(files_.Get(kInput), kReport);
 }
 
 TEST_F(ParseRunTest, DebugRunLogsItsStepsInGroupsSeparatedByEventProcessing) {
-  host.debugMode = true;
-  EXPECT_EQ(Run(), RunOutcome::Written);
-  EXPECT_EQ(host.Visible(),
-            (Calls{"cursor: busy",
-                   Stamped(": Open Input File C:\\logs\\run.htm"), "events",
-                   "debug: Number of Detail lines = 3", Stamped(": Parsing detail lines."), "events",
-                   Stamped(": Populating output data..."), "events",
-                   Stamped(": Writing to output file C:\\logs\\run_Output.htm..."), "events",
-                   Stamped(": Process completed."), "debug: ", "events",
-                   kSuccessBox, "cursor: normal"}));
+  host_.debugMode = true;
+  EXPECT_EQ(Run(), RunOutcome::kWritten);
+  EXPECT_EQ(
+      host_.Visible(),
+      (Calls{"cursor: busy", Stamped(": Open Input File C:\\logs\\run.htm"), "events",
+             "debug: Number of Detail lines = 3", Stamped(": Parsing detail lines."), "events",
+             Stamped(": Populating output data..."), "events",
+             Stamped(": Writing to output file C:\\logs\\run_Output.htm..."), "events",
+             Stamped(": Process completed."), "debug: ", "events", kSuccessBox, "cursor: normal"}));
 }
 
 TEST_F(ParseRunTest, OutputOpensAfterTheSuccessBoxWhenAsked) {
-  host.openOutputWhenDone = true;
-  EXPECT_EQ(Run(), RunOutcome::Written);
-  EXPECT_EQ(host.Visible(),
-            (Calls{"cursor: busy", kSuccessBox, std::string("open: ") + kOutput, "cursor: normal"}));
+  host_.openOutputWhenDone = true;
+  EXPECT_EQ(Run(), RunOutcome::kWritten);
+  EXPECT_EQ(host_.Visible(), (Calls{"cursor: busy", kSuccessBox, std::string("open: ") + kOutput,
+                                    "cursor: normal"}));
 }
 
 TEST_F(ParseRunTest, ReportsWithoutCompleteRowsAreCopiedUnchanged) {
@@ -303,69 +303,70 @@ TEST_F(ParseRunTest, ReportsWithoutCompleteRowsAreCopiedUnchanged) {
       {"<TABLE><TR><TD>1</TD><TD>cut short", "debug: Number of Detail lines = 0",
        "C:\\logs\\short_Output.htm"},
   };
-  host.debugMode = true;
+  host_.debugMode = true;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.report);
-    host.calls.clear();
-    files.Put(kInput, c.report);
-    host.outputPath = c.outputPath;
-    EXPECT_EQ(Run(), RunOutcome::Written);
-    EXPECT_EQ(files.Get(c.outputPath), c.report);
-    const Calls visible = host.Visible();
+    host_.calls.clear();
+    files_.Put(kInput, c.report);
+    host_.outputPath = c.outputPath;
+    EXPECT_EQ(Run(), RunOutcome::kWritten);
+    EXPECT_EQ(files_.Get(c.outputPath), c.report);
+    const Calls visible = host_.Visible();
     EXPECT_NE(std::find(visible.begin(), visible.end(), c.countLine), visible.end());
   }
 }
 
 TEST_F(ParseRunTest, TheJobIsReadOnceSoTheApprovedFilesAreTheOnesUsed) {
-  host.debugMode = true;
-  host.openOutputWhenDone = true;
-  files.Put(kOutput, "previous run");
-  host.answers = {true};
-  host.onPendingEvents = [this] {
-    host.inputPath = "C:\\logs\\other.htm";
-    host.outputPath = "C:\\logs\\edited.htm";
-    host.filterText = "Logout";
+  host_.debugMode = true;
+  host_.openOutputWhenDone = true;
+  files_.Put(kOutput, "previous run");
+  host_.answers = {true};
+  host_.onPendingEvents = [this] {
+    host_.inputPath = "C:\\logs\\other.htm";
+    host_.outputPath = "C:\\logs\\edited.htm";
+    host_.filterText = "Logout";
   };
-  EXPECT_EQ(Run(), RunOutcome::Written);
-  EXPECT_EQ(files.Get(kOutput), kFiltered);
-  EXPECT_EQ(files.Get("C:\\logs\\edited.htm"), std::nullopt);
-  const Calls visible = host.Visible();
+  EXPECT_EQ(Run(), RunOutcome::kWritten);
+  EXPECT_EQ(files_.Get(kOutput), kFiltered);
+  EXPECT_EQ(files_.Get("C:\\logs\\edited.htm"), std::nullopt);
+  const Calls visible = host_.Visible();
   EXPECT_NE(std::find(visible.begin(), visible.end(),
                       Stamped(": Writing to output file C:\\logs\\run_Output.htm...")),
             visible.end());
   EXPECT_EQ(visible.at(visible.size() - 2), std::string("open: ") + kOutput);
   for (const char* read : {"read input path", "read output path", "read filter"}) {
-    EXPECT_EQ(std::count(host.calls.begin(), host.calls.end(), read), 1) << read;
+    EXPECT_EQ(std::count(host_.calls.begin(), host_.calls.end(), read), 1) << read;
   }
 }
 
 // ---- Failures ----
 
 TEST_F(ParseRunTest, UnreadableInputEndsInTheParseErrorBox) {
-  files.beforeRead = [] {
+  files_.beforeRead = [] {
     throw filelayer::FileError(
         "The process cannot access the file because it is being used by another process.", 32);
   };
-  EXPECT_EQ(Run(), RunOutcome::ReadFailed);
-  EXPECT_EQ(host.Visible(),
+  EXPECT_EQ(Run(), RunOutcome::kReadFailed);
+  EXPECT_EQ(host_.Visible(),
             (Calls{"cursor: busy",
                    "message: Error parsing the HTML file: \r\nThe process cannot access the file "
                    "because it is being used by another process.",
                    "cursor: normal"}));
-  EXPECT_EQ(files.writes(), 0);
+  EXPECT_EQ(files_.Writes(), 0);
 }
 
 TEST_F(ParseRunTest, RunningOutOfMemoryIsExplainedInPlainWords) {
-  files.beforeRead = [] { throw std::bad_alloc(); };
-  EXPECT_EQ(Run(), RunOutcome::ReadFailed);
-  EXPECT_EQ(host.Visible().at(1),
-            "message: Error parsing the HTML file: \r\nNot enough memory to process the input file.");
+  files_.beforeRead = [] { throw std::bad_alloc(); };
+  EXPECT_EQ(Run(), RunOutcome::kReadFailed);
+  EXPECT_EQ(
+      host_.Visible().at(1),
+      "message: Error parsing the HTML file: \r\nNot enough memory to process the input file.");
 
-  host.calls.clear();
-  files.beforeRead = nullptr;
-  files.beforeWrite = [] { throw std::bad_alloc(); };
-  EXPECT_EQ(Run(), RunOutcome::WriteFailed);
-  EXPECT_EQ(host.Visible(),
+  host_.calls.clear();
+  files_.beforeRead = nullptr;
+  files_.beforeWrite = [] { throw std::bad_alloc(); };
+  EXPECT_EQ(Run(), RunOutcome::kWriteFailed);
+  EXPECT_EQ(host_.Visible(),
             (Calls{"cursor: busy",
                    "message: Error writing the output file: \r\nNot enough memory to process the "
                    "input file.",
@@ -373,18 +374,19 @@ TEST_F(ParseRunTest, RunningOutOfMemoryIsExplainedInPlainWords) {
 }
 
 TEST_F(ParseRunTest, FailedWriteReplacesSuccessByTheWriteErrorBox) {
-  host.debugMode = true;
-  host.openOutputWhenDone = true;
-  host.answers = {true};
-  files.Put(kOutput, "previous run");
-  files.beforeWrite = [] { throw filelayer::FileError("Access is denied.", 5); };
-  EXPECT_EQ(Run(), RunOutcome::WriteFailed);
-  const Calls visible = host.Visible();
+  host_.debugMode = true;
+  host_.openOutputWhenDone = true;
+  host_.answers = {true};
+  files_.Put(kOutput, "previous run");
+  files_.beforeWrite = [] { throw filelayer::FileError("Access is denied.", 5); };
+  EXPECT_EQ(Run(), RunOutcome::kWriteFailed);
+  const Calls visible = host_.Visible();
   const Calls ending(visible.end() - 4, visible.end());
-  EXPECT_EQ(ending, (Calls{Stamped(": Writing to output file C:\\logs\\run_Output.htm..."),
-                           "events", "message: Error writing the output file: \r\nAccess is denied.",
-                           "cursor: normal"}));
-  EXPECT_EQ(files.Get(kOutput), "previous run");
+  EXPECT_EQ(
+      ending,
+      (Calls{Stamped(": Writing to output file C:\\logs\\run_Output.htm..."), "events",
+             "message: Error writing the output file: \r\nAccess is denied.", "cursor: normal"}));
+  EXPECT_EQ(files_.Get(kOutput), "previous run");
 }
 
 // ---- The platform's own file layer, on a scratch folder ----
@@ -396,9 +398,9 @@ class ParseRunOnDiskTest : public RunTest {
     folder_ = std::filesystem::temp_directory_path() /
               ("parse_run_test_" + std::to_string(random()) + std::to_string(random()));
     std::filesystem::create_directory(folder_);
-    host.inputPath = PathOf("run.htm");
-    host.outputPath = PathOf("run_Output.htm");
-    host.filterText = "Login";
+    host_.inputPath = PathOf("run.htm");
+    host_.outputPath = PathOf("run_Output.htm");
+    host_.filterText = "Login";
     Put("run.htm", kReport);
   }
   ~ParseRunOnDiskTest() override {
@@ -416,7 +418,7 @@ class ParseRunOnDiskTest : public RunTest {
     bytes << file.rdbuf();
     return bytes.str();
   }
-  RunOutcome Run() { return RunParse(host, *files_, {}, 1); }
+  RunOutcome Run() { return RunParse(host_, *files_, {}, 1); }
 
  private:
   std::filesystem::path folder_;
@@ -424,31 +426,32 @@ class ParseRunOnDiskTest : public RunTest {
 };
 
 TEST_F(ParseRunOnDiskTest, LogIsFilteredIntoTheOutputFile) {
-  EXPECT_EQ(Run(), RunOutcome::Written);
+  EXPECT_EQ(Run(), RunOutcome::kWritten);
   EXPECT_EQ(Get("run_Output.htm"), kFiltered);
   EXPECT_EQ(Get("run.htm"), kReport);
 }
 
 TEST_F(ParseRunOnDiskTest, TwoYesAnswersFilterTheInputInPlace) {
-  host.outputPath = host.inputPath;
-  host.answers = {true, true};
-  EXPECT_EQ(Run(), RunOutcome::Written);
-  EXPECT_EQ(host.Questions(), (Calls{kSameFileAsk, kExistsAsk}));
+  host_.outputPath = host_.inputPath;
+  host_.answers = {true, true};
+  EXPECT_EQ(Run(), RunOutcome::kWritten);
+  EXPECT_EQ(host_.Questions(), (Calls{kSameFileAsk, kExistsAsk}));
   EXPECT_EQ(Get("run.htm"), kFiltered);
 }
 
 TEST_F(ParseRunOnDiskTest, NoToTheExistsQuestionLeavesTheFileAndOpensIt) {
   Put("run_Output.htm", "previous run");
-  host.answers = {false};
-  EXPECT_EQ(Run(), RunOutcome::Refused);
-  EXPECT_EQ(host.Visible(), (Calls{kExistsAsk, "focus: output", "open: " + PathOf("run_Output.htm")}));
+  host_.answers = {false};
+  EXPECT_EQ(Run(), RunOutcome::kRefused);
+  EXPECT_EQ(host_.Visible(),
+            (Calls{kExistsAsk, "focus: output", "open: " + PathOf("run_Output.htm")}));
   EXPECT_EQ(Get("run_Output.htm"), "previous run");
 }
 
 TEST_F(ParseRunOnDiskTest, OutputInAMissingFolderGivesTheWriteErrorWithTheSystemsReason) {
-  host.outputPath = (std::filesystem::path(PathOf("missing")) / "run_Output.htm").string();
-  EXPECT_EQ(Run(), RunOutcome::WriteFailed);
-  const std::string box = host.Visible().at(1);
+  host_.outputPath = (std::filesystem::path(PathOf("missing")) / "run_Output.htm").string();
+  EXPECT_EQ(Run(), RunOutcome::kWriteFailed);
+  const std::string box = host_.Visible().at(1);
   const std::string intro = "message: Error writing the output file: \r\n";
   EXPECT_EQ(box.substr(0, intro.size()), intro);
   EXPECT_GT(box.size(), intro.size());

@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -15,12 +16,14 @@ class RegistrySettingsTest : public ::testing::Test {
  protected:
   void SetUp() override { DeleteScratchKey(); }
   void TearDown() override { DeleteScratchKey(); }
-  void DeleteScratchKey() const { ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + app_).c_str()); }
+  void DeleteScratchKey() const {
+    ::RegDeleteTreeW(HKEY_CURRENT_USER, (L"Software\\" + app_).c_str());
+  }
 
   kit::unique_hkey SettingsKey() const {
     kit::unique_hkey key;
-    ::RegCreateKeyExW(HKEY_CURRENT_USER, (L"Software\\" + app_ + L"\\Settings").c_str(), 0, nullptr, 0,
-                      KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
+    ::RegCreateKeyExW(HKEY_CURRENT_USER, (L"Software\\" + app_ + L"\\Settings").c_str(), 0, nullptr,
+                      0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, key.put(), nullptr);
     return key;
   }
 
@@ -45,15 +48,17 @@ TEST_F(RegistrySettingsTest, TextsAreStringValuesUnderSoftwareAppSection) {
                                reinterpret_cast<BYTE*>(stored), &size),
             ERROR_SUCCESS);
   EXPECT_EQ(type, DWORD{REG_SZ});
-  EXPECT_EQ(std::wstring(stored, size / sizeof(wchar_t)), std::wstring(L"C:\\logs\\run.htm") + L'\0');
+  EXPECT_EQ(std::wstring(stored, size / sizeof(wchar_t)),
+            std::wstring(L"C:\\logs\\run.htm") + L'\0');
 }
 
 TEST_F(RegistrySettingsTest, EmptyLongAndUnicodeTextsRoundTrip) {
   store_->Write(app_, L"Settings", L"FilterOn", L"Login");
   store_->Write(app_, L"Settings", L"FilterOn", L"");
   EXPECT_EQ(store_->Read(app_, L"Settings", L"FilterOn"), L"");
-  EXPECT_EQ(::RegQueryValueExW(SettingsKey().get(), L"FilterOn", nullptr, nullptr, nullptr, nullptr),
-            ERROR_SUCCESS)
+  EXPECT_EQ(
+      ::RegQueryValueExW(SettingsKey().get(), L"FilterOn", nullptr, nullptr, nullptr, nullptr),
+      ERROR_SUCCESS)
       << "an empty text is kept, not removed";
 
   const std::wstring longPath = L"C:\\" + std::wstring(5000, L'x') + L".htm";
@@ -72,14 +77,16 @@ TEST_F(RegistrySettingsTest, TextsAnEarlierVersionStoredInTheCodePageReadAsTheSa
   ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, spelt, sizeof spelt, nullptr, &lossy);
   if (lossy) GTEST_SKIP() << "the system code page cannot spell the text";
   // As the earlier version wrote them: ANSI functions, code-page bytes.
-  ASSERT_EQ(::RegSetValueExA(SettingsKey().get(), "FilterOn", 0, REG_SZ, reinterpret_cast<const BYTE*>(spelt),
+  ASSERT_EQ(::RegSetValueExA(SettingsKey().get(), "FilterOn", 0, REG_SZ,
+                             reinterpret_cast<const BYTE*>(spelt),
                              static_cast<DWORD>(std::strlen(spelt) + 1)),
             ERROR_SUCCESS);
   ASSERT_EQ(::RegSetValueExA(SettingsKey().get(), "InputFileName", 0, REG_SZ,
                              reinterpret_cast<const BYTE*>("Login"), 5),
             ERROR_SUCCESS);
   EXPECT_EQ(store_->Read(app_, L"Settings", L"FilterOn"), text);
-  EXPECT_EQ(store_->Read(app_, L"Settings", L"InputFileName"), L"Login") << "stored without its null";
+  EXPECT_EQ(store_->Read(app_, L"Settings", L"InputFileName"), L"Login")
+      << "stored without its null";
 }
 
 }  // namespace

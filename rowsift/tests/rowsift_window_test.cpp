@@ -3,14 +3,13 @@
 // open-file dialog, look at the files it writes, close it and start it again.
 // Each test runs a copy of the program under its own name, so its settings
 // live under a scratch registry key, and works in a scratch folder.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <ostream>
 #include <set>
@@ -18,7 +17,9 @@
 #include <vector>
 
 #include "main_window_ids.h"
-#include "remove_tree.h"
+#include "module_path.h"
+#include "scratch_folder.h"
+#include "screen_dpi.h"
 #include "unique_resource.h"
 #include "window_driver.h"
 
@@ -48,28 +49,14 @@ constexpr milliseconds kQuietPeriod{1500};
 
 // --- Files ---------------------------------------------------------------
 
+using kit::testing::Exists;
+using kit::testing::ReadBytes;
+using kit::testing::ScratchFolder;
+using kit::testing::WriteBytes;
+
 std::string OwnFolder() {
-  char path[MAX_PATH] = {};
-  const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string folder(path, length);
-  return folder.substr(0, folder.find_last_of('\\'));
-}
-
-// Paths are ANSI texts, or wide ones for names in any script.
-std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  EXPECT_TRUE(in) << "cannot read " << path;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(out) << "cannot write " << path;
-}
-
-bool FileExists(const std::string& path) {
-  return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  const std::string program = kit::testing::AnsiFromWide(kit::ModulePath(nullptr));
+  return program.substr(0, program.find_last_of('\\'));
 }
 
 // The build copies the sample log and its filtered form beside this program.
@@ -77,33 +64,6 @@ std::string SampleLog() { return ReadBytes(OwnFolder() + "\\samples\\results.htm
 std::string SampleLoginOutput() {
   return ReadBytes(OwnFolder() + "\\samples\\results_Login_expected.htm");
 }
-
-// A fresh folder under the user's temporary folder, removed with its files.
-class ScratchFolder {
- public:
-  explicit ScratchFolder(const std::string& name) {
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    // The long form: the open-file dialog hands back long names.
-    char longTemp[MAX_PATH] = {};
-    const DWORD length = ::GetLongPathNameA(temp, longTemp, MAX_PATH);
-    path_ = std::string(length ? longTemp : temp) + name;
-    kit::testing::RemoveTree(WidePath());
-    ::CreateDirectoryA(path_.c_str(), nullptr);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  // Names in any script may be made inside it.
-  ~ScratchFolder() { kit::testing::RemoveTree(WidePath()); }
-
-  std::wstring WidePath() const { return std::filesystem::path(path_).wstring(); }
-
-  const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
- private:
-  std::string path_;
-};
 
 // HKEY_CURRENT_USER\Software\<application>, deleted before and after.
 class ScratchSettings {
@@ -247,7 +207,7 @@ class RowsiftWindowTest : public ::testing::Test {
  protected:
   RowsiftWindowTest()
       : application_("RowsiftE2E" + std::to_string(::GetCurrentProcessId())),
-        folder_(application_ + "_" + std::to_string(++testCount_)),
+        folder_(kit::testing::WideFromAnsi(application_)),
         settings_(application_) {}
 
   void SetUp() override {
@@ -259,7 +219,7 @@ class RowsiftWindowTest : public ::testing::Test {
 
   // Started in the scratch folder, so relative paths point there.
   RunningRowsift Start(const std::string& arguments = {}) const {
-    return RunningRowsift(Program(), arguments, folder_.Path());
+    return RunningRowsift(Program(), arguments, folder_.AnsiPath());
   }
 
   // The sample log copied into the scratch folder under `name`.
@@ -269,13 +229,12 @@ class RowsiftWindowTest : public ::testing::Test {
     return path;
   }
 
-  static inline int testCount_ = 0;
   const std::string application_;
   const ScratchFolder folder_;
   const ScratchSettings settings_;
 };
 
-int Pixels(int twips) { return ::MulDiv(twips, driver::ScreenDpi(), 1440); }
+int Pixels(int twips) { return ::MulDiv(twips, kit::GetScreenDpi().y, 1440); }
 
 int OuterHeight(HWND window) {
   const RECT rect = driver::OuterRect(window);
@@ -531,7 +490,7 @@ TEST_F(WindowParseTest, AMissingInputIsRefusedWithTheStopSignAndTheFocusGoesToIt
     ExpectErrorBox(box, kNotFound);
     app.Answer(box, IDOK);
     driver::WaitForFocus(app.Item(kIdInputFile));
-    EXPECT_FALSE(FileExists(output));
+    EXPECT_FALSE(Exists(output));
   }
   app.ExpectNoBox();
 }
@@ -549,7 +508,7 @@ TEST_F(WindowParseTest, AnInputThatIsNoHtmlFileIsRefused) {
   app.Answer(box, IDOK);
 
   driver::WaitForFocus(app.Item(kIdInputFile));
-  EXPECT_FALSE(FileExists(output));
+  EXPECT_FALSE(Exists(output));
   app.ExpectNoBox();
 }
 
@@ -657,7 +616,7 @@ TEST_F(WindowParseTest, AnInputHeldByAnotherProgramIsReportedAsAParseError) {
   app.Answer(box, IDOK);
 
   app.ExpectNoBox();
-  EXPECT_FALSE(FileExists(output));
+  EXPECT_FALSE(Exists(output));
 }
 
 TEST_F(WindowParseTest, AnOutputThatCannotBeWrittenIsNotReportedAsWritten) {
@@ -673,7 +632,7 @@ TEST_F(WindowParseTest, AnOutputThatCannotBeWrittenIsNotReportedAsWritten) {
   app.Answer(box, box.buttons.front().id);
 
   app.ExpectNoBox();
-  EXPECT_FALSE(FileExists(output));
+  EXPECT_FALSE(Exists(output));
   EXPECT_TRUE(::IsWindowEnabled(app.Window())) << "the window must be usable again";
 }
 
@@ -683,13 +642,14 @@ using WindowUnicodeTest = RowsiftWindowTest;
 
 TEST_F(WindowUnicodeTest, ALogInFoldersNamedInThreeScriptsIsFilteredAndItsPathsKept) {
   // Latin, Greek and Chinese, which no 8-bit code page spells together.
-  const std::filesystem::path folder = folder_.WidePath() + L"\\R\u00e9sultats\\\u03a9mega";
+  const std::filesystem::path folder = folder_.Path() + L"\\R\u00e9sultats\\\u03a9mega";
   ASSERT_TRUE(std::filesystem::create_directories(folder));
   const std::wstring input = folder.wstring() + L"\\\u65e5\u5fd7.htm";
   const std::wstring output = folder.wstring() + L"\\\u65e5\u5fd7_Output.htm";
   WriteBytes(input, SampleLog());
   // The input again, its Latin and Greek letters in the other case.
-  const std::wstring inputInOtherCase = folder_.WidePath() + L"\\R\u00c9SULTATS\\\u03c9MEGA\\\u65e5\u5fd7.HTM";
+  const std::wstring inputInOtherCase =
+      folder_.Path() + L"\\R\u00c9SULTATS\\\u03c9MEGA\\\u65e5\u5fd7.HTM";
   {
     const RunningRowsift app = Start();
     app.Fill("", "", "Login");
@@ -812,7 +772,9 @@ std::string WithRows(std::string log, const std::string& row, int count) {
 }
 
 std::string LargeLog(int rows = 50000) { return WithRows(SampleLog(), kFillerRow, rows); }
-std::string LargeLogLoginOutput(int rows) { return WithRows(SampleLoginOutput(), kFilteredFillerRow, rows); }
+std::string LargeLogLoginOutput(int rows) {
+  return WithRows(SampleLoginOutput(), kFilteredFillerRow, rows);
+}
 
 TEST_F(WindowDebugModeTest, ASecondPressDuringARunIsIgnored) {
   const std::string input = folder_ / "large.htm";
@@ -859,11 +821,13 @@ TEST_F(WindowDebugModeTest, TheFilesTheChecksApprovedAreTheFilesWritten) {
   ExpectSuccessBox(app);
 
   driver::ExpectNoDialog(app.ProcessId(), "", kQuietPeriod);
-  EXPECT_FALSE(FileExists(edited));
-  EXPECT_TRUE(ReadBytes(output) == LargeLogLoginOutput(kRows)) << "the output is not the filtered log";
+  EXPECT_FALSE(Exists(edited));
+  EXPECT_TRUE(ReadBytes(output) == LargeLogLoginOutput(kRows))
+      << "the output is not the filtered log";
   const std::vector<std::string> lines = app.DebugLines();
   ASSERT_EQ(lines.size(), 7u);
-  EXPECT_NE(lines[4].find(": Writing to output file " + output + "..."), std::string::npos) << lines[4];
+  EXPECT_NE(lines[4].find(": Writing to output file " + output + "..."), std::string::npos)
+      << lines[4];
   EXPECT_EQ(app.TextOf(kIdOutputFile), edited) << "the boxes keep what was typed";
 }
 

@@ -37,37 +37,39 @@ extern "C" {
 /* Creates the key (and any missing levels) and writes one value: REG_DWORD
  * of atol(value_text) when number_flag is nonzero, else REG_SZ with its
  * terminator. 0 success, 1 failure. */
-TANDREL_API int __cdecl create_reg_value(int root, const char* key_path, const char* value_name,
-                                         const char* value_text, int number_flag) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl create_reg_value(int root, const char* keyPath, const char* valueName,
+                                         const char* valueText, int numberFlag) TANDREL_NOEXCEPT;
 
 /* Reads one value into out (at least 256 bytes): REG_SZ as text, REG_DWORD
  * as its decimal value, other types as the decimal value of their first
  * byte. Returns the system error of the read: 0 success, 2 no such value,
  * 6 no such key, 234 longer than 256 bytes. */
-TANDREL_API int __cdecl get_reg_value(int root, const char* key_path, const char* value_name,
+TANDREL_API int __cdecl get_reg_value(int root, const char* keyPath, const char* valueName,
                                       char* out) TANDREL_NOEXCEPT;
 
 /* Deletes one value. Returns the system error: 0 success, 2 no such value,
  * 6 no such key. */
-TANDREL_API int __cdecl del_reg_value(int root, const char* key_path, const char* value_name) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl del_reg_value(int root, const char* keyPath,
+                                      const char* valueName) TANDREL_NOEXCEPT;
 
 /* Deletes a key. Returns the system error: 0 success, 2 no such key, 5 a key
  * that still has subkeys. */
-TANDREL_API int __cdecl del_reg_key(int root, const char* key_path) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl del_reg_key(int root, const char* keyPath) TANDREL_NOEXCEPT;
 
 /* Writes every subkey name followed by ";" into out (room for every name
  * plus one character each, plus the terminator) and returns their count, or
  * the system error of the count (6 for a missing key, out then empty). */
-TANDREL_API int __cdecl enum_reg_key(int root, const char* key_path, char* out) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl enum_reg_key(int root, const char* keyPath, char* out) TANDREL_NOEXCEPT;
 
 /* Writes the subkey names with "," between them into out (room for every
  * name plus one character between names, plus the terminator); a missing
  * key gives the empty text. Returns 0. */
-TANDREL_API int __cdecl regenumsubkeys(int root, const char* key_path, char* out) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl regenumsubkeys(int root, const char* keyPath, char* out) TANDREL_NOEXCEPT;
 
 /* 0 when the key exists (value_name "") or has a value of exactly that name
  * (case-sensitive); -1 otherwise. */
-TANDREL_API int __cdecl reg_key_exists(int root, const char* key_path, const char* value_name) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl reg_key_exists(int root, const char* keyPath,
+                                       const char* valueName) TANDREL_NOEXCEPT;
 
 /* ---- Files and drives -------------------------------------------------- */
 /* A file name is a path, relative to the current directory or absolute,
@@ -83,26 +85,27 @@ TANDREL_API int __cdecl get_win_dir(char* out) TANDREL_NOEXCEPT;
 
 /* Searches the tree below root_folder for file_name and copies the full path
  * found into out (260 bytes). 0 found, -10033 not found (or no such root). */
-TANDREL_API int __cdecl findfile(const char* root_folder, const char* file_name, char* out) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl findfile(const char* rootFolder, const char* fileName,
+                                 char* out) TANDREL_NOEXCEPT;
 
 /* Copies the short (8.3) name of the first match, without its folder, into
  * out (14 bytes); the empty text when the name already is an 8.3 name.
  * 0 found, 1 no match (out then empty). */
-TANDREL_API int __cdecl get_83filename(const char* file_name, char* out) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl get_83filename(const char* fileName, char* out) TANDREL_NOEXCEPT;
 
 /* The low 32 bits of the first match's size, or 1 when nothing matches. */
-TANDREL_API int __cdecl get_file_size(const char* file_name) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl get_file_size(const char* fileName) TANDREL_NOEXCEPT;
 
 /* Writes the local date on which the first match was created, or last
  * written, as "MM/DD/YYYY" into out (11 bytes). 0 success, 1 no match or a
  * date outside 1980 to 2107 (out then undefined). */
-TANDREL_API int __cdecl get_file_creation_date(const char* file_name, char* out) TANDREL_NOEXCEPT;
-TANDREL_API int __cdecl get_file_modified_date(const char* file_name, char* out) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl get_file_creation_date(const char* fileName, char* out) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl get_file_modified_date(const char* fileName, char* out) TANDREL_NOEXCEPT;
 
 /* Writes the local time of day at which the first match was created as
  * "H:MM:SS", seconds rounded down to even, into out (9 bytes). 0 success,
  * 1 no match or a time outside 1980 to 2107. */
-TANDREL_API int __cdecl get_file_creation_time(const char* file_name, char* out) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl get_file_creation_time(const char* fileName, char* out) TANDREL_NOEXCEPT;
 
 /* Deletes every file (never a folder) that matches the pattern. 0 done (also
  * when only folders match), 1 pattern longer than 260 characters, 2 no
@@ -127,7 +130,7 @@ TANDREL_API int __cdecl get_local_time(char* out) TANDREL_NOEXCEPT;
 
 /* Stores the milliseconds since midnight at the address given and returns
  * the day of the week, 0 Sunday to 6 Saturday. */
-TANDREL_API int __cdecl get_time_in_ms(int* milliseconds_since_midnight) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl get_time_in_ms(int* millisecondsSinceMidnight) TANDREL_NOEXCEPT;
 
 /* Writes the day of the week as one digit, "0" Sunday to "6" Saturday, into
  * out (2 bytes). Returns 0. */
@@ -136,7 +139,7 @@ TANDREL_API int __cdecl get_dow_string(char* out) TANDREL_NOEXCEPT;
 /* Writes the local time of day of a seconds count on a 12-hour clock,
  * "03:04:05 PM", into out (12 bytes); the time zone is read afresh on every
  * call. A negative count gives the empty text. Returns 0. */
-TANDREL_API int __cdecl GmtToLocalTime(int seconds_since_1970, char* out) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl GmtToLocalTime(int secondsSince1970, char* out) TANDREL_NOEXCEPT;
 
 /* Set the clock: another date at the same time of day, another time of day
  * on the same date, or the local time of a seconds count. 0 success, 1 the
@@ -144,7 +147,7 @@ TANDREL_API int __cdecl GmtToLocalTime(int seconds_since_1970, char* out) TANDRE
  * count); a refusal changes nothing. Argument order: month, day, year. */
 TANDREL_API int __cdecl set_sys_date(int month, int day, int year) TANDREL_NOEXCEPT;
 TANDREL_API int __cdecl set_sys_time(int hours, int minutes, int seconds) TANDREL_NOEXCEPT;
-TANDREL_API int __cdecl set_sys_time_date(int seconds_since_1970) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl set_sys_time_date(int secondsSince1970) TANDREL_NOEXCEPT;
 
 /* Store the user's short-date or long-date picture (e.g. "MM/dd/yyyy").
  * Other programs are not notified. Return 0; a rejected picture changes
@@ -169,9 +172,9 @@ TANDREL_API int __cdecl get_screen_res(char* width, char* height) TANDREL_NOEXCE
 /* Writes total and available physical memory, total and available page
  * file, total and available virtual space, in bytes (12 bytes each; 2 GB or
  * more reads as negative). Returns the memory load in percent. */
-TANDREL_API int __cdecl get_free_mem(char* total_physical, char* available_physical,
-                                     char* total_page_file, char* available_page_file,
-                                     char* total_virtual, char* available_virtual) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl get_free_mem(char* totalPhysical, char* availablePhysical,
+                                     char* totalPageFile, char* availablePageFile,
+                                     char* totalVirtual, char* availableVirtual) TANDREL_NOEXCEPT;
 
 /* Queues WM_CLOSE for the window and returns at once: nonzero when queued. */
 TANDREL_API int __cdecl shut_down(int window) TANDREL_NOEXCEPT;
@@ -199,7 +202,7 @@ TANDREL_API int __cdecl keybd_type2(const char* text) TANDREL_NOEXCEPT;
 TANDREL_API int __cdecl print_scrn(const char* which) TANDREL_NOEXCEPT;
 
 /* Sends one Print Screen key-down with the given scan code. Returns 0. */
-TANDREL_API int __cdecl capture_screen(int scan_code) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl capture_screen(int scanCode) TANDREL_NOEXCEPT;
 
 /* ---- Windows and controls ---------------------------------------------- */
 
@@ -223,11 +226,13 @@ TANDREL_API int __cdecl get_button_focus(int window) TANDREL_NOEXCEPT;
 
 /* Writes the client point (x, y) relative to the window's outer top-left
  * corner (12 bytes each; both empty for no window). Returns 0. */
-TANDREL_API int __cdecl ClientToWinCoord(int window, int x, int y, char* out_x, char* out_y) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl ClientToWinCoord(int window, int x, int y, char* outX,
+                                         char* outY) TANDREL_NOEXCEPT;
 
 /* Writes the window's left and top screen coordinates (12 bytes each).
  * Returns nonzero on success; 0, with both texts empty, for no window. */
-TANDREL_API int __cdecl web_obj_get_abs_pos(int window, char* out_left, char* out_top) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl web_obj_get_abs_pos(int window, char* outLeft,
+                                            char* outTop) TANDREL_NOEXCEPT;
 
 /* Writes the handle of the window at screen point (x, y) (12 bytes).
  * Returns 0. */
@@ -251,7 +256,7 @@ TANDREL_API int __cdecl type_edit(int window, const char* text) TANDREL_NOEXCEPT
 /* Copies the text of the item with that command identifier in the window's
  * menu into out (256 bytes: 255 characters at most, always terminated).
  * Returns the number of characters copied: 0 for no such item or no menu. */
-TANDREL_API int __cdecl get_menu_name(int window, int item_id, char* out) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl get_menu_name(int window, int itemId, char* out) TANDREL_NOEXCEPT;
 
 /* Writes the control's identifier (12 bytes). Returns 0. */
 TANDREL_API int __cdecl get_dlg_id(int window, char* out) TANDREL_NOEXCEPT;
@@ -267,8 +272,8 @@ TANDREL_API int __cdecl alt_list_select_item(int window, const char* text) TANDR
 /* Writes the list box's selected item's rectangle, in the list box's client
  * coordinates (12 bytes each). 0 success; -1 when there is no selection or
  * no window, and then nothing is written. */
-TANDREL_API int __cdecl list_get_sel_item(int window, char* out_left, char* out_top,
-                                          char* out_right, char* out_bottom) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl list_get_sel_item(int window, char* outLeft, char* outTop, char* outRight,
+                                          char* outBottom) TANDREL_NOEXCEPT;
 
 /* Returns the data value stored with the list-box item, or -1 (LB_ERR).
  * A null window shows the message box "nope" and returns -1. */
@@ -280,10 +285,10 @@ TANDREL_API int __cdecl col_brnch(int window) TANDREL_NOEXCEPT;
 
 /* Writes how many items fit in the tree view's client area (12 bytes).
  * Returns the indentation of child items in pixels. Clicks nothing. */
-TANDREL_API int __cdecl rclick_tvitem(int window, char* out_count) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl rclick_tvitem(int window, char* outCount) TANDREL_NOEXCEPT;
 
 /* Selects the tab. Returns the previously selected tab's index, or -1. */
-TANDREL_API int __cdecl sel_tab(int window, int tab_index) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl sel_tab(int window, int tabIndex) TANDREL_NOEXCEPT;
 
 /* Returns the selected tab's index, or -1 when none is selected. */
 TANDREL_API int __cdecl get_sel_tab(int window) TANDREL_NOEXCEPT;
@@ -308,13 +313,13 @@ TANDREL_API float __cdecl pix_to_twips(float* x, float* y) TANDREL_NOEXCEPT;
  * cannot be created or written (no file is left); -12303 no image can be
  * made (right < left, bottom < top, no memory), no file touched. A
  * rectangle without width or height gives a 1 x 1 image. */
-TANDREL_API int __cdecl CaptureAreaToFile(const char* file_name, int left, int top, int right,
+TANDREL_API int __cdecl CaptureAreaToFile(const char* fileName, int left, int top, int right,
                                           int bottom) TANDREL_NOEXCEPT;
 
 /* As CaptureAreaToFile for the foreground window's rectangle, frame
  * included, when which is exactly "Active"; otherwise (or with no window in
  * the foreground) for the whole screen. */
-TANDREL_API int __cdecl CaptureBmpToFile(const char* file_name, const char* which) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl CaptureBmpToFile(const char* fileName, const char* which) TANDREL_NOEXCEPT;
 
 /* ---- Pixel read-back --------------------------------------------------- */
 
@@ -326,12 +331,12 @@ TANDREL_API int __cdecl CaptureBmpToFile(const char* file_name, const char* whic
  * hold counts as differing), at most 2147483647. Any other mode returns 0
  * and does nothing. An area of more points than a 64-bit count holds cannot
  * be read: mode 1 returns 0 and touches no file, mode 0 returns 2147483647. */
-TANDREL_API int __cdecl get_bmp_area(int window, int left, int top, int right, int bottom,
-                                     int mode, const char* file_name) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl get_bmp_area(int window, int left, int top, int right, int bottom, int mode,
+                                     const char* fileName) TANDREL_NOEXCEPT;
 
 /* As get_bmp_area for x from 0 to width and y from 0 to height of the
  * window's rectangle: one column and one row more than the window has. */
-TANDREL_API int __cdecl get_bmp(int window, int mode, const char* file_name) TANDREL_NOEXCEPT;
+TANDREL_API int __cdecl get_bmp(int window, int mode, const char* fileName) TANDREL_NOEXCEPT;
 
 /* ---- URL check --------------------------------------------------------- */
 

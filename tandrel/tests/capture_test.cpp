@@ -1,8 +1,9 @@
 // The capture exports bound by name, as a script host binds them: the bitmap
 // files they write are parsed and their pixels compared with what test
 // windows painted on the screen.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstring>
@@ -14,17 +15,13 @@
 
 namespace {
 
-using tandrel_test::Bind;
-using tandrel_test::Exists;
+using kit::testing::Exists;
+using kit::testing::ReadBytes;
+using kit::testing::ScratchFolder;
+using kit::testing::WriteBytes;
 using tandrel_test::Gradient;
 using tandrel_test::PaintedWindow;
-using tandrel_test::ReadWhole;
-using tandrel_test::ScratchFolder;
 using tandrel_test::UnderWine;
-using tandrel_test::WriteWhole;
-
-using CaptureArea = int(__cdecl*)(const char*, int, int, int, int);
-using CaptureWindow = int(__cdecl*)(const char*, const char*);
 
 constexpr int kCannotWriteFile = -10007;
 constexpr int kCannotMakeImage = -12303;
@@ -40,7 +37,7 @@ T Field(const std::string& bytes, std::size_t offset) {
 // A bitmap file as written: the header fields checked, pixels read by
 // position from the top-left.
 struct BitmapFile {
-  explicit BitmapFile(const std::string& path) : bytes(ReadWhole(path)) {}
+  explicit BitmapFile(const std::string& path) : bytes(ReadBytes(path)) {}
 
   std::int32_t Width() const { return Field<std::int32_t>(bytes, 18); }
   std::int32_t Height() const { return Field<std::int32_t>(bytes, 22); }
@@ -73,31 +70,33 @@ struct BitmapFile {
 
 class Capture : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(capture_area_ && capture_window_); }
+  void SetUp() override { ASSERT_TRUE(captureArea_ && captureWindow_); }
 
   static int ScreenWidth() { return ::GetSystemMetrics(SM_CXSCREEN); }
   static int ScreenHeight() { return ::GetSystemMetrics(SM_CYSCREEN); }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const CaptureArea capture_area_ = Bind<CaptureArea>(library_.get(), "CaptureAreaToFile");
-  const CaptureWindow capture_window_ = Bind<CaptureWindow>(library_.get(), "CaptureBmpToFile");
+  const decltype(&::CaptureAreaToFile) captureArea_ =
+      TANDREL_BIND(library_.get(), CaptureAreaToFile);
+  const decltype(&::CaptureBmpToFile) captureWindow_ =
+      TANDREL_BIND(library_.get(), CaptureBmpToFile);
   const ScratchFolder scratch_;
 };
 
 TEST_F(Capture, SmallRectanglesGiveTheExactFileLayout) {
   const std::string file = scratch_ / "small.bmp";
-  ASSERT_EQ(capture_area_(file.c_str(), 0, 0, 10, 5), 0);
+  ASSERT_EQ(captureArea_(file.c_str(), 0, 0, 10, 5), 0);
   const BitmapFile small(file);
   small.ExpectLayout(10, 5);
   EXPECT_EQ(small.bytes.size(), 214u);  // 14 + 40 + 32 × 5
 
-  ASSERT_EQ(capture_area_(file.c_str(), 7, 3, 8, 9), 0);
+  ASSERT_EQ(captureArea_(file.c_str(), 7, 3, 8, 9), 0);
   const BitmapFile narrow(file);
   narrow.ExpectLayout(1, 6);
   EXPECT_EQ(narrow.RowBytes(), 4u);  // three colour bytes and one filler
 
   // The system makes a bitmap without width or height 1 × 1.
-  ASSERT_EQ(capture_area_(file.c_str(), 5, 5, 5, 15), 0);
+  ASSERT_EQ(captureArea_(file.c_str(), 5, 5, 5, 15), 0);
   BitmapFile(file).ExpectLayout(1, 1);
 }
 
@@ -105,7 +104,7 @@ TEST_F(Capture, PixelsAreWhatTheWindowPainted) {
   const PaintedWindow window({100, 80, 400, 280}, WS_POPUP, Gradient);
   const std::string file = scratch_ / "area.bmp";
   // An odd width, so every row carries filler bytes.
-  ASSERT_EQ(capture_area_(file.c_str(), 117, 95, 117 + 37, 95 + 21), 0);
+  ASSERT_EQ(captureArea_(file.c_str(), 117, 95, 117 + 37, 95 + 21), 0);
   const BitmapFile picture(file);
   picture.ExpectLayout(37, 21);
   for (int y = 0; y < 21; ++y)
@@ -124,7 +123,7 @@ TEST_F(Capture, ActiveIsTheForegroundWindowFrameIncludedAnyOtherTextTheScreen) {
   ::ClientToScreen(window.get(), &client);
 
   const std::string active = scratch_ / "active.bmp";
-  ASSERT_EQ(capture_window_(active.c_str(), "Active"), 0);
+  ASSERT_EQ(captureWindow_(active.c_str(), "Active"), 0);
   const BitmapFile picture(active);
   picture.ExpectLayout(outer.right - outer.left, outer.bottom - outer.top);
   const int dx = client.x - outer.left, dy = client.y - outer.top;
@@ -133,7 +132,7 @@ TEST_F(Capture, ActiveIsTheForegroundWindowFrameIncludedAnyOtherTextTheScreen) {
 
   for (const char* which : {"active", "", "ACTIVE", "Active "}) {
     const std::string screen = scratch_ / "screen.bmp";
-    ASSERT_EQ(capture_window_(screen.c_str(), which), 0) << which;
+    ASSERT_EQ(captureWindow_(screen.c_str(), which), 0) << which;
     const BitmapFile whole(screen);
     whole.ExpectLayout(ScreenWidth(), ScreenHeight());
     EXPECT_EQ(whole.Pixel(client.x + 5, client.y + 7), Gradient(5, 7)) << which;
@@ -142,44 +141,44 @@ TEST_F(Capture, ActiveIsTheForegroundWindowFrameIncludedAnyOtherTextTheScreen) {
 
 TEST_F(Capture, RectanglesBeyondTheScreenKeepTheirSize) {
   const std::string file = scratch_ / "beyond.bmp";
-  ASSERT_EQ(capture_area_(file.c_str(), ScreenWidth() - 10, ScreenHeight() - 10, ScreenWidth() + 20,
-                          ScreenHeight() + 5),
+  ASSERT_EQ(captureArea_(file.c_str(), ScreenWidth() - 10, ScreenHeight() - 10, ScreenWidth() + 20,
+                         ScreenHeight() + 5),
             0);
   BitmapFile(file).ExpectLayout(30, 15);
-  ASSERT_EQ(capture_area_(file.c_str(), -8, -4, 3, 2), 0);
+  ASSERT_EQ(captureArea_(file.c_str(), -8, -4, 3, 2), 0);
   BitmapFile(file).ExpectLayout(11, 6);
 }
 
 TEST_F(Capture, ExistingFilesAreReplacedAndUnwritableOnesAnswer10007) {
   const std::string file = scratch_ / "old.bmp";
-  WriteWhole(file, std::string(5000, 'x'));
-  ASSERT_EQ(capture_area_(file.c_str(), 0, 0, 3, 3), 0);
+  WriteBytes(file, std::string(5000, 'x'));
+  ASSERT_EQ(captureArea_(file.c_str(), 0, 0, 3, 3), 0);
   BitmapFile(file).ExpectLayout(3, 3);
 
-  const std::string missing_folder = scratch_ / "missing\\new.bmp";
-  EXPECT_EQ(capture_area_(missing_folder.c_str(), 0, 0, 3, 3), kCannotWriteFile);
-  EXPECT_FALSE(Exists(missing_folder));
+  const std::string missingFolder = scratch_ / "missing\\new.bmp";
+  EXPECT_EQ(captureArea_(missingFolder.c_str(), 0, 0, 3, 3), kCannotWriteFile);
+  EXPECT_FALSE(Exists(missingFolder));
 
   // Held open without sharing by someone else: kept as it is.
   {
     const kit::unique_file held(::CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                               FILE_ATTRIBUTE_NORMAL, nullptr));
     ASSERT_TRUE(held);
-    EXPECT_EQ(capture_area_(file.c_str(), 0, 0, 5, 5), kCannotWriteFile);
+    EXPECT_EQ(captureArea_(file.c_str(), 0, 0, 5, 5), kCannotWriteFile);
   }
   BitmapFile(file).ExpectLayout(3, 3);
 }
 
 TEST_F(Capture, ReversedRectanglesAnswer12303AndTouchNoFile) {
   const std::string existing = scratch_ / "kept.bmp";
-  WriteWhole(existing, "kept");
+  WriteBytes(existing, "kept");
   const std::string absent = scratch_ / "absent.bmp";
   const RECT reversed[] = {{10, 0, 9, 5}, {0, 10, 5, 9}, {50, 50, 0, 0}};
   for (const RECT& r : reversed) {
-    EXPECT_EQ(capture_area_(existing.c_str(), r.left, r.top, r.right, r.bottom), kCannotMakeImage);
-    EXPECT_EQ(capture_area_(absent.c_str(), r.left, r.top, r.right, r.bottom), kCannotMakeImage);
+    EXPECT_EQ(captureArea_(existing.c_str(), r.left, r.top, r.right, r.bottom), kCannotMakeImage);
+    EXPECT_EQ(captureArea_(absent.c_str(), r.left, r.top, r.right, r.bottom), kCannotMakeImage);
   }
-  EXPECT_EQ(ReadWhole(existing), "kept");
+  EXPECT_EQ(ReadBytes(existing), "kept");
   EXPECT_FALSE(Exists(absent));
 }
 
@@ -188,13 +187,13 @@ TEST_F(Capture, RepeatedCallsLeaveNothingBehind) {
   const std::string file = scratch_ / "again.bmp";
   const std::string unwritable = scratch_ / "missing\\again.bmp";
   const tandrel_test::Growth growth = tandrel_test::GrowthOver(30, [&] {
-    EXPECT_EQ(capture_area_(file.c_str(), 0, 0, 800, 600), 0);
-    EXPECT_EQ(capture_area_(unwritable.c_str(), 0, 0, 800, 600), kCannotWriteFile);
-    EXPECT_EQ(capture_area_(file.c_str(), 64, 0, 0, 48), kCannotMakeImage);
+    EXPECT_EQ(captureArea_(file.c_str(), 0, 0, 800, 600), 0);
+    EXPECT_EQ(captureArea_(unwritable.c_str(), 0, 0, 800, 600), kCannotWriteFile);
+    EXPECT_EQ(captureArea_(file.c_str(), 64, 0, 0, 48), kCannotMakeImage);
   });
-  EXPECT_LT(growth.private_bytes, 8 << 20) << "memory left behind";
-  if (growth.gdi_counted) {
-    EXPECT_LE(growth.gdi_objects, 2) << "GDI objects left behind";
+  EXPECT_LT(growth.privateBytes, 8 << 20) << "memory left behind";
+  if (growth.gdiCounted) {
+    EXPECT_LE(growth.gdiObjects, 2) << "GDI objects left behind";
   } else {
     EXPECT_TRUE(UnderWine());
     RecordProperty("gdi_objects", "not counted by this system");
@@ -219,9 +218,9 @@ class ImportPatch {
       auto* address = reinterpret_cast<IMAGE_THUNK_DATA*>(base + entry->FirstThunk);
       for (; name->u1.AddressOfData != 0; ++name, ++address) {
         if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal)) continue;
-        const auto* by_name =
+        const auto* byName =
             reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData);
-        if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) == 0) {
+        if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0) {
           slot_ = reinterpret_cast<void**>(&address->u1.Function);
           break;
         }
@@ -251,10 +250,10 @@ class ImportPatch {
 };
 
 // The requests the library made for system palette entries.
-std::string g_palette_requests;
+std::string gPaletteRequests;
 
 UINT WINAPI RecordPaletteRequest(HDC dc, UINT start, UINT entries, PALETTEENTRY* out) {
-  g_palette_requests += std::to_string(start) + "+" + std::to_string(entries) + " ";
+  gPaletteRequests += std::to_string(start) + "+" + std::to_string(entries) + " ";
   return ::GetSystemPaletteEntries(dc, start, entries, out);
 }
 
@@ -274,9 +273,9 @@ TEST_F(PaletteCapture, ThePaletteIsReadFromTheSystemAsked255Entries) {
   const ImportPatch patch(library_.get(), "gdi32.dll", "GetSystemPaletteEntries",
                           reinterpret_cast<void*>(RecordPaletteRequest));
   ASSERT_TRUE(patch.Applied());
-  g_palette_requests.clear();
-  ASSERT_EQ(capture_area_((scratch_ / "asked.bmp").c_str(), 0, 0, 4, 4), 0);
-  EXPECT_EQ(g_palette_requests, "0+255 ");
+  gPaletteRequests.clear();
+  ASSERT_EQ(captureArea_((scratch_ / "asked.bmp").c_str(), 0, 0, 4, 4), 0);
+  EXPECT_EQ(gPaletteRequests, "0+255 ");
 }
 
 // Colours every system palette holds among its static entries, the last of
@@ -291,7 +290,7 @@ COLORREF StaticColourBands(int x, int) {
 TEST_F(PaletteCapture, StaticColoursComeOutAsPainted) {
   const PaintedWindow window({40, 40, 40 + 90, 40 + 30}, WS_POPUP, StaticColourBands);
   const std::string file = scratch_ / "palette.bmp";
-  ASSERT_EQ(capture_area_(file.c_str(), 40, 40, 130, 70), 0);
+  ASSERT_EQ(captureArea_(file.c_str(), 40, 40, 130, 70), 0);
   const BitmapFile picture(file);
   picture.ExpectLayout(90, 30);
   for (int x = 0; x < 90; ++x)
@@ -300,7 +299,7 @@ TEST_F(PaletteCapture, StaticColoursComeOutAsPainted) {
 
 TEST_F(PaletteCapture, WholeScreenIsA24BitFile) {
   const std::string file = scratch_ / "screen.bmp";
-  ASSERT_EQ(capture_window_(file.c_str(), "Screen"), 0);
+  ASSERT_EQ(captureWindow_(file.c_str(), "Screen"), 0);
   BitmapFile(file).ExpectLayout(ScreenWidth(), ScreenHeight());
 }
 

@@ -1,11 +1,11 @@
 // The local time records the clock setters hand to the system, seen through a
 // recording clock: no real clock is ever changed.
+#include "clock_setting.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <vector>
-
-#include "clock_setting.h"
 
 namespace tandrel {
 namespace {
@@ -20,7 +20,7 @@ LocalTimeRecord Record(int year, int month, int day, int hours, int minutes, int
   LocalTimeRecord record;
   record.year = static_cast<std::uint16_t>(year);
   record.month = static_cast<std::uint16_t>(month);
-  record.day_of_week = 3;
+  record.dayOfWeek = 3;
   record.day = static_cast<std::uint16_t>(day);
   record.hours = static_cast<std::uint16_t>(hours);
   record.minutes = static_cast<std::uint16_t>(minutes);
@@ -57,28 +57,28 @@ void UseZone(const char* tz) {
 }
 
 TEST(ClockSetters, DateAndTimeReplaceOnlyTheirFieldsAndSetOnce) {
-  RecordingClock date_clock;
-  EXPECT_EQ(SetDate(date_clock, 2, 28, 2002), 0);  // month, day, year
-  ASSERT_EQ(date_clock.written.size(), 1u);
-  EXPECT_TRUE(date_clock.written[0] == Record(2002, 2, 28, 8, 15, 42, 321));
+  RecordingClock dateClock;
+  EXPECT_EQ(SetDate(dateClock, 2, 28, 2002), 0);  // month, day, year
+  ASSERT_EQ(dateClock.written.size(), 1u);
+  EXPECT_TRUE(dateClock.written[0] == Record(2002, 2, 28, 8, 15, 42, 321));
 
-  RecordingClock time_clock;
-  EXPECT_EQ(SetTime(time_clock, 23, 5, 9), 0);
-  ASSERT_EQ(time_clock.written.size(), 1u);
-  EXPECT_TRUE(time_clock.written[0] == Record(2026, 12, 7, 23, 5, 9, 321));
+  RecordingClock timeClock;
+  EXPECT_EQ(SetTime(timeClock, 23, 5, 9), 0);
+  ASSERT_EQ(timeClock.written.size(), 1u);
+  EXPECT_TRUE(timeClock.written[0] == Record(2026, 12, 7, 23, 5, 9, 321));
 
   // Each field travels as 16 bits.
-  RecordingClock wide_clock;
-  SetDate(wide_clock, 65536 + 3, 65536 + 4, 65536 + 2005);
-  EXPECT_TRUE(wide_clock.written[0] == Record(2005, 3, 4, 8, 15, 42, 321));
+  RecordingClock wideClock;
+  EXPECT_EQ(SetDate(wideClock, 65536 + 3, 65536 + 4, 65536 + 2005), 0);
+  EXPECT_TRUE(wideClock.written[0] == Record(2005, 3, 4, 8, 15, 42, 321));
 }
 
 TEST(ClockSetters, ARefusalIsReportedAsOne) {
   RecordingClock refusing({false});
   EXPECT_EQ(SetDate(refusing, 2, 30, 2002), 1);
   EXPECT_EQ(refusing.written.size(), 1u);  // asked once, not retried
-  RecordingClock refusing_time({false});
-  EXPECT_EQ(SetTime(refusing_time, 25, 0, 0), 1);
+  RecordingClock refusingTime({false});
+  EXPECT_EQ(SetTime(refusingTime, 25, 0, 0), 1);
 }
 
 TEST(ClockSetters, SecondsCountSetsTwiceAndAnswersFromTheSecond) {
@@ -90,10 +90,10 @@ TEST(ClockSetters, SecondsCountSetsTwiceAndAnswersFromTheSecond) {
   EXPECT_TRUE(clock.written[0] == Record(2002, 4, 22, 14, 5, 9, 321));
   EXPECT_TRUE(clock.written[1] == clock.written[0]);
 
-  RecordingClock second_refused({true, false});
-  EXPECT_EQ(SetDateAndTime(second_refused, 1019484309), 1);
-  RecordingClock first_refused({false, true});
-  EXPECT_EQ(SetDateAndTime(first_refused, 1019484309), 0);
+  RecordingClock secondRefused({true, false});
+  EXPECT_EQ(SetDateAndTime(secondRefused, 1019484309), 1);
+  RecordingClock firstRefused({false, true});
+  EXPECT_EQ(SetDateAndTime(firstRefused, 1019484309), 0);
 }
 
 TEST(ClockSetters, SecondsCountIsTurnedIntoLocalTime) {

@@ -3,8 +3,9 @@
 // runtime alike. No call here can change the real clock: the setters are
 // given invalid fields, or under Wine the current time (which Wine accepts
 // and ignores).
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,15 +18,7 @@
 
 namespace {
 
-using tandrel_test::Bind;
 using tandrel_test::UnderWine;
-
-using TextOut = int(__cdecl*)(char*);
-using IntOut = int(__cdecl*)(int*);
-using SecondsToText = int(__cdecl*)(int, char*);
-using ThreeFields = int(__cdecl*)(int, int, int);
-using Seconds = int(__cdecl*)(int);
-using TextIn = int(__cdecl*)(const char*);
 
 constexpr int kZoneOffsetSeconds = 5 * 3600 + 30 * 60;
 constexpr int kMidnightUtc = 1019433600;  // 2002-04-22 00:00:00 UTC
@@ -59,21 +52,24 @@ void UseRuntimeZone(const char* tz) {
 class DateTime : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(date_long_ && local_time_ && time_in_ms_ && dow_string_ && gmt_to_local_ &&
-                set_date_ && set_time_ && set_time_date_ && short_picture_ && long_picture_);
+    ASSERT_TRUE(dateLong_ && localTime_ && timeInMs_ && dowString_ && gmtToLocal_ && setDate_ &&
+                setTime_ && setTimeDate_ && shortPicture_ && longPicture_);
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const TextOut date_long_ = Bind<TextOut>(library_.get(), "get_date_long");
-  const TextOut local_time_ = Bind<TextOut>(library_.get(), "get_local_time");
-  const IntOut time_in_ms_ = Bind<IntOut>(library_.get(), "get_time_in_ms");
-  const TextOut dow_string_ = Bind<TextOut>(library_.get(), "get_dow_string");
-  const SecondsToText gmt_to_local_ = Bind<SecondsToText>(library_.get(), "GmtToLocalTime");
-  const ThreeFields set_date_ = Bind<ThreeFields>(library_.get(), "set_sys_date");
-  const ThreeFields set_time_ = Bind<ThreeFields>(library_.get(), "set_sys_time");
-  const Seconds set_time_date_ = Bind<Seconds>(library_.get(), "set_sys_time_date");
-  const TextIn short_picture_ = Bind<TextIn>(library_.get(), "set_locale_shortdate_format");
-  const TextIn long_picture_ = Bind<TextIn>(library_.get(), "set_locale_longdate_format");
+  const decltype(&::get_date_long) dateLong_ = TANDREL_BIND(library_.get(), get_date_long);
+  const decltype(&::get_local_time) localTime_ = TANDREL_BIND(library_.get(), get_local_time);
+  const decltype(&::get_time_in_ms) timeInMs_ = TANDREL_BIND(library_.get(), get_time_in_ms);
+  const decltype(&::get_dow_string) dowString_ = TANDREL_BIND(library_.get(), get_dow_string);
+  const decltype(&::GmtToLocalTime) gmtToLocal_ = TANDREL_BIND(library_.get(), GmtToLocalTime);
+  const decltype(&::set_sys_date) setDate_ = TANDREL_BIND(library_.get(), set_sys_date);
+  const decltype(&::set_sys_time) setTime_ = TANDREL_BIND(library_.get(), set_sys_time);
+  const decltype(&::set_sys_time_date) setTimeDate_ =
+      TANDREL_BIND(library_.get(), set_sys_time_date);
+  const decltype(&::set_locale_shortdate_format) shortPicture_ =
+      TANDREL_BIND(library_.get(), set_locale_shortdate_format);
+  const decltype(&::set_locale_longdate_format) longPicture_ =
+      TANDREL_BIND(library_.get(), set_locale_longdate_format);
 };
 
 TEST_F(DateTime, TodayAndTimeOfDayMatchTheClock) {
@@ -81,7 +77,7 @@ TEST_F(DateTime, TodayAndTimeOfDayMatchTheClock) {
   std::memset(date, 'x', sizeof date);
   int result = 0;
   SYSTEMTIME before, after;
-  Bracketed([&] { result = date_long_(date); }, before, after);
+  Bracketed([&] { result = dateLong_(date); }, before, after);
   EXPECT_EQ(result, 1);
   char expected[32];
   std::snprintf(expected, sizeof expected, "%02d/%02d/%04d", before.wMonth, before.wDay,
@@ -90,7 +86,7 @@ TEST_F(DateTime, TodayAndTimeOfDayMatchTheClock) {
 
   char time[32];
   std::memset(time, 'x', sizeof time);
-  Bracketed([&] { result = local_time_(time); }, before, after);
+  Bracketed([&] { result = localTime_(time); }, before, after);
   int hours, minutes, seconds;
   char milliseconds[8] = "";
   ASSERT_EQ(std::sscanf(time, "%2d:%2d:%2d.%7s", &hours, &minutes, &seconds, milliseconds), 4)
@@ -102,54 +98,54 @@ TEST_F(DateTime, TodayAndTimeOfDayMatchTheClock) {
   EXPECT_GE(read, MillisecondsOfDay(before));
   EXPECT_LE(read, MillisecondsOfDay(after));
 
-  int since_midnight = -1;
-  Bracketed([&] { result = time_in_ms_(&since_midnight); }, before, after);
-  EXPECT_GE(since_midnight, MillisecondsOfDay(before));
-  EXPECT_LE(since_midnight, MillisecondsOfDay(after));
+  int sinceMidnight = -1;
+  Bracketed([&] { result = timeInMs_(&sinceMidnight); }, before, after);
+  EXPECT_GE(sinceMidnight, MillisecondsOfDay(before));
+  EXPECT_LE(sinceMidnight, MillisecondsOfDay(after));
   EXPECT_EQ(result, before.wDayOfWeek);
 
   char day[8];
   std::memset(day, 'x', sizeof day);
-  Bracketed([&] { result = dow_string_(day); }, before, after);
+  Bracketed([&] { result = dowString_(day); }, before, after);
   EXPECT_EQ(result, 0);
   EXPECT_EQ(day, std::to_string(before.wDayOfWeek));
 }
 
 TEST_F(DateTime, GmtToLocalTimeIsATwelveHourClockInTheLocalZone) {
-  const auto local_time_of = [this](int seconds) {
+  const auto localTimeOf = [this](int seconds) {
     char out[32];
     std::memset(out, 'x', sizeof out);
-    EXPECT_EQ(gmt_to_local_(seconds, out), 0);
+    EXPECT_EQ(gmtToLocal_(seconds, out), 0);
     EXPECT_LT(std::strlen(out), 12u);
     return std::string(out);
   };
   // Each instant given as its local time of day.
-  const auto at_local = [](int h, int m, int s) {
+  const auto atLocal = [](int h, int m, int s) {
     return kMidnightUtc + (h * 60 + m) * 60 + s - kZoneOffsetSeconds;
   };
-  EXPECT_EQ(local_time_of(at_local(0, 30, 0)), "12:30:00 AM");
-  EXPECT_EQ(local_time_of(at_local(11, 59, 59)), "11:59:59 AM");
-  EXPECT_EQ(local_time_of(at_local(12, 30, 0)), "12:30:00 PM");
-  EXPECT_EQ(local_time_of(at_local(13, 0, 0)), "01:00:00 PM");
-  EXPECT_EQ(local_time_of(0), "05:30:00 AM");
-  EXPECT_EQ(local_time_of(-1), "") << "no local time before 1970";
+  EXPECT_EQ(localTimeOf(atLocal(0, 30, 0)), "12:30:00 AM");
+  EXPECT_EQ(localTimeOf(atLocal(11, 59, 59)), "11:59:59 AM");
+  EXPECT_EQ(localTimeOf(atLocal(12, 30, 0)), "12:30:00 PM");
+  EXPECT_EQ(localTimeOf(atLocal(13, 0, 0)), "01:00:00 PM");
+  EXPECT_EQ(localTimeOf(0), "05:30:00 AM");
+  EXPECT_EQ(localTimeOf(-1), "") << "no local time before 1970";
 
   // The zone is read again on every call.
   UseRuntimeZone("UTC0");
-  EXPECT_EQ(local_time_of(0), "12:00:00 AM");
+  EXPECT_EQ(localTimeOf(0), "12:00:00 AM");
   UseRuntimeZone("IST-5:30");
-  EXPECT_EQ(local_time_of(0), "05:30:00 AM");
+  EXPECT_EQ(localTimeOf(0), "05:30:00 AM");
 }
 
 TEST_F(DateTime, InvalidFieldsAreRefusedAndChangeNothing) {
   SYSTEMTIME before, after;
   ::GetLocalTime(&before);
-  EXPECT_EQ(set_date_(2, 30, 2002), 1);  // month, day, year
-  EXPECT_EQ(set_date_(13, 1, 2002), 1);
-  EXPECT_EQ(set_time_(24, 0, 0), 1);
-  EXPECT_EQ(set_time_(12, 60, 0), 1);
-  EXPECT_EQ(set_time_date_(-1), 1);
-  EXPECT_EQ(set_time_date_(INT32_MIN), 1);
+  EXPECT_EQ(setDate_(2, 30, 2002), 1);  // month, day, year
+  EXPECT_EQ(setDate_(13, 1, 2002), 1);
+  EXPECT_EQ(setTime_(24, 0, 0), 1);
+  EXPECT_EQ(setTime_(12, 60, 0), 1);
+  EXPECT_EQ(setTimeDate_(-1), 1);
+  EXPECT_EQ(setTimeDate_(INT32_MIN), 1);
   ::GetLocalTime(&after);
   EXPECT_EQ(after.wYear, before.wYear);
   EXPECT_LT(MillisecondsOfDay(after) - MillisecondsOfDay(before), 60000);
@@ -161,30 +157,29 @@ TEST_F(DateTime, InvalidFieldsAreRefusedAndChangeNothing) {
 TEST_F(DateTime, SettersBuildTheCurrentLocalTimeFromTheirFields) {
   if (!UnderWine()) GTEST_SKIP() << "would set the real clock";
   // A second may turn between reading the fields and the call: retry.
-  const auto eventually_zero = [](auto call) {
+  const auto eventuallyZero = [](auto call) {
     for (int attempt = 0; attempt < 5; ++attempt)
       if (call() == 0) return true;
     return false;
   };
-  EXPECT_TRUE(eventually_zero([this] {
+  EXPECT_TRUE(eventuallyZero([this] {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    return set_time_(now.wHour, now.wMinute, now.wSecond);
+    return setTime_(now.wHour, now.wMinute, now.wSecond);
   }));
-  EXPECT_TRUE(eventually_zero([this] {
+  EXPECT_TRUE(eventuallyZero([this] {
     SYSTEMTIME now;
     ::GetLocalTime(&now);
-    return set_date_(now.wMonth, now.wDay, now.wYear);
+    return setDate_(now.wMonth, now.wDay, now.wYear);
   }));
   // The seconds count goes through the local zone (5:30 from UTC here); a
   // record left in UTC would be hours away and refused.
-  EXPECT_TRUE(eventually_zero([this] {
-    return set_time_date_(static_cast<int>(std::time(nullptr)));
-  }));
+  EXPECT_TRUE(
+      eventuallyZero([this] { return setTimeDate_(static_cast<int>(std::time(nullptr))); }));
   // A time an hour away is a real change, which Wine refuses.
   SYSTEMTIME now;
   ::GetLocalTime(&now);
-  EXPECT_EQ(set_time_((now.wHour + 1) % 24, now.wMinute, now.wSecond), 1);
+  EXPECT_EQ(setTime_((now.wHour + 1) % 24, now.wMinute, now.wSecond), 1);
 }
 
 class DatePictures : public DateTime {
@@ -210,29 +205,29 @@ class DatePictures : public DateTime {
 };
 
 TEST_F(DatePictures, AreStoredForTheUserAndLeaveGetDateLongAlone) {
-  EXPECT_EQ(short_picture_("yyyy-MM-dd"), 0);
+  EXPECT_EQ(shortPicture_("yyyy-MM-dd"), 0);
   EXPECT_EQ(Picture(LOCALE_SSHORTDATE), "yyyy-MM-dd");
-  EXPECT_EQ(long_picture_("dddd, d. MMMM yyyy"), 0);
+  EXPECT_EQ(longPicture_("dddd, d. MMMM yyyy"), 0);
   EXPECT_EQ(Picture(LOCALE_SLONGDATE), "dddd, d. MMMM yyyy");
   EXPECT_EQ(Picture(LOCALE_SSHORTDATE), "yyyy-MM-dd");
 
   char date[11];
-  date_long_(date);
+  dateLong_(date);
   EXPECT_EQ(date[2], '/');
   EXPECT_EQ(date[5], '/');
   EXPECT_EQ(std::strlen(date), 10u);
 }
 
 TEST_F(DatePictures, ARejectedPictureChangesNothing) {
-  ASSERT_EQ(short_picture_("dd/MM/yyyy"), 0);
+  ASSERT_EQ(shortPicture_("dd/MM/yyyy"), 0);
   // Windows takes at most 80 characters for a date picture; Wine takes more.
-  const std::string too_long(200, 'd');
-  EXPECT_EQ(short_picture_(too_long.c_str()), 0);
-  EXPECT_EQ(long_picture_(too_long.c_str()), 0);
+  const std::string tooLong(200, 'd');
+  EXPECT_EQ(shortPicture_(tooLong.c_str()), 0);
+  EXPECT_EQ(longPicture_(tooLong.c_str()), 0);
   if (!UnderWine()) {
     EXPECT_EQ(Picture(LOCALE_SSHORTDATE), "dd/MM/yyyy");
   }
-  EXPECT_EQ(short_picture_(nullptr), 0) << "no picture is a rejected picture";
+  EXPECT_EQ(shortPicture_(nullptr), 0) << "no picture is a rejected picture";
 }
 
 }  // namespace

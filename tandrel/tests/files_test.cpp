@@ -1,8 +1,9 @@
 // The file and drive family as a script host sees it, on scratch folders whose
 // files get their times from the test. Expected answers come from the
 // platform's own calls, made here independently of the library.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
@@ -14,15 +15,9 @@
 
 namespace {
 
-using tandrel_test::Bind;
-using tandrel_test::Exists;
-using tandrel_test::ScratchFolder;
+using kit::testing::Exists;
+using kit::testing::ScratchFolder;
 using tandrel_test::UnderWine;
-
-using TextOut = int(__cdecl*)(char*);
-using FindFile = int(__cdecl*)(const char*, const char*, char*);
-using NameToText = int(__cdecl*)(const char*, char*);
-using NameOnly = int(__cdecl*)(const char*);
 
 // The file time of a local date and time, in the zone the system uses.
 FILETIME FromLocal(WORD year, WORD month, WORD day, WORD hours, WORD minutes, WORD seconds) {
@@ -33,17 +28,17 @@ FILETIME FromLocal(WORD year, WORD month, WORD day, WORD hours, WORD minutes, WO
   local.wHour = hours;
   local.wMinute = minutes;
   local.wSecond = seconds;
-  FILETIME local_time, utc;
-  EXPECT_TRUE(::SystemTimeToFileTime(&local, &local_time));
-  EXPECT_TRUE(::LocalFileTimeToFileTime(&local_time, &utc));
+  FILETIME localTime, utc;
+  EXPECT_TRUE(::SystemTimeToFileTime(&local, &localTime));
+  EXPECT_TRUE(::LocalFileTimeToFileTime(&localTime, &utc));
   return utc;
 }
 
-void SetTimes(const std::string& path, const FILETIME& creation, const FILETIME& last_write) {
+void SetTimes(const std::string& path, const FILETIME& creation, const FILETIME& lastWrite) {
   const kit::unique_file file(::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
   ASSERT_TRUE(file) << path;
-  ASSERT_TRUE(::SetFileTime(file.get(), &creation, nullptr, &last_write));
+  ASSERT_TRUE(::SetFileTime(file.get(), &creation, nullptr, &lastWrite));
 }
 
 // What the platform itself reports as a file's creation time, as local time.
@@ -66,8 +61,8 @@ std::string Text(const char* format, int a, int b, int c) {
 class Files : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(drives_ && win_dir_ && findfile_ && short_name_ && size_ && created_on_ &&
-                modified_on_ && created_at_ && delete_);
+    ASSERT_TRUE(drives_ && winDir_ && findfile_ && shortName_ && size_ && createdOn_ &&
+                modifiedOn_ && createdAt_ && delete_);
     if (UnderWine()) {
       // The suite runs with a zone set through TZ, away from UTC, so a time
       // left in UTC shows.
@@ -78,15 +73,18 @@ class Files : public testing::Test {
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const TextOut drives_ = Bind<TextOut>(library_.get(), "get_drives");
-  const TextOut win_dir_ = Bind<TextOut>(library_.get(), "get_win_dir");
-  const FindFile findfile_ = Bind<FindFile>(library_.get(), "findfile");
-  const NameToText short_name_ = Bind<NameToText>(library_.get(), "get_83filename");
-  const NameOnly size_ = Bind<NameOnly>(library_.get(), "get_file_size");
-  const NameToText created_on_ = Bind<NameToText>(library_.get(), "get_file_creation_date");
-  const NameToText modified_on_ = Bind<NameToText>(library_.get(), "get_file_modified_date");
-  const NameToText created_at_ = Bind<NameToText>(library_.get(), "get_file_creation_time");
-  const NameOnly delete_ = Bind<NameOnly>(library_.get(), "del_multi_files");
+  const decltype(&::get_drives) drives_ = TANDREL_BIND(library_.get(), get_drives);
+  const decltype(&::get_win_dir) winDir_ = TANDREL_BIND(library_.get(), get_win_dir);
+  const decltype(&::findfile) findfile_ = TANDREL_BIND(library_.get(), findfile);
+  const decltype(&::get_83filename) shortName_ = TANDREL_BIND(library_.get(), get_83filename);
+  const decltype(&::get_file_size) size_ = TANDREL_BIND(library_.get(), get_file_size);
+  const decltype(&::get_file_creation_date) createdOn_ =
+      TANDREL_BIND(library_.get(), get_file_creation_date);
+  const decltype(&::get_file_modified_date) modifiedOn_ =
+      TANDREL_BIND(library_.get(), get_file_modified_date);
+  const decltype(&::get_file_creation_time) createdAt_ =
+      TANDREL_BIND(library_.get(), get_file_creation_time);
+  const decltype(&::del_multi_files) delete_ = TANDREL_BIND(library_.get(), del_multi_files);
   ScratchFolder scratch_;
 };
 
@@ -107,7 +105,7 @@ TEST_F(Files, DrivesAndWindowsFolderAreThePlatforms) {
   ::GetWindowsDirectoryA(windows, MAX_PATH);
   std::memset(out, 'x', sizeof out);
   char folder[256];
-  EXPECT_EQ(win_dir_(folder), 0);
+  EXPECT_EQ(winDir_(folder), 0);
   EXPECT_STREQ(folder, windows);
 }
 
@@ -116,29 +114,29 @@ TEST_F(Files, FindfileSearchesTheTreeBelowTheRoot) {
   scratch_.Folder("one\\two");
   const std::string target = scratch_.File("one\\two\\needle.txt");
   char out[MAX_PATH] = "";
-  EXPECT_EQ(findfile_(scratch_.Path().c_str(), "needle.txt", out), 0);
+  EXPECT_EQ(findfile_(scratch_.AnsiPath().c_str(), "needle.txt", out), 0);
   EXPECT_EQ(_stricmp(out, target.c_str()), 0) << out;
 
-  EXPECT_EQ(findfile_(scratch_.Path().c_str(), "haystack.txt", out), -10033);
+  EXPECT_EQ(findfile_(scratch_.AnsiPath().c_str(), "haystack.txt", out), -10033);
   EXPECT_EQ(findfile_((scratch_ / "missing").c_str(), "needle.txt", out), -10033);
 }
 
 TEST_F(Files, ShortNameIsThePlatformsOrEmptyForAnEightDotThreeName) {
   scratch_.File("README.TXT");
-  const std::string long_name = scratch_.File("a rather long file name.html");
+  const std::string longName = scratch_.File("a rather long file name.html");
   char out[14];
-  EXPECT_EQ(short_name_((scratch_ / "README.TXT").c_str(), out), 0);
+  EXPECT_EQ(shortName_((scratch_ / "README.TXT").c_str(), out), 0);
   EXPECT_STREQ(out, "");
 
-  char short_path[MAX_PATH] = "";
-  ASSERT_NE(::GetShortPathNameA(long_name.c_str(), short_path, MAX_PATH), 0u);
-  const std::string expected = std::strrchr(short_path, '\\') + 1;
-  EXPECT_EQ(short_name_((scratch_ / "*.html").c_str(), out), 0);
+  char shortPath[MAX_PATH] = "";
+  ASSERT_NE(::GetShortPathNameA(longName.c_str(), shortPath, MAX_PATH), 0u);
+  const std::string expected = std::strrchr(shortPath, '\\') + 1;
+  EXPECT_EQ(shortName_((scratch_ / "*.html").c_str(), out), 0);
   EXPECT_EQ(out, expected);
   EXPECT_NE(expected, "a rather long file name.html");
 
   std::strcpy(out, "stale");
-  EXPECT_EQ(short_name_((scratch_ / "nothing.*").c_str(), out), 1);
+  EXPECT_EQ(shortName_((scratch_ / "nothing.*").c_str(), out), 1);
   EXPECT_STREQ(out, "");
 }
 
@@ -161,18 +159,18 @@ TEST_F(Files, DatesAndTimeAreLocalInFixedForms) {
   const FILETIME created = FromLocal(2001, 3, 3, 9, 5, 9);
   SetTimes(file, created, created);
   char date[11], time[9];
-  EXPECT_EQ(created_on_(file.c_str(), date), 0);
+  EXPECT_EQ(createdOn_(file.c_str(), date), 0);
   EXPECT_STREQ(date, "03/03/2001");
-  EXPECT_EQ(created_at_(file.c_str(), time), 0);
+  EXPECT_EQ(createdAt_(file.c_str(), time), 0);
   EXPECT_STREQ(time, "9:05:08");  // two-second steps, no leading zero
-  EXPECT_EQ(modified_on_(file.c_str(), date), 0);
+  EXPECT_EQ(modifiedOn_(file.c_str(), date), 0);
   EXPECT_STREQ(date, "03/03/2001");
 
   // Ten to midnight local is already the next day in UTC in this zone.
   SetTimes(file, FromLocal(2002, 4, 22, 23, 50, 0), FromLocal(2002, 4, 22, 23, 50, 0));
-  EXPECT_EQ(modified_on_((scratch_ / "dated.*").c_str(), date), 0);
+  EXPECT_EQ(modifiedOn_((scratch_ / "dated.*").c_str(), date), 0);
   EXPECT_STREQ(date, "04/22/2002");
-  EXPECT_EQ(created_at_(file.c_str(), time), 0);
+  EXPECT_EQ(createdAt_(file.c_str(), time), 0);
   EXPECT_STREQ(time, "23:50:00");
 }
 
@@ -184,11 +182,11 @@ TEST_F(Files, CreationAndLastWriteAreToldApart) {
     EXPECT_EQ(creation.wYear, 2001);
   }
   char date[11], time[9];
-  EXPECT_EQ(created_on_(file.c_str(), date), 0);
+  EXPECT_EQ(createdOn_(file.c_str(), date), 0);
   EXPECT_EQ(date, Text("%.2d/%.2d/%d", creation.wMonth, creation.wDay, creation.wYear));
-  EXPECT_EQ(created_at_(file.c_str(), time), 0);
+  EXPECT_EQ(createdAt_(file.c_str(), time), 0);
   EXPECT_EQ(time, Text("%d:%.2d:%.2d", creation.wHour, creation.wMinute, creation.wSecond & ~1));
-  EXPECT_EQ(modified_on_(file.c_str(), date), 0);
+  EXPECT_EQ(modifiedOn_(file.c_str(), date), 0);
   EXPECT_STREQ(date, "04/22/2002");
 }
 
@@ -196,24 +194,24 @@ TEST_F(Files, TimesOutsideTheDosRangeOrNoMatchAnswerOne) {
   const std::string file = scratch_.File("old.txt");
   SetTimes(file, FromLocal(1979, 12, 31, 23, 59, 59), FromLocal(1979, 12, 31, 23, 59, 59));
   char date[64], time[64];
-  EXPECT_EQ(created_on_(file.c_str(), date), 1);
-  EXPECT_EQ(modified_on_(file.c_str(), date), 1);
-  EXPECT_EQ(created_at_(file.c_str(), time), 1);
+  EXPECT_EQ(createdOn_(file.c_str(), date), 1);
+  EXPECT_EQ(modifiedOn_(file.c_str(), date), 1);
+  EXPECT_EQ(createdAt_(file.c_str(), time), 1);
 
   SetTimes(file, FromLocal(1980, 1, 1, 0, 0, 0), FromLocal(1980, 1, 1, 0, 0, 0));
-  EXPECT_EQ(modified_on_(file.c_str(), date), 0);
+  EXPECT_EQ(modifiedOn_(file.c_str(), date), 0);
   EXPECT_STREQ(date, "01/01/1980");
 
   // Windows refuses DOS times after 2107; Wine does not.
   SetTimes(file, FromLocal(2108, 1, 1, 0, 0, 0), FromLocal(2108, 1, 1, 0, 0, 0));
   if (!UnderWine()) {
-    EXPECT_EQ(modified_on_(file.c_str(), date), 1);
+    EXPECT_EQ(modifiedOn_(file.c_str(), date), 1);
   }
 
   const std::string missing = scratch_ / "missing.txt";
-  EXPECT_EQ(created_on_(missing.c_str(), date), 1);
-  EXPECT_EQ(modified_on_(missing.c_str(), date), 1);
-  EXPECT_EQ(created_at_(missing.c_str(), time), 1);
+  EXPECT_EQ(createdOn_(missing.c_str(), date), 1);
+  EXPECT_EQ(modifiedOn_(missing.c_str(), date), 1);
+  EXPECT_EQ(createdAt_(missing.c_str(), time), 1);
 }
 
 // The names a search for the pattern gives, in the platform's order.
@@ -249,7 +247,7 @@ TEST_F(Files, DeleteMultiFilesDeletesMatchingFilesOnly) {
   scratch_.File("keep.txt");
   scratch_.Folder("folder.tmp");
   {
-    const CurrentDirectory here(scratch_.Path());
+    const CurrentDirectory here(scratch_.AnsiPath());
     EXPECT_EQ(delete_("*.tmp"), 0);
   }
   EXPECT_FALSE(Exists(scratch_ / "a.tmp"));
@@ -269,7 +267,7 @@ TEST_F(Files, DeleteMultiFilesDeletesMatchingFilesOnly) {
   scratch_.File("folder.tmp\\in1.log");
   scratch_.File("folder.tmp\\in22.log");
   {
-    const CurrentDirectory here(scratch_.Path());
+    const CurrentDirectory here(scratch_.AnsiPath());
     EXPECT_EQ(delete_("folder.tmp\\in?.log"), 0);
   }
   EXPECT_FALSE(Exists(scratch_ / "folder.tmp\\in1.log"));
@@ -278,10 +276,10 @@ TEST_F(Files, DeleteMultiFilesDeletesMatchingFilesOnly) {
 
 TEST_F(Files, DeleteMultiFilesPatternLengthLimit) {
   // 261 characters are refused before any search; 260 go on to the search.
-  std::string pattern = scratch_.Path() + "\\";
-  const std::string too_long = pattern + std::string(261 - pattern.size(), 'q');
+  std::string pattern = scratch_.AnsiPath() + "\\";
+  const std::string tooLong = pattern + std::string(261 - pattern.size(), 'q');
   const std::string longest = pattern + std::string(260 - pattern.size(), 'q');
-  EXPECT_EQ(delete_(too_long.c_str()), 1);
+  EXPECT_EQ(delete_(tooLong.c_str()), 1);
   EXPECT_EQ(delete_(longest.c_str()), 2);
 }
 
@@ -294,11 +292,11 @@ TEST_F(Files, DeleteMultiFilesTellsFirstFromLaterFailure) {
   scratch_.File("free.tmp");
   const std::vector<std::string> order = Matches(scratch_ / "*.tmp");
   ASSERT_EQ(order.size(), 2u);
-  const bool locked_first = order[0] == "locked.tmp";
-  EXPECT_EQ(delete_((scratch_ / "*.tmp").c_str()), locked_first ? 3 : 4);
+  const bool lockedFirst = order[0] == "locked.tmp";
+  EXPECT_EQ(delete_((scratch_ / "*.tmp").c_str()), lockedFirst ? 3 : 4);
   EXPECT_TRUE(Exists(locked));
   // Files before the failure stay deleted; after it, untouched.
-  EXPECT_EQ(Exists(scratch_ / "free.tmp"), locked_first);
+  EXPECT_EQ(Exists(scratch_ / "free.tmp"), lockedFirst);
 }
 
 TEST_F(Files, DeleteMultiFilesNeverCutsAPathThatDoesNotFit) {
@@ -314,16 +312,16 @@ TEST_F(Files, DeleteMultiFilesNeverCutsAPathThatDoesNotFit) {
     start = end == std::string::npos ? deep.size() : end + 1;
   }
   const std::string folder = scratch_ / deep;
-  const std::string long_name = std::string(80, 'L') + ".tmp";
-  ASSERT_GT(folder.size() + 1 + long_name.size(), 259u);
-  scratch_.File(deep + "\\" + long_name);
+  const std::string longName = std::string(80, 'L') + ".tmp";
+  ASSERT_GT(folder.size() + 1 + longName.size(), 259u);
+  scratch_.File(deep + "\\" + longName);
   // What a path cut at 259 characters would name: it must survive.
-  const std::string cut = (folder + "\\" + long_name).substr(0, 259);
-  scratch_.File(cut.substr(scratch_.Path().size() + 1));
+  const std::string cut = (folder + "\\" + longName).substr(0, 259);
+  scratch_.File(cut.substr(scratch_.AnsiPath().size() + 1));
   ASSERT_TRUE(Exists(cut));
 
   EXPECT_EQ(delete_((folder + "\\*.tmp").c_str()), 3);
-  EXPECT_TRUE(Exists(folder + "\\" + long_name));
+  EXPECT_TRUE(Exists(folder + "\\" + longName));
   EXPECT_TRUE(Exists(cut));
 
   // A short name beside it is deleted when it comes first, and the run then
@@ -332,7 +330,7 @@ TEST_F(Files, DeleteMultiFilesNeverCutsAPathThatDoesNotFit) {
   const std::vector<std::string> order = Matches(folder + "\\*.tmp");
   ASSERT_EQ(order.size(), 2u);
   EXPECT_EQ(delete_((folder + "\\*.tmp").c_str()), order[0] == "s.tmp" ? 4 : 3);
-  EXPECT_TRUE(Exists(folder + "\\" + long_name));
+  EXPECT_TRUE(Exists(folder + "\\" + longName));
   EXPECT_TRUE(Exists(cut));
 }
 

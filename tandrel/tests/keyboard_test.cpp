@@ -1,7 +1,8 @@
 // The keyboard exports bound by name, as a script host binds them, watched
 // through a low-level keyboard hook and an edit control that has the focus.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
@@ -11,41 +12,46 @@
 
 namespace {
 
-using tandrel_test::Bind;
-
 constexpr DWORD kWaitMs = 5000;   // for events the system has yet to deliver
 constexpr DWORD kSettleMs = 150;  // then for any that should not come
 
 // Injected events as the hook saw them: "v65" down, "^65" up, ":scan" when
 // nonzero. Hook procedures take no context, hence file-wide state.
-std::string g_events;
-bool g_swallow = false;  // stop recorded events here: no clipboard copy, no key left down
+std::string gEvents;
+bool gSwallow = false;  // stop recorded events here: no clipboard copy, no key left down
 
 DWORD GenericKey(DWORD key) {
   // Hooks may report the left or right modifier (Wine reports the generic one
   // the exports send).
   switch (key) {
-    case VK_LSHIFT: case VK_RSHIFT: return VK_SHIFT;
-    case VK_LCONTROL: case VK_RCONTROL: return VK_CONTROL;
-    case VK_LMENU: case VK_RMENU: return VK_MENU;
-    default: return key;
+    case VK_LSHIFT:
+    case VK_RSHIFT:
+      return VK_SHIFT;
+    case VK_LCONTROL:
+    case VK_RCONTROL:
+      return VK_CONTROL;
+    case VK_LMENU:
+    case VK_RMENU:
+      return VK_MENU;
+    default:
+      return key;
   }
 }
 
 LRESULT CALLBACK RecordInjected(int code, WPARAM wParam, LPARAM lParam) {
   const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
   if (code == HC_ACTION && (key->flags & LLKHF_INJECTED)) {
-    if (!g_events.empty()) g_events += ' ';
-    g_events += ((key->flags & LLKHF_UP) ? '^' : 'v') + std::to_string(GenericKey(key->vkCode));
-    if (key->scanCode != 0) g_events += ':' + std::to_string(key->scanCode);
-    if (g_swallow) return 1;
+    if (!gEvents.empty()) gEvents += ' ';
+    gEvents += ((key->flags & LLKHF_UP) ? '^' : 'v') + std::to_string(GenericKey(key->vkCode));
+    if (key->scanCode != 0) gEvents += ':' + std::to_string(key->scanCode);
+    if (gSwallow) return 1;
   }
   return ::CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 std::size_t EventCount() {
-  if (g_events.empty()) return 0;
-  return 1 + static_cast<std::size_t>(std::count(g_events.begin(), g_events.end(), ' '));
+  if (gEvents.empty()) return 0;
+  return 1 + static_cast<std::size_t>(std::count(gEvents.begin(), gEvents.end(), ' '));
 }
 
 // Lets the hook and the edit handle queued input until `done` or the wait ends.
@@ -68,13 +74,9 @@ void Settle() {
   PumpUntil([] { return false; }, kSettleMs);
 }
 
-void DestroyWindowValue(HWND window) noexcept { ::DestroyWindow(window); }
 void UnhookValue(HHOOK hook) noexcept { ::UnhookWindowsHookEx(hook); }
-using unique_window = kit::unique_any<HWND, DestroyWindowValue>;
+using kit::unique_window;
 using unique_hook = kit::unique_any<HHOOK, UnhookValue>;
-
-using TextExport = int(__cdecl*)(const char*);
-using NumberExport = int(__cdecl*)(int);
 
 constexpr char kFrameClass[] = "TandrelKeyboardTest";
 constexpr BYTE kTypedKeysLeftDown[] = {VK_SHIFT, VK_CONTROL, 'X'};
@@ -84,11 +86,11 @@ class KeyboardTest : public ::testing::Test {
   void SetUp() override {
     library_.reset(::LoadLibraryA("Tandrel.dll"));
     ASSERT_TRUE(library_) << "Tandrel.dll beside the test program";
-    keybd_type = Bind<TextExport>(library_.get(), "keybd_type");
-    keybd_type2 = Bind<TextExport>(library_.get(), "keybd_type2");
-    print_scrn = Bind<TextExport>(library_.get(), "print_scrn");
-    capture_screen = Bind<NumberExport>(library_.get(), "capture_screen");
-    ASSERT_TRUE(keybd_type && keybd_type2 && print_scrn && capture_screen);
+    keybdType_ = TANDREL_BIND(library_.get(), keybd_type);
+    keybdType2_ = TANDREL_BIND(library_.get(), keybd_type2);
+    printScrn_ = TANDREL_BIND(library_.get(), print_scrn);
+    captureScreen_ = TANDREL_BIND(library_.get(), capture_screen);
+    ASSERT_TRUE(keybdType_ && keybdType2_ && printScrn_ && captureScreen_);
 
     WNDCLASSA frameClass = {};
     frameClass.lpfnWndProc = ::DefWindowProcA;
@@ -111,24 +113,24 @@ class KeyboardTest : public ::testing::Test {
     hook_.reset(
         ::SetWindowsHookExA(WH_KEYBOARD_LL, RecordInjected, ::GetModuleHandleA(nullptr), 0));
     ASSERT_TRUE(hook_);
-    g_events.clear();
-    g_swallow = false;
+    gEvents.clear();
+    gSwallow = false;
   }
 
   void TearDown() override {
     // Typing tests may leave keys down by design; the screen keys are
     // swallowed, so never go down. Key state is not asked: Wine does not
     // always show an injected key as down.
-    g_swallow = false;
+    gSwallow = false;
     for (BYTE key : kTypedKeysLeftDown) ::keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
     Settle();
   }
 
   // The injected events once `count` have arrived, and any stray ones after.
   std::string Recorded(std::size_t count) {
-    EXPECT_TRUE(PumpUntil([count] { return EventCount() >= count; })) << g_events;
+    EXPECT_TRUE(PumpUntil([count] { return EventCount() >= count; })) << gEvents;
     Settle();
-    return g_events;
+    return gEvents;
   }
 
   std::string EditText() const {
@@ -143,10 +145,10 @@ class KeyboardTest : public ::testing::Test {
     return EditText();
   }
 
-  TextExport keybd_type = nullptr;
-  TextExport keybd_type2 = nullptr;
-  TextExport print_scrn = nullptr;
-  NumberExport capture_screen = nullptr;
+  decltype(&::keybd_type) keybdType_ = nullptr;
+  decltype(&::keybd_type2) keybdType2_ = nullptr;
+  decltype(&::print_scrn) printScrn_ = nullptr;
+  decltype(&::capture_screen) captureScreen_ = nullptr;
   kit::unique_hmodule library_;
   unique_window frame_;
   HWND edit_ = nullptr;  // destroyed with the frame
@@ -154,49 +156,49 @@ class KeyboardTest : public ::testing::Test {
 };
 
 TEST_F(KeyboardTest, KeybdTypeTypesTextAndTaggedKeys) {
-  EXPECT_EQ(keybd_type("Hello, World<13>"), 0);
+  EXPECT_EQ(keybdType_("Hello, World<13>"), 0);
   EXPECT_EQ(EditShows("Hello, World\r\n"), "Hello, World\r\n");
-  g_events.clear();
-  EXPECT_EQ(keybd_type("aB<13>"), 0);
+  gEvents.clear();
+  EXPECT_EQ(keybdType_("aB<13>"), 0);
   EXPECT_EQ(Recorded(8), "v65 ^65 v16 v66 ^66 ^16 v13 ^13");
 }
 
 TEST_F(KeyboardTest, EmptyTextSendsNothing) {
-  EXPECT_EQ(keybd_type(""), 0);
-  EXPECT_EQ(keybd_type2(""), 0);
+  EXPECT_EQ(keybdType_(""), 0);
+  EXPECT_EQ(keybdType2_(""), 0);
   EXPECT_EQ(Recorded(0), "");
 }
 
 TEST_F(KeyboardTest, KeybdType2ChordsHoldModifiers) {
-  EXPECT_EQ(keybd_type2("<16>-abc<16>+"), 0);
+  EXPECT_EQ(keybdType2_("<16>-abc<16>+"), 0);
   EXPECT_EQ(Recorded(8), "v16 v65 ^65 v66 ^66 v67 ^67 ^16");
   EXPECT_EQ(EditShows("ABC"), "ABC");
-  EXPECT_EQ(keybd_type(" def"), 0);
+  EXPECT_EQ(keybdType_(" def"), 0);
   // Ctrl+Left moves back one word before the x is typed.
-  EXPECT_EQ(keybd_type2("<17>-<37><17>+x"), 0);
+  EXPECT_EQ(keybdType2_("<17>-<37><17>+x"), 0);
   EXPECT_EQ(EditShows("ABC xdef"), "ABC xdef");
 }
 
 TEST_F(KeyboardTest, KeybdType2HoldsAKeyAfterAnyTag) {
-  EXPECT_EQ(keybd_type2("<13>x-"), 0);
+  EXPECT_EQ(keybdType2_("<13>x-"), 0);
   EXPECT_EQ(Recorded(3), "v13 ^13 v88");  // no key-up for X, even after waiting
   EXPECT_EQ(EditShows("\r\nx"), "\r\nx");
 }
 
 TEST_F(KeyboardTest, PrintScrnPressesAltOnlyForActive) {
-  g_swallow = true;  // keep the clipboard as it is
-  EXPECT_EQ(print_scrn("Active"), 0);
+  gSwallow = true;  // keep the clipboard as it is
+  EXPECT_EQ(printScrn_("Active"), 0);
   EXPECT_EQ(Recorded(3), "v18 v44 ^18");
-  g_events.clear();
-  EXPECT_EQ(print_scrn("active"), 0);
-  EXPECT_EQ(print_scrn(""), 0);
+  gEvents.clear();
+  EXPECT_EQ(printScrn_("active"), 0);
+  EXPECT_EQ(printScrn_(""), 0);
   EXPECT_EQ(Recorded(2), "v44 v44");
 }
 
 TEST_F(KeyboardTest, CaptureScreenSendsPrintScreenDownWithScan) {
-  g_swallow = true;
-  EXPECT_EQ(capture_screen(1), 0);
-  EXPECT_EQ(capture_screen(0x1FF), 0);
+  gSwallow = true;
+  EXPECT_EQ(captureScreen_(1), 0);
+  EXPECT_EQ(captureScreen_(0x1FF), 0);
   EXPECT_EQ(Recorded(2), "v44:1 v44:255");
 }
 

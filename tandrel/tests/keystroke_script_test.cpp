@@ -27,11 +27,16 @@ std::uint16_t FakeLayout(char c) {
   if (c >= 'a' && c <= 'z') return static_cast<std::uint16_t>(c - 'a' + 'A');
   if (c >= 'A' && c <= 'Z') return static_cast<std::uint16_t>(0x100 | c);
   switch (c) {
-    case '>': return 0x1BE;
-    case '-': return 0x0BD;
-    case '+': return 0x1BB;
-    case '@': return 0x651;
-    default: return 0xFFFF;  // no key makes it
+    case '>':
+      return 0x1BE;
+    case '-':
+      return 0x0BD;
+    case '+':
+      return 0x1BB;
+    case '@':
+      return 0x651;
+    default:
+      return 0xFFFF;  // no key makes it
   }
 }
 
@@ -59,7 +64,7 @@ TEST(Typists, CharactersAndTags) {
 }
 
 TEST(Typists, ShiftOnlyForShiftStateOne) {
-  ExpectBothType("@", "v81 ^81");      // Ctrl+Alt on this layout: no modifier
+  ExpectBothType("@", "v81 ^81");       // Ctrl+Alt on this layout: no modifier
   ExpectBothType("\x80", "v255 ^255");  // no key: 0xFFFF
 }
 

@@ -4,6 +4,12 @@
 
 #include <windows.h>
 
+#include "tandrel.h"
+
+// The export `name` of the loaded library, typed as tandrel.h declares it, so
+// that neither its name nor its signature can drift from the header.
+#define TANDREL_BIND(library, name) ::tandrel_test::Bind<decltype(&::name)>((library), #name)
+
 namespace tandrel_test {
 
 template <typename Export>

@@ -1,8 +1,9 @@
 // The library as a whole: every export found by its name, and loading and
 // unloading it any number of times, from several threads, changes nothing and
 // leaves nothing behind.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <iterator>
 #include <string>
@@ -15,11 +16,6 @@
 
 namespace {
 
-using tandrel_test::Bind;
-using ScreenRes = int(__cdecl*)(char*, char*);
-using WriteText = int(__cdecl*)(char*);
-using SecondsToText = int(__cdecl*)(int, char*);
-
 // The whole export index, family by family.
 constexpr const char* kExports[] = {
     // registry
@@ -27,8 +23,7 @@ constexpr const char* kExports[] = {
     "regenumsubkeys", "reg_key_exists",
     // files and drives
     "get_drives", "get_win_dir", "findfile", "get_83filename", "get_file_size",
-    "get_file_creation_date", "get_file_modified_date", "get_file_creation_time",
-    "del_multi_files",
+    "get_file_creation_date", "get_file_modified_date", "get_file_creation_time", "del_multi_files",
     // date, time and locale
     "get_date_long", "get_local_time", "get_time_in_ms", "get_dow_string", "GmtToLocalTime",
     "set_sys_date", "set_sys_time", "set_sys_time_date", "set_locale_shortdate_format",
@@ -37,12 +32,11 @@ constexpr const char* kExports[] = {
     "get_comp_name", "get_os_ver", "get_screen_res", "get_free_mem", "shut_down", "register_dll",
     "set_auto_logon",
     // windows and controls
-    "set_win_title", "get_win_text", "get_button_focus", "ClientToWinCoord",
-    "web_obj_get_abs_pos", "win_from_point", "get_tooltip_hwnd", "get_tooltip_hwnd2",
-    "win_has_scroll", "type_edit", "get_menu_name", "get_dlg_id", "CB_sel_item",
-    "alt_list_select_item", "list_get_sel_item", "is_lb_item_checked", "col_brnch",
-    "rclick_tvitem", "sel_tab", "get_sel_tab", "get_active_mdi_child", "twips_to_pix",
-    "pix_to_twips",
+    "set_win_title", "get_win_text", "get_button_focus", "ClientToWinCoord", "web_obj_get_abs_pos",
+    "win_from_point", "get_tooltip_hwnd", "get_tooltip_hwnd2", "win_has_scroll", "type_edit",
+    "get_menu_name", "get_dlg_id", "CB_sel_item", "alt_list_select_item", "list_get_sel_item",
+    "is_lb_item_checked", "col_brnch", "rclick_tvitem", "sel_tab", "get_sel_tab",
+    "get_active_mdi_child", "twips_to_pix", "pix_to_twips",
     // keyboard
     "keybd_type", "keybd_type2", "print_scrn", "capture_screen",
     // screen capture, pixel read-back, URL check
@@ -51,17 +45,18 @@ static_assert(std::size(kExports) == 65, "every export of the library, once");
 
 std::string ScreenSize() {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
-  const auto screen_res = Bind<ScreenRes>(library.get(), "get_screen_res");
-  if (!screen_res) return "unbound";
+  const decltype(&::get_screen_res) screenRes = TANDREL_BIND(library.get(), get_screen_res);
+  if (!screenRes) return "unbound";
   char width[8], height[8];
-  screen_res(width, height);
+  screenRes(width, height);
   return std::string(width) + "x" + height;
 }
 
 TEST(Library, EveryExportIsFoundByItsName) {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
   ASSERT_TRUE(library) << "Tandrel.dll beside the test program";
-  for (const char* name : kExports) EXPECT_NE(::GetProcAddress(library.get(), name), nullptr) << name;
+  for (const char* name : kExports)
+    EXPECT_NE(::GetProcAddress(library.get(), name), nullptr) << name;
 }
 
 TEST(Library, LoadingAndUnloadingFromManyThreadsChangesNothing) {
@@ -90,9 +85,9 @@ TEST(Library, LoadingAndUnloadingLeavesNothingBehind) {
     const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
     ASSERT_TRUE(library);
     char first[16], second[32];
-    Bind<ScreenRes>(library.get(), "get_screen_res")(first, second);
-    Bind<WriteText>(library.get(), "get_drives")(second);
-    Bind<SecondsToText>(library.get(), "GmtToLocalTime")(0, first);
+    TANDREL_BIND(library.get(), get_screen_res)(first, second);
+    TANDREL_BIND(library.get(), get_drives)(second);
+    TANDREL_BIND(library.get(), GmtToLocalTime)(0, first);
   };
   cycle();  // what the system makes once per process
   const tandrel_test::ProcessResources before = tandrel_test::CountProcessResources();
@@ -100,9 +95,9 @@ TEST(Library, LoadingAndUnloadingLeavesNothingBehind) {
   for (int i = 0; i < kCycles; ++i) cycle();
   const tandrel_test::ProcessResources after = tandrel_test::CountProcessResources();
   EXPECT_EQ(after.handles, before.handles);
-  EXPECT_EQ(after.free_tls_slots, before.free_tls_slots);
+  EXPECT_EQ(after.freeTlsSlots, before.freeTlsSlots);
   // Heaps grow and shrink in pages; a leak of even 1 KB a cycle shows.
-  EXPECT_LT(after.committed_private_bytes - before.committed_private_bytes, kCycles * 1024 / 2);
+  EXPECT_LT(after.committedPrivateBytes - before.committedPrivateBytes, kCycles * 1024 / 2);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // and unloading it leave in one process (handles, TLS slots, committed
 // memory), every 1,000 cycles, and how long a cycle takes.
 #include <windows.h>
+
 #include <psapi.h>
 
 #include <cstdio>
@@ -13,24 +14,19 @@
 
 namespace {
 
-using tandrel_test::Bind;
-using ScreenRes = int(__cdecl*)(char*, char*);
-using WriteText = int(__cdecl*)(char*);
-using SecondsToText = int(__cdecl*)(int, char*);
-
 constexpr int kCycles = 10000;
 constexpr int kReportEvery = 1000;
 
 bool Cycle() {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
-  const auto screen_res = Bind<ScreenRes>(library.get(), "get_screen_res");
-  const auto get_drives = Bind<WriteText>(library.get(), "get_drives");
-  const auto gmt_to_local = Bind<SecondsToText>(library.get(), "GmtToLocalTime");
-  if (!screen_res || !get_drives || !gmt_to_local) return false;
+  const decltype(&::get_screen_res) screenRes = TANDREL_BIND(library.get(), get_screen_res);
+  const decltype(&::get_drives) getDrives = TANDREL_BIND(library.get(), get_drives);
+  const decltype(&::GmtToLocalTime) gmtToLocal = TANDREL_BIND(library.get(), GmtToLocalTime);
+  if (!screenRes || !getDrives || !gmtToLocal) return false;
   char first[16], second[32];
-  screen_res(first, second);
-  get_drives(second);
-  gmt_to_local(0, first);
+  screenRes(first, second);
+  getDrives(second);
+  gmtToLocal(0, first);
   return true;
 }
 
@@ -56,7 +52,7 @@ int main() {
     return 1;
   }
   const tandrel_test::ProcessResources start = tandrel_test::CountProcessResources();
-  const long long start_pagefile = PagefileBytes();
+  const long long startPagefile = PagefileBytes();
   std::printf("%-7s %8s %10s %14s %14s\n", "cycles", "handles", "TLS slots", "committed B",
               "pagefile B");
   double cycling = 0;
@@ -71,9 +67,9 @@ int main() {
     cycling += Seconds() - begun;
     const tandrel_test::ProcessResources now = tandrel_test::CountProcessResources();
     std::printf("%-7d %+8ld %+10ld %+14lld %+14lld\n", done, now.handles - start.handles,
-                start.free_tls_slots - now.free_tls_slots,
-                static_cast<long long>(now.committed_private_bytes - start.committed_private_bytes),
-                PagefileBytes() - start_pagefile);
+                start.freeTlsSlots - now.freeTlsSlots,
+                static_cast<long long>(now.committedPrivateBytes - start.committedPrivateBytes),
+                PagefileBytes() - startPagefile);
     std::fflush(stdout);
   }
   std::printf("%.1f microseconds a cycle (load, bind, three calls, unload)\n",

@@ -14,8 +14,6 @@
 
 namespace {
 
-using ReadArea = int(__cdecl*)(int, int, int, int, int, int, const char*);
-
 constexpr int kWidth = 1920, kHeight = 1080;
 constexpr int kBulkRuns = 7;
 
@@ -42,9 +40,9 @@ double MedianOf(int runs, Work work) {
 }
 
 // The reading point by point: one GetPixel and one 4-byte write per point.
-void RecordPointByPoint(HWND window, const std::string& file_name) {
+void RecordPointByPoint(HWND window, const std::string& fileName) {
   const kit::unique_window_dc dc = kit::GetWindowDcOf(window);
-  const kit::unique_file file(::CreateFileA(file_name.c_str(), GENERIC_WRITE, 0, nullptr,
+  const kit::unique_file file(::CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr,
                                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   DWORD written;
   for (int y = 0; y < kHeight; ++y)
@@ -54,9 +52,9 @@ void RecordPointByPoint(HWND window, const std::string& file_name) {
     }
 }
 
-int ComparePointByPoint(HWND window, const std::string& file_name) {
+int ComparePointByPoint(HWND window, const std::string& fileName) {
   const kit::unique_window_dc dc = kit::GetWindowDcOf(window);
-  const kit::unique_file file(::CreateFileA(file_name.c_str(), GENERIC_READ, 0, nullptr,
+  const kit::unique_file file(::CreateFileA(fileName.c_str(), GENERIC_READ, 0, nullptr,
                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   int differing = 0;
   DWORD read;
@@ -73,49 +71,49 @@ int ComparePointByPoint(HWND window, const std::string& file_name) {
 
 int main() {
   const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
-  const auto read_area = tandrel_test::Bind<ReadArea>(library.get(), "get_bmp_area");
-  if (!read_area) {
+  const auto readArea = TANDREL_BIND(library.get(), get_bmp_area);
+  if (!readArea) {
     std::printf("pixels bench: Tandrel.dll or get_bmp_area not found\n");
     return 1;
   }
-  const tandrel_test::ScratchFolder scratch;
-  const std::string bulk_file = scratch.File("bulk.bin");
-  const std::string point_file = scratch.File("points.bin");
+  const kit::testing::ScratchFolder scratch;
+  const std::string bulkFile = scratch.File("bulk.bin");
+  const std::string pointFile = scratch.File("points.bin");
 
   const tandrel_test::PaintedWindow window({0, 0, kWidth, kHeight}, WS_POPUP,
                                            tandrel_test::Gradient);
-  const int handle = window.handle();
+  const int handle = window.Handle();
   std::printf("pixels bench: screen %dx%d, window and area %dx%d (%d pixels)\n",
               ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN), kWidth, kHeight,
               kWidth * kHeight);
 
-  int bulk_differing = -1;
-  const double bulk_record = MedianOf(
-      kBulkRuns, [&] { read_area(handle, 0, 0, kWidth - 1, kHeight - 1, 1, bulk_file.c_str()); });
-  const double bulk_compare = MedianOf(kBulkRuns, [&] {
-    bulk_differing = read_area(handle, 0, 0, kWidth - 1, kHeight - 1, 0, bulk_file.c_str());
+  int bulkDiffering = -1;
+  const double bulkRecord = MedianOf(
+      kBulkRuns, [&] { readArea(handle, 0, 0, kWidth - 1, kHeight - 1, 1, bulkFile.c_str()); });
+  const double bulkCompare = MedianOf(kBulkRuns, [&] {
+    bulkDiffering = readArea(handle, 0, 0, kWidth - 1, kHeight - 1, 0, bulkFile.c_str());
   });
-  const double point_record = Timed([&] { RecordPointByPoint(window.get(), point_file); });
-  int point_differing = -1;
-  const double point_compare =
-      Timed([&] { point_differing = ComparePointByPoint(window.get(), point_file); });
-  const double get_pixel_only = Timed([&] {
+  const double pointRecord = Timed([&] { RecordPointByPoint(window.get(), pointFile); });
+  int pointDiffering = -1;
+  const double pointCompare =
+      Timed([&] { pointDiffering = ComparePointByPoint(window.get(), pointFile); });
+  const double getPixelOnly = Timed([&] {
     const kit::unique_window_dc dc = kit::GetWindowDcOf(window.get());
     for (int y = 0; y < kHeight; ++y)
       for (int x = 0; x < kWidth; ++x) ::GetPixel(dc.get().dc, x, y);
   });
-  const bool identical = tandrel_test::ReadWhole(bulk_file) == tandrel_test::ReadWhole(point_file);
+  const bool identical = kit::testing::ReadBytes(bulkFile) == kit::testing::ReadBytes(pointFile);
 
   std::printf("%-34s %10s %10s %10s\n", "", "record", "compare", "both");
   std::printf("%-34s %8.1f ms %8.1f ms %8.1f ms\n", "get_bmp_area (median of 7 runs)",
-              bulk_record * 1e3, bulk_compare * 1e3, (bulk_record + bulk_compare) * 1e3);
+              bulkRecord * 1e3, bulkCompare * 1e3, (bulkRecord + bulkCompare) * 1e3);
   std::printf("%-34s %8.1f ms %8.1f ms %8.1f ms\n", "one GetPixel + 4-byte I/O per point",
-              point_record * 1e3, point_compare * 1e3, (point_record + point_compare) * 1e3);
-  std::printf("%-34s %8.1f ms\n", "GetPixel alone, every point", get_pixel_only * 1e3);
-  std::printf("speed-up: record %.0fx, compare %.0fx, both %.0fx\n", point_record / bulk_record,
-              point_compare / bulk_compare,
-              (point_record + point_compare) / (bulk_record + bulk_compare));
+              pointRecord * 1e3, pointCompare * 1e3, (pointRecord + pointCompare) * 1e3);
+  std::printf("%-34s %8.1f ms\n", "GetPixel alone, every point", getPixelOnly * 1e3);
+  std::printf("speed-up: record %.0fx, compare %.0fx, both %.0fx\n", pointRecord / bulkRecord,
+              pointCompare / bulkCompare,
+              (pointRecord + pointCompare) / (bulkRecord + bulkCompare));
   std::printf("differing pixels: one copy %d, point by point %d; files identical: %s\n",
-              bulk_differing, point_differing, identical ? "yes" : "NO");
-  return identical && bulk_differing == 0 && point_differing == 0 ? 0 : 1;
+              bulkDiffering, pointDiffering, identical ? "yes" : "NO");
+  return identical && bulkDiffering == 0 && pointDiffering == 0 ? 0 : 1;
 }

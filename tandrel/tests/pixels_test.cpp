@@ -3,8 +3,9 @@
 // same window DC, wherever the window is: fully shown, partly off the screen,
 // partly covered, hidden, a child cut by its parent, and areas that reach
 // past the window.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdint>
@@ -18,18 +19,14 @@
 
 namespace {
 
-using tandrel_test::Bind;
-using tandrel_test::Exists;
+using kit::testing::Exists;
+using kit::testing::ReadBytes;
+using kit::testing::ScratchFolder;
+using kit::testing::WriteBytes;
 using tandrel_test::Gradient;
 using tandrel_test::PaintedWindow;
-using tandrel_test::ReadWhole;
-using tandrel_test::ScratchFolder;
 using tandrel_test::Settle;
 using tandrel_test::UnderWine;
-using tandrel_test::WriteWhole;
-
-using ReadArea = int(__cdecl*)(int, int, int, int, int, int, const char*);
-using ReadWindow = int(__cdecl*)(int, int, const char*);
 
 constexpr int kCompare = 0;
 constexpr int kRecord = 1;
@@ -47,16 +44,16 @@ std::string Bytes(const std::vector<COLORREF>& colours) {
 // Which points GetPixel refuses: as the system says, or, where Wine reads
 // the window's surface regardless of its visible region (hidden windows,
 // children cut by their parent), as Windows documents it.
-enum class Clipping { AsGetPixel, AsDocumented };
+enum class Clipping { kAsGetPixel, kAsDocumented };
 
 // One GetPixel per point, the reading the exports must equal.
 std::vector<COLORREF> PointByPoint(HWND window, int left, int top, int right, int bottom,
-                                   Clipping clipping = Clipping::AsGetPixel) {
+                                   Clipping clipping = Clipping::kAsGetPixel) {
   const kit::unique_window_dc dc = kit::GetWindowDcOf(window);
   std::vector<COLORREF> colours;
   for (int y = top; y <= bottom; ++y)
     for (int x = left; x <= right; ++x)
-      colours.push_back(clipping == Clipping::AsDocumented && !::PtVisible(dc.get().dc, x, y)
+      colours.push_back(clipping == Clipping::kAsDocumented && !::PtVisible(dc.get().dc, x, y)
                             ? CLR_INVALID
                             : ::GetPixel(dc.get().dc, x, y));
   return colours;
@@ -64,24 +61,24 @@ std::vector<COLORREF> PointByPoint(HWND window, int left, int top, int right, in
 
 class PixelReadBack : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(read_area_ && read_window_); }
+  void SetUp() override { ASSERT_TRUE(readArea_ && readWindow_); }
 
   // Records the area and expects the file to hold what GetPixel answers,
   // point for point; compares it at once, expecting no difference.
   void ExpectRecordedAsPointByPoint(const PaintedWindow& window, int left, int top, int right,
-                                    int bottom, Clipping clipping = Clipping::AsGetPixel) {
+                                    int bottom, Clipping clipping = Clipping::kAsGetPixel) {
     const std::string file = scratch_ / "area.bin";
-    ASSERT_EQ(read_area_(window.handle(), left, top, right, bottom, kRecord, file.c_str()), 0);
+    ASSERT_EQ(readArea_(window.Handle(), left, top, right, bottom, kRecord, file.c_str()), 0);
     const std::vector<COLORREF> expected =
         PointByPoint(window.get(), left, top, right, bottom, clipping);
-    const std::vector<COLORREF> recorded = Colours(ReadWhole(file));
+    const std::vector<COLORREF> recorded = Colours(ReadBytes(file));
     ASSERT_EQ(recorded.size(), expected.size());
     const int columns = right - left + 1;
     for (std::size_t i = 0; i < expected.size(); ++i) {
       ASSERT_EQ(recorded[i], expected[i]) << "at x " << left + static_cast<int>(i % columns)
                                           << ", y " << top + static_cast<int>(i / columns);
     }
-    EXPECT_EQ(read_area_(window.handle(), left, top, right, bottom, kCompare, file.c_str()), 0);
+    EXPECT_EQ(readArea_(window.Handle(), left, top, right, bottom, kCompare, file.c_str()), 0);
   }
 
   static std::size_t Count(const std::vector<COLORREF>& colours, COLORREF value) {
@@ -91,23 +88,23 @@ class PixelReadBack : public testing::Test {
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const ReadArea read_area_ = Bind<ReadArea>(library_.get(), "get_bmp_area");
-  const ReadWindow read_window_ = Bind<ReadWindow>(library_.get(), "get_bmp");
+  const decltype(&::get_bmp_area) readArea_ = TANDREL_BIND(library_.get(), get_bmp_area);
+  const decltype(&::get_bmp) readWindow_ = TANDREL_BIND(library_.get(), get_bmp);
   const ScratchFolder scratch_;
 };
 
 TEST_F(PixelReadBack, GetBmpRecordsTheWindowAndOneColumnAndRowPast) {
   const PaintedWindow window({50, 40, 50 + 100, 40 + 50}, WS_POPUP, Gradient);
   const std::string file = scratch_ / "window.bin";
-  ASSERT_EQ(read_window_(window.handle(), kRecord, file.c_str()), 0);
-  const std::vector<COLORREF> recorded = Colours(ReadWhole(file));
+  ASSERT_EQ(readWindow_(window.Handle(), kRecord, file.c_str()), 0);
+  const std::vector<COLORREF> recorded = Colours(ReadBytes(file));
   ASSERT_EQ(recorded.size(), 101u * 51u);
   EXPECT_EQ(recorded, PointByPoint(window.get(), 0, 0, 100, 50));
   for (int y = 0; y < 50; ++y)
     for (int x = 0; x < 100; ++x) ASSERT_EQ(recorded[y * 101 + x], Gradient(x, y)) << x << "," << y;
   for (int y = 0; y <= 50; ++y) EXPECT_EQ(recorded[y * 101 + 100], CLR_INVALID) << y;
   for (int x = 0; x <= 100; ++x) EXPECT_EQ(recorded[50 * 101 + x], CLR_INVALID) << x;
-  EXPECT_EQ(read_window_(window.handle(), kCompare, file.c_str()), 0);
+  EXPECT_EQ(readWindow_(window.Handle(), kCompare, file.c_str()), 0);
 }
 
 TEST_F(PixelReadBack, FramedWindowsReadAsPointByPointFrameIncluded) {
@@ -128,11 +125,11 @@ TEST_F(PixelReadBack, AreasReachingPastTheWindowReadAsPointByPoint) {
 
 TEST_F(PixelReadBack, WindowsPartlyOffTheScreenReadAsPointByPoint) {
   const int width = ::GetSystemMetrics(SM_CXSCREEN), height = ::GetSystemMetrics(SM_CYSCREEN);
-  const PaintedWindow top_left({-40, -30, -40 + 150, -30 + 100}, WS_POPUP, Gradient);
-  ExpectRecordedAsPointByPoint(top_left, 0, 0, 150, 100);
-  const PaintedWindow bottom_right({width - 60, height - 50, width + 90, height + 50}, WS_POPUP,
-                                   Gradient);
-  ExpectRecordedAsPointByPoint(bottom_right, 0, 0, 150, 100);
+  const PaintedWindow topLeft({-40, -30, -40 + 150, -30 + 100}, WS_POPUP, Gradient);
+  ExpectRecordedAsPointByPoint(topLeft, 0, 0, 150, 100);
+  const PaintedWindow bottomRight({width - 60, height - 50, width + 90, height + 50}, WS_POPUP,
+                                  Gradient);
+  ExpectRecordedAsPointByPoint(bottomRight, 0, 0, 150, 100);
 }
 
 TEST_F(PixelReadBack, CoveredHiddenAndClippedWindowsReadAsPointByPoint) {
@@ -145,7 +142,7 @@ TEST_F(PixelReadBack, CoveredHiddenAndClippedWindowsReadAsPointByPoint) {
 
   // A child reaching past its parent's client area is cut by it; a hidden
   // window shows nothing.
-  const Clipping clipping = UnderWine() ? Clipping::AsDocumented : Clipping::AsGetPixel;
+  const Clipping clipping = UnderWine() ? Clipping::kAsDocumented : Clipping::kAsGetPixel;
   const PaintedWindow child(
       {150, 60, 150 + 100, 60 + 80}, WS_CHILD, [](int x, int y) { return RGB(x, y, 77); },
       above.get());
@@ -162,59 +159,59 @@ TEST_F(PixelReadBack, CoveredHiddenAndClippedWindowsReadAsPointByPoint) {
 TEST_F(PixelReadBack, OneChangedPixelIsOneDifference) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string file = scratch_ / "area.bin";
-  ASSERT_EQ(read_area_(window.handle(), 10, 10, 19, 14, kRecord, file.c_str()), 0);
-  EXPECT_EQ(ReadWhole(file).size(), 200u);  // 10 × 5 values of 4 bytes
-  EXPECT_EQ(read_area_(window.handle(), 10, 10, 19, 14, kCompare, file.c_str()), 0);
+  ASSERT_EQ(readArea_(window.Handle(), 10, 10, 19, 14, kRecord, file.c_str()), 0);
+  EXPECT_EQ(ReadBytes(file).size(), 200u);  // 10 × 5 values of 4 bytes
+  EXPECT_EQ(readArea_(window.Handle(), 10, 10, 19, 14, kCompare, file.c_str()), 0);
   {
     const kit::unique_window_dc dc = kit::GetWindowDcOf(window.get());
     ::SetPixel(dc.get().dc, 17, 12, RGB(1, 2, 3));
   }
   ::GdiFlush();
-  EXPECT_EQ(read_area_(window.handle(), 10, 10, 19, 14, kCompare, file.c_str()), 1);
+  EXPECT_EQ(readArea_(window.Handle(), 10, 10, 19, 14, kCompare, file.c_str()), 1);
   // The window as a whole, and the same change seen there.
   const std::string whole = scratch_ / "whole.bin";
-  ASSERT_EQ(read_window_(window.handle(), kRecord, whole.c_str()), 0);
+  ASSERT_EQ(readWindow_(window.Handle(), kRecord, whole.c_str()), 0);
   ::InvalidateRect(window.get(), nullptr, FALSE);
   ::UpdateWindow(window.get());
   Settle();
-  EXPECT_EQ(read_window_(window.handle(), kCompare, whole.c_str()), 1);
+  EXPECT_EQ(readWindow_(window.Handle(), kCompare, whole.c_str()), 1);
 }
 
 TEST_F(PixelReadBack, StoredValuesThatCannotBeReadCountAsDiffering) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string file = scratch_ / "area.bin";
-  const int h = window.handle();
-  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, (scratch_ / "missing.bin").c_str()), 100);
-  EXPECT_EQ(read_window_(h, kCompare, (scratch_ / "missing.bin").c_str()), 81 * 41);
+  const int h = window.Handle();
+  EXPECT_EQ(readArea_(h, 0, 0, 9, 9, kCompare, (scratch_ / "missing.bin").c_str()), 100);
+  EXPECT_EQ(readWindow_(h, kCompare, (scratch_ / "missing.bin").c_str()), 81 * 41);
 
-  ASSERT_EQ(read_area_(h, 0, 0, 9, 9, kRecord, file.c_str()), 0);
-  const std::string recorded = ReadWhole(file);
-  WriteWhole(file, recorded.substr(0, 4 * 60));
-  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 40);
-  WriteWhole(file, recorded.substr(0, 4 * 60 + 3));  // a value cut short
-  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 40);
-  WriteWhole(file, "");
-  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 100);
+  ASSERT_EQ(readArea_(h, 0, 0, 9, 9, kRecord, file.c_str()), 0);
+  const std::string recorded = ReadBytes(file);
+  WriteBytes(file, recorded.substr(0, 4 * 60));
+  EXPECT_EQ(readArea_(h, 0, 0, 9, 9, kCompare, file.c_str()), 40);
+  WriteBytes(file, recorded.substr(0, 4 * 60 + 3));  // a value cut short
+  EXPECT_EQ(readArea_(h, 0, 0, 9, 9, kCompare, file.c_str()), 40);
+  WriteBytes(file, "");
+  EXPECT_EQ(readArea_(h, 0, 0, 9, 9, kCompare, file.c_str()), 100);
   // A longer file: only its start is compared.
-  WriteWhole(file, recorded + "more");
-  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 0);
+  WriteBytes(file, recorded + "more");
+  EXPECT_EQ(readArea_(h, 0, 0, 9, 9, kCompare, file.c_str()), 0);
   // Held by someone else without sharing: nothing can be read.
-  WriteWhole(file, recorded);
+  WriteBytes(file, recorded);
   const kit::unique_file held(::CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                             FILE_ATTRIBUTE_NORMAL, nullptr));
-  EXPECT_EQ(read_area_(h, 0, 0, 9, 9, kCompare, file.c_str()), 100);
+  EXPECT_EQ(readArea_(h, 0, 0, 9, 9, kCompare, file.c_str()), 100);
 }
 
 TEST_F(PixelReadBack, ReversedAreasCoverNoPixel) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string file = scratch_ / "empty.bin";
-  WriteWhole(file, "old content");
-  EXPECT_EQ(read_area_(window.handle(), 20, 5, 19, 9, kRecord, file.c_str()), 0);
-  EXPECT_EQ(ReadWhole(file), "");
+  WriteBytes(file, "old content");
+  EXPECT_EQ(readArea_(window.Handle(), 20, 5, 19, 9, kRecord, file.c_str()), 0);
+  EXPECT_EQ(ReadBytes(file), "");
   EXPECT_TRUE(Exists(file));
-  EXPECT_EQ(read_area_(window.handle(), 5, 20, 9, 19, kCompare, file.c_str()), 0);
-  EXPECT_EQ(
-      read_area_(window.handle(), 5, 20, 9, 19, kCompare, (scratch_ / "missing.bin").c_str()), 0);
+  EXPECT_EQ(readArea_(window.Handle(), 5, 20, 9, 19, kCompare, file.c_str()), 0);
+  EXPECT_EQ(readArea_(window.Handle(), 5, 20, 9, 19, kCompare, (scratch_ / "missing.bin").c_str()),
+            0);
 }
 
 // 2^32 columns by 2^32 rows, or by 2^31: more points than a 64-bit count
@@ -222,29 +219,29 @@ TEST_F(PixelReadBack, ReversedAreasCoverNoPixel) {
 TEST_F(PixelReadBack, AreasBeyondA64BitCountAreRefused) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string kept = scratch_ / "kept.bin";
-  WriteWhole(kept, "kept");
+  WriteBytes(kept, "kept");
   const std::string absent = scratch_ / "absent.bin";
-  const int h = window.handle();
+  const int h = window.Handle();
   for (int top : {INT_MIN, 0}) {
-    EXPECT_EQ(read_area_(h, INT_MIN, top, INT_MAX, INT_MAX, kCompare, kept.c_str()), INT_MAX);
-    EXPECT_EQ(read_area_(h, INT_MIN, top, INT_MAX, INT_MAX, kRecord, kept.c_str()), 0);
-    EXPECT_EQ(read_area_(h, INT_MIN, top, INT_MAX, INT_MAX, kRecord, absent.c_str()), 0);
+    EXPECT_EQ(readArea_(h, INT_MIN, top, INT_MAX, INT_MAX, kCompare, kept.c_str()), INT_MAX);
+    EXPECT_EQ(readArea_(h, INT_MIN, top, INT_MAX, INT_MAX, kRecord, kept.c_str()), 0);
+    EXPECT_EQ(readArea_(h, INT_MIN, top, INT_MAX, INT_MAX, kRecord, absent.c_str()), 0);
   }
-  EXPECT_EQ(ReadWhole(kept), "kept");
+  EXPECT_EQ(ReadBytes(kept), "kept");
   EXPECT_FALSE(Exists(absent));
 }
 
 TEST_F(PixelReadBack, OtherModesTouchNoFile) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string kept = scratch_ / "kept.bin";
-  WriteWhole(kept, "kept");
+  WriteBytes(kept, "kept");
   const std::string absent = scratch_ / "absent.bin";
   for (int mode : {2, -1, 100}) {
-    EXPECT_EQ(read_area_(window.handle(), 0, 0, 9, 9, mode, kept.c_str()), 0);
-    EXPECT_EQ(read_window_(window.handle(), mode, kept.c_str()), 0);
-    EXPECT_EQ(read_window_(window.handle(), mode, absent.c_str()), 0);
+    EXPECT_EQ(readArea_(window.Handle(), 0, 0, 9, 9, mode, kept.c_str()), 0);
+    EXPECT_EQ(readWindow_(window.Handle(), mode, kept.c_str()), 0);
+    EXPECT_EQ(readWindow_(window.Handle(), mode, absent.c_str()), 0);
   }
-  EXPECT_EQ(ReadWhole(kept), "kept");
+  EXPECT_EQ(ReadBytes(kept), "kept");
   EXPECT_FALSE(Exists(absent));
 }
 
@@ -252,12 +249,12 @@ TEST_F(PixelReadBack, RepeatedCallsLeaveNothingBehind) {
   const PaintedWindow window({0, 0, 600, 500}, WS_POPUP, Gradient);
   const std::string file = scratch_ / "again.bin";
   const tandrel_test::Growth growth = tandrel_test::GrowthOver(30, [&] {
-    EXPECT_EQ(read_window_(window.handle(), kRecord, file.c_str()), 0);
-    EXPECT_EQ(read_window_(window.handle(), kCompare, file.c_str()), 0);
+    EXPECT_EQ(readWindow_(window.Handle(), kRecord, file.c_str()), 0);
+    EXPECT_EQ(readWindow_(window.Handle(), kCompare, file.c_str()), 0);
   });
-  EXPECT_LT(growth.private_bytes, 8 << 20) << "memory left behind";
-  if (growth.gdi_counted) {
-    EXPECT_LE(growth.gdi_objects, 2) << "GDI objects left behind";
+  EXPECT_LT(growth.privateBytes, 8 << 20) << "memory left behind";
+  if (growth.gdiCounted) {
+    EXPECT_LE(growth.gdiObjects, 2) << "GDI objects left behind";
   } else {
     EXPECT_TRUE(UnderWine());
     RecordProperty("gdi_objects", "not counted by this system");
@@ -267,11 +264,11 @@ TEST_F(PixelReadBack, RepeatedCallsLeaveNothingBehind) {
 TEST_F(PixelReadBack, RecordingReplacesTheFileAndAnUnwritableOneIsNoFailure) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string file = scratch_ / "again.bin";
-  WriteWhole(file, std::string(1000, 'x'));
-  EXPECT_EQ(read_area_(window.handle(), 0, 0, 4, 4, kRecord, file.c_str()), 0);
-  EXPECT_EQ(ReadWhole(file), Bytes(PointByPoint(window.get(), 0, 0, 4, 4)));
+  WriteBytes(file, std::string(1000, 'x'));
+  EXPECT_EQ(readArea_(window.Handle(), 0, 0, 4, 4, kRecord, file.c_str()), 0);
+  EXPECT_EQ(ReadBytes(file), Bytes(PointByPoint(window.get(), 0, 0, 4, 4)));
   const std::string unwritable = scratch_ / "missing\\again.bin";
-  EXPECT_EQ(read_area_(window.handle(), 0, 0, 4, 4, kRecord, unwritable.c_str()), 0);
+  EXPECT_EQ(readArea_(window.Handle(), 0, 0, 4, 4, kRecord, unwritable.c_str()), 0);
   EXPECT_FALSE(Exists(unwritable));
 }
 

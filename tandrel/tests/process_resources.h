@@ -12,8 +12,8 @@ namespace tandrel_test {
 
 struct ProcessResources {
   long handles = 0;
-  long free_tls_slots = 0;
-  std::int64_t committed_private_bytes = 0;
+  long freeTlsSlots = 0;
+  std::int64_t committedPrivateBytes = 0;
 };
 
 // Every value the system takes for one of this process's handles (they are

@@ -1,8 +1,9 @@
 // The registry family as a script host sees it: Tandrel.dll loaded by name,
 // each export bound by its name, working below a scratch key of the current
 // user that is deleted before and after every test.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <climits>
 #include <cstring>
@@ -14,26 +15,21 @@
 
 namespace {
 
-using tandrel_test::Bind;
 using tandrel_test::UnderWine;
 
 constexpr int kUser = 1;
 
-using CreateRegValue = int(__cdecl*)(int, const char*, const char*, const char*, int);
-using GetRegValue = int(__cdecl*)(int, const char*, const char*, char*);
-using NamedValue = int(__cdecl*)(int, const char*, const char*);
-using DelRegKey = int(__cdecl*)(int, const char*);
-using ListSubkeys = int(__cdecl*)(int, const char*, char*);
-
 // A value's type and bytes as stored.
 using Stored = std::pair<DWORD, std::string>;
 Stored Text(const std::string& text) { return {REG_SZ, text + '\0'}; }
-Stored Number(DWORD number) { return {REG_DWORD, std::string(reinterpret_cast<char*>(&number), 4)}; }
+Stored Number(DWORD number) {
+  return {REG_DWORD, std::string(reinterpret_cast<char*>(&number), 4)};
+}
 
 class Registry : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(create_ && get_ && del_value_ && del_key_ && enum_ && list_ && exists_);
+    ASSERT_TRUE(create_ && get_ && delValue_ && delKey_ && enum_ && list_ && exists_);
     ::RegDeleteTreeA(HKEY_CURRENT_USER, key_.c_str());
     ASSERT_EQ(::RegCreateKeyA(HKEY_CURRENT_USER, key_.c_str(), scratch_.put()), ERROR_SUCCESS);
   }
@@ -57,35 +53,34 @@ class Registry : public testing::Test {
     char data[64];
     DWORD type = REG_NONE, size = sizeof data;
     if (::RegOpenKeyExA(scratch_.get(), below, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS ||
-        ::RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                           &size) != ERROR_SUCCESS)
+        ::RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) !=
+            ERROR_SUCCESS)
       return {};
     return {type, std::string(data, size)};
   }
   // What get_reg_value writes over a buffer that held other text.
-  std::string Get(const char* name, int expected_result = ERROR_SUCCESS) {
+  std::string Get(const char* name, int expectedResult = ERROR_SUCCESS) {
     char out[300];
     std::memset(out, 'x', sizeof out);
-    EXPECT_EQ(get_(kUser, key_.c_str(), name, out), expected_result) << name;
+    EXPECT_EQ(get_(kUser, key_.c_str(), name, out), expectedResult) << name;
     EXPECT_EQ(out[256], 'x') << name;
     return std::string(out, strnlen(out, 256));
   }
 
   // Among the user's classes, so that Windows also shows it below
   // HKEY_CLASSES_ROOT.
-  const std::string class_name_ = "TandrelRegistryTest-" +
-                                  std::to_string(::GetCurrentProcessId()) + "-" +
-                                  std::to_string(::GetTickCount());
-  const std::string key_ = "Software\\Classes\\" + class_name_;
+  const std::string className_ = "TandrelRegistryTest-" + std::to_string(::GetCurrentProcessId()) +
+                                 "-" + std::to_string(::GetTickCount());
+  const std::string key_ = "Software\\Classes\\" + className_;
   kit::unique_hkey scratch_;
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const CreateRegValue create_ = Bind<CreateRegValue>(library_.get(), "create_reg_value");
-  const GetRegValue get_ = Bind<GetRegValue>(library_.get(), "get_reg_value");
-  const NamedValue del_value_ = Bind<NamedValue>(library_.get(), "del_reg_value");
-  const DelRegKey del_key_ = Bind<DelRegKey>(library_.get(), "del_reg_key");
-  const ListSubkeys enum_ = Bind<ListSubkeys>(library_.get(), "enum_reg_key");
-  const ListSubkeys list_ = Bind<ListSubkeys>(library_.get(), "regenumsubkeys");
-  const NamedValue exists_ = Bind<NamedValue>(library_.get(), "reg_key_exists");
+  const decltype(&::create_reg_value) create_ = TANDREL_BIND(library_.get(), create_reg_value);
+  const decltype(&::get_reg_value) get_ = TANDREL_BIND(library_.get(), get_reg_value);
+  const decltype(&::del_reg_value) delValue_ = TANDREL_BIND(library_.get(), del_reg_value);
+  const decltype(&::del_reg_key) delKey_ = TANDREL_BIND(library_.get(), del_reg_key);
+  const decltype(&::enum_reg_key) enum_ = TANDREL_BIND(library_.get(), enum_reg_key);
+  const decltype(&::regenumsubkeys) list_ = TANDREL_BIND(library_.get(), regenumsubkeys);
+  const decltype(&::reg_key_exists) exists_ = TANDREL_BIND(library_.get(), reg_key_exists);
 };
 
 TEST_F(Registry, CreateWritesTextWithTerminatorOrANumberReadAsAtolDoes) {
@@ -105,9 +100,9 @@ TEST_F(Registry, CreateWritesTextWithTerminatorOrANumberReadAsAtolDoes) {
   EXPECT_EQ(create_(kUser, Path("a\\b\\c").c_str(), "v", "1", 0), 0);
   EXPECT_EQ(Read("v", "a\\b\\c"), Text("1"));
   // The platform refuses a lasting key below a volatile one.
-  kit::unique_hkey volatile_key;
+  kit::unique_hkey volatileKey;
   ASSERT_EQ(::RegCreateKeyExA(scratch_.get(), "volatile", 0, nullptr, REG_OPTION_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, volatile_key.put(), nullptr),
+                              KEY_ALL_ACCESS, nullptr, volatileKey.put(), nullptr),
             ERROR_SUCCESS);
   EXPECT_EQ(create_(kUser, Path("volatile\\lasting").c_str(), "v", "1", 0), 1);
   EXPECT_EQ(Read("v", "volatile"), Stored{});
@@ -151,13 +146,13 @@ TEST_F(Registry, DeletionsAndReadsReportThePlatformError) {
   char out[256];
   EXPECT_EQ(get_(kUser, key_.c_str(), "other", out), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(get_(kUser, missing.c_str(), "v", out), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(del_value_(kUser, missing.c_str(), "v"), ERROR_INVALID_HANDLE);
-  EXPECT_EQ(del_value_(kUser, key_.c_str(), "v"), ERROR_SUCCESS);
+  EXPECT_EQ(delValue_(kUser, missing.c_str(), "v"), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(delValue_(kUser, key_.c_str(), "v"), ERROR_SUCCESS);
   EXPECT_EQ(Read("v"), Stored{});
-  EXPECT_EQ(del_value_(kUser, key_.c_str(), "v"), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(del_key_(kUser, Path("parent").c_str()), ERROR_ACCESS_DENIED);  // has a subkey
-  EXPECT_EQ(del_key_(kUser, Path("parent\\child").c_str()), ERROR_SUCCESS);
-  EXPECT_EQ(del_key_(kUser, Path("parent\\child").c_str()), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(delValue_(kUser, key_.c_str(), "v"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(delKey_(kUser, Path("parent").c_str()), ERROR_ACCESS_DENIED);  // has a subkey
+  EXPECT_EQ(delKey_(kUser, Path("parent\\child").c_str()), ERROR_SUCCESS);
+  EXPECT_EQ(delKey_(kUser, Path("parent\\child").c_str()), ERROR_FILE_NOT_FOUND);
 }
 
 TEST_F(Registry, ListsSubkeysWithTheirSeparators) {
@@ -170,26 +165,26 @@ TEST_F(Registry, ListsSubkeysWithTheirSeparators) {
   const struct {
     std::string path;
     int count;
-    std::string enum_text, list_text;
+    std::string enumText, listText;
   } cases[] = {{Path("list"), 3, "a;b;" + longest + ";", "a,b," + longest},
                {Path("none"), 0, "", ""},
                {Path("missing"), ERROR_INVALID_HANDLE, "", ""}};
   for (const auto& c : cases) {
     char out[600] = "left over";
     EXPECT_EQ(enum_(kUser, c.path.c_str(), out), c.count) << c.path;
-    EXPECT_EQ(out, c.enum_text) << c.path;
+    EXPECT_EQ(out, c.enumText) << c.path;
     std::strcpy(out, "left over");
     EXPECT_EQ(list_(kUser, c.path.c_str(), out), 0) << c.path;
-    EXPECT_EQ(out, c.list_text) << c.path;
+    EXPECT_EQ(out, c.listText) << c.path;
   }
 }
 
 TEST_F(Registry, KeyExistsMatchesValueNamesExactly) {
-  const std::string longest(1023, 'n'), too_long(1024, 'o');
+  const std::string longest(1023, 'n'), tooLong(1024, 'o');
   Put("a", REG_SZ, "1");
   Put("Bee", REG_DWORD, Number(1).second);
   Put(longest.c_str(), REG_SZ, "1");
-  Put(too_long.c_str(), REG_SZ, "1");
+  Put(tooLong.c_str(), REG_SZ, "1");
   const std::string missing = Path("missing");
   EXPECT_EQ(exists_(kUser, key_.c_str(), ""), 0);
   EXPECT_EQ(exists_(kUser, missing.c_str(), ""), -1);
@@ -198,7 +193,7 @@ TEST_F(Registry, KeyExistsMatchesValueNamesExactly) {
   EXPECT_EQ(exists_(kUser, key_.c_str(), "bee"), -1);
   EXPECT_EQ(exists_(kUser, key_.c_str(), "B"), -1);
   EXPECT_EQ(exists_(kUser, key_.c_str(), longest.c_str()), 0);
-  EXPECT_EQ(exists_(kUser, key_.c_str(), too_long.c_str()), -1);  // does not fit 1,024
+  EXPECT_EQ(exists_(kUser, key_.c_str(), tooLong.c_str()), -1);  // does not fit 1,024
 }
 
 // Every index beyond 0 to 6 means HKEY_CLASSES_ROOT, as 0 does. Probed
@@ -207,7 +202,7 @@ TEST_F(Registry, KeyExistsMatchesValueNamesExactly) {
 // key, which Windows (not Wine) also shows there among the user's classes.
 TEST_F(Registry, RootIndexOutOfRangeMeansClassesRoot) {
   int visible = 0;
-  for (const char* probe : {"CLSID", class_name_.c_str()}) {
+  for (const char* probe : {"CLSID", className_.c_str()}) {
     kit::unique_hkey key;
     const int expected =
         ::RegOpenKeyExA(HKEY_CLASSES_ROOT, probe, 0, KEY_ALL_ACCESS, key.put()) ? -1 : 0;

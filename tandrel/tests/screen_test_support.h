@@ -3,7 +3,6 @@
 // and whole-file helpers come with it.
 #pragma once
 
-#include <psapi.h>
 #include <windows.h>
 
 #include <cstdint>
@@ -12,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "bitmap_format.h"
+#include "process_resources.h"
 #include "scratch_folder.h"
 #include "unique_resource.h"
 
@@ -41,33 +42,32 @@ class PaintedWindow {
  public:
   PaintedWindow(const RECT& rect, DWORD style, Painter painter, HWND parent = nullptr)
       : painter_(std::move(painter)) {
-    static const ATOM window_class = Register();
-    window_ = ::CreateWindowExA(parent ? 0 : WS_EX_TOPMOST, MAKEINTATOM(window_class), "Painted",
-                                style | WS_VISIBLE, rect.left, rect.top, rect.right - rect.left,
-                                rect.bottom - rect.top, parent, nullptr,
-                                ::GetModuleHandleA(nullptr), this);
-    ::UpdateWindow(window_);
+    static const ATOM kWindowClass = Register();
+    window_.reset(::CreateWindowExA(parent ? 0 : WS_EX_TOPMOST, MAKEINTATOM(kWindowClass),
+                                    "Painted", style | WS_VISIBLE, rect.left, rect.top,
+                                    rect.right - rect.left, rect.bottom - rect.top, parent, nullptr,
+                                    ::GetModuleHandleA(nullptr), this));
+    ::UpdateWindow(window_.get());
     Settle();
   }
   PaintedWindow(const PaintedWindow&) = delete;
   PaintedWindow& operator=(const PaintedWindow&) = delete;
   ~PaintedWindow() {
-    if (window_) ::DestroyWindow(window_);
+    window_.reset();
     Settle();
   }
 
-  HWND get() const { return window_; }
-  int handle() const { return static_cast<int>(reinterpret_cast<INT_PTR>(window_)); }
-  const Painter& painter() const { return painter_; }
+  HWND get() const { return window_.get(); }
+  int Handle() const { return static_cast<int>(HandleToLong(window_.get())); }
 
  private:
   static ATOM Register() {
-    WNDCLASSA window_class = {};
-    window_class.lpfnWndProc = Procedure;
-    window_class.hInstance = ::GetModuleHandleA(nullptr);
-    window_class.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
-    window_class.lpszClassName = "TandrelPaintedWindow";
-    return ::RegisterClassA(&window_class);
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = Procedure;
+    windowClass.hInstance = ::GetModuleHandleA(nullptr);
+    windowClass.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = "TandrelPaintedWindow";
+    return ::RegisterClassA(&windowClass);
   }
 
   static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -100,19 +100,13 @@ class PaintedWindow {
         bits[static_cast<std::size_t>(y) * width + x] =
             (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
       }
-    BITMAPINFO format = {};
-    format.bmiHeader.biSize = sizeof format.bmiHeader;
-    format.bmiHeader.biWidth = width;
-    format.bmiHeader.biHeight = -height;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO format = kit::TopDownRgbFormat(width, height);
     ::SetDIBitsToDevice(dc, 0, 0, width, height, 0, 0, 0, height, bits.data(), &format,
                         DIB_RGB_COLORS);
   }
 
   Painter painter_;
-  HWND window_ = nullptr;
+  kit::unique_window window_;
 };
 
 // What rounds of calls add to the memory the process has committed and to
@@ -120,30 +114,22 @@ class PaintedWindow {
 // it makes once per process. Wine counts no GDI objects: there both counts
 // read 0.
 struct Growth {
-  std::int64_t private_bytes = 0;
-  std::int64_t gdi_objects = 0;
-  bool gdi_counted = false;
+  std::int64_t privateBytes = 0;
+  std::int64_t gdiObjects = 0;
+  bool gdiCounted = false;
 };
-
-inline std::int64_t PrivateBytes() {
-  PROCESS_MEMORY_COUNTERS_EX counters = {};
-  counters.cb = sizeof counters;
-  ::K32GetProcessMemoryInfo(::GetCurrentProcess(),
-                            reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters), sizeof counters);
-  return static_cast<std::int64_t>(counters.PrivateUsage);
-}
 
 template <typename Round>
 Growth GrowthOver(int rounds, Round round) {
   round();
-  const std::int64_t memory = PrivateBytes();
+  const std::int64_t memory = CountCommittedPrivateBytes();
   const DWORD objects = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
   for (int i = 0; i < rounds; ++i) round();
-  const DWORD objects_after = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
+  const DWORD objectsAfter = ::GetGuiResources(::GetCurrentProcess(), GR_GDIOBJECTS);
   Growth growth;
-  growth.private_bytes = PrivateBytes() - memory;
-  growth.gdi_objects = static_cast<std::int64_t>(objects_after) - objects;
-  growth.gdi_counted = objects != 0 || objects_after != 0;
+  growth.privateBytes = CountCommittedPrivateBytes() - memory;
+  growth.gdiObjects = static_cast<std::int64_t>(objectsAfter) - objects;
+  growth.gdiCounted = objects != 0 || objectsAfter != 0;
   return growth;
 }
 

@@ -1,8 +1,9 @@
 // The system family as a script host sees it: Tandrel.dll loaded by name and
 // each export bound by its name. Answers are compared with what the platform
 // itself says; Wine's own literal answers are checked only under Wine.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,53 +12,47 @@
 #include <utility>
 
 #include "library_binding.h"
+#include "module_path.h"
+#include "scratch_folder.h"
 #include "unique_resource.h"
 
 namespace {
 
-using tandrel_test::Bind;
 using tandrel_test::UnderWine;
-
-using TextOut = int(__cdecl*)(char*);
-using ScreenRes = int(__cdecl*)(char*, char*);
-using FreeMem = int(__cdecl*)(char*, char*, char*, char*, char*, char*);
-using ShutDown = int(__cdecl*)(int);
-using RegisterDll = int(__cdecl*)(const char*);
-using SetAutoLogon = int(__cdecl*)(const char*, int);
 
 class System : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(comp_name_ && os_ver_ && screen_res_ && free_mem_ && shut_down_ &&
-                register_dll_ && set_auto_logon_);
+    ASSERT_TRUE(compName_ && osVer_ && screenRes_ && freeMem_ && shutDown_ && registerDll_ &&
+                setAutoLogon_);
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const TextOut comp_name_ = Bind<TextOut>(library_.get(), "get_comp_name");
-  const TextOut os_ver_ = Bind<TextOut>(library_.get(), "get_os_ver");
-  const ScreenRes screen_res_ = Bind<ScreenRes>(library_.get(), "get_screen_res");
-  const FreeMem free_mem_ = Bind<FreeMem>(library_.get(), "get_free_mem");
-  const ShutDown shut_down_ = Bind<ShutDown>(library_.get(), "shut_down");
-  const RegisterDll register_dll_ = Bind<RegisterDll>(library_.get(), "register_dll");
-  const SetAutoLogon set_auto_logon_ = Bind<SetAutoLogon>(library_.get(), "set_auto_logon");
+  const decltype(&::get_comp_name) compName_ = TANDREL_BIND(library_.get(), get_comp_name);
+  const decltype(&::get_os_ver) osVer_ = TANDREL_BIND(library_.get(), get_os_ver);
+  const decltype(&::get_screen_res) screenRes_ = TANDREL_BIND(library_.get(), get_screen_res);
+  const decltype(&::get_free_mem) freeMem_ = TANDREL_BIND(library_.get(), get_free_mem);
+  const decltype(&::shut_down) shutDown_ = TANDREL_BIND(library_.get(), shut_down);
+  const decltype(&::register_dll) registerDll_ = TANDREL_BIND(library_.get(), register_dll);
+  const decltype(&::set_auto_logon) setAutoLogon_ = TANDREL_BIND(library_.get(), set_auto_logon);
 };
 
 TEST_F(System, MachineFactsAreThePlatformsAsText) {
   char name[MAX_COMPUTERNAME_LENGTH + 1], out[16];
   DWORD size = sizeof name;
   ASSERT_TRUE(::GetComputerNameA(name, &size));
-  EXPECT_EQ(comp_name_(out), 0);
+  EXPECT_EQ(compName_(out), 0);
   EXPECT_STREQ(out, name);
 
   char width[8], height[8];
-  EXPECT_EQ(screen_res_(width, height), 0);
+  EXPECT_EQ(screenRes_(width, height), 0);
   EXPECT_EQ(width, std::to_string(::GetSystemMetrics(SM_CXSCREEN)));
   EXPECT_EQ(height, std::to_string(::GetSystemMetrics(SM_CYSCREEN)));
 
   // Only the totals hold still between two readings.
   char memory[6][16];
   std::memset(memory, 'x', sizeof memory);
-  const int load = free_mem_(memory[0], memory[1], memory[2], memory[3], memory[4], memory[5]);
+  const int load = freeMem_(memory[0], memory[1], memory[2], memory[3], memory[4], memory[5]);
   MEMORYSTATUS status = {};
   status.dwLength = sizeof status;
   ::GlobalMemoryStatus(&status);
@@ -86,11 +81,12 @@ TEST_F(System, VersionIsAppendedToWhatTheBufferHolds) {
   version.dwOSVersionInfoSize = sizeof version;
   ASSERT_TRUE(::GetVersionExA(&version));
   const std::string text = "Version " + std::to_string(version.dwMajorVersion) + "." +
-                           std::to_string(version.dwMinorVersion) + " Build: " +
-                           std::to_string(version.dwBuildNumber) + " " + version.szCSDVersion;
+                           std::to_string(version.dwMinorVersion) +
+                           " Build: " + std::to_string(version.dwBuildNumber) + " " +
+                           version.szCSDVersion;
   char out[512] = "before|";
-  EXPECT_EQ(os_ver_(out), 0);
-  EXPECT_EQ(os_ver_(out), 0);
+  EXPECT_EQ(osVer_(out), 0);
+  EXPECT_EQ(osVer_(out), 0);
   EXPECT_EQ(out, "before|" + text + text);
   if (UnderWine()) {
     EXPECT_EQ(text, "Version 6.1 Build: 7601 Service Pack 1");
@@ -102,45 +98,44 @@ struct {
   int count;
   WPARAM wparam;
   LPARAM lparam;
-} g_close;
+} gClose;
 
 LRESULT CALLBACK IgnoreClose(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message != WM_CLOSE) return ::DefWindowProcA(window, message, wparam, lparam);
-  g_close = {g_close.count + 1, wparam, lparam};
+  gClose = {gClose.count + 1, wparam, lparam};
   return 0;
 }
 
 TEST_F(System, ShutDownQueuesACloseRequestAndReturnsAtOnce) {
-  WNDCLASSA window_class = {};
-  window_class.lpfnWndProc = IgnoreClose;
-  window_class.hInstance = ::GetModuleHandleA(nullptr);
-  window_class.lpszClassName = "TandrelIgnoresClose";
-  ASSERT_TRUE(::RegisterClassA(&window_class));
-  const HWND window = ::CreateWindowA(window_class.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10,
-                                      10, nullptr, nullptr, window_class.hInstance, nullptr);
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = IgnoreClose;
+  windowClass.hInstance = ::GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = "TandrelIgnoresClose";
+  ASSERT_TRUE(::RegisterClassA(&windowClass));
+  const HWND window = ::CreateWindowA(windowClass.lpszClassName, "", WS_OVERLAPPED, 0, 0, 10, 10,
+                                      nullptr, nullptr, windowClass.hInstance, nullptr);
   ASSERT_TRUE(window);
   const int handle = static_cast<int>(reinterpret_cast<INT_PTR>(window));
-  g_close = {0, 1, 1};
-  EXPECT_NE(shut_down_(handle), 0);
-  EXPECT_EQ(g_close.count, 0) << "sent, not queued";
+  gClose = {0, 1, 1};
+  EXPECT_NE(shutDown_(handle), 0);
+  EXPECT_EQ(gClose.count, 0) << "sent, not queued";
   MSG message;
   while (::PeekMessageA(&message, window, 0, 0, PM_REMOVE)) ::DispatchMessageA(&message);
-  EXPECT_EQ(g_close.count, 1);
-  EXPECT_EQ(g_close.wparam, 0u);
-  EXPECT_EQ(g_close.lparam, 0);
+  EXPECT_EQ(gClose.count, 1);
+  EXPECT_EQ(gClose.wparam, 0u);
+  EXPECT_EQ(gClose.lparam, 0);
   EXPECT_TRUE(::DestroyWindow(window));
-  ::UnregisterClassA(window_class.lpszClassName, window_class.hInstance);
-  EXPECT_EQ(shut_down_(handle), 0);
+  ::UnregisterClassA(windowClass.lpszClassName, windowClass.hInstance);
+  EXPECT_EQ(shutDown_(handle), 0);
 }
 
 TEST_F(System, RegisterDllAnswersZeroOnlyWhenTheEntryRegistered) {
-  char exe[MAX_PATH];
-  std::string folder(exe, ::GetModuleFileNameA(nullptr, exe, MAX_PATH));
+  std::string folder = kit::testing::AnsiFromWide(kit::ModulePath(nullptr));
   folder.erase(folder.find_last_of('\\') + 1);
   const struct {
     std::string library;
     int result;
-    const char* entry_ran;  // as the test library notes it
+    const char* entryRan;                                       // as the test library notes it
   } cases[] = {{"tandrel_test_registers.dll", 0, "registers"},  // found by the search rules
                {folder + "tandrel_test_declines.dll", -1, "declines"},
                {folder + "tandrel_test_fails.dll", -1, "fails"},
@@ -148,10 +143,10 @@ TEST_F(System, RegisterDllAnswersZeroOnlyWhenTheEntryRegistered) {
                {folder + "tandrel_test_missing.dll", -1, ""}};
   for (const auto& c : cases) {
     ::SetEnvironmentVariableA("TANDREL_TEST_REGISTERED", nullptr);
-    EXPECT_EQ(register_dll_(c.library.c_str()), c.result) << c.library;
+    EXPECT_EQ(registerDll_(c.library.c_str()), c.result) << c.library;
     char ran[32] = "";
     ::GetEnvironmentVariableA("TANDREL_TEST_REGISTERED", ran, sizeof ran);
-    EXPECT_STREQ(ran, c.entry_ran) << c.library;
+    EXPECT_STREQ(ran, c.entryRan) << c.library;
     EXPECT_EQ(::GetModuleHandleA(c.library.c_str()), nullptr) << c.library << " stays loaded";
   }
 }
@@ -205,7 +200,7 @@ TEST_F(AutoLogon, OnlyOneSwitchesOnAndOffClearsThePassword) {
     std::string flag, password;
   } cases[] = {{1, "1", "secret"}, {0, "0", ""}, {-1, "0", ""}, {2, "0", ""}};
   for (const auto& c : cases) {
-    EXPECT_EQ(set_auto_logon_("secret", c.on), writable_ ? 0 : 1) << c.on;
+    EXPECT_EQ(setAutoLogon_("secret", c.on), writable_ ? 0 : 1) << c.on;
     if (!writable_) continue;
     EXPECT_EQ(Read("AutoAdminLogon"), Value(REG_SZ, c.flag + '\0')) << c.on;
     EXPECT_EQ(Read("DefaultPassword"), Value(REG_SZ, c.password + '\0')) << c.on;

@@ -1,10 +1,10 @@
 // Numbers as text across the library's boundary.
+#include "text_conventions.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstring>
-
-#include "text_conventions.h"
 
 namespace tandrel {
 namespace {

@@ -1,10 +1,10 @@
 // The fixed text forms of dates, times of day and drive letters.
+#include "time_text.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
-
-#include "time_text.h"
 
 namespace tandrel {
 namespace {
@@ -18,11 +18,11 @@ constexpr std::uint16_t DosTime(int hours, int minutes, int seconds) {
 
 // Each writer's text, checked to end within the caller's documented buffer.
 template <typename Write>
-std::string Written(std::size_t buffer_bytes, Write write) {
+std::string Written(std::size_t bufferBytes, Write write) {
   char out[64];
   std::memset(out, 'x', sizeof out);
   write(out);
-  EXPECT_LT(std::strlen(out), buffer_bytes);
+  EXPECT_LT(std::strlen(out), bufferBytes);
   return out;
 }
 

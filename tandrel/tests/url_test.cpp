@@ -1,8 +1,9 @@
 // The URL check bound by name, as a script host binds it, against an HTTP
 // server this test runs on the loopback address, a loopback port that no one
 // listens on, and file URLs in a scratch folder.
-#include <gtest/gtest.h>
 #include <windows.h>
+
+#include <gtest/gtest.h>
 #include <winsock2.h>
 
 #include <algorithm>
@@ -18,11 +19,8 @@
 
 namespace {
 
-using tandrel_test::Bind;
-using tandrel_test::ScratchFolder;
-using tandrel_test::WriteWhole;
-
-using UrlValid = int(__cdecl*)(const char*);
+using kit::testing::ScratchFolder;
+using kit::testing::WriteBytes;
 
 void CloseSocketValue(SOCKET s) noexcept { ::closesocket(s); }
 struct socket_traits {
@@ -132,12 +130,13 @@ std::string FileUrl(std::string path) {
 class UrlCheck : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(url_valid_);
+    ASSERT_TRUE(urlValid_);
     ASSERT_TRUE(server_.Listening());
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const UrlValid url_valid_ = Bind<UrlValid>(library_.get(), "web_complex_url_valid");
+  const decltype(&::web_complex_url_valid) urlValid_ =
+      TANDREL_BIND(library_.get(), web_complex_url_valid);
   LoopbackHttpServer server_;
   const ScratchFolder scratch_;
 };
@@ -145,9 +144,9 @@ class UrlCheck : public testing::Test {
 // On Windows the page, cacheable for an hour, would come from the cache the
 // second time without the reload flag; Wine's WinInet asks the server anyway.
 TEST_F(UrlCheck, AnyAnswerOfTheServerOpensAndEveryCallAsksIt) {
-  EXPECT_EQ(url_valid_(server_.Url("/page.htm").c_str()), 0);
-  EXPECT_EQ(url_valid_(server_.Url("/page.htm").c_str()), 0);
-  EXPECT_EQ(url_valid_(server_.Url("/missing.htm").c_str()), 0) << "404 is an answer";
+  EXPECT_EQ(urlValid_(server_.Url("/page.htm").c_str()), 0);
+  EXPECT_EQ(urlValid_(server_.Url("/page.htm").c_str()), 0);
+  EXPECT_EQ(urlValid_(server_.Url("/missing.htm").c_str()), 0) << "404 is an answer";
   const std::vector<std::string> requests = server_.Requests();
   ASSERT_EQ(requests.size(), 3u) << "the cacheable page is asked for each time";
   EXPECT_EQ(requests[0], "GET /page.htm HTTP/1.1");
@@ -162,42 +161,42 @@ TEST_F(UrlCheck, APortNoOneListensOnDoesNotOpen) {
     ASSERT_TRUE(closed);
   }
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/page.htm";
-  EXPECT_EQ(url_valid_(url.c_str()), 1);
+  EXPECT_EQ(urlValid_(url.c_str()), 1);
 }
 
 TEST_F(UrlCheck, FileUrlsOpenPresentFilesOnlyAndLeaveThemFree) {
   const std::string present = scratch_ / "present.htm";
-  WriteWhole(present, "<html></html>");
-  EXPECT_EQ(url_valid_(FileUrl(present).c_str()), 0);
+  WriteBytes(present, "<html></html>");
+  EXPECT_EQ(urlValid_(FileUrl(present).c_str()), 0);
   EXPECT_TRUE(::DeleteFileA(present.c_str())) << "closed again when the call returns";
-  EXPECT_EQ(url_valid_(FileUrl(present).c_str()), 1);
-  EXPECT_EQ(url_valid_(FileUrl((scratch_ / "never.htm")).c_str()), 1);
+  EXPECT_EQ(urlValid_(FileUrl(present).c_str()), 1);
+  EXPECT_EQ(urlValid_(FileUrl((scratch_ / "never.htm")).c_str()), 1);
 
   // Opened without sharing: a file someone holds open does not open.
   const std::string held = scratch_ / "held.htm";
-  WriteWhole(held, "held");
+  WriteBytes(held, "held");
   {
     const kit::unique_file holder(::CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                                                 nullptr));
     ASSERT_TRUE(holder);
-    EXPECT_EQ(url_valid_(FileUrl(held).c_str()), 1);
+    EXPECT_EQ(urlValid_(FileUrl(held).c_str()), 1);
   }
-  EXPECT_EQ(url_valid_(FileUrl(held).c_str()), 0);
+  EXPECT_EQ(urlValid_(FileUrl(held).c_str()), 0);
 
   // Escapes name the characters they stand for, as in any URL.
   const std::string spaced = scratch_ / "with space.htm";
-  WriteWhole(spaced, "spaced");
-  EXPECT_EQ(url_valid_(FileUrl(spaced).c_str()), 0);
-  EXPECT_EQ(url_valid_(FileUrl((scratch_ / "with%20space.htm")).c_str()), 0);
-  EXPECT_EQ(url_valid_(("file://" + spaced).c_str()), 0);
+  WriteBytes(spaced, "spaced");
+  EXPECT_EQ(urlValid_(FileUrl(spaced).c_str()), 0);
+  EXPECT_EQ(urlValid_(FileUrl((scratch_ / "with%20space.htm")).c_str()), 0);
+  EXPECT_EQ(urlValid_(("file://" + spaced).c_str()), 0);
   EXPECT_TRUE(server_.Requests().empty()) << "file URLs never reach the network";
 }
 
 TEST_F(UrlCheck, TextsThatAreNoUrlDoNotOpen) {
   for (const char* text :
        {"", " ", "not a url", "http://", "::::", "page.htm", "file://", "http://127.0.0.1:0/"})
-    EXPECT_EQ(url_valid_(text), 1) << '"' << text << '"';
+    EXPECT_EQ(urlValid_(text), 1) << '"' << text << '"';
   EXPECT_TRUE(server_.Requests().empty());
 }
 

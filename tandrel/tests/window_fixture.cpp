@@ -21,18 +21,18 @@ LRESULT CALLBACK MdiFrameProc(HWND window, UINT message, WPARAM wparam, LPARAM l
 }
 
 void RegisterClassOnce(const char* name, WNDPROC procedure) {
-  WNDCLASSA window_class = {};
-  window_class.lpfnWndProc = procedure;
-  window_class.hInstance = Instance();
-  window_class.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
-  window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  window_class.lpszClassName = name;
-  if (!::RegisterClassA(&window_class) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+  WNDCLASSA windowClass = {};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = Instance();
+  windowClass.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszClassName = name;
+  if (!::RegisterClassA(&windowClass) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
     throw std::runtime_error(std::string("cannot register ") + name);
 }
 
 void RegisterFixtureClasses() {
-  static const bool registered = [] {
+  static const bool kRegistered = [] {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES | ICC_TREEVIEW_CLASSES};
     ::InitCommonControlsEx(&controls);
     RegisterClassOnce(kFrameClass, ::DefWindowProcA);
@@ -41,7 +41,7 @@ void RegisterFixtureClasses() {
     RegisterClassOnce(kMdiChildClass, ::DefMDIChildProcA);
     return true;
   }();
-  (void)registered;
+  (void)kRegistered;
 }
 
 HWND Require(HWND window, const char* what) {
@@ -49,13 +49,13 @@ HWND Require(HWND window, const char* what) {
   return window;
 }
 
-HWND CreateChild(HWND parent, const char* window_class, const char* text, DWORD style,
+HWND CreateChild(HWND parent, const char* windowClass, const char* text, DWORD style,
                  const RECT& rect, int id) {
-  return Require(::CreateWindowExA(0, window_class, text, WS_CHILD | WS_VISIBLE | style, rect.left,
-                                   rect.top, rect.right - rect.left, rect.bottom - rect.top, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(),
-                                   nullptr),
-                 window_class);
+  return Require(
+      ::CreateWindowExA(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, rect.left, rect.top,
+                        rect.right - rect.left, rect.bottom - rect.top, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr),
+      windowClass);
 }
 
 HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, const char* text) {
@@ -70,16 +70,14 @@ HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, const char* text) {
 
 }  // namespace
 
-void DestroyWindowValue(HWND window) noexcept { ::DestroyWindow(window); }
-
 int HandleArgument(HWND window) { return static_cast<int>(HandleToLong(window)); }
 
 std::string HandleText(HWND window) { return std::to_string(HandleArgument(window)); }
 
 HWND DestroyedWindowHandle() {
   RegisterFixtureClasses();
-  const HWND window = Require(::CreateWindowExA(0, kPlainClass, "", WS_POPUP, 0, 0, 10, 10,
-                                                nullptr, nullptr, Instance(), nullptr),
+  const HWND window = Require(::CreateWindowExA(0, kPlainClass, "", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                                nullptr, Instance(), nullptr),
                               "window to destroy");
   ::DestroyWindow(window);
   return window;
@@ -95,42 +93,41 @@ void PumpMessages() {
 
 ControlsWindow::ControlsWindow() {
   RegisterFixtureClasses();
-  frame.reset(Require(::CreateWindowExA(0, kFrameClass, "Tandrel controls", kStyle,
-                                        kScreenOrigin.x, kScreenOrigin.y, 640, 480, nullptr,
-                                        nullptr, Instance(), nullptr),
-                      "frame"));
+  frame.reset(
+      Require(::CreateWindowExA(0, kFrameClass, "Tandrel controls", kStyle, kScreenOrigin.x,
+                                kScreenOrigin.y, 640, 480, nullptr, nullptr, Instance(), nullptr),
+              "frame"));
   const HWND parent = frame.get();
 
-  edit = CreateChild(parent, "EDIT", "old text", WS_BORDER | ES_AUTOHSCROLL, kEditRect,
-                     kEditId);
+  edit = CreateChild(parent, "EDIT", "old text", WS_BORDER | ES_AUTOHSCROLL, kEditRect, kEditId);
   ::SendMessageA(edit, EM_SETREADONLY, TRUE, 0);
-  focus_button = CreateChild(parent, "BUTTON", "Focus", BS_PUSHBUTTON | WS_TABSTOP,
-                             {220, 10, 320, 34}, 11);
-  check_button = CreateChild(parent, "BUTTON", "Check", BS_AUTOCHECKBOX | WS_TABSTOP,
-                             {330, 10, 430, 34}, 12);
-  ::SendMessageA(check_button, BM_SETCHECK, BST_CHECKED, 0);
-  ::SendMessageA(check_button, BM_SETSTATE, TRUE, 0);
+  focusButton =
+      CreateChild(parent, "BUTTON", "Focus", BS_PUSHBUTTON | WS_TABSTOP, {220, 10, 320, 34}, 11);
+  checkButton =
+      CreateChild(parent, "BUTTON", "Check", BS_AUTOCHECKBOX | WS_TABSTOP, {330, 10, 430, 34}, 12);
+  ::SendMessageA(checkButton, BM_SETCHECK, BST_CHECKED, 0);
+  ::SendMessageA(checkButton, BM_SETSTATE, TRUE, 0);
 
-  combo = CreateChild(parent, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, {10, 50, 210, 250},
-                      13);
+  combo =
+      CreateChild(parent, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL, {10, 50, 210, 250}, 13);
   for (const char* item : {"alpha", "abacus", "abc", "beta"})
     ::SendMessageA(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
 
   list = CreateChild(parent, "LISTBOX", "", LBS_NOINTEGRALHEIGHT | WS_VSCROLL, kListRect, 14);
   ::SendMessageA(list, LB_SETITEMHEIGHT, 0, kListItemHeight);
-  const char* const list_items[] = {"zero", "one", "two",   "three", "four",
-                                    "five", "six", "seven", "eight", "nine"};
+  const char* const listItems[] = {"zero", "one", "two",   "three", "four",
+                                   "five", "six", "seven", "eight", "nine"};
   for (int i = 0; i < 10; ++i) {
-    ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(list_items[i]));
+    ::SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(listItems[i]));
     ::SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(i), kListItemData[i]);
   }
 
   tabs = CreateChild(parent, WC_TABCONTROLA, "", 0, {380, 50, 620, 150}, 15);
-  const char* const tab_names[] = {"One", "Two", "Three"};
+  const char* const tabNames[] = {"One", "Two", "Three"};
   for (int i = 0; i < 3; ++i) {
     TCITEMA tab = {};
     tab.mask = TCIF_TEXT;
-    tab.pszText = const_cast<char*>(tab_names[i]);
+    tab.pszText = const_cast<char*>(tabNames[i]);
     ::SendMessageA(tabs, TCM_INSERTITEMA, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&tab));
   }
   ::SendMessageA(tabs, TCM_SETCURSEL, 0, 0);
@@ -146,8 +143,8 @@ ControlsWindow::ControlsWindow() {
   ::SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(root));
   ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(root));
 
-  static_minus_one = CreateChild(parent, "STATIC", "label", SS_LEFT, {380, 180, 480, 200},
-                                 kMinusOneId);
+  staticMinusOne =
+      CreateChild(parent, "STATIC", "label", SS_LEFT, {380, 180, 480, 200}, kMinusOneId);
 
   captioned = CreateChild(parent, kPlainClass, "Captioned", kCaptionedStyle, kCaptionedRect, 17);
 
@@ -182,10 +179,10 @@ unique_window CreatePopup(const RECT& rect) {
       "popup"));
 }
 
-unique_window CreateScrollableChild(HWND parent, DWORD scroll_styles) {
+unique_window CreateScrollableChild(HWND parent, DWORD scrollStyles) {
   RegisterFixtureClasses();
-  return unique_window(Require(::CreateWindowExA(0, kPlainClass, "", WS_CHILD | scroll_styles, 0,
-                                                 0, 100, 100, parent, nullptr, Instance(), nullptr),
+  return unique_window(Require(::CreateWindowExA(0, kPlainClass, "", WS_CHILD | scrollStyles, 0, 0,
+                                                 100, 100, parent, nullptr, Instance(), nullptr),
                                "scrollable child"));
 }
 
@@ -201,12 +198,12 @@ MdiFrameThread::MdiFrameThread(bool children)
 MdiFrameThread::~MdiFrameThread() { Stop(); }
 
 void MdiFrameThread::Stop() {
-  ::PostThreadMessageA(thread_id_, WM_QUIT, 0, 0);
+  ::PostThreadMessageA(threadId_, WM_QUIT, 0, 0);
   thread_.join();
 }
 
 void MdiFrameThread::Run(bool children) {
-  thread_id_ = ::GetCurrentThreadId();
+  threadId_ = ::GetCurrentThreadId();
   MSG message;
   ::PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);  // a queue for the quit request
   RegisterFixtureClasses();
@@ -214,10 +211,10 @@ void MdiFrameThread::Run(bool children) {
                                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 100, 620, 500,
                                               300, nullptr, nullptr, Instance(), nullptr));
   if (frame) {
-    CLIENTCREATESTRUCT client_create = {};
-    client_create.idFirstChild = 1000;
-    client_ = ::CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN,
-                                0, 0, 0, 0, frame.get(), nullptr, Instance(), &client_create);
+    CLIENTCREATESTRUCT clientCreate = {};
+    clientCreate.idFirstChild = 1000;
+    client_ = ::CreateWindowExA(0, "MDICLIENT", nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
+                                0, 0, 0, frame.get(), nullptr, Instance(), &clientCreate);
     ::SetWindowLongPtrA(frame.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(client_));
     if (client_ && children) {
       const char* const titles[] = {"One", "Two"};

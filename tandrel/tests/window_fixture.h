@@ -13,8 +13,7 @@
 
 namespace tandrel_test {
 
-void DestroyWindowValue(HWND window) noexcept;
-using unique_window = kit::unique_any<HWND, DestroyWindowValue>;
+using kit::unique_window;
 
 // The handle as a script passes it, and as the library writes it.
 int HandleArgument(HWND window);
@@ -46,15 +45,15 @@ struct ControlsWindow {
 
   unique_window frame;
   // Children, destroyed with the frame.
-  HWND edit = nullptr;          // read-only, holding "old text"
-  HWND focus_button = nullptr;  // push button "Focus"
-  HWND check_button = nullptr;  // check box "Check", checked and pressed
-  HWND combo = nullptr;         // "alpha", "abacus", "abc", "beta", unsorted
-  HWND list = nullptr;          // "zero" to "nine", each with its data value
-  HWND tabs = nullptr;          // "One", "Two", "Three"; "One" selected
-  HWND tree = nullptr;          // "Root" > "A" (> "A1"), "B"; "Root" expanded and selected
-  HWND static_minus_one = nullptr;  // a static control with identifier -1
-  HWND captioned = nullptr;         // a plain child with caption and sizing frame
+  HWND edit = nullptr;            // read-only, holding "old text"
+  HWND focusButton = nullptr;     // push button "Focus"
+  HWND checkButton = nullptr;     // check box "Check", checked and pressed
+  HWND combo = nullptr;           // "alpha", "abacus", "abc", "beta", unsorted
+  HWND list = nullptr;            // "zero" to "nine", each with its data value
+  HWND tabs = nullptr;            // "One", "Two", "Three"; "One" selected
+  HWND tree = nullptr;            // "Root" > "A" (> "A1"), "B"; "Root" expanded and selected
+  HWND staticMinusOne = nullptr;  // a static control with identifier -1
+  HWND captioned = nullptr;       // a plain child with caption and sizing frame
 };
 
 // The data values stored with the list items, by index.
@@ -78,7 +77,7 @@ struct MenuWindow {
 unique_window CreatePopup(const RECT& rect);
 
 // A plain child of `parent` with the given scroll-bar styles.
-unique_window CreateScrollableChild(HWND parent, DWORD scroll_styles);
+unique_window CreateScrollableChild(HWND parent, DWORD scrollStyles);
 
 // An MDI frame with its client and two children, "One" and "Two", on a
 // thread that pumps their messages until the object is destroyed.
@@ -90,17 +89,17 @@ class MdiFrameThread {
   MdiFrameThread& operator=(const MdiFrameThread&) = delete;
   ~MdiFrameThread();
 
-  HWND frame() const { return frame_; }
-  HWND client() const { return client_; }
+  HWND Frame() const { return frame_; }
+  HWND Client() const { return client_; }
   // "One" is the active child, though "Two" was made last.
-  HWND active_child() const { return children_[0]; }
+  HWND ActiveChild() const { return children_[0]; }
 
  private:
   void Run(bool children);
   void Stop();
 
   kit::unique_handle ready_;
-  DWORD thread_id_ = 0;
+  DWORD threadId_ = 0;
   HWND frame_ = nullptr;
   HWND client_ = nullptr;
   HWND children_[2] = {};

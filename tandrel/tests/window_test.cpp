@@ -2,10 +2,10 @@
 // fixture windows this program makes. Expected coordinates come from the
 // fixture's own layout and the platform's frame metrics, not from the calls
 // the library makes; Wine's own answers are marked where they differ.
-#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <commctrl.h>
+#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -16,13 +16,13 @@
 #include <vector>
 
 #include "library_binding.h"
+#include "screen_dpi.h"
 #include "unique_resource.h"
 #include "window_driver.h"
 #include "window_fixture.h"
 
 namespace {
 
-using tandrel_test::Bind;
 using tandrel_test::ControlsWindow;
 using tandrel_test::HandleArgument;
 using tandrel_test::HandleText;
@@ -31,18 +31,7 @@ using tandrel_test::MenuWindow;
 using tandrel_test::UnderWine;
 using tandrel_test::unique_window;
 
-using HandleTextIn = int(__cdecl*)(int, const char*);
-using HandleTextOut = int(__cdecl*)(int, char*);
-using HandleOnly = int(__cdecl*)(int);
-using HandleNumber = int(__cdecl*)(int, int);
-using PointOut = int(__cdecl*)(int, int, int, char*, char*);
-using PositionOut = int(__cdecl*)(int, char*, char*);
-using FromPoint = int(__cdecl*)(int, int, char*);
-using Tooltip = int(__cdecl*)(char*);
-using TooltipAt = int(__cdecl*)(char*, int, int);
-using MenuName = int(__cdecl*)(int, int, char*);
-using RectangleOut = int(__cdecl*)(int, char*, char*, char*, char*);
-using Conversion = float(__cdecl*)(float*, float*);
+using Conversion = decltype(&::twips_to_pix);
 
 constexpr auto kBoxTimeout = std::chrono::milliseconds(10000);
 
@@ -63,7 +52,7 @@ class MessageBoxAnswerer {
     if (!error_.empty()) ADD_FAILURE() << error_;
     return view_;
   }
-  HWND owner() const { return owner_; }
+  HWND Owner() const { return owner_; }
 
  private:
   void Answer() {
@@ -120,43 +109,47 @@ class WindowFunctions : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(library_) << "Tandrel.dll beside the test program";
-    ASSERT_TRUE(set_win_title && get_win_text && get_button_focus && ClientToWinCoord &&
-                web_obj_get_abs_pos && win_from_point && get_tooltip_hwnd && get_tooltip_hwnd2 &&
-                win_has_scroll && type_edit && get_menu_name && get_dlg_id && CB_sel_item &&
-                alt_list_select_item && list_get_sel_item && is_lb_item_checked && col_brnch &&
-                rclick_tvitem && sel_tab && get_sel_tab && get_active_mdi_child && twips_to_pix &&
-                pix_to_twips);
-  }
-
-  template <typename Export>
-  Export Named(const char* name) const {
-    return Bind<Export>(library_.get(), name);
+    ASSERT_TRUE(setWinTitle_ && getWinText_ && getButtonFocus_ && clientToWinCoord_ &&
+                webObjGetAbsPos_ && winFromPoint_ && getTooltipHwnd_ && getTooltipHwnd2_ &&
+                winHasScroll_ && typeEdit_ && getMenuName_ && getDlgId_ && cbSelItem_ &&
+                altListSelectItem_ && listGetSelItem_ && isLbItemChecked_ && colBrnch_ &&
+                rclickTvitem_ && selTab_ && getSelTab_ && getActiveMdiChild_ && twipsToPix_ &&
+                pixToTwips_);
   }
 
   const kit::unique_hmodule library_{::LoadLibraryA("Tandrel.dll")};
-  const HandleTextIn set_win_title = Named<HandleTextIn>("set_win_title");
-  const HandleTextOut get_win_text = Named<HandleTextOut>("get_win_text");
-  const HandleOnly get_button_focus = Named<HandleOnly>("get_button_focus");
-  const PointOut ClientToWinCoord = Named<PointOut>("ClientToWinCoord");
-  const PositionOut web_obj_get_abs_pos = Named<PositionOut>("web_obj_get_abs_pos");
-  const FromPoint win_from_point = Named<FromPoint>("win_from_point");
-  const Tooltip get_tooltip_hwnd = Named<Tooltip>("get_tooltip_hwnd");
-  const TooltipAt get_tooltip_hwnd2 = Named<TooltipAt>("get_tooltip_hwnd2");
-  const HandleOnly win_has_scroll = Named<HandleOnly>("win_has_scroll");
-  const HandleTextIn type_edit = Named<HandleTextIn>("type_edit");
-  const MenuName get_menu_name = Named<MenuName>("get_menu_name");
-  const HandleTextOut get_dlg_id = Named<HandleTextOut>("get_dlg_id");
-  const HandleTextIn CB_sel_item = Named<HandleTextIn>("CB_sel_item");
-  const HandleTextIn alt_list_select_item = Named<HandleTextIn>("alt_list_select_item");
-  const RectangleOut list_get_sel_item = Named<RectangleOut>("list_get_sel_item");
-  const HandleNumber is_lb_item_checked = Named<HandleNumber>("is_lb_item_checked");
-  const HandleOnly col_brnch = Named<HandleOnly>("col_brnch");
-  const HandleTextOut rclick_tvitem = Named<HandleTextOut>("rclick_tvitem");
-  const HandleNumber sel_tab = Named<HandleNumber>("sel_tab");
-  const HandleOnly get_sel_tab = Named<HandleOnly>("get_sel_tab");
-  const HandleOnly get_active_mdi_child = Named<HandleOnly>("get_active_mdi_child");
-  const Conversion twips_to_pix = Named<Conversion>("twips_to_pix");
-  const Conversion pix_to_twips = Named<Conversion>("pix_to_twips");
+  const decltype(&::set_win_title) setWinTitle_ = TANDREL_BIND(library_.get(), set_win_title);
+  const decltype(&::get_win_text) getWinText_ = TANDREL_BIND(library_.get(), get_win_text);
+  const decltype(&::get_button_focus) getButtonFocus_ =
+      TANDREL_BIND(library_.get(), get_button_focus);
+  const decltype(&::ClientToWinCoord) clientToWinCoord_ =
+      TANDREL_BIND(library_.get(), ClientToWinCoord);
+  const decltype(&::web_obj_get_abs_pos) webObjGetAbsPos_ =
+      TANDREL_BIND(library_.get(), web_obj_get_abs_pos);
+  const decltype(&::win_from_point) winFromPoint_ = TANDREL_BIND(library_.get(), win_from_point);
+  const decltype(&::get_tooltip_hwnd) getTooltipHwnd_ =
+      TANDREL_BIND(library_.get(), get_tooltip_hwnd);
+  const decltype(&::get_tooltip_hwnd2) getTooltipHwnd2_ =
+      TANDREL_BIND(library_.get(), get_tooltip_hwnd2);
+  const decltype(&::win_has_scroll) winHasScroll_ = TANDREL_BIND(library_.get(), win_has_scroll);
+  const decltype(&::type_edit) typeEdit_ = TANDREL_BIND(library_.get(), type_edit);
+  const decltype(&::get_menu_name) getMenuName_ = TANDREL_BIND(library_.get(), get_menu_name);
+  const decltype(&::get_dlg_id) getDlgId_ = TANDREL_BIND(library_.get(), get_dlg_id);
+  const decltype(&::CB_sel_item) cbSelItem_ = TANDREL_BIND(library_.get(), CB_sel_item);
+  const decltype(&::alt_list_select_item) altListSelectItem_ =
+      TANDREL_BIND(library_.get(), alt_list_select_item);
+  const decltype(&::list_get_sel_item) listGetSelItem_ =
+      TANDREL_BIND(library_.get(), list_get_sel_item);
+  const decltype(&::is_lb_item_checked) isLbItemChecked_ =
+      TANDREL_BIND(library_.get(), is_lb_item_checked);
+  const decltype(&::col_brnch) colBrnch_ = TANDREL_BIND(library_.get(), col_brnch);
+  const decltype(&::rclick_tvitem) rclickTvitem_ = TANDREL_BIND(library_.get(), rclick_tvitem);
+  const decltype(&::sel_tab) selTab_ = TANDREL_BIND(library_.get(), sel_tab);
+  const decltype(&::get_sel_tab) getSelTab_ = TANDREL_BIND(library_.get(), get_sel_tab);
+  const decltype(&::get_active_mdi_child) getActiveMdiChild_ =
+      TANDREL_BIND(library_.get(), get_active_mdi_child);
+  const decltype(&::twips_to_pix) twipsToPix_ = TANDREL_BIND(library_.get(), twips_to_pix);
+  const decltype(&::pix_to_twips) pixToTwips_ = TANDREL_BIND(library_.get(), pix_to_twips);
 };
 
 // A fresh fixture window for each test, so no test sees another's changes.
@@ -172,36 +165,36 @@ TEST_F(Controls, WindowTextIsSetAndCopiedUpTo255Characters) {
   const HWND found = ::FindWindowA(nullptr, "Tandrel controls");
   ASSERT_EQ(found, window_.frame.get());
   char title[256];
-  EXPECT_EQ(get_win_text(static_cast<int>(reinterpret_cast<INT_PTR>(found)), title), 0);
+  EXPECT_EQ(getWinText_(static_cast<int>(reinterpret_cast<INT_PTR>(found)), title), 0);
   EXPECT_STREQ(title, "Tandrel controls");
 
-  EXPECT_EQ(set_win_title(frame_, "New caption"), 0);
+  EXPECT_EQ(setWinTitle_(frame_, "New caption"), 0);
   EXPECT_EQ(WindowText(window_.frame.get()), "New caption");
 
-  const std::string long_caption = std::string(299, 'c') + "!";
-  EXPECT_EQ(set_win_title(frame_, long_caption.c_str()), 0);
+  const std::string longCaption = std::string(299, 'c') + "!";
+  EXPECT_EQ(setWinTitle_(frame_, longCaption.c_str()), 0);
   char out[300];
   std::memset(out, 'x', sizeof out);
-  EXPECT_EQ(get_win_text(frame_, out), 0);
-  EXPECT_EQ(out, long_caption.substr(0, 255));
+  EXPECT_EQ(getWinText_(frame_, out), 0);
+  EXPECT_EQ(out, longCaption.substr(0, 255));
   EXPECT_EQ(out[256], 'x') << "written beyond 256 bytes";
 
-  EXPECT_EQ(get_win_text(HandleArgument(window_.edit), out), 0);
+  EXPECT_EQ(getWinText_(HandleArgument(window_.edit), out), 0);
   EXPECT_STREQ(out, "old text");
 }
 
 TEST_F(Controls, ButtonFocusIsReportedOnlyForTheFocusedButton) {
-  const int focus = HandleArgument(window_.focus_button);
-  const int check = HandleArgument(window_.check_button);  // checked and pressed
-  ::SetFocus(window_.focus_button);
-  ASSERT_EQ(::GetFocus(), window_.focus_button);
-  EXPECT_EQ(get_button_focus(focus), 1);
-  EXPECT_EQ(get_button_focus(check), 0);
+  const int focus = HandleArgument(window_.focusButton);
+  const int check = HandleArgument(window_.checkButton);  // checked and pressed
+  ::SetFocus(window_.focusButton);
+  ASSERT_EQ(::GetFocus(), window_.focusButton);
+  EXPECT_EQ(getButtonFocus_(focus), 1);
+  EXPECT_EQ(getButtonFocus_(check), 0);
 
-  ::SetFocus(window_.check_button);
-  ASSERT_EQ(::GetFocus(), window_.check_button);
-  EXPECT_EQ(get_button_focus(check), 1);
-  EXPECT_EQ(get_button_focus(focus), 0);
+  ::SetFocus(window_.checkButton);
+  ASSERT_EQ(::GetFocus(), window_.checkButton);
+  EXPECT_EQ(getButtonFocus_(check), 1);
+  EXPECT_EQ(getButtonFocus_(focus), 0);
 }
 
 TEST_F(Controls, ClientPointsAreMeasuredFromTheOuterTopLeftCorner) {
@@ -218,7 +211,7 @@ TEST_F(Controls, ClientPointsAreMeasuredFromTheOuterTopLeftCorner) {
                {window_.captioned, captioned, 7, 2}};
   for (const auto& c : cases) {
     char x[12], y[12];
-    EXPECT_EQ(ClientToWinCoord(HandleArgument(c.window), c.x, c.y, x, y), 0);
+    EXPECT_EQ(clientToWinCoord_(HandleArgument(c.window), c.x, c.y, x, y), 0);
     EXPECT_EQ(x, std::to_string(c.offset.x + c.x)) << c.x;
     EXPECT_EQ(y, std::to_string(c.offset.y + c.y)) << c.y;
   }
@@ -226,12 +219,12 @@ TEST_F(Controls, ClientPointsAreMeasuredFromTheOuterTopLeftCorner) {
 
 TEST_F(Controls, AbsolutePositionIsTheOuterTopLeftOnScreen) {
   char left[12], top[12];
-  EXPECT_NE(web_obj_get_abs_pos(frame_, left, top), 0);
+  EXPECT_NE(webObjGetAbsPos_(frame_, left, top), 0);
   EXPECT_EQ(left, std::to_string(ControlsWindow::kScreenOrigin.x));
   EXPECT_EQ(top, std::to_string(ControlsWindow::kScreenOrigin.y));
 
   const POINT client = ClientOffset(ControlsWindow::kStyle);
-  EXPECT_NE(web_obj_get_abs_pos(HandleArgument(window_.edit), left, top), 0);
+  EXPECT_NE(webObjGetAbsPos_(HandleArgument(window_.edit), left, top), 0);
   EXPECT_EQ(left, std::to_string(ControlsWindow::kScreenOrigin.x + client.x +
                                  ControlsWindow::kEditRect.left));
   EXPECT_EQ(top, std::to_string(ControlsWindow::kScreenOrigin.y + client.y +
@@ -239,7 +232,7 @@ TEST_F(Controls, AbsolutePositionIsTheOuterTopLeftOnScreen) {
 
   ASSERT_TRUE(::SetWindowPos(window_.frame.get(), nullptr, -50, -40, 0, 0,
                              SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE));
-  EXPECT_NE(web_obj_get_abs_pos(frame_, left, top), 0);
+  EXPECT_NE(webObjGetAbsPos_(frame_, left, top), 0);
   EXPECT_STREQ(left, "-50");
   EXPECT_STREQ(top, "-40");
 }
@@ -249,13 +242,13 @@ TEST_F(Controls, WindowFromPointNamesTheWindowShownThere) {
   const POINT origin = {ControlsWindow::kScreenOrigin.x + client.x,
                         ControlsWindow::kScreenOrigin.y + client.y};
   char out[12];
-  EXPECT_EQ(win_from_point(origin.x + ControlsWindow::kEditRect.left + 5,
-                           origin.y + ControlsWindow::kEditRect.top + 5, out),
+  EXPECT_EQ(winFromPoint_(origin.x + ControlsWindow::kEditRect.left + 5,
+                          origin.y + ControlsWindow::kEditRect.top + 5, out),
             0);
   EXPECT_EQ(out, HandleText(window_.edit));
-  EXPECT_EQ(win_from_point(origin.x + 600, origin.y + 400, out), 0);  // no child there
+  EXPECT_EQ(winFromPoint_(origin.x + 600, origin.y + 400, out), 0);  // no child there
   EXPECT_EQ(out, HandleText(window_.frame.get()));
-  EXPECT_EQ(win_from_point(-30000, -30000, out), 0);
+  EXPECT_EQ(winFromPoint_(-30000, -30000, out), 0);
   EXPECT_STREQ(out, "0");
 }
 
@@ -270,22 +263,22 @@ TEST_F(WindowFunctions, TooltipProbeLiesBelowAndRightOfTheCursor) {
       corner.y + 40 >= ::GetSystemMetrics(SM_CYSCREEN))
     GTEST_SKIP() << "the cursor stands too near the screen's lower right corner";
 
-  const auto pixel_window = [](POINT at) {
+  const auto pixelWindow = [](POINT at) {
     return tandrel_test::CreatePopup({at.x, at.y, at.x + 1, at.y + 1});
   };
-  const unique_window fixed = pixel_window({corner.x + 5, corner.y + 5});
-  const unique_window given = pixel_window({corner.x + 30, corner.y + 40});
-  const unique_window inside = pixel_window({corner.x - 6, corner.y - 2});
+  const unique_window fixed = pixelWindow({corner.x + 5, corner.y + 5});
+  const unique_window given = pixelWindow({corner.x + 30, corner.y + 40});
+  const unique_window inside = pixelWindow({corner.x - 6, corner.y - 2});
   tandrel_test::PumpMessages();
 
   char out[12];
-  EXPECT_EQ(get_tooltip_hwnd(out), 0);
+  EXPECT_EQ(getTooltipHwnd_(out), 0);
   EXPECT_EQ(out, HandleText(fixed.get()));
-  EXPECT_EQ(get_tooltip_hwnd2(out, 30, 40), 0);
+  EXPECT_EQ(getTooltipHwnd2_(out, 30, 40), 0);
   EXPECT_EQ(out, HandleText(given.get()));
-  EXPECT_EQ(get_tooltip_hwnd2(out, -6, -2), 0);
+  EXPECT_EQ(getTooltipHwnd2_(out, -6, -2), 0);
   EXPECT_EQ(out, HandleText(inside.get()));
-  EXPECT_EQ(get_tooltip_hwnd2(out, 5, 6), 0);
+  EXPECT_EQ(getTooltipHwnd2_(out, 5, 6), 0);
   EXPECT_NE(out, HandleText(fixed.get()));
 }
 
@@ -293,8 +286,7 @@ struct ScrollCase {
   int min, max, position;
 };
 
-unique_window ScrolledChild(HWND parent, DWORD styles, ScrollCase horizontal,
-                            ScrollCase vertical) {
+unique_window ScrolledChild(HWND parent, DWORD styles, ScrollCase horizontal, ScrollCase vertical) {
   unique_window child = tandrel_test::CreateScrollableChild(parent, styles);
   if ((styles & WS_HSCROLL) != 0) {
     ::SetScrollRange(child.get(), SB_HORZ, horizontal.min, horizontal.max, FALSE);
@@ -316,38 +308,37 @@ TEST_F(Controls, ScrollProbeFindsBothBarsAndLeavesThemAtTheirStart) {
                {{10, 50, 30}, {0, 1, 1}},
                {{-9, -1, -5}, {5, 6, 6}}};
   for (const auto& c : cases) {
-    const unique_window child = ScrolledChild(window_.frame.get(), WS_HSCROLL | WS_VSCROLL,
-                                              c.horizontal, c.vertical);
-    EXPECT_EQ(win_has_scroll(HandleArgument(child.get())), 3) << c.horizontal.min;
+    const unique_window child =
+        ScrolledChild(window_.frame.get(), WS_HSCROLL | WS_VSCROLL, c.horizontal, c.vertical);
+    EXPECT_EQ(winHasScroll_(HandleArgument(child.get())), 3) << c.horizontal.min;
     EXPECT_EQ(::GetScrollPos(child.get(), SB_HORZ), c.horizontal.min);
     EXPECT_EQ(::GetScrollPos(child.get(), SB_VERT), c.vertical.min);
   }
 }
 
 TEST_F(Controls, ScrollProbeTellsWhichBarIsThere) {
-  const unique_window horizontal =
-      ScrolledChild(window_.frame.get(), WS_HSCROLL, {0, 10, 4}, {});
+  const unique_window horizontal = ScrolledChild(window_.frame.get(), WS_HSCROLL, {0, 10, 4}, {});
   const unique_window vertical = ScrolledChild(window_.frame.get(), WS_VSCROLL, {}, {0, 1, 1});
   const unique_window neither = ScrolledChild(window_.frame.get(), 0, {}, {});
   // Wine gives a window a scroll range of 0 to 100 on the first move of a bar
   // it does not have, so the probe finds every bar there.
-  EXPECT_EQ(win_has_scroll(HandleArgument(horizontal.get())), UnderWine() ? 3 : 1);
-  EXPECT_EQ(win_has_scroll(HandleArgument(vertical.get())), UnderWine() ? 3 : 2);
-  EXPECT_EQ(win_has_scroll(HandleArgument(neither.get())), UnderWine() ? 3 : 0);
+  EXPECT_EQ(winHasScroll_(HandleArgument(horizontal.get())), UnderWine() ? 3 : 1);
+  EXPECT_EQ(winHasScroll_(HandleArgument(vertical.get())), UnderWine() ? 3 : 2);
+  EXPECT_EQ(winHasScroll_(HandleArgument(neither.get())), UnderWine() ? 3 : 0);
   EXPECT_EQ(::GetScrollPos(horizontal.get(), SB_HORZ), 0);
   EXPECT_EQ(::GetScrollPos(vertical.get(), SB_VERT), 0);
 }
 
 TEST_F(Controls, TypeEditReplacesEverythingAsOneChangeThatCanBeUndone) {
   const int edit = HandleArgument(window_.edit);
-  EXPECT_EQ(type_edit(edit, "new text"), 0);
+  EXPECT_EQ(typeEdit_(edit, "new text"), 0);
   EXPECT_EQ(WindowText(window_.edit), "new text");
   EXPECT_EQ(::GetWindowLongA(window_.edit, GWL_STYLE) & ES_READONLY, 0) << "still read-only";
   ASSERT_NE(::SendMessageA(window_.edit, EM_CANUNDO, 0, 0), 0);
   ::SendMessageA(window_.edit, EM_UNDO, 0, 0);
   EXPECT_EQ(WindowText(window_.edit), "old text");
 
-  EXPECT_EQ(type_edit(edit, ""), 0);
+  EXPECT_EQ(typeEdit_(edit, ""), 0);
   EXPECT_EQ(WindowText(window_.edit), "");
 }
 
@@ -364,22 +355,22 @@ TEST_F(WindowFunctions, MenuItemTextIsCopiedByCommandIdentifierAndAlwaysTerminat
   for (const auto& c : cases) {
     char out[300];
     std::memset(out, 'x', sizeof out);
-    EXPECT_EQ(get_menu_name(window, c.id, out), static_cast<int>(c.text.size())) << c.id;
+    EXPECT_EQ(getMenuName_(window, c.id, out), static_cast<int>(c.text.size())) << c.id;
     EXPECT_EQ(out, c.text) << c.id;
     EXPECT_EQ(out[256], 'x') << "written beyond 256 bytes";
   }
 
-  const ControlsWindow without_menu;
+  const ControlsWindow withoutMenu;
   char out[300] = "before";
-  EXPECT_EQ(get_menu_name(HandleArgument(without_menu.frame.get()), MenuWindow::kOpenId, out), 0);
+  EXPECT_EQ(getMenuName_(HandleArgument(withoutMenu.frame.get()), MenuWindow::kOpenId, out), 0);
   EXPECT_STREQ(out, "");
 }
 
 TEST_F(Controls, ControlIdentifiersAreWrittenAsDecimalText) {
   char out[12];
-  EXPECT_EQ(get_dlg_id(HandleArgument(window_.edit), out), 0);
+  EXPECT_EQ(getDlgId_(HandleArgument(window_.edit), out), 0);
   EXPECT_EQ(out, std::to_string(ControlsWindow::kEditId));
-  EXPECT_EQ(get_dlg_id(HandleArgument(window_.static_minus_one), out), 0);
+  EXPECT_EQ(getDlgId_(HandleArgument(window_.staticMinusOne), out), 0);
   EXPECT_STREQ(out, "-1");
 }
 
@@ -388,17 +379,17 @@ TEST_F(Controls, ComboSelectsTheFirstItemBeginningWithTheText) {
   const auto selected = [this] {
     return static_cast<int>(::SendMessageA(window_.combo, CB_GETCURSEL, 0, 0));
   };
-  EXPECT_EQ(CB_sel_item(combo, "ab"), 1);  // "abacus", not "alpha" nor "abc"
+  EXPECT_EQ(cbSelItem_(combo, "ab"), 1);  // "abacus", not "alpha" nor "abc"
   EXPECT_EQ(selected(), 1);
-  EXPECT_EQ(CB_sel_item(combo, "ABC"), 2);
-  EXPECT_EQ(CB_sel_item(combo, "abz"), -1);
+  EXPECT_EQ(cbSelItem_(combo, "ABC"), 2);
+  EXPECT_EQ(cbSelItem_(combo, "abz"), -1);
   EXPECT_EQ(selected(), 2) << "a failed search keeps the selection";
 
-  EXPECT_EQ(alt_list_select_item(combo, "b"), 0);
+  EXPECT_EQ(altListSelectItem_(combo, "b"), 0);
   EXPECT_EQ(selected(), 3);
-  EXPECT_EQ(alt_list_select_item(combo, "al"), 0);
+  EXPECT_EQ(altListSelectItem_(combo, "al"), 0);
   EXPECT_EQ(selected(), 0);
-  EXPECT_EQ(alt_list_select_item(combo, "gamma"), -10105);
+  EXPECT_EQ(altListSelectItem_(combo, "gamma"), -10105);
   EXPECT_EQ(selected(), 0);
 }
 
@@ -409,13 +400,13 @@ TEST_F(Controls, ListSelectionRectangleIsInTheListsClientCoordinates) {
   const std::string right = std::to_string(client.right);
   const int height = ControlsWindow::kListItemHeight;
   const struct {
-    int top_index, selection, top;
+    int topIndex, selection, top;
   } cases[] = {{0, 2, 2 * height}, {1, 2, height}, {1, 0, -height}};
   for (const auto& c : cases) {
     ::SendMessageA(window_.list, LB_SETCURSEL, static_cast<WPARAM>(c.selection), 0);
-    ::SendMessageA(window_.list, LB_SETTOPINDEX, static_cast<WPARAM>(c.top_index), 0);
+    ::SendMessageA(window_.list, LB_SETTOPINDEX, static_cast<WPARAM>(c.topIndex), 0);
     char sides[4][12];
-    EXPECT_EQ(list_get_sel_item(list, sides[0], sides[1], sides[2], sides[3]), 0);
+    EXPECT_EQ(listGetSelItem_(list, sides[0], sides[1], sides[2], sides[3]), 0);
     EXPECT_STREQ(sides[0], "0");
     EXPECT_EQ(sides[1], std::to_string(c.top)) << c.selection;
     EXPECT_EQ(sides[2], right);
@@ -424,7 +415,7 @@ TEST_F(Controls, ListSelectionRectangleIsInTheListsClientCoordinates) {
 
   ::SendMessageA(window_.list, LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
   char sides[4][12] = {"keep", "keep", "keep", "keep"};
-  const int result = list_get_sel_item(list, sides[0], sides[1], sides[2], sides[3]);
+  const int result = listGetSelItem_(list, sides[0], sides[1], sides[2], sides[3]);
   if (UnderWine()) {
     // Wine answers the rectangle request for index -1 with 0, not LB_ERR.
     EXPECT_EQ(result, 0);
@@ -437,16 +428,16 @@ TEST_F(Controls, ListSelectionRectangleIsInTheListsClientCoordinates) {
 TEST_F(Controls, ListItemDataIsReturnedAsStored) {
   const int list = HandleArgument(window_.list);
   for (int i = 0; i < 10; ++i)
-    EXPECT_EQ(is_lb_item_checked(list, i), tandrel_test::kListItemData[i]) << i;
-  EXPECT_EQ(is_lb_item_checked(list, 10), LB_ERR);
-  EXPECT_EQ(is_lb_item_checked(list, -1), LB_ERR);
+    EXPECT_EQ(isLbItemChecked_(list, i), tandrel_test::kListItemData[i]) << i;
+  EXPECT_EQ(isLbItemChecked_(list, 10), LB_ERR);
+  EXPECT_EQ(isLbItemChecked_(list, -1), LB_ERR);
 }
 
 TEST_F(WindowFunctions, ListItemDataOfANullHandleSaysNope) {
   MessageBoxAnswerer answerer;
-  const int result = is_lb_item_checked(0, 3);
+  const int result = isLbItemChecked_(0, 3);
   const kit::testing::MessageBoxView box = answerer.Seen();
-  ExpectPlainBox(box, answerer.owner(), "nope");
+  ExpectPlainBox(box, answerer.Owner(), "nope");
   EXPECT_EQ(result, LB_ERR);
 }
 
@@ -454,22 +445,21 @@ TEST_F(Controls, TreeCollapseClosesTheSelectedItemAndDropsItsChildren) {
   const auto tree = window_.tree;
   const auto root =
       reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-  const auto children_of = [tree](HTREEITEM item) {
+  const auto childrenOf = [tree](HTREEITEM item) {
     return ::SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item));
   };
   const auto expanded = [tree](HTREEITEM item) {
-    return (::SendMessageA(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item),
-                           TVIS_EXPANDED) &
+    return (::SendMessageA(tree, TVM_GETITEMSTATE, reinterpret_cast<WPARAM>(item), TVIS_EXPANDED) &
             TVIS_EXPANDED) != 0;
   };
-  ASSERT_TRUE(expanded(root) && children_of(root) != 0);
+  ASSERT_TRUE(expanded(root) && childrenOf(root) != 0);
 
-  EXPECT_NE(col_brnch(HandleArgument(tree)), 0);
+  EXPECT_NE(colBrnch_(HandleArgument(tree)), 0);
   EXPECT_FALSE(expanded(root));
-  EXPECT_EQ(children_of(root), 0) << "the children stay";
+  EXPECT_EQ(childrenOf(root), 0) << "the children stay";
 
   ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, 0);
-  EXPECT_EQ(col_brnch(HandleArgument(tree)), 0) << "no selected item";
+  EXPECT_EQ(colBrnch_(HandleArgument(tree)), 0) << "no selected item";
 }
 
 TEST_F(Controls, TreeVisibleCountIsWrittenAndItsIndentReturned) {
@@ -480,53 +470,51 @@ TEST_F(Controls, TreeVisibleCountIsWrittenAndItsIndentReturned) {
   };
   const LRESULT before = selected();
   char count[12];
-  EXPECT_EQ(rclick_tvitem(HandleArgument(window_.tree), count), ControlsWindow::kTreeIndent);
+  EXPECT_EQ(rclickTvitem_(HandleArgument(window_.tree), count), ControlsWindow::kTreeIndent);
   EXPECT_EQ(count, std::to_string(client.bottom / ControlsWindow::kTreeItemHeight));
   EXPECT_EQ(selected(), before) << "nothing is clicked";
 }
 
 TEST_F(Controls, TabsAreSelectedByIndex) {
   const int tabs = HandleArgument(window_.tabs);
-  EXPECT_EQ(get_sel_tab(tabs), 0);
-  EXPECT_EQ(sel_tab(tabs, 2), 0);
-  EXPECT_EQ(get_sel_tab(tabs), 2);
-  EXPECT_EQ(sel_tab(tabs, 7), -1);
-  EXPECT_EQ(get_sel_tab(tabs), 2);
-  EXPECT_EQ(sel_tab(tabs, 1), 2);
+  EXPECT_EQ(getSelTab_(tabs), 0);
+  EXPECT_EQ(selTab_(tabs, 2), 0);
+  EXPECT_EQ(getSelTab_(tabs), 2);
+  EXPECT_EQ(selTab_(tabs, 7), -1);
+  EXPECT_EQ(getSelTab_(tabs), 2);
+  EXPECT_EQ(selTab_(tabs, 1), 2);
 
   ::SendMessageA(window_.tabs, TCM_DELETEALLITEMS, 0, 0);
-  EXPECT_EQ(get_sel_tab(tabs), -1);
+  EXPECT_EQ(getSelTab_(tabs), -1);
 }
 
 // The frames run on a thread of their own, as another program's would.
 TEST_F(WindowFunctions, ActiveMdiChildIsShownInABox) {
-  const MdiFrameThread with_children(true);
-  const MdiFrameThread without_children(false);
-  const ControlsWindow not_a_frame;
+  const MdiFrameThread withChildren(true);
+  const MdiFrameThread withoutChildren(false);
+  const ControlsWindow notAFrame;
   const struct {
     HWND frame;
     std::string shown;
-  } cases[] = {{with_children.frame(), HandleText(with_children.active_child())},
-               {without_children.frame(), "0"},
-               {not_a_frame.frame.get(), "0"}};
+  } cases[] = {{withChildren.Frame(), HandleText(withChildren.ActiveChild())},
+               {withoutChildren.Frame(), "0"},
+               {notAFrame.frame.get(), "0"}};
   for (const auto& c : cases) {
     MessageBoxAnswerer answerer;
-    EXPECT_EQ(get_active_mdi_child(HandleArgument(c.frame)), 0);
+    EXPECT_EQ(getActiveMdiChild_(HandleArgument(c.frame)), 0);
     const kit::testing::MessageBoxView box = answerer.Seen();
-    ExpectPlainBox(box, answerer.owner(), c.shown);
+    ExpectPlainBox(box, answerer.Owner(), c.shown);
   }
 }
 
 TEST_F(WindowFunctions, TwipsAndPixelsConvertInPlace) {
-  const kit::unique_window_dc screen = kit::GetScreenDc();
-  const int per_inch_x = ::GetDeviceCaps(screen.get().dc, LOGPIXELSX);
-  const int per_inch_y = ::GetDeviceCaps(screen.get().dc, LOGPIXELSY);
+  const auto [per_inch_x, per_inch_y] = kit::GetScreenDpi();
 
   float x = 1440, y = 2880;
-  EXPECT_EQ(twips_to_pix(&x, &y), static_cast<float>(per_inch_x));
+  EXPECT_EQ(twipsToPix_(&x, &y), static_cast<float>(per_inch_x));
   EXPECT_EQ(x, static_cast<float>(per_inch_x));
   EXPECT_EQ(y, static_cast<float>(2 * per_inch_y));
-  EXPECT_EQ(pix_to_twips(&x, &y), 1440.0f);
+  EXPECT_EQ(pixToTwips_(&x, &y), 1440.0f);
   EXPECT_EQ(x, 1440.0f);
   EXPECT_EQ(y, 2880.0f);
 
@@ -536,18 +524,18 @@ TEST_F(WindowFunctions, TwipsAndPixelsConvertInPlace) {
   const struct {
     Conversion convert;
     float in, out;
-  } cases[] = {{twips_to_pix, 27520.0f, 1834.666748046875f},
-               {twips_to_pix, 74607.0f, 4973.80029296875f},
-               {twips_to_pix, -1440.0f, -96.0f},
-               {pix_to_twips, 1589.2857666015625f, 23839.287109375f},
-               {pix_to_twips, 3166.142822265625f, 47492.140625f},
-               {pix_to_twips, 1.0f, 15.0f},
-               {pix_to_twips, -7.0f, -105.0f}};
+  } cases[] = {{twipsToPix_, 27520.0f, 1834.666748046875f},
+               {twipsToPix_, 74607.0f, 4973.80029296875f},
+               {twipsToPix_, -1440.0f, -96.0f},
+               {pixToTwips_, 1589.2857666015625f, 23839.287109375f},
+               {pixToTwips_, 3166.142822265625f, 47492.140625f},
+               {pixToTwips_, 1.0f, 15.0f},
+               {pixToTwips_, -7.0f, -105.0f}};
   for (const auto& c : cases) {
-    float in_x = c.in, in_y = c.in;
-    EXPECT_EQ(Digits(c.convert(&in_x, &in_y)), Digits(c.out)) << Digits(c.in);
-    EXPECT_EQ(Digits(in_x), Digits(c.out)) << Digits(c.in);
-    EXPECT_EQ(Digits(in_y), Digits(c.out)) << Digits(c.in);
+    float inX = c.in, inY = c.in;
+    EXPECT_EQ(Digits(c.convert(&inX, &inY)), Digits(c.out)) << Digits(c.in);
+    EXPECT_EQ(Digits(inX), Digits(c.out)) << Digits(c.in);
+    EXPECT_EQ(Digits(inY), Digits(c.out)) << Digits(c.in);
   }
 }
 
@@ -555,42 +543,42 @@ TEST_F(WindowFunctions, TwipsAndPixelsConvertInPlace) {
 // written where there is nothing to read.
 TEST_F(WindowFunctions, AHandleThatNamesNoWindowAnswersZero) {
   const int gone = HandleArgument(tandrel_test::DestroyedWindowHandle());
-  EXPECT_EQ(set_win_title(gone, "title"), 1);
-  EXPECT_EQ(get_button_focus(gone), 0);
-  EXPECT_EQ(win_has_scroll(gone), 0);
-  EXPECT_EQ(type_edit(gone, "text"), 0);
-  EXPECT_EQ(CB_sel_item(gone, "a"), 0);
-  EXPECT_EQ(alt_list_select_item(gone, "a"), 0);
-  EXPECT_EQ(is_lb_item_checked(gone, 0), 0) << "no message box either";
-  EXPECT_EQ(col_brnch(gone), 0);
-  EXPECT_EQ(sel_tab(gone, 1), 0);
-  EXPECT_EQ(get_sel_tab(gone), 0);
+  EXPECT_EQ(setWinTitle_(gone, "title"), 1);
+  EXPECT_EQ(getButtonFocus_(gone), 0);
+  EXPECT_EQ(winHasScroll_(gone), 0);
+  EXPECT_EQ(typeEdit_(gone, "text"), 0);
+  EXPECT_EQ(cbSelItem_(gone, "a"), 0);
+  EXPECT_EQ(altListSelectItem_(gone, "a"), 0);
+  EXPECT_EQ(isLbItemChecked_(gone, 0), 0) << "no message box either";
+  EXPECT_EQ(colBrnch_(gone), 0);
+  EXPECT_EQ(selTab_(gone, 1), 0);
+  EXPECT_EQ(getSelTab_(gone), 0);
 
   char text[300] = "before";
-  EXPECT_EQ(get_win_text(gone, text), 0);
+  EXPECT_EQ(getWinText_(gone, text), 0);
   EXPECT_STREQ(text, "");
   std::strcpy(text, "before");
-  EXPECT_EQ(get_menu_name(gone, 1, text), 0);
+  EXPECT_EQ(getMenuName_(gone, 1, text), 0);
   EXPECT_STREQ(text, "");
   char number[12] = "before";
-  EXPECT_EQ(get_dlg_id(gone, number), 0);
+  EXPECT_EQ(getDlgId_(gone, number), 0);
   EXPECT_STREQ(number, "0");
   std::strcpy(number, "before");
-  EXPECT_EQ(rclick_tvitem(gone, number), 0);
+  EXPECT_EQ(rclickTvitem_(gone, number), 0);
   EXPECT_STREQ(number, "0");
 
   char first[12] = "before", second[12] = "before";
-  EXPECT_EQ(ClientToWinCoord(gone, 1, 2, first, second), 0);
+  EXPECT_EQ(clientToWinCoord_(gone, 1, 2, first, second), 0);
   EXPECT_STREQ(first, "");
   EXPECT_STREQ(second, "");
   std::strcpy(first, "before");
   std::strcpy(second, "before");
-  EXPECT_EQ(web_obj_get_abs_pos(gone, first, second), 0);
+  EXPECT_EQ(webObjGetAbsPos_(gone, first, second), 0);
   EXPECT_STREQ(first, "");
   EXPECT_STREQ(second, "");
 
   char sides[4][12] = {"keep", "keep", "keep", "keep"};
-  EXPECT_EQ(list_get_sel_item(gone, sides[0], sides[1], sides[2], sides[3]), -1);
+  EXPECT_EQ(listGetSelItem_(gone, sides[0], sides[1], sides[2], sides[3]), -1);
   for (const auto& side : sides) EXPECT_STREQ(side, "keep");
 }
 

@@ -1,5 +1,7 @@
 // The command-line filter as a pipeline calls it: arguments, exit codes,
 // messages and files, on a scratch folder of the real file system.
+#include "cli_app.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,8 +9,6 @@
 #include <iterator>
 #include <random>
 #include <sstream>
-
-#include "cli_app.h"
 
 namespace rowsift {
 namespace {
@@ -30,7 +30,8 @@ const char kLoginOutput[] =
 class CliTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("rowsift-cli-test-" + std::to_string(std::random_device{}()));
+    folder_ =
+        fs::temp_directory_path() / ("rowsift-cli-test-" + std::to_string(std::random_device{}()));
     fs::create_directories(folder_);
   }
   void TearDown() override { fs::remove_all(folder_); }
@@ -77,8 +78,9 @@ TEST_F(CliTest, FilterMayBeEmptyOrHoldSpaces) {
 
 TEST_F(CliTest, InputChecksUseTheWindowsTexts) {
   EXPECT_EQ(Run({"--filter", "x", PathOf("missing.htm")}), kRefused);
-  EXPECT_EQ(err_.str(),
-            "rowsift-cli: Input File Not Found.  Please make sure the file path name is correct.\n");
+  EXPECT_EQ(
+      err_.str(),
+      "rowsift-cli: Input File Not Found.  Please make sure the file path name is correct.\n");
   EXPECT_EQ(Run({"--filter", "x", Write("report.txt", kLog)}), kRefused);
   EXPECT_EQ(err_.str(),
             "rowsift-cli: File Format Mismatch.  Please select a HTML file ( .htm or .html)\n");
@@ -135,19 +137,16 @@ TEST_F(CliTest, WrongUsageShowsTheUsage) {
 
 TEST_F(CliTest, HelpExplainsAndSucceeds) {
   EXPECT_EQ(Run({"--help"}), kDone);
-  EXPECT_NE(out_.str().find("Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure"),
-            std::string::npos);
+  EXPECT_NE(
+      out_.str().find("Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure"),
+      std::string::npos);
   EXPECT_TRUE(err_.str().empty());
 }
 
 TEST_F(CliTest, EachLogGoesToItsProposedNameAndEveryFailureIsNamed) {
   const std::vector<std::string> inputs = {
-      Write("a.htm", kLog),
-      Write("b.HTML", kLog),
-      PathOf("missing.htm"),
-      Write("notes.txt", kLog),
-      Write("kept.htm", kLog),
-      Write("locked.htm", kLog),
+      Write("a.htm", kLog),     Write("b.HTML", kLog),   PathOf("missing.htm"),
+      Write("notes.txt", kLog), Write("kept.htm", kLog), Write("locked.htm", kLog),
   };
   Write("kept_Output.htm", "keep me");
   fs::create_directories(folder_ / "locked_Output.htm");  // no file can take its place
@@ -162,8 +161,10 @@ TEST_F(CliTest, EachLogGoesToItsProposedNameAndEveryFailureIsNamed) {
   const std::string lines[] = {
       inputs[0] + ": Kept 2 of 3 detail rows; wrote " + PathOf("a_Output.htm"),
       inputs[1] + ": Kept 2 of 3 detail rows; wrote " + PathOf("b_Output.html"),
-      "rowsift-cli: " + inputs[2] + ": Input File Not Found.  Please make sure the file path name is correct.",
-      "rowsift-cli: " + inputs[3] + ": File Format Mismatch.  Please select a HTML file ( .htm or .html)",
+      "rowsift-cli: " + inputs[2] +
+          ": Input File Not Found.  Please make sure the file path name is correct.",
+      "rowsift-cli: " + inputs[3] +
+          ": File Format Mismatch.  Please select a HTML file ( .htm or .html)",
       "rowsift-cli: " + inputs[4] + ": the output file " + PathOf("kept_Output.htm") +
           " already exists; give --overwrite to replace it",
       inputs[5] + ": Error writing the output file: ",
@@ -183,54 +184,67 @@ TEST_F(CliTest, EachRunsManyLogsAtOnceWithTheSameResults) {
   std::vector<std::string> args = {"--filter", "Login", "--each"};
   for (int i = 0; i < 24; ++i) args.push_back(Write("run" + std::to_string(i) + ".htm", kLog));
   EXPECT_EQ(Run(args), kDone);
-  for (int i = 0; i < 24; ++i) EXPECT_EQ(Read("run" + std::to_string(i) + "_Output.htm"), kLoginOutput) << i;
+  for (int i = 0; i < 24; ++i)
+    EXPECT_EQ(Read("run" + std::to_string(i) + "_Output.htm"), kLoginOutput) << i;
   EXPECT_NE(err_.str().find("run23.htm: Kept"), std::string::npos);
   EXPECT_LT(err_.str().find("run9.htm: Kept"), err_.str().find("run10.htm: Kept"));
 }
 
 TEST_F(CliTest, UnderADoubleByteCodePageTheFilterMatchesWholeCharactersOnly) {
   // 0x83 0x41 is one character in code page 932, its second byte an 'A'.
-  const std::string log = std::string(kLog).replace(std::string(kLog).find("Search"), 6, "\x83" "Abc");
+  const std::string log = std::string(kLog).replace(std::string(kLog).find("Search"), 6,
+                                                    "\x83"
+                                                    "Abc");
   const std::string input = Write("jp.htm", log);
   EXPECT_EQ(Run({"--filter", "Ab", "--codepage", "932", input, PathOf("whole.htm")}), kDone);
-  EXPECT_EQ(Read("whole.htm").find("\x83"), std::string::npos) << "no row holds \"Ab\" as characters";
+  EXPECT_EQ(Read("whole.htm").find("\x83"), std::string::npos)
+      << "no row holds \"Ab\" as characters";
   EXPECT_EQ(Run({"--filter", "Ab", input, PathOf("bytes.htm")}), kDone);
-  EXPECT_NE(Read("bytes.htm").find("<TD>\x83" "c for item</TD>"), std::string::npos) << "one byte, one character";
+  EXPECT_NE(Read("bytes.htm")
+                .find("<TD>\x83"
+                      "c for item</TD>"),
+            std::string::npos)
+      << "one byte, one character";
 }
 
 TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrMatchesNoRow) {
   // As on Windows, where the arguments are Unicode: "\xC3\xA9" is UTF-8's e-acute.
   std::vector<unsigned> asked;
-  const LogCodePages westernWindows{1252, [&](const std::string& filter, unsigned codePage) {
-                                      asked.push_back(codePage);
-                                      return filter == "Caf\xC3\xA9" ? std::optional<std::string>("Caf\xE9")
-                                                                      : std::nullopt;
-                                    }};
+  const LogCodePages westernWindows{
+      1252, [&](const std::string& filter, unsigned codePage) {
+        asked.push_back(codePage);
+        return filter == "Caf\xC3\xA9" ? std::optional<std::string>("Caf\xE9") : std::nullopt;
+      }};
   std::string log = kLog;
   const std::string input = Write("run.htm", log.replace(log.find("Search"), 6, "Caf\xE9"));
-  EXPECT_EQ(RunCli({"--filter", "Caf\xC3\xA9", input, PathOf("cafe.htm")}, *files_, westernWindows, out_, err_),
+  EXPECT_EQ(RunCli({"--filter", "Caf\xC3\xA9", input, PathOf("cafe.htm")}, *files_, westernWindows,
+                   out_, err_),
             kDone);
   EXPECT_NE(Read("cafe.htm").find("<TD> for item</TD>"), std::string::npos);
 
-  EXPECT_EQ(RunCli({"--filter", "x", "--codepage", "932", input, PathOf("none.htm")}, *files_, westernWindows,
-                   out_, err_),
+  EXPECT_EQ(RunCli({"--filter", "x", "--codepage", "932", input, PathOf("none.htm")}, *files_,
+                   westernWindows, out_, err_),
             kDone);
-  EXPECT_NE(err_.str().find("rowsift-cli: code page 932 cannot spell the filter text; no detail row matches it\n"),
-            std::string::npos);
+  EXPECT_NE(
+      err_.str().find(
+          "rowsift-cli: code page 932 cannot spell the filter text; no detail row matches it\n"),
+      std::string::npos);
   EXPECT_EQ(asked, (std::vector<unsigned>{1252, 932}));
 }
 
 TEST_F(CliTest, ALogTooLargeToMapWholeIsFilteredInWindows) {
   // Rows cross the windows' edges all over a log of several windows.
   std::string log = kLog;
-  const std::string row = "<TR><TD>2</TD><TD>Passed</TD><TD>Login3Again</TD><TD>10:03</TD><TD>ok</TD></TR>\r\n";
+  const std::string row =
+      "<TR><TD>2</TD><TD>Passed</TD><TD>Login3Again</TD><TD>10:03</TD><TD>ok</TD></TR>\r\n";
   std::string rows;
   for (int i = 0; i < 6000; ++i) rows += i % 3 ? row : "\r\n" + std::string(i % 50, ' ');
   log.insert(log.find("</table>"), rows);
   const std::string input = Write("large.htm", log);
   EXPECT_EQ(Run({"--filter", "Login", input, PathOf("whole.htm")}), kDone);
   const auto windowed = filelayer::MakePlatformFileSystem({0, 1 << 16});
-  EXPECT_EQ(RunCli({"--filter", "Login", input, PathOf("windowed.htm")}, *windowed, {}, out_, err_), kDone);
+  EXPECT_EQ(RunCli({"--filter", "Login", input, PathOf("windowed.htm")}, *windowed, {}, out_, err_),
+            kDone);
   EXPECT_GT(log.size(), 4u << 16);
   EXPECT_TRUE(Read("windowed.htm") == Read("whole.htm"));
   EXPECT_NE(Read("whole.htm").find("<TD>&nbsp&nbsp&nbspAgain</TD>"), std::string::npos);

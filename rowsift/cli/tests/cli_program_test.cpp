@@ -1,14 +1,14 @@
 // rowsift-cli.exe started as a prompt or a pipeline starts it: arguments in
 // any script, its messages on a console and redirected to a file.
-#include <gtest/gtest.h>
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
-#include "testing/remove_tree.h"
+#include "module_path.h"
+#include "scratch_folder.h"
 #include "unique_resource.h"
 
 namespace rowsift {
@@ -22,11 +22,6 @@ const char kLog[] =
     "<TR><TD>1</TD><TD>Passed</TD><TD>Login</TD><TD>10:01</TD><TD>ok</TD></TR></table>";
 const wchar_t kKept[] = L"Kept 2 of 2 detail rows; wrote ";  // the heading row counts
 
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::string Utf8(const fs::path& path) {
   const std::u8string utf8 = path.u8string();
   return {utf8.begin(), utf8.end()};
@@ -37,15 +32,9 @@ std::string Utf8(const fs::path& path) {
 class CliProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    wchar_t temp[MAX_PATH] = {};
-    ::GetTempPathW(MAX_PATH, temp);
-    scratch_ = fs::path(temp) / (L"rowsift-cli-" + std::to_wstring(::GetCurrentProcessId()));
-    kit::testing::RemoveTree(scratch_.wstring());
-    folder_ = scratch_ / L"R\u00e9sultats" / L"\u03a9mega";
     ASSERT_TRUE(fs::create_directories(folder_));
-    std::ofstream(Input(), std::ios::binary) << kLog;
+    ASSERT_TRUE(kit::testing::WriteBytes(Input().wstring(), kLog));
   }
-  void TearDown() override { kit::testing::RemoveTree(scratch_.wstring()); }
 
   fs::path Input() const { return folder_ / L"\u65e5\u5fd7.htm"; }
   fs::path Output() const { return folder_ / L"\u65e5\u5fd7_Output.htm"; }
@@ -53,9 +42,8 @@ class CliProgramTest : public ::testing::Test {
   // Runs rowsift-cli.exe from beside this program with `arguments`, its
   // standard output and error going to `output`; its exit code.
   static DWORD Run(const std::wstring& arguments, HANDLE output) {
-    wchar_t self[MAX_PATH] = {};
-    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
-    const std::wstring program = (fs::path(self).parent_path() / L"rowsift-cli.exe").wstring();
+    const std::wstring program =
+        (fs::path(kit::ModulePath(nullptr)).parent_path() / L"rowsift-cli.exe").wstring();
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -63,34 +51,35 @@ class CliProgramTest : public ::testing::Test {
     startup.hStdOutput = output;
     startup.hStdError = output;
     PROCESS_INFORMATION started = {};
-    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                          &startup, &started)) {
+    if (!::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                          nullptr, &startup, &started)) {
       ADD_FAILURE() << "cannot start rowsift-cli.exe: error " << ::GetLastError();
       return ~DWORD{0};
     }
     const kit::unique_handle process(started.hProcess);
     const kit::unique_handle thread(started.hThread);
     DWORD code = ~DWORD{0};
-    if (::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0) ::GetExitCodeProcess(process.get(), &code);
+    if (::WaitForSingleObject(process.get(), 30000) == WAIT_OBJECT_0)
+      ::GetExitCodeProcess(process.get(), &code);
     return code;
   }
 
-  fs::path scratch_;
-  fs::path folder_;
+  const kit::testing::ScratchFolder scratch_{L"rowsift-cli"};
+  const fs::path folder_ = fs::path(scratch_.Path()) / L"R\u00e9sultats" / L"\u03a9mega";
 };
 
 TEST_F(CliProgramTest, RedirectedMessagesNamePathsInUtf8) {
   const fs::path messages = scratch_ / L"messages.txt";
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  kit::unique_file file(::CreateFileW(messages.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+  kit::unique_file file(::CreateFileW(messages.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(file);
 
   EXPECT_EQ(Run(L"--filter Login \"" + Input().wstring() + L"\"", file.get()), 0u);
   file.reset();
 
   EXPECT_TRUE(fs::exists(Output()));
-  EXPECT_EQ(Read(messages), Utf8(kKept + Output().wstring()) + "\r\n");
+  EXPECT_EQ(kit::testing::ReadBytes(messages.wstring()), Utf8(kKept + Output().wstring()) + "\r\n");
 }
 
 TEST_F(CliProgramTest, OnAConsoleMessagesShowThePathsOwnCharacters) {
@@ -102,9 +91,9 @@ TEST_F(CliProgramTest, OnAConsoleMessagesShowThePathsOwnCharacters) {
   ::FreeConsole();
   ASSERT_TRUE(::AllocConsole());
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  const kit::unique_file screen(::CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE,
-                                                            FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
-                                                            CONSOLE_TEXTMODE_BUFFER, nullptr));
+  const kit::unique_file screen(
+      ::CreateConsoleScreenBuffer(GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  &inherited, CONSOLE_TEXTMODE_BUFFER, nullptr));
   ASSERT_TRUE(screen);
   constexpr SHORT kWidth = 500;
   ASSERT_TRUE(::SetConsoleScreenBufferSize(screen.get(), {kWidth, 25}));

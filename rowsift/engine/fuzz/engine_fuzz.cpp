@@ -69,7 +69,9 @@ void ModelParse(std::string_view htmlString, std::string cells[5], bool& filled)
       if (end != std::string::npos) text = text.substr(0, end);
     }
     const std::size_t first = text.find_first_not_of(' ');
-    cells[i] = first == std::string::npos ? "" : text.substr(first, text.find_last_not_of(' ') - first + 1);
+    cells[i] = first == std::string::npos
+                   ? ""
+                   : text.substr(first, text.find_last_not_of(' ') - first + 1);
   }
 }
 
@@ -162,7 +164,8 @@ std::string ModelSelect(const ModelFilter& filter, const std::string& htmlString
   return htmlString.substr(0, at) + indent + after;
 }
 
-ModelResult Model(const ModelFilter& filter, std::string_view input, std::vector<std::string>* rows) {
+ModelResult Model(const ModelFilter& filter, std::string_view input,
+                  std::vector<std::string>* rows) {
   ModelResult result;
   const std::string lower = Lower(input);
   const std::size_t rowStart = lower.find("<tr>");
@@ -173,7 +176,8 @@ ModelResult Model(const ModelFilter& filter, std::string_view input, std::vector
   result.output = input.substr(0, rowStart);
   result.pieceCount = 0;
   std::size_t from = rowStart;
-  for (std::size_t close; (close = lower.find("</tr>", from)) != std::string::npos; from = close + 5) {
+  for (std::size_t close; (close = lower.find("</tr>", from)) != std::string::npos;
+       from = close + 5) {
     ++result.pieceCount;
     const std::string htmlString = std::string(input.substr(from, close - from)) + "</TR>";
     if (rows) rows->push_back(std::string(input.substr(from, close + 5 - from)));
@@ -197,7 +201,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t filterSize = std::min<std::size_t>(data[0] % 16, size - 1);
   const CharacterSet characters = CodePageOf(data[0] >> 4);
   const std::string_view filterText(reinterpret_cast<const char*>(data) + 1, filterSize);
-  const std::string_view input(reinterpret_cast<const char*>(data) + 1 + filterSize, size - 1 - filterSize);
+  const std::string_view input(reinterpret_cast<const char*>(data) + 1 + filterSize,
+                               size - 1 - filterSize);
   const rowsift::FilterPattern filter(filterText, characters);
   const ModelFilter model{characters, filterText};
 
@@ -212,12 +217,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string cells[5];
     bool filled;
     ModelParse(record.HTMLString, cells, filled);
-    const std::string_view parsed[5] = {record.Itr, record.Status, record.Name, record.Time, record.Details};
+    const std::string_view parsed[5] = {record.Itr, record.Status, record.Name, record.Time,
+                                        record.Details};
     for (int c = 0; c < 5; ++c) Require(parsed[c] == (filled ? cells[c] : ""));
     std::string selected;
     bool kept;
     const std::string modelSelected = ModelSelect(model, std::string(record.HTMLString), kept);
-    Require(rowsift::AppendSelectedRow(record, filter, selected) == kept && selected == modelSelected);
+    Require(rowsift::AppendSelectedRow(record, filter, selected) == kept &&
+            selected == modelSelected);
   }
 
   // The whole log, in memory, in parts on several threads, and through
@@ -229,8 +236,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     rowsift::TextSource log(input);
     std::string inParts;
-    const rowsift::FilterCounts partCounts =
-        rowsift::FilterReport(log, filter, [&](std::string_view piece) { inParts += piece; }, 3);
+    const rowsift::FilterCounts partCounts = rowsift::FilterReport(
+        log, filter, [&](std::string_view piece) { inParts += piece; }, 3);
     Require(inParts == expected.output && partCounts.detailRows == counts.detailRows &&
             partCounts.keptRows == counts.keptRows);
   }

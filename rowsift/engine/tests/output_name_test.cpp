@@ -1,7 +1,7 @@
 // The file-name rules: logs and proposed output names.
-#include <gtest/gtest.h>
-
 #include "output_name.h"
+
+#include <gtest/gtest.h>
 
 namespace rowsift {
 namespace {

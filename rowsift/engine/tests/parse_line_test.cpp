@@ -47,7 +47,8 @@ TEST(ParseDetailLine, StripsTagsLikeTheLoop) {
       {"<TD>", ""},
   };
   for (const auto& [cell, expected] : cases) {
-    const std::string row = std::string("<TR>") + cell + "</TD><TD>s</TD><TD>n</TD><TD>t</TD><TD>d</TD></TR>";
+    const std::string row =
+        std::string("<TR>") + cell + "</TD><TD>s</TD><TD>n</TD><TD>t</TD><TD>d</TD></TR>";
     EXPECT_EQ(Parse(row).itr, expected) << cell;
   }
 }
@@ -87,23 +88,23 @@ TEST(ParseDetailLine, RemovalsArePlainLeftToRightPasses) {
 }
 
 TEST(ParseDetailLine, HeadingRowAndEmptyText) {
-  EXPECT_EQ(Parse("<TR><TD> Itr# </TD><TD>Status</TD><TD>Step</TD><TD>Time</TD><TD>Details</TD></TR>"),
-            (Cells{"Itr#", "Status", "Step", "Time", "Details"}));
+  EXPECT_EQ(
+      Parse("<TR><TD> Itr# </TD><TD>Status</TD><TD>Step</TD><TD>Time</TD><TD>Details</TD></TR>"),
+      (Cells{"Itr#", "Status", "Step", "Time", "Details"}));
   EXPECT_EQ(Parse(""), Cells{});
 }
 
 TEST(MakeRecord, ClosingTagIsWrittenInUpperCase) {
   TextArena arena;
   std::string scratch;
-  const LogData lower = MakeRecord("<tr><td>1</td><td>2</td><td>3</td><td>4</td><td>5</td></tr>",
-                                   arena, scratch);
+  const LogData lower =
+      MakeRecord("<tr><td>1</td><td>2</td><td>3</td><td>4</td><td>5</td></tr>", arena, scratch);
   EXPECT_EQ(lower.HTMLString, "<tr><td>1</td><td>2</td><td>3</td><td>4</td><td>5</td></TR>");
   EXPECT_EQ(lower.Details, "5");
   const std::string upper = "<TR><TD>1</TD></TR>";
   EXPECT_EQ(MakeRecord(upper, arena, scratch).HTMLString.data(), upper.data())
       << "a row already closed by \"</TR>\" is not copied";
 }
-
 
 }  // namespace
 }  // namespace rowsift

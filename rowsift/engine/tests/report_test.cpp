@@ -8,8 +8,7 @@
 namespace rowsift {
 namespace {
 
-const char kHead[] =
-    "<html><head><title>Results</title></head><body>\r\n<table border=1>\r\n";
+const char kHead[] = "<html><head><title>Results</title></head><body>\r\n<table border=1>\r\n";
 const char kHeading[] =
     "<TR><TD>Itr#</TD><TD>Status</TD><TD>Step</TD><TD>Time</TD><TD>Details</TD></TR>";
 const char kTail[] = "\r\n</table>\r\n</body></html>\r\n";
@@ -19,7 +18,8 @@ std::string Detail(int itr, std::string_view name) {
          "</TD><TD>10:0" + std::to_string(itr) + "</TD><TD>ok</TD></TR>";
 }
 
-std::string Filter(std::string_view input, std::string_view filter, FilterCounts* counts = nullptr) {
+std::string Filter(std::string_view input, std::string_view filter,
+                   FilterCounts* counts = nullptr) {
   std::string output;
   const FilterCounts c = FilterReport(input, FilterPattern(filter), output);
   if (counts) *counts = c;
@@ -29,13 +29,16 @@ std::string Filter(std::string_view input, std::string_view filter, FilterCounts
 // The same log through windows of every size up to `largest` bytes, and in
 // parts on several threads, must give the same output and piece count as
 // the log in one piece on one thread.
-void ExpectSameThroughWindows(std::string_view input, std::string_view filter, std::size_t largest) {
+void ExpectSameThroughWindows(std::string_view input, std::string_view filter,
+                              std::size_t largest) {
   const std::string whole = Filter(input, filter);
   TextSource inOnePiece(input);
   const std::int64_t pieces = CountDetailPieces(inOnePiece);
   for (unsigned threads = 2; threads <= 4; ++threads) {
     std::string inParts;
-    FilterReport(inOnePiece, FilterPattern(filter), [&](std::string_view piece) { inParts += piece; }, threads);
+    FilterReport(
+        inOnePiece, FilterPattern(filter), [&](std::string_view piece) { inParts += piece; },
+        threads);
     EXPECT_EQ(inParts, whole) << threads << " threads";
   }
   for (std::size_t window = 1; window <= largest; ++window) {
@@ -54,7 +57,8 @@ TEST(FilterReport, KeepsHeadHeadingMatchingRowsAndTail) {
   EXPECT_EQ(Filter(input, "Login", &counts),
             kHead + std::string(kHeading) +
                 "\r\n<TR><TD>1</TD><TD>Passed</TD><TD>&nbspOpen</TD><TD>10:01</TD><TD>ok</TD></TR>"
-                "\r\n<TR><TD>3</TD><TD>Passed</TD><TD>&nbsp&nbspCheck</TD><TD>10:03</TD><TD>ok</TD></TR>" +
+                "\r\n<TR><TD>3</TD><TD>Passed</TD><TD>&nbsp&nbspCheck</TD><TD>10:03</TD><TD>ok</"
+                "TD></TR>" +
                 kTail);
   EXPECT_EQ(counts.detailRows, 4u);
   EXPECT_EQ(counts.keptRows, 3u);
@@ -78,8 +82,11 @@ TEST(FilterReport, CutsAtBareRowTagsInAnyLetterCase) {
       // Every kept row is closed in upper case; the head and tail stay as they are.
       {"h</tr><tr>a</tr>b</Tr>c</tR>t</tr", "h</tr><tr>a</TR>b</TR>c</TR>t</tr", 3},
       // A row tag with attributes is no row tag: that row stays in the head, unfiltered.
-      {"<TR bgcolor=red><TD>1</TD><TD>P</TD><TD>N</TD><TD>t</TD><TD>d</TD></tr><TR><TD>y</TD></TR>end",
-       "<TR bgcolor=red><TD>1</TD><TD>P</TD><TD>N</TD><TD>t</TD><TD>d</TD></tr><TR><TD>y</TD></TR>end", 1},
+      {"<TR "
+       "bgcolor=red><TD>1</TD><TD>P</TD><TD>N</TD><TD>t</TD><TD>d</TD></tr><TR><TD>y</TD></TR>end",
+       "<TR "
+       "bgcolor=red><TD>1</TD><TD>P</TD><TD>N</TD><TD>t</TD><TD>d</TD></tr><TR><TD>y</TD></TR>end",
+       1},
       {"<html><body>No results.</body></html>", "<html><body>No results.</body></html>", -1},
       {"head<TR><TD>1</TD>", "head<TR><TD>1</TD>", 0},
       {"", "", -1},
@@ -107,9 +114,10 @@ TEST(FilterReport, AnyNumberOfRows) {
 }
 
 TEST(FilterReport, DroppedRowTakesTheTextInFrontOfItAlong) {
-  const std::string input = "<table><TR><TD>Itr#</TD><TD>S</TD><TD>N</TD><TD>T</TD><TD>D</TD></TR>"
-                            "</table><h2>Part two</h2><table>"
-                            "<TR><TD>1</TD><TD>P</TD><TD>other</TD><TD>t</TD><TD>d</TD></TR></table>";
+  const std::string input =
+      "<table><TR><TD>Itr#</TD><TD>S</TD><TD>N</TD><TD>T</TD><TD>D</TD></TR>"
+      "</table><h2>Part two</h2><table>"
+      "<TR><TD>1</TD><TD>P</TD><TD>other</TD><TD>t</TD><TD>d</TD></TR></table>";
   EXPECT_EQ(Filter(input, "Login"),
             "<table><TR><TD>Itr#</TD><TD>S</TD><TD>N</TD><TD>T</TD><TD>D</TD></TR></table>");
 }
@@ -120,7 +128,8 @@ TEST(FilterReport, EveryRowComesOutAsTheParsersVerdictHasIt) {
   const std::string rows[] = {
       "\r\n<TR><TD>1</TD><TD>P</TD><TD>Login1Step</TD><TD>t</TD><TD>d</TD></TR>",
       "\r\n<tr><td>2</td><td>P</td><td>Login</td><td>t</td><td>Login login</td></tr>",
-      "\r\n<TR><TD align=right><B> 3 </B></TD><TD>P</TD><TD><A HREF=x>LOGIN9</A></TD><TD>t</TD><TD>d</TD></TR>",
+      "\r\n<TR><TD align=right><B> 3 </B></TD><TD>P</TD><TD><A "
+      "HREF=x>LOGIN9</A></TD><TD>t</TD><TD>d</TD></TR>",
       "\r\n<TR><TD></TD><TD>P</TD><TD>Logout</TD><TD>t</TD><TD>d</TD></TR>",
       "\r\n<TR><TD> Itr# </TD><TD>P</TD><TD>x</TD><TD>t</TD><TD>d</TD></TR>",
       "\r\n<TR>\r\n<TD>4</TD>\r\n<TD>P</TD>\r\n<TD>Login2</TD>\r\n<TD>t</TD><TD>d</TD></TR>",
@@ -155,12 +164,13 @@ TEST(FilterReport, StreamedInPiecesOfAboutAMegabyte) {
   TextSource log(input);
   std::string streamed;
   int pieces = 0;
-  const FilterCounts counts = FilterReport(log, FilterPattern("login"), [&](std::string_view piece) {
-    EXPECT_FALSE(piece.empty());
-    EXPECT_LE(piece.size(), 2u << 20);
-    streamed += piece;
-    ++pieces;
-  });
+  const FilterCounts counts =
+      FilterReport(log, FilterPattern("login"), [&](std::string_view piece) {
+        EXPECT_FALSE(piece.empty());
+        EXPECT_LE(piece.size(), 2u << 20);
+        streamed += piece;
+        ++pieces;
+      });
   EXPECT_EQ(streamed, Filter(input, "login"));
   EXPECT_EQ(counts.keptRows, 40001u);
   EXPECT_GT(pieces, 2);

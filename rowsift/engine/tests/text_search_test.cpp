@@ -1,14 +1,15 @@
 // The filter text's search: letter case, and the characters of the
 // double-byte code pages, whose second bytes may look like ASCII letters.
+#include "text_search.h"
+
 #include <gtest/gtest.h>
 
 #include "report_filter.h"
-#include "text_search.h"
 
 namespace rowsift {
 namespace {
 
-constexpr std::size_t npos = std::string_view::npos;
+constexpr std::size_t kNpos = std::string_view::npos;
 const CharacterSet kJapanese = CharacterSet::ForCodePage(932);
 
 std::string Replaced(std::string_view text, const FilterPattern& filter) {
@@ -20,7 +21,7 @@ std::string Replaced(std::string_view text, const FilterPattern& filter) {
 TEST(FilterPattern, MatchesLettersInEitherCaseAndOtherBytesExactly) {
   const FilterPattern filter("Caf\xE9 x");
   EXPECT_EQ(filter.FindIn("a CAF\xE9 X b"), 2u);
-  EXPECT_EQ(filter.FindIn("a caf\xC9 x"), npos);
+  EXPECT_EQ(filter.FindIn("a caf\xC9 x"), kNpos);
   EXPECT_EQ(FilterPattern("").FindIn("abc", 1), 1u);
   // Long enough for the sixteen-at-a-time search, with near misses on the way.
   const std::string text = std::string(100, 'c') + "caf\xE9 y caf\xE9 X";
@@ -30,36 +31,61 @@ TEST(FilterPattern, MatchesLettersInEitherCaseAndOtherBytesExactly) {
 TEST(FilterPattern, InADoubleByteCodePageMatchesOnlyAtCharacterStarts) {
   // 0x83 0x41 is one character whose second byte reads as 'A'.
   std::string text;
-  for (int i = 0; i < 21; ++i) text += "\x83" "A";
+  for (int i = 0; i < 21; ++i)
+    text +=
+        "\x83"
+        "A";
   text += "b Ab";
   EXPECT_EQ(FilterPattern("Ab").FindIn(text), 41u) << "single-byte: any byte starts a character";
   EXPECT_EQ(FilterPattern("Ab", kJapanese).FindIn(text), 44u);
-  EXPECT_EQ(Replaced("\x83" "AA", FilterPattern("A", kJapanese)), "\x83" "A&nbsp");
-  EXPECT_EQ(Replaced("\x83" "AA", FilterPattern("A")), "\x83&nbsp&nbsp");
+  EXPECT_EQ(Replaced("\x83"
+                     "AA",
+                     FilterPattern("A", kJapanese)),
+            "\x83"
+            "A&nbsp");
+  EXPECT_EQ(Replaced("\x83"
+                     "AA",
+                     FilterPattern("A")),
+            "\x83&nbsp&nbsp");
 }
 
 TEST(FilterPattern, SecondBytesOfCharactersCompareExactly) {
-  EXPECT_FALSE(FilterPattern("\x83" "a", kJapanese).EqualsIgnoringCase("\x83" "A"));
-  EXPECT_TRUE(FilterPattern("\x83" "a").EqualsIgnoringCase("\x83" "A"));
-  EXPECT_TRUE(FilterPattern("x\x83" "Ay", kJapanese).EqualsIgnoringCase("X\x83" "AY"));
+  EXPECT_FALSE(FilterPattern("\x83"
+                             "a",
+                             kJapanese)
+                   .EqualsIgnoringCase("\x83"
+                                       "A"));
+  EXPECT_TRUE(FilterPattern("\x83"
+                            "a")
+                  .EqualsIgnoringCase("\x83"
+                                      "A"));
+  EXPECT_TRUE(FilterPattern("x\x83"
+                            "Ay",
+                            kJapanese)
+                  .EqualsIgnoringCase("X\x83"
+                                      "AY"));
 }
 
 TEST(FilterPattern, AFilterEndingInAFirstByteDoesNotEndInsideACharacter) {
   const FilterPattern filter("x\x83", kJapanese);
-  EXPECT_EQ(filter.FindIn("x\x83" "A x\x83<"), 4u);
+  EXPECT_EQ(filter.FindIn("x\x83"
+                          "A x\x83<"),
+            4u);
   EXPECT_EQ(filter.FindIn("x\x83"), 0u);
 }
 
 TEST(FilterPattern, OneMatchingNothingKeepsOnlyTheRowsKeptAnyway) {
   const FilterPattern nothing = FilterPattern::MatchingNothing(kJapanese);
-  const std::string text = std::string(40, '\0') + "Login \x83" "A";
-  EXPECT_EQ(nothing.FindIn(text), npos);
+  const std::string text = std::string(40, '\0') +
+                           "Login \x83"
+                           "A";
+  EXPECT_EQ(nothing.FindIn(text), kNpos);
   EXPECT_FALSE(nothing.EqualsIgnoringCase(std::string(1, '\0')));
   EXPECT_EQ(Replaced(text, nothing), text);
 
   const std::string heading = "<TR><TD>Itr#</TD><TD>S</TD><TD>Step</TD><TD>T</TD><TD>D</TD></TR>";
-  const std::string log = "<table>" + heading + "<TR><TD>1</TD><TD>S</TD><TD>" + std::string(1, '\0') +
-                          "</TD><TD>T</TD><TD>D</TD></TR></table>";
+  const std::string log = "<table>" + heading + "<TR><TD>1</TD><TD>S</TD><TD>" +
+                          std::string(1, '\0') + "</TD><TD>T</TD><TD>D</TD></TR></table>";
   std::string output;
   const FilterCounts counts = FilterReport(log, nothing, output);
   EXPECT_EQ(output, "<table>" + heading + "</table>");
