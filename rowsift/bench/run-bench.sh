@@ -7,13 +7,15 @@
 set -euo pipefail
 source "$(dirname "$0")/../../tools/common.sh"  # moves to the repository's root
 
-preset=$windows_test_preset
-bits=32 wine=wine
-if [ "$preset" = win64 ]; then bits=64 wine=/usr/lib/wine/wine64; fi
+if runs_32bit_programs; then
+  preset=win32 bits=32 wine=wine
+else
+  preset=win64 bits=64 wine=/usr/lib/wine/wine64
+fi
 
 cmake --preset native >/dev/null
 cmake --build --preset native --target engine_bench rowsift-cli >/dev/null
-cmake --preset "$preset" -DKIT_RUN_WINDOWS_TESTS="$run_32bit_tests" >/dev/null
+cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target window_bench >/dev/null
 
 windows=build/$preset/rowsift
