@@ -203,6 +203,19 @@ void ParseSuccessfully(const RunningRowsift& app) {
   ExpectSuccessBox(app);
 }
 
+// A run whose output names its input: the same-file question, then the
+// already-exists one, both answered Yes, then the success box.
+void ParseInPlace(const RunningRowsift& app) {
+  app.PressParse();
+  const driver::MessageBoxView same = app.NextBox();
+  ExpectQuestion(same, kSameFile);
+  app.Answer(same, IDYES);
+  const driver::MessageBoxView exists = app.NextBox();
+  ExpectQuestion(exists, kOutputExists);
+  app.Answer(exists, IDYES);
+  ExpectSuccessBox(app);
+}
+
 class RowsiftWindowTest : public ::testing::Test {
  protected:
   RowsiftWindowTest()
@@ -518,14 +531,7 @@ TEST_F(WindowParseTest, TheInputAsOutputIsFilteredInPlaceAfterTwoYes) {
   // The same file in other letters is still the same file.
   app.Fill(input, folder_ / "INPLACE.HTM", "Login");
 
-  app.PressParse();
-  const driver::MessageBoxView same = app.NextBox();
-  ExpectQuestion(same, kSameFile);
-  app.Answer(same, IDYES);
-  const driver::MessageBoxView exists = app.NextBox();
-  ExpectQuestion(exists, kOutputExists);
-  app.Answer(exists, IDYES);
-  ExpectSuccessBox(app);
+  ParseInPlace(app);
 
   EXPECT_EQ(ReadBytes(input), SampleLoginOutput());
 }
@@ -659,14 +665,7 @@ TEST_F(WindowUnicodeTest, ALogInFoldersNamedInThreeScriptsIsFilteredAndItsPathsK
     EXPECT_EQ(ReadBytes(output), SampleLoginOutput());
 
     app.Type(kIdOutputFile, inputInOtherCase);
-    app.PressParse();
-    const driver::MessageBoxView same = app.NextBox();
-    ExpectQuestion(same, kSameFile);
-    app.Answer(same, IDYES);
-    const driver::MessageBoxView exists = app.NextBox();
-    ExpectQuestion(exists, kOutputExists);
-    app.Answer(exists, IDYES);
-    ExpectSuccessBox(app);
+    ParseInPlace(app);
     EXPECT_EQ(ReadBytes(input), SampleLoginOutput());
     app.Close();
   }
