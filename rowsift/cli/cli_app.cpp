@@ -238,7 +238,12 @@ int RunEach(const Options& options, const filelayer::FileSystem& files,
   };
   const std::size_t workers = std::min<std::size_t>(inputs.size(), Processors());
   std::vector<std::thread> threads;
-  for (std::size_t i = 1; i < workers; ++i) threads.emplace_back(work);
+  try {
+    threads.reserve(workers);
+    for (std::size_t i = 1; i < workers; ++i) threads.emplace_back(work);
+  } catch (const std::exception&) {
+    // No more threads to be had: the ones running, and this one, take every log.
+  }
   work();
   for (std::thread& thread : threads) thread.join();
 
@@ -261,7 +266,17 @@ int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& fi
     out << kUsage;
     return kDone;
   }
-  const unsigned codePage = options->codePage.value_or(codePages.system);
+  unsigned codePage = options->codePage.value_or(codePages.system);
+  if (options->codePage && codePages.resolve) {
+    // A mistyped number must not pass for a code page that spells nothing:
+    // that would write a report without a single detail row.
+    const std::optional<unsigned> known = codePages.resolve(codePage);
+    if (!known) {
+      err << "rowsift-cli: this system has no code page " << codePage << "\n";
+      return kRefused;
+    }
+    codePage = *known;
+  }
   const CharacterSet characters = CharacterSet::ForCodePage(codePage);
   options->filterInLogs =
       codePages.spell ? codePages.spell(*options->filter, codePage) : options->filter;
