@@ -530,11 +530,13 @@ TEST_F(ListByName, DialogIsLaidOutInTwipsWithItsOwnFrameAndIcon) {
   EXPECT_EQ(Selected(), L"a");
 }
 
-TEST_F(ListByName, ShowDisablesTheThreadsOtherWindowsUntilItReturns) {
+TEST_F(ListByName, ShowDisablesTheThreadsOtherWindowsAndHandsTheActivationBack) {
   kit::unique_any<HWND, ::DestroyWindow> other(
       ::CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
                         nullptr, nullptr, nullptr, nullptr));
   ASSERT_TRUE(other);
+  ::SetForegroundWindow(other.get());
+  ASSERT_EQ(::GetActiveWindow(), other.get());
   bool enabledDuringShow = true;
   ShowDriven(list_.get(), [&](HWND dialog) {
     enabledDuringShow = ::IsWindowEnabled(other.get()) != FALSE;
@@ -542,6 +544,7 @@ TEST_F(ListByName, ShowDisablesTheThreadsOtherWindowsUntilItReturns) {
   });
   EXPECT_FALSE(enabledDuringShow);
   EXPECT_TRUE(::IsWindowEnabled(other.get()));
+  EXPECT_EQ(::GetActiveWindow(), other.get()) << "not passed on to another program's window";
 }
 
 TEST_F(ListByName, ClosingTheDialogEndsShowWithoutRecordingASelection) {
