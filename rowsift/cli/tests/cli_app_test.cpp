@@ -180,6 +180,18 @@ TEST_F(CliTest, EachLogGoesToItsProposedNameAndEveryFailureIsNamed) {
   EXPECT_EQ(Read("kept_Output.htm"), kLoginOutput);
 }
 
+TEST_F(CliTest, EachReadsALogThatIsAnotherLogsOutputOnlyOnceItIsWritten) {
+  // A rerun over "*.htm": the old output is named first, and is a log too.
+  const std::string oldOutput = Write("a_Output.htm", kLog);
+  const std::string input = Write("a.htm", kLog);
+  EXPECT_EQ(Run({"--filter", "Login", "--overwrite", "--each", oldOutput, input}), kDone)
+      << err_.str();
+  EXPECT_EQ(Read("a_Output.htm"), kLoginOutput);
+  EXPECT_EQ(Read("a_Output_Output.htm").find("Open"), std::string::npos)
+      << "filtered from the new a_Output.htm, whose one detail row lacks \"Login\"";
+  EXPECT_LT(err_.str().find(oldOutput + ": Kept"), err_.str().find(input + ": Kept"));
+}
+
 TEST_F(CliTest, EachRunsManyLogsAtOnceWithTheSameResults) {
   std::vector<std::string> args = {"--filter", "Login", "--each"};
   for (int i = 0; i < 24; ++i) args.push_back(Write("run" + std::to_string(i) + ".htm", kLog));
