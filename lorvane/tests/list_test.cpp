@@ -830,4 +830,19 @@ TEST_F(LoadersByName, DatesMatchTheLocalesShortDateOnlyAndAddAFileOnce) {
   EXPECT_EQ(Label(), root.Path());
 }
 
+TEST_F(LoadersByName, AShortDateThatHoldsSpacesMatchesWhole) {
+  wchar_t picture[80] = {};
+  ASSERT_GT(::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, picture, 80), 0);
+  const kit::scope_exit restore(
+      [&picture] { ::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, picture); });
+  ASSERT_TRUE(::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, L"yyyy. MM. dd."));
+  ScratchFolder root;
+  ASSERT_TRUE(SetLocalTimes(root.File(L"on.txt"), 2021, 5, 10, 12));
+  ASSERT_EQ(LocaleShortDate(2021, 5, 10), L"2021. 05. 10.");
+
+  EXPECT_EQ(Load(L"LoadFilesOfDate", {root.Path(), L"2021. 05. 10."}, {Flag(false), Flag(true)}),
+            Texts{});
+  EXPECT_EQ(Names(), NameList{L"on.txt"});
+}
+
 }  // namespace
