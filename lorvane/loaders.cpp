@@ -91,12 +91,13 @@ std::optional<std::wstring> LocaleDateText(const LocalDateTime& moment) {
   time.wSecond = static_cast<WORD>(moment.second);
   DATE date = 0;
   if (!::SystemTimeToVariantTime(&time, &date)) return std::nullopt;
+  // The date alone, as the locale writes it. Cutting the date and time text
+  // at its first space would cut short dates that hold spaces themselves
+  // ("yyyy. MM. dd."), which no date text could then match.
   kit::unique_bstr text;
-  if (FAILED(::VarBstrFromDate(date, LOCALE_USER_DEFAULT, 0, text.put()))) return std::nullopt;
-  std::wstring result(text.get(), ::SysStringLen(text.get()));
-  const size_t space = result.find(L' ');
-  if (space != std::wstring::npos) result.erase(space);
-  return result;
+  if (FAILED(::VarBstrFromDate(date, LOCALE_USER_DEFAULT, VAR_DATEVALUEONLY, text.put())))
+    return std::nullopt;
+  return std::wstring(text.get(), ::SysStringLen(text.get()));
 }
 
 LoadOutcome LoadFolderList(const LoaderSeams& seams, const std::wstring& folder) {

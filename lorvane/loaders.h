@@ -38,8 +38,8 @@ enum class LoadOutcome {
 [[nodiscard]] LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& folder,
                                             const std::wstring& date);
 
-// The platform's date-to-text conversion in the user's locale, cut at the
-// first space (so the time of day is dropped).
+// The platform's date-to-text conversion in the user's locale, of the date
+// alone: the short date as the locale writes it, without the time of day.
 [[nodiscard]] std::optional<std::wstring> LocaleDateText(const filelayer::LocalDateTime& moment);
 
 }  // namespace lorvane

@@ -42,10 +42,13 @@ class StoredSelection {
   std::wstring text_;
 };
 
+class OtherWindowsDisabled;
+
 struct ThreadState {
   HWND flist = nullptr;
   HWND focus = nullptr;  // the control to get the focus when shown again
   StoredSelection selItem;
+  OtherWindowsDisabled* modal = nullptr;  // while Show runs
 };
 
 thread_local ThreadState state;
@@ -81,10 +84,13 @@ class OtherWindowsDisabled {
   }
   OtherWindowsDisabled(const OtherWindowsDisabled&) = delete;
   OtherWindowsDisabled& operator=(const OtherWindowsDisabled&) = delete;
-  ~OtherWindowsDisabled() {
+  ~OtherWindowsDisabled() { Restore(); }
+
+  void Restore() noexcept {
     for (HWND window : disabled_) {
       if (::IsWindow(window)) ::EnableWindow(window, TRUE);
     }
+    disabled_.clear();
   }
 
  private:
@@ -103,9 +109,16 @@ class OtherWindowsDisabled {
   std::vector<HWND> disabled_;
 };
 
+// Before the dialog disappears: the system hands the activation to the next
+// enabled window, which must be the caller's rather than another program's.
+void EnableOtherWindows() noexcept {
+  if (state.modal) state.modal->Restore();
+}
+
 // The OK button: hide first, then copy the selection across and keep its value.
 void OnOk(HWND window) noexcept {
   state.focus = ::GetFocus();
+  EnableOtherWindows();
   ::ShowWindow(window, SW_HIDE);
   const LRESULT index = ::SendMessageW(Box(kBox1Id), LB_GETCURSEL, 0, 0);
   ::SendMessageW(Box(kBox2Id), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
@@ -160,6 +173,7 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       OnPaint(window);
       return 0;
     case WM_CLOSE:
+      EnableOtherWindows();
       ::DestroyWindow(window);
       return 0;
     case WM_DESTROY:
@@ -244,6 +258,8 @@ HRESULT ShowDialog() {
   KIT_RETURN_IF_FAILED(LoadDialog());
   HWND flist = state.flist;
   OtherWindowsDisabled modal(flist);
+  OtherWindowsDisabled* const outer = std::exchange(state.modal, &modal);
+  const kit::scope_exit leave([outer] { state.modal = outer; });
   ::ShowWindow(flist, SW_SHOW);
   ::SetForegroundWindow(flist);
   ::SetFocus(::IsChild(flist, state.focus) ? state.focus : Box(kBox1Id));
@@ -253,6 +269,7 @@ HRESULT ShowDialog() {
     if (got == -1) return LastError();
     if (got == 0) {
       // Leave the quit for the host's own loop.
+      EnableOtherWindows();
       ::ShowWindow(flist, SW_HIDE);
       ::PostQuitMessage(static_cast<int>(message.wParam));
       return S_OK;
@@ -267,6 +284,7 @@ HRESULT ShowDialog() {
 
 HRESULT HideDialog() {
   KIT_RETURN_IF_FAILED(LoadDialog());
+  EnableOtherWindows();
   ::ShowWindow(state.flist, SW_HIDE);
   return S_OK;
 }

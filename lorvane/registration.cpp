@@ -98,13 +98,24 @@ LSTATUS WriteValue(const ClassesRoot& root, const ClassValue& value) {
                           reinterpret_cast<const BYTE*>(value.text.c_str()), bytes);
 }
 
-void DeleteTree(const ClassesRoot& root, const std::wstring& key, REGSAM view) {
+bool KeyExists(HKEY hive, const std::wstring& path, REGSAM view) {
+  kit::unique_hkey opened;
+  return ::RegOpenKeyExW(hive, path.c_str(), 0, KEY_QUERY_VALUE | view, opened.put()) !=
+         ERROR_FILE_NOT_FOUND;
+}
+
+// False when the key is still there: an unregistration that leaves it
+// behind must not report success.
+bool DeleteTree(const ClassesRoot& root, const std::wstring& key, REGSAM view) {
+  if (!KeyExists(root.hive, std::wstring(root.path) + L"\\" + key, view)) return true;
   kit::unique_hkey classes;
-  if (::RegOpenKeyExW(root.hive, root.path, 0, KEY_READ | DELETE | KEY_SET_VALUE | view,
-                      classes.put()) != ERROR_SUCCESS)
-    return;
-  ::RegDeleteTreeW(classes.get(), key.c_str());
-  ::RegDeleteKeyExW(classes.get(), key.c_str(), view, 0);
+  LSTATUS status = ::RegOpenKeyExW(root.hive, root.path, 0,
+                                   KEY_READ | DELETE | KEY_SET_VALUE | view, classes.put());
+  if (status == ERROR_SUCCESS) status = ::RegDeleteTreeW(classes.get(), key.c_str());
+  // The tree's own key may be left to remove in the right view.
+  if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND)
+    status = ::RegDeleteKeyExW(classes.get(), key.c_str(), view, 0);
+  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
 }
 
 // Whether the server of the other bitness is registered in the same scope.
@@ -116,10 +127,10 @@ bool PeerRegistered(const ClassesRoot& root) {
 }
 
 // Deletes the two keys ClassValues writes below: the class's own, and the
-// ProgID's, unless the other bitness still needs it.
-void DeleteClassKeys(const ClassesRoot& root) {
-  DeleteTree(root, ClassKey(), kOwnView);
-  if (!PeerRegistered(root)) DeleteTree(root, kProgId, kOwnView);
+// ProgID's, unless the other bitness still needs it. False when one stays.
+bool DeleteClassKeys(const ClassesRoot& root) {
+  const bool classDeleted = DeleteTree(root, ClassKey(), kOwnView);
+  return (PeerRegistered(root) || DeleteTree(root, kProgId, kOwnView)) && classDeleted;
 }
 
 HRESULT WriteClassKeys(const ClassesRoot& root) {
@@ -143,19 +154,27 @@ HRESULT RegisterLibrary(Scope scope) {
 }
 
 // Removes this bitness's entry of the type library; the library's key stays
-// while the other bitness's entry is in it.
-void UnregisterLibrary(Scope scope) {
+// while the other bitness's entry is in it. False when the entry stays: the
+// call's own result cannot tell "not registered" from "not allowed".
+bool UnregisterLibrary(Scope scope) {
   if (scope == Scope::kUser) {
     ::UnRegisterTypeLibForUser(LIBID_Lorvane, 1, 0, LOCALE_NEUTRAL, kOwnSysKind);
   } else {
     ::UnRegisterTypeLib(LIBID_Lorvane, 1, 0, LOCALE_NEUTRAL, kOwnSysKind);
   }
+  const ClassesRoot root = ClassesOf(scope);
+  const std::wstring entry = std::wstring(root.path) + L"\\TypeLib\\" + GuidText(LIBID_Lorvane) +
+                             (kOwnSysKind == SYS_WIN64 ? L"\\1.0\\0\\win64" : L"\\1.0\\0\\win32");
+  return !KeyExists(root.hive, entry, kOwnView);
 }
 
+// Removes everything a registration in `scope` wrote, and says so only when
+// it did: a user without the rights gets the failure, not a stale class.
 HRESULT Unregister(Scope scope) {
-  DeleteClassKeys(ClassesOf(scope));
-  UnregisterLibrary(scope);
-  return S_OK;
+  const bool classRemoved = DeleteClassKeys(ClassesOf(scope));
+  const bool libraryRemoved = UnregisterLibrary(scope);
+  if (!classRemoved) return SELFREG_E_CLASS;
+  return libraryRemoved ? S_OK : SELFREG_E_TYPELIB;
 }
 
 // A registration that fails half-way takes back what it wrote.

@@ -21,6 +21,10 @@ constexpr std::size_t kPathBytes = MAX_PATH;  // a built path, terminator includ
 constexpr DWORD kFullPathBytes = 2 * kPathBytes;
 constexpr int kSearchNotFound = -10033;
 
+// Windows documents the tree search as unsafe to call from two threads at
+// once, and scripts may call the library from several: one search at a time.
+SRWLOCK treeSearchLock = SRWLOCK_INIT;
+
 enum DeleteResult {
   kDeleted = 0,
   kPatternTooLong = 1,
@@ -101,6 +105,8 @@ TANDREL_EXPORT get_win_dir(char* out) noexcept {
 
 TANDREL_EXPORT findfile(const char* rootFolder, const char* fileName, char* out) noexcept {
   return kit::CatchReturn(tandrel::kSearchNotFound, [&] {
+    ::AcquireSRWLockExclusive(&tandrel::treeSearchLock);
+    const kit::scope_exit release([] { ::ReleaseSRWLockExclusive(&tandrel::treeSearchLock); });
     // Some SDKs declare the two input paths without const; they are only read.
     return ::SearchTreeForFile(const_cast<char*>(rootFolder), const_cast<char*>(fileName), out)
                ? 0

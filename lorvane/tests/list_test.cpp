@@ -530,11 +530,13 @@ TEST_F(ListByName, DialogIsLaidOutInTwipsWithItsOwnFrameAndIcon) {
   EXPECT_EQ(Selected(), L"a");
 }
 
-TEST_F(ListByName, ShowDisablesTheThreadsOtherWindowsUntilItReturns) {
+TEST_F(ListByName, ShowDisablesTheThreadsOtherWindowsAndHandsTheActivationBack) {
   kit::unique_any<HWND, ::DestroyWindow> other(
       ::CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
                         nullptr, nullptr, nullptr, nullptr));
   ASSERT_TRUE(other);
+  ::SetForegroundWindow(other.get());
+  ASSERT_EQ(::GetActiveWindow(), other.get());
   bool enabledDuringShow = true;
   ShowDriven(list_.get(), [&](HWND dialog) {
     enabledDuringShow = ::IsWindowEnabled(other.get()) != FALSE;
@@ -542,6 +544,7 @@ TEST_F(ListByName, ShowDisablesTheThreadsOtherWindowsUntilItReturns) {
   });
   EXPECT_FALSE(enabledDuringShow);
   EXPECT_TRUE(::IsWindowEnabled(other.get()));
+  EXPECT_EQ(::GetActiveWindow(), other.get()) << "not passed on to another program's window";
 }
 
 TEST_F(ListByName, ClosingTheDialogEndsShowWithoutRecordingASelection) {
@@ -825,6 +828,21 @@ TEST_F(LoadersByName, DatesMatchTheLocalesShortDateOnlyAndAddAFileOnce) {
   }
   EXPECT_EQ(Names().size(), 3u);
   EXPECT_EQ(Label(), root.Path());
+}
+
+TEST_F(LoadersByName, AShortDateThatHoldsSpacesMatchesWhole) {
+  wchar_t picture[80] = {};
+  ASSERT_GT(::GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, picture, 80), 0);
+  const kit::scope_exit restore(
+      [&picture] { ::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, picture); });
+  ASSERT_TRUE(::SetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, L"yyyy. MM. dd."));
+  ScratchFolder root;
+  ASSERT_TRUE(SetLocalTimes(root.File(L"on.txt"), 2021, 5, 10, 12));
+  ASSERT_EQ(LocaleShortDate(2021, 5, 10), L"2021. 05. 10.");
+
+  EXPECT_EQ(Load(L"LoadFilesOfDate", {root.Path(), L"2021. 05. 10."}, {Flag(false), Flag(true)}),
+            Texts{});
+  EXPECT_EQ(Names(), NameList{L"on.txt"});
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <thread>
 
+#include "file_system.h"
 #include "output_name.h"
 #include "parse_run.h"
 
@@ -203,6 +204,32 @@ class CommandLineRun final : public ParseRunHost {
 
 unsigned Processors() { return std::max(1u, std::thread::hardware_concurrency()); }
 
+// The wave in which each log runs. A log that is another log's output in
+// the same call (a rerun over "*.htm" names Run1_Output.htm beside Run1.htm)
+// is read only after that output is written: never while it is replaced,
+// which on Windows would also fail the replacement. Names are compared as
+// the same-file check compares them.
+std::vector<std::size_t> Waves(const std::vector<std::string>& inputs) {
+  std::vector<std::optional<std::string>> outputs;
+  outputs.reserve(inputs.size());
+  for (const std::string& input : inputs) outputs.push_back(ProposeOutputName(input));
+  // An output's name is longer than its input's, so a log's producers come
+  // before it in this order and their waves are known when it is reached.
+  std::vector<std::size_t> order(inputs.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return inputs[a].size() < inputs[b].size();
+  });
+  std::vector<std::size_t> waves(inputs.size(), 0);
+  for (const std::size_t reader : order) {
+    for (std::size_t writer = 0; writer < inputs.size(); ++writer) {
+      if (outputs[writer] && filelayer::EqualIgnoringCase(*outputs[writer], inputs[reader]))
+        waves[reader] = std::max(waves[reader], waves[writer] + 1);
+    }
+  }
+  return waves;
+}
+
 // Every log into its proposed output name, several at a time. The messages
 // of each log come out together, in the order the logs were named.
 int RunEach(const Options& options, const filelayer::FileSystem& files,
@@ -213,34 +240,51 @@ int RunEach(const Options& options, const filelayer::FileSystem& files,
     bool done = false;
   };
   const std::vector<std::string>& inputs = options.paths;
+  const std::vector<std::size_t> waves = Waves(inputs);
   std::vector<Result> results(inputs.size());
-  std::atomic<std::size_t> next{0};
   std::mutex printing;
   std::size_t printed = 0;
-  const auto work = [&] {
-    for (std::size_t i; (i = next.fetch_add(1)) < inputs.size();) {
-      Result result;
-      try {
-        std::ostringstream messages;
-        result.code = CommandLineRun(inputs[i], std::nullopt, options, inputs[i] + ": ", messages)
-                          .Run(files, characters, 1);
-        result.messages = messages.str();
-      } catch (const std::exception& failure) {  // out of memory before the run could say so
-        result = {inputs[i] + ": " + failure.what() + "\n", kFileFailure};
+  const auto runWave = [&](const std::vector<std::size_t>& logs) {
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+      for (std::size_t n; (n = next.fetch_add(1)) < logs.size();) {
+        const std::size_t i = logs[n];
+        Result result;
+        try {
+          std::ostringstream messages;
+          result.code = CommandLineRun(inputs[i], std::nullopt, options, inputs[i] + ": ", messages)
+                            .Run(files, characters, 1);
+          result.messages = messages.str();
+        } catch (const std::exception& failure) {  // out of memory before the run could say so
+          result = {inputs[i] + ": " + failure.what() + "\n", kFileFailure};
+        }
+        result.done = true;
+        const std::lock_guard<std::mutex> lock(printing);
+        results[i] = std::move(result);
+        for (; printed < results.size() && results[printed].done; ++printed)
+          err << results[printed].messages;
+        err.flush();
       }
-      result.done = true;
-      const std::lock_guard<std::mutex> lock(printing);
-      results[i] = std::move(result);
-      for (; printed < results.size() && results[printed].done; ++printed)
-        err << results[printed].messages;
-      err.flush();
+    };
+    const std::size_t workers = std::min<std::size_t>(logs.size(), Processors());
+    std::vector<std::thread> threads;
+    try {
+      threads.reserve(workers);
+      for (std::size_t i = 1; i < workers; ++i) threads.emplace_back(work);
+    } catch (const std::exception&) {
+      // No more threads to be had: the ones running, and this one, take every log.
     }
+    work();
+    for (std::thread& thread : threads) thread.join();
   };
-  const std::size_t workers = std::min<std::size_t>(inputs.size(), Processors());
-  std::vector<std::thread> threads;
-  for (std::size_t i = 1; i < workers; ++i) threads.emplace_back(work);
-  work();
-  for (std::thread& thread : threads) thread.join();
+  const std::size_t lastWave = *std::max_element(waves.begin(), waves.end());
+  for (std::size_t wave = 0; wave <= lastWave; ++wave) {
+    std::vector<std::size_t> logs;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      if (waves[i] == wave) logs.push_back(i);
+    }
+    runWave(logs);
+  }
 
   int worst = kDone;
   for (const Result& result : results) worst = std::max(worst, result.code);
@@ -261,7 +305,17 @@ int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& fi
     out << kUsage;
     return kDone;
   }
-  const unsigned codePage = options->codePage.value_or(codePages.system);
+  unsigned codePage = options->codePage.value_or(codePages.system);
+  if (options->codePage && codePages.resolve) {
+    // A mistyped number must not pass for a code page that spells nothing:
+    // that would write a report without a single detail row.
+    const std::optional<unsigned> known = codePages.resolve(codePage);
+    if (!known) {
+      err << "rowsift-cli: this system has no code page " << codePage << "\n";
+      return kRefused;
+    }
+    codePage = *known;
+  }
   const CharacterSet characters = CharacterSet::ForCodePage(codePage);
   options->filterInLogs =
       codePages.spell ? codePages.spell(*options->filter, codePage) : options->filter;

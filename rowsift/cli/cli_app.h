@@ -26,6 +26,11 @@ struct LogCodePages {
   // where the arguments come as the logs' own bytes, as on Linux; on
   // Windows they come in Unicode.
   std::function<std::optional<std::string>(const std::string& filter, unsigned codePage)> spell;
+  // The code page that --codepage's number stands for: the number itself, or
+  // the system's own for the pseudo numbers such as 0 (the ANSI code page);
+  // nothing when the system knows no such code page. Unset where any number
+  // is taken as given.
+  std::function<std::optional<unsigned>(unsigned codePage)> resolve;
 };
 
 // Runs the command line `args` (without the program name). Messages go to

@@ -1,3 +1,4 @@
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,7 +35,14 @@ int main() {
   const auto spell = [](const std::string& filter, unsigned codePage) {
     return rowsift::SpellInCodePage(rowsift::Utf16FromUtf8(filter), codePage);
   };
-  const rowsift::LogCodePages codePages{::GetACP(), spell};
+  const auto resolve = [](unsigned codePage) -> std::optional<unsigned> {
+    if (codePage == CP_ACP) return ::GetACP();
+    if (codePage == CP_OEMCP) return ::GetOEMCP();
+    CPINFOEXW info;
+    if (!::GetCPInfoExW(codePage, 0, &info)) return std::nullopt;
+    return info.CodePage;  // the real one for the other pseudo numbers too
+  };
+  const rowsift::LogCodePages codePages{::GetACP(), spell, resolve};
   rowsift::StandardStream out(STD_OUTPUT_HANDLE);
   rowsift::StandardStream err(STD_ERROR_HANDLE);
   return rowsift::RunCli(args, *files, codePages, out, err);

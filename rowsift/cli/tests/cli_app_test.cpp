@@ -180,6 +180,18 @@ TEST_F(CliTest, EachLogGoesToItsProposedNameAndEveryFailureIsNamed) {
   EXPECT_EQ(Read("kept_Output.htm"), kLoginOutput);
 }
 
+TEST_F(CliTest, EachReadsALogThatIsAnotherLogsOutputOnlyOnceItIsWritten) {
+  // A rerun over "*.htm": the old output is named first, and is a log too.
+  const std::string oldOutput = Write("a_Output.htm", kLog);
+  const std::string input = Write("a.htm", kLog);
+  EXPECT_EQ(Run({"--filter", "Login", "--overwrite", "--each", oldOutput, input}), kDone)
+      << err_.str();
+  EXPECT_EQ(Read("a_Output.htm"), kLoginOutput);
+  EXPECT_EQ(Read("a_Output_Output.htm").find("Open"), std::string::npos)
+      << "filtered from the new a_Output.htm, whose one detail row lacks \"Login\"";
+  EXPECT_LT(err_.str().find(oldOutput + ": Kept"), err_.str().find(input + ": Kept"));
+}
+
 TEST_F(CliTest, EachRunsManyLogsAtOnceWithTheSameResults) {
   std::vector<std::string> args = {"--filter", "Login", "--each"};
   for (int i = 0; i < 24; ++i) args.push_back(Write("run" + std::to_string(i) + ".htm", kLog));
@@ -211,10 +223,12 @@ TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrMatchesNoRow) {
   // As on Windows, where the arguments are Unicode: "\xC3\xA9" is UTF-8's e-acute.
   std::vector<unsigned> asked;
   const LogCodePages westernWindows{
-      1252, [&](const std::string& filter, unsigned codePage) {
+      1252,
+      [&](const std::string& filter, unsigned codePage) {
         asked.push_back(codePage);
         return filter == "Caf\xC3\xA9" ? std::optional<std::string>("Caf\xE9") : std::nullopt;
-      }};
+      },
+      {}};
   std::string log = kLog;
   const std::string input = Write("run.htm", log.replace(log.find("Search"), 6, "Caf\xE9"));
   EXPECT_EQ(RunCli({"--filter", "Caf\xC3\xA9", input, PathOf("cafe.htm")}, *files_, westernWindows,
@@ -230,6 +244,31 @@ TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrMatchesNoRow) {
           "rowsift-cli: code page 932 cannot spell the filter text; no detail row matches it\n"),
       std::string::npos);
   EXPECT_EQ(asked, (std::vector<unsigned>{1252, 932}));
+}
+
+TEST_F(CliTest, ACodePageTheSystemDoesNotKnowIsRefused) {
+  std::vector<unsigned> spelt;
+  const LogCodePages windows{1252,
+                             [&](const std::string& filter, unsigned codePage) {
+                               spelt.push_back(codePage);
+                               return std::optional<std::string>(filter);
+                             },
+                             [](unsigned codePage) -> std::optional<unsigned> {
+                               if (codePage == 0) return 1252;
+                               return codePage == 932 ? std::optional<unsigned>(932) : std::nullopt;
+                             }};
+  const std::string input = Write("run.htm", kLog);
+  EXPECT_EQ(RunCli({"--filter", "Login", "--codepage", "9320", input, PathOf("typo.htm")}, *files_,
+                   windows, out_, err_),
+            kRefused);
+  EXPECT_EQ(err_.str(), "rowsift-cli: this system has no code page 9320\n");
+  EXPECT_FALSE(files_->FileExists(PathOf("typo.htm")));
+
+  // A pseudo number stands for the system's own code page.
+  EXPECT_EQ(RunCli({"--filter", "Login", "--codepage", "0", input, PathOf("acp.htm")}, *files_,
+                   windows, out_, err_),
+            kDone);
+  EXPECT_EQ(spelt, (std::vector<unsigned>{1252}));
 }
 
 TEST_F(CliTest, ALogTooLargeToMapWholeIsFilteredInWindows) {

@@ -82,6 +82,21 @@ TEST_F(CliProgramTest, RedirectedMessagesNamePathsInUtf8) {
   EXPECT_EQ(kit::testing::ReadBytes(messages.wstring()), Utf8(kKept + Output().wstring()) + "\r\n");
 }
 
+TEST_F(CliProgramTest, ACodePageTheSystemDoesNotKnowIsRefused) {
+  const fs::path messages = scratch_ / L"messages.txt";
+  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+  kit::unique_file file(::CreateFileW(messages.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(file);
+
+  EXPECT_EQ(Run(L"--filter Login --codepage 12520 \"" + Input().wstring() + L"\"", file.get()), 1u);
+  EXPECT_EQ(Run(L"--filter Login --codepage 932 \"" + Input().wstring() + L"\"", file.get()), 0u);
+  file.reset();
+  EXPECT_EQ(kit::testing::ReadBytes(messages.wstring()),
+            "rowsift-cli: this system has no code page 12520\r\n" +
+                Utf8(kKept + Output().wstring()) + "\r\n");
+}
+
 TEST_F(CliProgramTest, OnAConsoleMessagesShowThePathsOwnCharacters) {
   DWORD mode = 0;
   if (::GetConsoleMode(::GetStdHandle(STD_OUTPUT_HANDLE), &mode)) {
