@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <random>
 
 #include "file_system.h"
 #include "unique_resource.h"
@@ -42,6 +43,17 @@ std::wstring FullPathOf(const std::string& path) {
   }
 }
 
+// The form of a full path that the wide file functions take past MAX_PATH
+// characters; shorter paths, and those already in a long form, as they are.
+std::wstring WithoutLengthLimit(const std::wstring& fullPath) {
+  if (fullPath.size() < MAX_PATH || fullPath.starts_with(LR"(\\?\)") ||
+      fullPath.starts_with(LR"(\\.\)")) {
+    return fullPath;
+  }
+  if (fullPath.starts_with(LR"(\\)")) return LR"(\\?\UNC\)" + fullPath.substr(2);
+  return LR"(\\?\)" + fullPath;
+}
+
 DWORD AttributesOf(const std::wstring& path) {
   return path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
 }
@@ -78,15 +90,37 @@ struct TemporaryFile {
   kit::unique_file handle;
 };
 
+// How many names CreateTemporaryFileIn tries before it gives up: each is one
+// of 2^32, so even a crowded folder rarely needs a second.
+constexpr int kNameAttempts = 100;
+
+// A short name in `folder` (a full path, ending with its separator) that no
+// other file is likely to have, in the form the file functions take.
+std::wstring CandidateNameIn(const std::wstring& folder) {
+  static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring name = L"kit00000000.tmp";
+  std::uint32_t value = std::random_device{}();
+  for (std::size_t digit = 10; digit >= 3; --digit, value >>= 4) name[digit] = kDigits[value & 15];
+  return WithoutLengthLimit(folder + name);
+}
+
+// A new, empty file in `folder`. Not GetTempFileNameW, which refuses a
+// folder path longer than MAX_PATH-14 characters, though an output there
+// can be written.
 TemporaryFile CreateTemporaryFileIn(const std::wstring& folder) {
-  wchar_t name[MAX_PATH];
-  if (::GetTempFileNameW(folder.c_str(), L"kit", 0, name) == 0) FailWithLastError();
-  TemporaryFile temporary;
-  temporary.path = unique_temporary_path(name);
-  temporary.handle = kit::unique_file(::CreateFileW(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!temporary.handle) FailWithLastError();
-  return temporary;
+  for (int attempt = 1;; ++attempt) {
+    std::wstring path = CandidateNameIn(folder);
+    kit::unique_file handle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle) {
+      TemporaryFile temporary;
+      temporary.path = unique_temporary_path(std::move(path));
+      temporary.handle = std::move(handle);
+      return temporary;
+    }
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS || attempt == kNameAttempts) Fail(error);
+  }
 }
 
 LocalDateTime ToLocal(const FILETIME& time) {

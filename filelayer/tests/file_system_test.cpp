@@ -357,6 +357,17 @@ TEST_F(FileSystemTest, ReadAllSharesWithReadersButNotWithAnExclusiveHolder) {
   EXPECT_EQ(Names(), std::vector<std::string>{"held.txt"});
 }
 
+TEST_F(FileSystemTest, WriteAllReachesAFolderTooDeepForTheSystemsTemporaryNames) {
+  // The output's path stays within MAX_PATH; a temporary name beside it does not.
+  const std::string deep(250 - Folder().size() - 1, 'd');
+  ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + (folder_ / deep).wstring()).c_str(), nullptr));
+  const std::string output = deep + "\\r.htm";
+  files_->WriteAll(PathOf(output), "first");
+  files_->WriteAll(PathOf(output), "second");
+  EXPECT_EQ(ContentsOf(output), "second");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / deep), fs::directory_iterator()), 1);
+}
+
 TEST_F(FileSystemTest, ReplacedFileKeepsItsCreationTime) {
   if (RunningUnderWine()) GTEST_SKIP() << "Wine keeps no creation time of its own";
   MakeFile("report.txt", "old");
