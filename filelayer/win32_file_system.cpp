@@ -90,8 +90,8 @@ struct TemporaryFile {
   kit::unique_file handle;
 };
 
-// How many names CreateTemporaryFileIn tries before it gives up: each is one
-// of 2^32, so even a crowded folder rarely needs a second.
+// How many names CreateTemporaryFileIn and UnusedNameIn try before they give
+// up: each is one of 2^32, so even a crowded folder rarely needs a second.
 constexpr int kNameAttempts = 100;
 
 // A short name in `folder` (a full path, ending with its separator) that no
@@ -120,6 +120,19 @@ TemporaryFile CreateTemporaryFileIn(const std::wstring& folder) {
     }
     const DWORD error = ::GetLastError();
     if (error != ERROR_FILE_EXISTS || attempt == kNameAttempts) Fail(error);
+  }
+}
+
+// A name in `folder` that no file has at the moment.
+std::wstring UnusedNameIn(const std::wstring& folder) {
+  for (int attempt = 1;; ++attempt) {
+    std::wstring path = CandidateNameIn(folder);
+    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND) return path;
+      Fail(error);
+    }
+    if (attempt == kNameAttempts) Fail(ERROR_FILE_EXISTS);
   }
 }
 
@@ -191,20 +204,23 @@ class Win32Replacement final : public FileReplacement {
   explicit Win32Replacement(const std::string& path)
       : target_(FullPathOf(path)),
         targetExists_(InspectTarget(target_, existing_)),
-        temporary_(CreateTemporaryFileIn(FolderOf(target_))) {}
+        folder_(FolderOf(target_)),
+        temporary_(CreateTemporaryFileIn(folder_)) {}
 
   void Append(std::string_view bytes) override { WriteBytes(temporary_.handle.get(), bytes); }
 
   void Commit() override {
-    // The new file takes the old one's place: keep its creation time too.
+    // The new file takes the old one's place: keep its creation time too,
+    // should it have to be renamed over the old one.
     if (targetExists_ &&
         !::SetFileTime(temporary_.handle.get(), &existing_.ftCreationTime, nullptr, nullptr)) {
       FailWithLastError();
     }
     if (!::FlushFileBuffers(temporary_.handle.get())) FailWithLastError();
     if (!::CloseHandle(temporary_.handle.release())) FailWithLastError();
-    if (!::MoveFileExW(temporary_.path.get().c_str(), target_.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const bool replaced = targetExists_ && ReplaceTarget();
+    if (!replaced && !::MoveFileExW(temporary_.path.get().c_str(), target_.c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       FailWithLastError();
     }
     temporary_.path.release();
@@ -231,9 +247,46 @@ class Win32Replacement final : public FileReplacement {
     return target.substr(0, lastSeparator + 1);
   }
 
+  // Puts the temporary file in the existing target's place the way that
+  // keeps what the target is beyond its bytes, as writing over it would:
+  // security descriptor, attributes, alternate streams, creation time. A
+  // descriptor the user may not copy is left behind rather than fail the
+  // write. False, with nothing changed, where the target's file system
+  // cannot replace or the target has gone meanwhile; throws, with the target
+  // as it was, on any other failure.
+  bool ReplaceTarget() {
+    // The target is moved to the backup name first: a replace that fails
+    // half-way can then put it back.
+    unique_temporary_path backup(UnusedNameIn(folder_));
+    if (::ReplaceFileW(target_.c_str(), temporary_.path.get().c_str(), backup.get().c_str(),
+                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      return true;
+    }
+    const DWORD error = ::GetLastError();
+    switch (error) {
+      case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+        // The target is under the backup name. Where it cannot go back, it
+        // stays there rather than be lost.
+        ::MoveFileExW(backup.get().c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH);
+        backup.release();
+        Fail(error);
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_INVALID_PARAMETER:
+      case ERROR_INVALID_FUNCTION:
+      case ERROR_NOT_SUPPORTED:
+      case ERROR_CALL_NOT_IMPLEMENTED:
+        return false;
+      default:
+        // Among them ERROR_UNABLE_TO_MOVE_REPLACEMENT and
+        // ERROR_UNABLE_TO_REMOVE_REPLACED: both files keep their names.
+        Fail(error);
+    }
+  }
+
   std::wstring target_;
   WIN32_FILE_ATTRIBUTE_DATA existing_{};
   bool targetExists_;
+  std::wstring folder_;
   TemporaryFile temporary_;
 };
 

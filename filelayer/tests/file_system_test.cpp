@@ -368,11 +368,26 @@ TEST_F(FileSystemTest, WriteAllReachesAFolderTooDeepForTheSystemsTemporaryNames)
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / deep), fs::directory_iterator()), 1);
 }
 
-TEST_F(FileSystemTest, ReplacedFileKeepsItsCreationTime) {
-  if (RunningUnderWine()) GTEST_SKIP() << "Wine keeps no creation time of its own";
-  MakeFile("report.txt", "old");
-  ASSERT_NO_FATAL_FAILURE(SetTimes(PathOf("report.txt"), kWinter));
-  files_->WriteAll(PathOf("report.txt"), "new");
+TEST_F(FileSystemTest, AReplacedFileKeepsWhatItIsBeyondItsBytes) {
+  const std::string report = PathOf("report.htm");
+  MakeFile("report.htm", "old");
+  const bool underWine = RunningUnderWine();
+  if (!underWine) {
+    std::ofstream(report + ":notes", std::ios::binary) << "reviewed";
+    ASSERT_NO_FATAL_FAILURE(SetTimes(report, kWinter));
+  }
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  ASSERT_TRUE(SetFileAttributesA(report.c_str(), kKept));
+
+  files_->WriteAll(report, "new");
+  EXPECT_EQ(ContentsOf("report.htm"), "new");
+  EXPECT_EQ(Names(), std::vector<std::string>{"report.htm"}) << "no temporary or backup file";
+  if (underWine) {
+    GTEST_SKIP() << "Wine's ReplaceFileW merges nothing of the replaced file, and Wine keeps no "
+                    "creation time of its own";
+  }
+  EXPECT_EQ(GetFileAttributesA(report.c_str()) & kKept, kKept);
+  EXPECT_EQ(ContentsOf("report.htm:notes"), "reviewed");
   const auto entries = files_->Files(Folder());
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].dateCreated, kWinter);
