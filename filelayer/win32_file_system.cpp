@@ -1,10 +1,15 @@
 #include <windows.h>
 
+#include <winioctl.h>
+
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
+#include <cwchar>
 #include <new>
 #include <random>
 
+#include "buffered_input.h"
 #include "file_system.h"
 #include "unique_resource.h"
 #include "win32_text.h"
@@ -199,6 +204,111 @@ class MappedInput final : public InputFile {
   std::uint64_t viewSize_ = 0;
 };
 
+// A file read with ReadFile into a buffer of the program's own.
+class ReadInput final : public BufferedInput {
+ public:
+  ReadInput(kit::unique_file file, std::uint64_t size, std::size_t window)
+      : BufferedInput(size, window), file_(std::move(file)) {}
+
+ private:
+  void ReadAt(std::uint64_t offset, char* into, std::size_t count) override {
+    while (count != 0) {
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(offset);
+      at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+      DWORD read = 0;
+      if (!::ReadFile(file_.get(), into, static_cast<DWORD>(std::min(count, kMaxChunk)), &read,
+                      &at)) {
+        FailWithLastError();  // ERROR_HANDLE_EOF too, where the file has shrunk since
+      }
+      if (read == 0) Fail(ERROR_HANDLE_EOF);
+      offset += read;
+      into += read;
+      count -= read;
+    }
+  }
+
+  [[noreturn]] void FailTooLarge(std::uint64_t size) const override {
+    filelayer::FailTooLarge(size);
+  }
+
+  kit::unique_file file_;
+};
+
+// The path the system reached the open file by, links and mounted folders
+// followed, with its volume named as `volumeName` asks; empty where there is
+// none (a volume without a GUID name, for one).
+std::wstring FinalPathOf(HANDLE file, DWORD volumeName) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), volumeName);
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(length);  // too small: length is the size needed, terminator included
+  }
+}
+
+// Whether the file's volume lies on a disk that calls itself fixed but can
+// still go away while the program runs: one on USB or FireWire, a memory
+// card, an iSCSI disk, a virtual disk kept in a file (perhaps on a share).
+// A volume that does not tell is taken to be as fixed as it says.
+bool IsOnDetachableDisk(HANDLE file) {
+  const std::wstring path = FinalPathOf(file, VOLUME_NAME_GUID);  // \\?\Volume{...}\...
+  const std::size_t rootEnd = path.find(L'\\', 4);
+  if (rootEnd == std::wstring::npos) return false;
+  // The volume itself, opened for queries only, which asks no rights.
+  const kit::unique_file volume(::CreateFileW(path.substr(0, rootEnd).c_str(), 0,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+  if (!volume) return false;
+  STORAGE_PROPERTY_QUERY query{};
+  query.PropertyId = StorageDeviceProperty;
+  query.QueryType = PropertyStandardQuery;
+  // Room for the strings that follow the descriptor, which some drivers
+  // will not leave out.
+  union {
+    STORAGE_DEVICE_DESCRIPTOR descriptor;
+    BYTE bytes[1024];
+  } device{};
+  DWORD returned = 0;
+  if (!::DeviceIoControl(volume.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, &device,
+                         sizeof device, &returned, nullptr) ||
+      returned < offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) + sizeof(STORAGE_BUS_TYPE)) {
+    return false;
+  }
+  if (device.descriptor.RemovableMedia) return true;
+  switch (device.descriptor.BusType) {
+    case BusTypeUsb:
+    case BusType1394:
+    case BusTypeSd:
+    case BusTypeMmc:
+    case BusTypeiScsi:
+    case BusTypeFileBackedVirtual:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether the open file may be mapped: only a file on a fixed disk of this
+// machine may, since a mapped view of any other raises an in-page error
+// where ReadFile would fail, and no handler here can catch that error. When
+// in doubt, no.
+bool MayBeMapped(HANDLE file) {
+  const std::wstring path = FinalPathOf(file, VOLUME_NAME_DOS);  // \\?\C:\... or \\?\UNC\...
+  if (path.empty()) return false;
+  std::wstring root(path.size() + 2, L'\0');
+  if (!::GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size()))) {
+    return false;
+  }
+  root.resize(std::wcslen(root.c_str()));
+  return ::GetDriveTypeW(root.c_str()) == DRIVE_FIXED && !IsOnDetachableDisk(file);
+}
+
 class Win32Replacement final : public FileReplacement {
  public:
   explicit Win32Replacement(const std::string& path)
@@ -348,7 +458,10 @@ class Win32FileSystem final : public FileSystem {
 
   std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
     std::uint64_t fileSize = 0;
-    const kit::unique_file file = OpenForReading(path, fileSize);
+    kit::unique_file file = OpenForReading(path, fileSize);
+    if (!mapping_.mapLocalFiles || !MayBeMapped(file.get())) {
+      return std::make_unique<ReadInput>(std::move(file), fileSize, mapping_.window);
+    }
     // An empty file cannot be mapped; the mapping keeps the file open.
     kit::unique_handle mapping;
     if (fileSize != 0) {
