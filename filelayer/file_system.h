@@ -41,9 +41,10 @@ struct FolderEntry {
   LocalDateTime dateLastModified;
 };
 
-// A file opened for reading, mapped into memory where the platform can, so
-// that a large log is neither copied nor held twice. A file that does not
-// fit in the address space at once is mapped in windows.
+// A file opened for reading, mapped into memory where that is safe, so that
+// a large log is neither copied nor held twice; read into a buffer window by
+// window elsewhere. A file that does not fit in the address space at once is
+// mapped in windows.
 class InputFile {
  public:
   virtual ~InputFile() = default;
@@ -54,12 +55,17 @@ class InputFile {
   [[nodiscard]] virtual std::string_view View(std::uint64_t offset, std::size_t length) = 0;
 };
 
-// How much of an input file is mapped at once: a file of up to `wholeFile`
+// How an input file comes into memory. A mapped file of up to `wholeFile`
 // bytes is mapped whole when the address space has room for it; any other
 // file in windows of `window` bytes, or more where one view must hold more.
+// On Windows only a file on a disk of the machine's own is mapped: a mapped
+// view of a file on a network share or a removable drive raises an in-page
+// error that ends the process, where a read would only fail, when the
+// connection or the medium goes away. Such a file is read in windows.
 struct InputMapping {
   std::uint64_t wholeFile = UINT64_MAX;
   std::size_t window = std::size_t{64} << 20;
+  bool mapLocalFiles = true;  // false: every file is read in windows
 };
 
 // A file's new content, written piece by piece to a temporary file beside

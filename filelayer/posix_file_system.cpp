@@ -14,6 +14,7 @@
 #include <new>
 #include <utility>
 
+#include "buffered_input.h"
 #include "file_system.h"
 #include "unique_any.h"
 
@@ -144,6 +145,35 @@ class MappedInput final : public InputFile {
   std::uint64_t viewOffset_ = 0;
 };
 
+// A file read with pread into a buffer of the program's own.
+class ReadInput final : public BufferedInput {
+ public:
+  ReadInput(unique_fd file, std::uint64_t size, std::size_t window)
+      : BufferedInput(size, window), file_(std::move(file)) {}
+
+ private:
+  void ReadAt(std::uint64_t offset, char* into, std::size_t count) override {
+    while (count != 0) {
+      const ssize_t read =
+          ::pread(file_.get(), into, std::min(count, kMaxChunk), static_cast<off_t>(offset));
+      if (read < 0) {
+        if (errno == EINTR) continue;
+        FailWithErrno();
+      }
+      if (read == 0) Fail(ENODATA);  // the file has shrunk since it was opened
+      offset += static_cast<std::uint64_t>(read);
+      into += read;
+      count -= static_cast<std::size_t>(read);
+    }
+  }
+
+  [[noreturn]] void FailTooLarge(std::uint64_t size) const override {
+    filelayer::FailTooLarge(size);
+  }
+
+  unique_fd file_;
+};
+
 class PosixReplacement final : public FileReplacement {
  public:
   explicit PosixReplacement(const std::string& path)
@@ -254,8 +284,11 @@ class PosixFileSystem final : public FileSystem {
     struct stat info;
     if (::fstat(file.get(), &info) != 0) FailWithErrno();
     if (S_ISDIR(info.st_mode)) Fail(EISDIR);
-    return std::make_unique<MappedInput>(std::move(file), static_cast<std::uint64_t>(info.st_size),
-                                         mapping_);
+    const auto fileSize = static_cast<std::uint64_t>(info.st_size);
+    if (!mapping_.mapLocalFiles) {
+      return std::make_unique<ReadInput>(std::move(file), fileSize, mapping_.window);
+    }
+    return std::make_unique<MappedInput>(std::move(file), fileSize, mapping_);
   }
 
   std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const override {

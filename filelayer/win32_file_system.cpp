@@ -1,9 +1,15 @@
 #include <windows.h>
 
-#include <algorithm>
-#include <cstdint>
-#include <new>
+#include <winioctl.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cwchar>
+#include <new>
+#include <random>
+
+#include "buffered_input.h"
 #include "file_system.h"
 #include "unique_resource.h"
 #include "win32_text.h"
@@ -42,6 +48,17 @@ std::wstring FullPathOf(const std::string& path) {
   }
 }
 
+// The form of a full path that the wide file functions take past MAX_PATH
+// characters; shorter paths, and those already in a long form, as they are.
+std::wstring WithoutLengthLimit(const std::wstring& fullPath) {
+  if (fullPath.size() < MAX_PATH || fullPath.starts_with(LR"(\\?\)") ||
+      fullPath.starts_with(LR"(\\.\)")) {
+    return fullPath;
+  }
+  if (fullPath.starts_with(LR"(\\)")) return LR"(\\?\UNC\)" + fullPath.substr(2);
+  return LR"(\\?\)" + fullPath;
+}
+
 DWORD AttributesOf(const std::wstring& path) {
   return path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
 }
@@ -78,15 +95,50 @@ struct TemporaryFile {
   kit::unique_file handle;
 };
 
+// How many names CreateTemporaryFileIn and UnusedNameIn try before they give
+// up: each is one of 2^32, so even a crowded folder rarely needs a second.
+constexpr int kNameAttempts = 100;
+
+// A short name in `folder` (a full path, ending with its separator) that no
+// other file is likely to have, in the form the file functions take.
+std::wstring CandidateNameIn(const std::wstring& folder) {
+  static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring name = L"kit00000000.tmp";
+  std::uint32_t value = std::random_device{}();
+  for (std::size_t digit = 10; digit >= 3; --digit, value >>= 4) name[digit] = kDigits[value & 15];
+  return WithoutLengthLimit(folder + name);
+}
+
+// A new, empty file in `folder`. Not GetTempFileNameW, which refuses a
+// folder path longer than MAX_PATH-14 characters, though an output there
+// can be written.
 TemporaryFile CreateTemporaryFileIn(const std::wstring& folder) {
-  wchar_t name[MAX_PATH];
-  if (::GetTempFileNameW(folder.c_str(), L"kit", 0, name) == 0) FailWithLastError();
-  TemporaryFile temporary;
-  temporary.path = unique_temporary_path(name);
-  temporary.handle = kit::unique_file(::CreateFileW(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!temporary.handle) FailWithLastError();
-  return temporary;
+  for (int attempt = 1;; ++attempt) {
+    std::wstring path = CandidateNameIn(folder);
+    kit::unique_file handle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (handle) {
+      TemporaryFile temporary;
+      temporary.path = unique_temporary_path(std::move(path));
+      temporary.handle = std::move(handle);
+      return temporary;
+    }
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_FILE_EXISTS || attempt == kNameAttempts) Fail(error);
+  }
+}
+
+// A name in `folder` that no file has at the moment.
+std::wstring UnusedNameIn(const std::wstring& folder) {
+  for (int attempt = 1;; ++attempt) {
+    std::wstring path = CandidateNameIn(folder);
+    if (::GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+      const DWORD error = ::GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND) return path;
+      Fail(error);
+    }
+    if (attempt == kNameAttempts) Fail(ERROR_FILE_EXISTS);
+  }
 }
 
 LocalDateTime ToLocal(const FILETIME& time) {
@@ -152,25 +204,133 @@ class MappedInput final : public InputFile {
   std::uint64_t viewSize_ = 0;
 };
 
+// A file read with ReadFile into a buffer of the program's own.
+class ReadInput final : public BufferedInput {
+ public:
+  ReadInput(kit::unique_file file, std::uint64_t size, std::size_t window)
+      : BufferedInput(size, window), file_(std::move(file)) {}
+
+ private:
+  void ReadAt(std::uint64_t offset, char* into, std::size_t count) override {
+    while (count != 0) {
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(offset);
+      at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+      DWORD read = 0;
+      if (!::ReadFile(file_.get(), into, static_cast<DWORD>(std::min(count, kMaxChunk)), &read,
+                      &at)) {
+        FailWithLastError();  // ERROR_HANDLE_EOF too, where the file has shrunk since
+      }
+      if (read == 0) Fail(ERROR_HANDLE_EOF);
+      offset += read;
+      into += read;
+      count -= read;
+    }
+  }
+
+  [[noreturn]] void FailTooLarge(std::uint64_t size) const override {
+    filelayer::FailTooLarge(size);
+  }
+
+  kit::unique_file file_;
+};
+
+// The path the system reached the open file by, links and mounted folders
+// followed, with its volume named as `volumeName` asks; empty where there is
+// none (a volume without a GUID name, for one).
+std::wstring FinalPathOf(HANDLE file, DWORD volumeName) {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        ::GetFinalPathNameByHandleW(file, path.data(), static_cast<DWORD>(path.size()), volumeName);
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    path.resize(length);  // too small: length is the size needed, terminator included
+  }
+}
+
+// Whether the file's volume lies on a disk that calls itself fixed but can
+// still go away while the program runs: one on USB or FireWire, a memory
+// card, an iSCSI disk, a virtual disk kept in a file (perhaps on a share).
+// A volume that does not tell is taken to be as fixed as it says.
+bool IsOnDetachableDisk(HANDLE file) {
+  const std::wstring path = FinalPathOf(file, VOLUME_NAME_GUID);  // \\?\Volume{...}\...
+  const std::size_t rootEnd = path.find(L'\\', 4);
+  if (rootEnd == std::wstring::npos) return false;
+  // The volume itself, opened for queries only, which asks no rights.
+  const kit::unique_file volume(::CreateFileW(path.substr(0, rootEnd).c_str(), 0,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+  if (!volume) return false;
+  STORAGE_PROPERTY_QUERY query{};
+  query.PropertyId = StorageDeviceProperty;
+  query.QueryType = PropertyStandardQuery;
+  // Room for the strings that follow the descriptor, which some drivers
+  // will not leave out.
+  union {
+    STORAGE_DEVICE_DESCRIPTOR descriptor;
+    BYTE bytes[1024];
+  } device{};
+  DWORD returned = 0;
+  if (!::DeviceIoControl(volume.get(), IOCTL_STORAGE_QUERY_PROPERTY, &query, sizeof query, &device,
+                         sizeof device, &returned, nullptr) ||
+      returned < offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) + sizeof(STORAGE_BUS_TYPE)) {
+    return false;
+  }
+  if (device.descriptor.RemovableMedia) return true;
+  switch (device.descriptor.BusType) {
+    case BusTypeUsb:
+    case BusType1394:
+    case BusTypeSd:
+    case BusTypeMmc:
+    case BusTypeiScsi:
+    case BusTypeFileBackedVirtual:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether the open file may be mapped: only a file on a fixed disk of this
+// machine may, since a mapped view of any other raises an in-page error
+// where ReadFile would fail, and no handler here can catch that error. When
+// in doubt, no.
+bool MayBeMapped(HANDLE file) {
+  const std::wstring path = FinalPathOf(file, VOLUME_NAME_DOS);  // \\?\C:\... or \\?\UNC\...
+  if (path.empty()) return false;
+  std::wstring root(path.size() + 2, L'\0');
+  if (!::GetVolumePathNameW(path.c_str(), root.data(), static_cast<DWORD>(root.size()))) {
+    return false;
+  }
+  root.resize(std::wcslen(root.c_str()));
+  return ::GetDriveTypeW(root.c_str()) == DRIVE_FIXED && !IsOnDetachableDisk(file);
+}
+
 class Win32Replacement final : public FileReplacement {
  public:
   explicit Win32Replacement(const std::string& path)
       : target_(FullPathOf(path)),
         targetExists_(InspectTarget(target_, existing_)),
-        temporary_(CreateTemporaryFileIn(FolderOf(target_))) {}
+        folder_(FolderOf(target_)),
+        temporary_(CreateTemporaryFileIn(folder_)) {}
 
   void Append(std::string_view bytes) override { WriteBytes(temporary_.handle.get(), bytes); }
 
   void Commit() override {
-    // The new file takes the old one's place: keep its creation time too.
+    // The new file takes the old one's place: keep its creation time too,
+    // should it have to be renamed over the old one.
     if (targetExists_ &&
         !::SetFileTime(temporary_.handle.get(), &existing_.ftCreationTime, nullptr, nullptr)) {
       FailWithLastError();
     }
     if (!::FlushFileBuffers(temporary_.handle.get())) FailWithLastError();
     if (!::CloseHandle(temporary_.handle.release())) FailWithLastError();
-    if (!::MoveFileExW(temporary_.path.get().c_str(), target_.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const bool replaced = targetExists_ && ReplaceTarget();
+    if (!replaced && !::MoveFileExW(temporary_.path.get().c_str(), target_.c_str(),
+                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       FailWithLastError();
     }
     temporary_.path.release();
@@ -197,9 +357,46 @@ class Win32Replacement final : public FileReplacement {
     return target.substr(0, lastSeparator + 1);
   }
 
+  // Puts the temporary file in the existing target's place the way that
+  // keeps what the target is beyond its bytes, as writing over it would:
+  // security descriptor, attributes, alternate streams, creation time. A
+  // descriptor the user may not copy is left behind rather than fail the
+  // write. False, with nothing changed, where the target's file system
+  // cannot replace or the target has gone meanwhile; throws, with the target
+  // as it was, on any other failure.
+  bool ReplaceTarget() {
+    // The target is moved to the backup name first: a replace that fails
+    // half-way can then put it back.
+    unique_temporary_path backup(UnusedNameIn(folder_));
+    if (::ReplaceFileW(target_.c_str(), temporary_.path.get().c_str(), backup.get().c_str(),
+                       REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+      return true;
+    }
+    const DWORD error = ::GetLastError();
+    switch (error) {
+      case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+        // The target is under the backup name. Where it cannot go back, it
+        // stays there rather than be lost.
+        ::MoveFileExW(backup.get().c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH);
+        backup.release();
+        Fail(error);
+      case ERROR_FILE_NOT_FOUND:
+      case ERROR_INVALID_PARAMETER:
+      case ERROR_INVALID_FUNCTION:
+      case ERROR_NOT_SUPPORTED:
+      case ERROR_CALL_NOT_IMPLEMENTED:
+        return false;
+      default:
+        // Among them ERROR_UNABLE_TO_MOVE_REPLACEMENT and
+        // ERROR_UNABLE_TO_REMOVE_REPLACED: both files keep their names.
+        Fail(error);
+    }
+  }
+
   std::wstring target_;
   WIN32_FILE_ATTRIBUTE_DATA existing_{};
   bool targetExists_;
+  std::wstring folder_;
   TemporaryFile temporary_;
 };
 
@@ -261,7 +458,10 @@ class Win32FileSystem final : public FileSystem {
 
   std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
     std::uint64_t fileSize = 0;
-    const kit::unique_file file = OpenForReading(path, fileSize);
+    kit::unique_file file = OpenForReading(path, fileSize);
+    if (!mapping_.mapLocalFiles || !MayBeMapped(file.get())) {
+      return std::make_unique<ReadInput>(std::move(file), fileSize, mapping_.window);
+    }
     // An empty file cannot be mapped; the mapping keeps the file open.
     kit::unique_handle mapping;
     if (fileSize != 0) {

@@ -239,18 +239,44 @@ TEST_F(FileSystemTest, WriteAllCanReplaceTheFileJustRead) {
   EXPECT_EQ(Names(), std::vector<std::string>{"data.csv"});
 }
 
+// Both ways a file comes in: mapped, and read into a buffer (a network share,
+// a removable drive).
+struct InputWay {
+  const char* name;
+  bool mapped;
+};
+constexpr InputWay kMapped{"mapped", true};
+constexpr InputWay kRead{"read", false};
+constexpr InputWay kInputWays[] = {kMapped, kRead};
+
+InputMapping Way(const InputWay& way, InputMapping mapping = {}) {
+  mapping.mapLocalFiles = way.mapped;
+  return mapping;
+}
+
 TEST_F(FileSystemTest, OpenInputGivesEveryByteOrThrows) {
   MakeFile("mixed.bin", AwkwardBytes());
   MakeFile("empty.txt", "");
-  const auto mixed = files_->OpenInput(PathOf("mixed.bin"));
-  EXPECT_EQ(mixed->size(), AwkwardBytes().size());
-  EXPECT_EQ(mixed->View(0, 1), AwkwardBytes()) << "a file that fits is mapped whole";
-  EXPECT_EQ(mixed->View(1, 1), AwkwardBytes().substr(1));
-  EXPECT_EQ(files_->OpenInput(PathOf("empty.txt"))->View(0, 1), "");
-  const auto missing = ErrorFrom([&] { std::ignore = files_->OpenInput(PathOf("missing.txt")); });
-  ASSERT_TRUE(missing);
-  EXPECT_EQ(missing->code(), kFileNotFound);
-  EXPECT_THROW(std::ignore = files_->OpenInput(Folder()), FileError);
+  for (const InputWay& way : kInputWays) {
+    SCOPED_TRACE(way.name);
+    const auto files = MakePlatformFileSystem(Way(way));
+    const auto mixed = files->OpenInput(PathOf("mixed.bin"));
+    EXPECT_EQ(mixed->size(), AwkwardBytes().size());
+    const std::string_view whole = mixed->View(0, 1);
+    EXPECT_EQ(whole, AwkwardBytes()) << "a file that fits comes whole";
+#ifdef _WIN32
+    // A file on the local disk is mapped, unless every file is to be read.
+    MEMORY_BASIC_INFORMATION memory{};
+    ASSERT_NE(VirtualQuery(whole.data(), &memory, sizeof memory), 0u);
+    EXPECT_EQ(memory.Type, way.mapped ? DWORD{MEM_MAPPED} : DWORD{MEM_PRIVATE});
+#endif
+    EXPECT_EQ(mixed->View(1, 1), AwkwardBytes().substr(1));
+    EXPECT_EQ(files->OpenInput(PathOf("empty.txt"))->View(0, 1), "");
+    const auto missing = ErrorFrom([&] { std::ignore = files->OpenInput(PathOf("missing.txt")); });
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->code(), kFileNotFound);
+    EXPECT_THROW(std::ignore = files->OpenInput(Folder()), FileError);
+  }
 }
 
 TEST_F(FileSystemTest, AFileNotMappedWholeComesInWindowsOfTheSameBytes) {
@@ -258,18 +284,35 @@ TEST_F(FileSystemTest, AFileNotMappedWholeComesInWindowsOfTheSameBytes) {
   for (int i = 0; i < 300000; ++i) bytes += static_cast<char>('a' + i % 23);
   MakeFile("large.bin", bytes);
   constexpr std::size_t kWindow = 1 << 16;  // the allocation granularity of Windows
-  const auto input = MakePlatformFileSystem({0, kWindow})->OpenInput(PathOf("large.bin"));
-  EXPECT_EQ(input->size(), bytes.size());
-  EXPECT_EQ(input->View(0, 1).size(), kWindow) << "a window, not the whole file";
+  // Across windows, back, and as a reader that looks ahead for a row's end
+  // and comes back for the row.
   const std::pair<std::size_t, std::size_t> requests[] = {
-      {kWindow - 1, 2}, {2 * kWindow + 7, 100}, {1000, 200000}, {3, 5}, {bytes.size() - 10, 50}};
-  for (const auto& [offset, length] : requests) {
-    SCOPED_TRACE(std::to_string(offset) + "+" + std::to_string(length));
-    const std::string_view view = input->View(offset, length);
-    ASSERT_GE(view.size(), std::min(length, bytes.size() - offset));
-    EXPECT_TRUE(view == std::string_view(bytes).substr(offset, view.size()));
+      {kWindow - 1, 2},   {2 * kWindow + 7, 100}, {1000, 200000},        {3, 5},
+      {kWindow - 100, 5}, {kWindow + 2, 5},       {kWindow - 100, 2000}, {bytes.size() - 10, 50}};
+  for (const InputWay& way : kInputWays) {
+    SCOPED_TRACE(way.name);
+    const auto input =
+        MakePlatformFileSystem(Way(way, {0, kWindow}))->OpenInput(PathOf("large.bin"));
+    EXPECT_EQ(input->size(), bytes.size());
+    EXPECT_EQ(input->View(0, 1).size(), kWindow) << "a window, not the whole file";
+    for (const auto& [offset, length] : requests) {
+      SCOPED_TRACE(std::to_string(offset) + "+" + std::to_string(length));
+      const std::string_view view = input->View(offset, length);
+      ASSERT_GE(view.size(), std::min(length, bytes.size() - offset));
+      EXPECT_TRUE(view == std::string_view(bytes).substr(offset, view.size()));
+    }
+    EXPECT_EQ(input->View(bytes.size(), 1), "");
   }
-  EXPECT_EQ(input->View(bytes.size(), 1), "");
+}
+
+TEST_F(FileSystemTest, AReadFileThatShrinksFailsRatherThanEnds) {
+  // The log stays open to writers; a mapped one cannot be cut short, a read one can.
+  MakeFile("log.htm", std::string(300000, 'x'));
+  const auto input = MakePlatformFileSystem(Way(kRead, {0, 1 << 16}))->OpenInput(PathOf("log.htm"));
+  EXPECT_EQ(input->View(0, 1).size(), 1u << 16);
+  fs::resize_file(folder_ / "log.htm", 100000);
+  EXPECT_EQ(input->View(1000, 1).size(), (1u << 16) - 1000) << "what was read stays";
+  EXPECT_THROW(std::ignore = input->View(200000, 1), FileError);
 }
 
 TEST_F(FileSystemTest, ReplacementTakesEffectOnlyWhenCommitted) {
@@ -357,11 +400,37 @@ TEST_F(FileSystemTest, ReadAllSharesWithReadersButNotWithAnExclusiveHolder) {
   EXPECT_EQ(Names(), std::vector<std::string>{"held.txt"});
 }
 
-TEST_F(FileSystemTest, ReplacedFileKeepsItsCreationTime) {
-  if (RunningUnderWine()) GTEST_SKIP() << "Wine keeps no creation time of its own";
-  MakeFile("report.txt", "old");
-  ASSERT_NO_FATAL_FAILURE(SetTimes(PathOf("report.txt"), kWinter));
-  files_->WriteAll(PathOf("report.txt"), "new");
+TEST_F(FileSystemTest, WriteAllReachesAFolderTooDeepForTheSystemsTemporaryNames) {
+  // The output's path stays within MAX_PATH; a temporary name beside it does not.
+  const std::string deep(250 - Folder().size() - 1, 'd');
+  ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + (folder_ / deep).wstring()).c_str(), nullptr));
+  const std::string output = deep + "\\r.htm";
+  files_->WriteAll(PathOf(output), "first");
+  files_->WriteAll(PathOf(output), "second");
+  EXPECT_EQ(ContentsOf(output), "second");
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / deep), fs::directory_iterator()), 1);
+}
+
+TEST_F(FileSystemTest, AReplacedFileKeepsWhatItIsBeyondItsBytes) {
+  const std::string report = PathOf("report.htm");
+  MakeFile("report.htm", "old");
+  const bool underWine = RunningUnderWine();
+  if (!underWine) {
+    std::ofstream(report + ":notes", std::ios::binary) << "reviewed";
+    ASSERT_NO_FATAL_FAILURE(SetTimes(report, kWinter));
+  }
+  constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+  ASSERT_TRUE(SetFileAttributesA(report.c_str(), kKept));
+
+  files_->WriteAll(report, "new");
+  EXPECT_EQ(ContentsOf("report.htm"), "new");
+  EXPECT_EQ(Names(), std::vector<std::string>{"report.htm"}) << "no temporary or backup file";
+  if (underWine) {
+    GTEST_SKIP() << "Wine's ReplaceFileW merges nothing of the replaced file, and Wine keeps no "
+                    "creation time of its own";
+  }
+  EXPECT_EQ(GetFileAttributesA(report.c_str()) & kKept, kKept);
+  EXPECT_EQ(ContentsOf("report.htm:notes"), "reviewed");
   const auto entries = files_->Files(Folder());
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].dateCreated, kWinter);
