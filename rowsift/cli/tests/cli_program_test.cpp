@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "module_path.h"
 #include "scratch_folder.h"
@@ -64,37 +66,41 @@ class CliProgramTest : public ::testing::Test {
     return code;
   }
 
+  // Runs rowsift-cli.exe once per element of `runs`, its messages redirected
+  // to one file; the exit codes, and what the file holds afterwards.
+  std::pair<std::vector<DWORD>, std::string> RunRedirected(
+      const std::vector<std::wstring>& runs) const {
+    const fs::path messages = scratch_ / L"messages.txt";
+    SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+    kit::unique_file file(::CreateFileW(messages.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                        &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_TRUE(file) << "cannot create " << messages;
+    std::vector<DWORD> codes;
+    for (const std::wstring& arguments : runs) codes.push_back(Run(arguments, file.get()));
+    file.reset();
+    return {codes, kit::testing::ReadBytes(messages.wstring())};
+  }
+
   const kit::testing::ScratchFolder scratch_{L"rowsift-cli"};
   const fs::path folder_ = fs::path(scratch_.Path()) / L"R\u00e9sultats" / L"\u03a9mega";
 };
 
 TEST_F(CliProgramTest, RedirectedMessagesNamePathsInUtf8) {
-  const fs::path messages = scratch_ / L"messages.txt";
-  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  kit::unique_file file(::CreateFileW(messages.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_TRUE(file);
+  const auto [codes, messages] = RunRedirected({L"--filter Login \"" + Input().wstring() + L"\""});
 
-  EXPECT_EQ(Run(L"--filter Login \"" + Input().wstring() + L"\"", file.get()), 0u);
-  file.reset();
-
+  EXPECT_EQ(codes, std::vector<DWORD>{0});
   EXPECT_TRUE(fs::exists(Output()));
-  EXPECT_EQ(kit::testing::ReadBytes(messages.wstring()), Utf8(kKept + Output().wstring()) + "\r\n");
+  EXPECT_EQ(messages, Utf8(kKept + Output().wstring()) + "\r\n");
 }
 
 TEST_F(CliProgramTest, ACodePageTheSystemDoesNotKnowIsRefused) {
-  const fs::path messages = scratch_ / L"messages.txt";
-  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  kit::unique_file file(::CreateFileW(messages.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  ASSERT_TRUE(file);
+  const std::wstring input = L" \"" + Input().wstring() + L"\"";
+  const auto [codes, messages] = RunRedirected(
+      {L"--filter Login --codepage 12520" + input, L"--filter Login --codepage 932" + input});
 
-  EXPECT_EQ(Run(L"--filter Login --codepage 12520 \"" + Input().wstring() + L"\"", file.get()), 1u);
-  EXPECT_EQ(Run(L"--filter Login --codepage 932 \"" + Input().wstring() + L"\"", file.get()), 0u);
-  file.reset();
-  EXPECT_EQ(kit::testing::ReadBytes(messages.wstring()),
-            "rowsift-cli: this system has no code page 12520\r\n" +
-                Utf8(kKept + Output().wstring()) + "\r\n");
+  EXPECT_EQ(codes, (std::vector<DWORD>{1, 0}));
+  EXPECT_EQ(messages, "rowsift-cli: this system has no code page 12520\r\n" +
+                          Utf8(kKept + Output().wstring()) + "\r\n");
 }
 
 TEST_F(CliProgramTest, OnAConsoleMessagesShowThePathsOwnCharacters) {
