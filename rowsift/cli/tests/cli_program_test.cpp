@@ -39,6 +39,8 @@ class CliProgramTest : public ::testing::Test {
   }
 
   fs::path Input() const { return folder_ / L"\u65e5\u5fd7.htm"; }
+  // The input as the last argument of a command line.
+  std::wstring QuotedInput() const { return L" \"" + Input().wstring() + L"\""; }
   fs::path Output() const { return folder_ / L"\u65e5\u5fd7_Output.htm"; }
 
   // Runs rowsift-cli.exe from beside this program with `arguments`, its
@@ -74,7 +76,10 @@ class CliProgramTest : public ::testing::Test {
     SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
     kit::unique_file file(::CreateFileW(messages.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                         &inherited, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    EXPECT_TRUE(file) << "cannot create " << messages;
+    if (!file) {
+      ADD_FAILURE() << "cannot create " << messages;
+      return {};
+    }
     std::vector<DWORD> codes;
     for (const std::wstring& arguments : runs) codes.push_back(Run(arguments, file.get()));
     file.reset();
@@ -86,7 +91,7 @@ class CliProgramTest : public ::testing::Test {
 };
 
 TEST_F(CliProgramTest, RedirectedMessagesNamePathsInUtf8) {
-  const auto [codes, messages] = RunRedirected({L"--filter Login \"" + Input().wstring() + L"\""});
+  const auto [codes, messages] = RunRedirected({L"--filter Login" + QuotedInput()});
 
   EXPECT_EQ(codes, std::vector<DWORD>{0});
   EXPECT_TRUE(fs::exists(Output()));
@@ -94,9 +99,8 @@ TEST_F(CliProgramTest, RedirectedMessagesNamePathsInUtf8) {
 }
 
 TEST_F(CliProgramTest, ACodePageTheSystemDoesNotKnowIsRefused) {
-  const std::wstring input = L" \"" + Input().wstring() + L"\"";
-  const auto [codes, messages] = RunRedirected(
-      {L"--filter Login --codepage 12520" + input, L"--filter Login --codepage 932" + input});
+  const auto [codes, messages] = RunRedirected({L"--filter Login --codepage 12520" + QuotedInput(),
+                                                L"--filter Login --codepage 932" + QuotedInput()});
 
   EXPECT_EQ(codes, (std::vector<DWORD>{1, 0}));
   EXPECT_EQ(messages, "rowsift-cli: this system has no code page 12520\r\n" +
@@ -119,7 +123,7 @@ TEST_F(CliProgramTest, OnAConsoleMessagesShowThePathsOwnCharacters) {
   constexpr SHORT kWidth = 500;
   ASSERT_TRUE(::SetConsoleScreenBufferSize(screen.get(), {kWidth, 25}));
 
-  EXPECT_EQ(Run(L"--filter Login \"" + Input().wstring() + L"\"", screen.get()), 0u);
+  EXPECT_EQ(Run(L"--filter Login" + QuotedInput(), screen.get()), 0u);
 
   std::wstring line(kWidth, L' ');
   DWORD read = 0;
