@@ -65,11 +65,14 @@ function(kit_library name)
   endforeach()
 endfunction()
 
-# kit_test(name SOURCES ... [LIBS ...] [ENVIRONMENT VAR=value...])
+# kit_test(name SOURCES ... [LIBS ...] [ENVIRONMENT VAR=value...] [HEAP_CHECKED])
 # A GoogleTest program; its cases are found when ctest runs (so the cross
-# build never starts Wine while compiling).
+# build never starts Wine while compiling). HEAP_CHECKED runs it under Wine's
+# heap checking, which fills freed blocks and reports a pointer read from one
+# ("warn:heap"): such a report fails the test, where a use after free would
+# otherwise pass silently.
 function(kit_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "HEAP_CHECKED" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   set(libs)
   foreach(lib IN LISTS ARG_LIBS)
@@ -87,8 +90,13 @@ function(kit_test name)
   if(KIT_WINDOWS AND NOT KIT_RUN_WINDOWS_TESTS)
     return()
   endif()
+  set(properties LABELS "unit")
+  if(ARG_HEAP_CHECKED AND KIT_UNDER_WINE)
+    list(APPEND ARG_ENVIRONMENT WINEDEBUG=warn+heap)
+    list(APPEND properties FAIL_REGULAR_EXPRESSION "warn:heap")
+  endif()
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES LABELS "unit" ENVIRONMENT "${ARG_ENVIRONMENT}")
+                       PROPERTIES ${properties} ENVIRONMENT "${ARG_ENVIRONMENT}")
 endfunction()
 
 # kit_check_binary(target): a test that fails unless the Windows binary is a

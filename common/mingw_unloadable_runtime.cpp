@@ -16,6 +16,12 @@
 // these definitions come first, so that library is never pulled in. Should
 // the runtime come to need a function that is not here, the linker pulls the
 // library back in and fails on the functions then defined twice.
+//
+// A thread's values end at its DLL_THREAD_DETACH; everything else ends when
+// the DLL is freed, and nothing at process exit, when the other threads were
+// stopped wherever they stood. The module's own code keeps no thread_local
+// object with a destructor: the runtime would pin the module for it and
+// free it from inside this file's thread notification.
 #include <windows.h>
 // The declarations the runtime was built against.
 #include <pthread.h>
@@ -27,6 +33,8 @@
 #include <cstdlib>
 #include <iterator>
 #include <new>
+
+#include "unloadable_runtime.h"
 
 namespace __gnu_cxx {
 // libstdc++'s hook for freeing its emergency exception pool.
@@ -90,6 +98,13 @@ T* Make() noexcept {
 
 void Release(Block* block) noexcept { ::HeapFree(::GetProcessHeap(), 0, block); }
 
+void Discard(Mutex* mutex) noexcept {
+  ::DeleteCriticalSection(&mutex->section);
+  Release(mutex);
+}
+
+void Discard(Condition* condition) noexcept { Release(condition); }
+
 void Track(Block& list, Block* block) noexcept {
   const ExclusiveLock lock;
   block->previous = &list;
@@ -134,7 +149,7 @@ T* BlockOf(std::intptr_t& variable, Block& list, Init init) noexcept {
   if (!shared.compare_exchange_strong(current, reinterpret_cast<std::intptr_t>(made),
                                       std::memory_order_acq_rel)) {
     // Another thread made it first.
-    Release(made);
+    Discard(made);
     return reinterpret_cast<T*>(current);
   }
   Track(list, made);
@@ -152,11 +167,6 @@ Condition* ConditionOf(pthread_cond_t* condition) noexcept {
   return BlockOf<Condition>(*condition, gConditions, [](Condition&) {});
 }
 
-void DeleteMutex(Mutex* mutex) noexcept {
-  ::DeleteCriticalSection(&mutex->section);
-  Release(mutex);
-}
-
 ThreadValues* ValuesOfThisThread() noexcept {
   if (gTlsSlot == TLS_OUT_OF_INDEXES) return nullptr;
   // TlsGetValue clears the thread's last error, which the caller may still
@@ -168,6 +178,9 @@ ThreadValues* ValuesOfThisThread() noexcept {
 }
 
 // Hands each value that has a destructor to it, as at the end of a thread.
+// Later keys first: a key made later may hold values that live in the
+// storage of an earlier one (the runtime's list of thread_local destructors
+// lies after the emulated TLS block that holds those objects).
 void EndValues(ThreadValues& thread) noexcept {
   for (int round = 0; round < kDestructorRounds; ++round) {
     Key keys[kKeys];
@@ -176,7 +189,7 @@ void EndValues(ThreadValues& thread) noexcept {
       std::copy(std::begin(gKeys), std::end(gKeys), keys);
     }
     bool called = false;
-    for (unsigned key = 0; key < kKeys; ++key) {
+    for (unsigned key = kKeys; key-- > 0;) {
       void* value = thread.values[key];
       if (!value || !keys[key].destructor) continue;
       thread.values[key] = nullptr;
@@ -187,13 +200,15 @@ void EndValues(ThreadValues& thread) noexcept {
   }
 }
 
+// Untracked before any destructor runs, so that nothing else ends the same
+// values again, whatever a destructor does.
 void EndThisThread() noexcept {
   ThreadValues* values = ValuesOfThisThread();
   if (!values) return;
-  EndValues(*values);
   Untrack(values);
-  Release(values);
+  EndValues(*values);
   ::TlsSetValue(gTlsSlot, nullptr);
+  Release(values);
 }
 
 // Runs last as the module unloads, after its static destructors and frame
@@ -210,7 +225,7 @@ void ReleaseEverything() {
   if (gTlsSlot != TLS_OUT_OF_INDEXES) ::TlsFree(gTlsSlot);
   gTlsSlot = TLS_OUT_OF_INDEXES;
   while (auto* condition = TakeFirst<Condition>(gConditions)) Release(condition);
-  while (auto* mutex = TakeFirst<Mutex>(gMutexes)) DeleteMutex(mutex);
+  while (auto* mutex = TakeFirst<Mutex>(gMutexes)) Discard(mutex);
   __gnu_cxx::__freeres();
 }
 
@@ -222,13 +237,31 @@ int RegisterRelease() {
 }
 
 // Called by the loader ahead of the module's entry point for every thread
-// and process notification.
-void NTAPI OnModuleNotification(PVOID, DWORD reason, PVOID reserved) {
+// and process notification. Its third argument is always null, so it cannot
+// tell process exit from FreeLibrary: DllMain tells that.
+void NTAPI OnModuleNotification(PVOID, DWORD reason, PVOID) {
   if (reason == DLL_THREAD_DETACH) EndThisThread();
-  if (reason == DLL_PROCESS_DETACH) gProcessEnding = reserved != nullptr;
 }
 
+// Puts a pthread_once back to "not run" unless dismissed: an initialiser
+// that throws leaves it to be run again, not running for ever.
+class OnceReset {
+ public:
+  explicit OnceReset(pthread_once_t* once) noexcept : once_(once) {}
+  OnceReset(const OnceReset&) = delete;
+  OnceReset& operator=(const OnceReset&) = delete;
+  ~OnceReset() {
+    if (once_) std::atomic_ref<pthread_once_t>(*once_).store(PTHREAD_ONCE_INIT);
+  }
+  void Dismiss() noexcept { once_ = nullptr; }
+
+ private:
+  pthread_once_t* once_;
+};
+
 }  // namespace
+
+void kit::NoteModuleDetach(LPVOID reserved) noexcept { gProcessEnding = reserved != nullptr; }
 
 extern "C" {
 
@@ -239,13 +272,16 @@ __attribute__((section(".CRT$XLF"), used)) PIMAGE_TLS_CALLBACK kitRuntimeNotific
 int pthread_once(pthread_once_t* once, void (*init)(void)) {
   std::atomic_ref<pthread_once_t> state(*once);
   pthread_once_t fresh = PTHREAD_ONCE_INIT;
-  if (state.compare_exchange_strong(fresh, kOnceRunning, std::memory_order_acquire)) {
-    init();
-    state.store(kOnceDone, std::memory_order_release);
-    return 0;
+  while (!state.compare_exchange_strong(fresh, kOnceRunning, std::memory_order_acquire)) {
+    if (fresh == kOnceDone) return 0;
+    // Running: wait for the thread that runs it, which may also give up.
+    ::SwitchToThread();
+    fresh = PTHREAD_ONCE_INIT;
   }
-  // Run or running: wait for the thread that runs it.
-  while (state.load(std::memory_order_acquire) != kOnceDone) ::SwitchToThread();
+  OnceReset reset(once);
+  init();
+  reset.Dismiss();
+  state.store(kOnceDone, std::memory_order_release);
   return 0;
 }
 
@@ -258,7 +294,7 @@ int pthread_mutex_destroy(pthread_mutex_t* mutex) {
   if (IsInitialiser(*mutex)) return 0;
   auto* made = reinterpret_cast<Mutex*>(*mutex);
   Untrack(made);
-  DeleteMutex(made);
+  Discard(made);
   *mutex = PTHREAD_MUTEX_INITIALIZER;
   return 0;
 }

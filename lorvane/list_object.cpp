@@ -4,6 +4,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "error_handling.h"
@@ -19,9 +20,10 @@ namespace lorvane {
 namespace {
 
 // The type information of _List, loaded on first use and shared by every
-// List of every thread until the module unloads.
+// List of every thread until the module is freed. Not held by an owner: at
+// process exit nothing may release it, since oleaut32 may be gone by then.
 std::mutex listTypeInfoLock;
-kit::com_ptr<ITypeInfo> listTypeInfo;
+ITypeInfo* listTypeInfo = nullptr;
 
 // The platform's conversion in the user's locale; any failure is the
 // automation type mismatch the caller expects.
@@ -296,14 +298,16 @@ HRESULT ListTypeInfo(ITypeInfo** info) {
     if (path.empty()) return E_FAIL;
     kit::com_ptr<ITypeLib> library;
     KIT_RETURN_IF_FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()));
-    KIT_RETURN_IF_FAILED(library->GetTypeInfoOfGuid(IID__List, listTypeInfo.put()));
+    KIT_RETURN_IF_FAILED(library->GetTypeInfoOfGuid(IID__List, &listTypeInfo));
   }
   listTypeInfo->AddRef();
-  *info = listTypeInfo.get();
+  *info = listTypeInfo;
   return S_OK;
 }
 
-void ReleaseListTypeInfo() { listTypeInfo.reset(); }
+void ReleaseListTypeInfo() {
+  if (listTypeInfo) std::exchange(listTypeInfo, nullptr)->Release();
+}
 
 HRESULT CreateList(REFIID iid, void** object) {
   return kit::CatchToHresult([&] {

@@ -1,5 +1,7 @@
 #include "pick_dialog.h"
 
+#include <memory>
+#include <new>
 #include <utility>
 
 #include "error_handling.h"
@@ -32,7 +34,7 @@ class StoredSelection {
   StoredSelection& operator=(const StoredSelection&) = delete;
   ~StoredSelection() { Replace({}); }
 
-  const std::wstring& Text() const { return text_; }
+  [[nodiscard]] const std::wstring& Text() const noexcept { return text_; }
   void Replace(std::wstring text) noexcept {
     if (text.empty() != text_.empty()) LockModule(!text.empty());
     text_.swap(text);
@@ -48,10 +50,107 @@ struct ThreadState {
   HWND flist = nullptr;
   HWND focus = nullptr;  // the control to get the focus when shown again
   StoredSelection selItem;
-  OtherWindowsDisabled* modal = nullptr;  // while Show runs
+  OtherWindowsDisabled* modal = nullptr;  // the innermost Show running
+  // Every thread's state, for the module's unload.
+  ThreadState* previous = nullptr;
+  ThreadState* next = nullptr;
+
+  [[nodiscard]] bool Idle() const noexcept {
+    return !flist && !modal && selItem.Text().empty();
+  }
 };
 
-thread_local ThreadState state;
+// Each thread's state lives in a TLS slot of this module, not in thread_local
+// storage, whose end the runtime ties to its own destructor order and for
+// which it pins the module. A state ends at the thread's DLL_THREAD_DETACH,
+// as soon as it holds nothing, or when the module is freed: whichever comes
+// first, and never twice.
+class ThreadStates {
+ public:
+  [[nodiscard]] bool Allocate() noexcept {
+    slot_ = ::TlsAlloc();
+    return slot_ != TLS_OUT_OF_INDEXES;
+  }
+
+  // The calling thread's state; null when it has none.
+  [[nodiscard]] ThreadState* Current() const noexcept {
+    if (slot_ == TLS_OUT_OF_INDEXES) return nullptr;
+    // TlsGetValue clears the last error, which a failed window call has set.
+    const DWORD error = ::GetLastError();
+    auto* state = static_cast<ThreadState*>(::TlsGetValue(slot_));
+    ::SetLastError(error);
+    return state;
+  }
+
+  ThreadState& MakeCurrent() {
+    if (ThreadState* state = Current()) return *state;
+    auto made = std::make_unique<ThreadState>();
+    if (!::TlsSetValue(slot_, made.get())) throw std::bad_alloc();
+    const ExclusiveLock lock(lock_);
+    made->next = first_;
+    if (first_) first_->previous = made.get();
+    first_ = made.get();
+    return *made.release();
+  }
+
+  void EndCurrent() noexcept {
+    ThreadState* state = Current();
+    if (!state) return;
+    ::TlsSetValue(slot_, nullptr);
+    Unlink(state);
+    delete state;
+  }
+
+  void EndCurrentIfIdle() noexcept {
+    const ThreadState* state = Current();
+    if (state && state->Idle()) EndCurrent();
+  }
+
+  // As the module is freed: no thread runs its code any more.
+  void ReleaseAll() noexcept {
+    while (first_) {
+      ThreadState* state = first_;
+      Unlink(state);
+      delete state;
+    }
+    if (slot_ != TLS_OUT_OF_INDEXES) ::TlsFree(slot_);
+    slot_ = TLS_OUT_OF_INDEXES;
+  }
+
+ private:
+  class ExclusiveLock {
+   public:
+    explicit ExclusiveLock(SRWLOCK& lock) noexcept : lock_(lock) {
+      ::AcquireSRWLockExclusive(&lock_);
+    }
+    ExclusiveLock(const ExclusiveLock&) = delete;
+    ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+    ~ExclusiveLock() { ::ReleaseSRWLockExclusive(&lock_); }
+
+   private:
+    SRWLOCK& lock_;
+  };
+
+  void Unlink(ThreadState* state) noexcept {
+    const ExclusiveLock lock(lock_);
+    if (state->previous) state->previous->next = state->next;
+    if (state->next) state->next->previous = state->previous;
+    if (first_ == state) first_ = state->next;
+  }
+
+  DWORD slot_ = TLS_OUT_OF_INDEXES;
+  SRWLOCK lock_ = SRWLOCK_INIT;
+  ThreadState* first_ = nullptr;
+};
+
+// Trivially destructible: nothing of it runs at process exit.
+ThreadStates threadStates;
+
+// The calling thread's dialog; null when it has none.
+HWND Flist() noexcept {
+  const ThreadState* state = threadStates.Current();
+  return state ? state->flist : nullptr;
+}
 
 // Twips to pixels at the screen's resolution.
 struct Dpi {
@@ -60,7 +159,7 @@ struct Dpi {
   int Y(int twips) const { return ::MulDiv(twips, screen.y, 1440); }
 };
 
-HWND Box(int id) { return ::GetDlgItem(state.flist, id); }
+HWND Box(int id) { return ::GetDlgItem(Flist(), id); }
 
 // False when the entry cannot be read.
 bool ListText(HWND box, LRESULT index, std::wstring& text) {
@@ -78,7 +177,8 @@ bool ListText(HWND box, LRESULT index, std::wstring& text) {
 // modal dialog without an owner.
 class OtherWindowsDisabled {
  public:
-  explicit OtherWindowsDisabled(HWND dialog) : dialog_(dialog) {
+  // `outer`: the Show this one runs inside, if any.
+  OtherWindowsDisabled(HWND dialog, OtherWindowsDisabled* outer) : dialog_(dialog), outer_(outer) {
     ::EnumThreadWindows(::GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(this));
     for (HWND window : disabled_) ::EnableWindow(window, FALSE);
   }
@@ -93,6 +193,8 @@ class OtherWindowsDisabled {
     disabled_.clear();
   }
 
+  [[nodiscard]] OtherWindowsDisabled* Outer() const noexcept { return outer_; }
+
  private:
   // Nothing may unwind into the system: without memory for one more
   // window, the windows collected so far are the ones disabled.
@@ -106,18 +208,25 @@ class OtherWindowsDisabled {
   }
 
   HWND dialog_;
+  OtherWindowsDisabled* outer_;
   std::vector<HWND> disabled_;
 };
 
 // Before the dialog disappears: the system hands the activation to the next
 // enabled window, which must be the caller's rather than another program's.
+// Every Show of the dialog ends with it, nested ones and the outer alike.
 void EnableOtherWindows() noexcept {
-  if (state.modal) state.modal->Restore();
+  const ThreadState* state = threadStates.Current();
+  for (OtherWindowsDisabled* modal = state ? state->modal : nullptr; modal;
+       modal = modal->Outer())
+    modal->Restore();
 }
 
 // The OK button: hide first, then copy the selection across and keep its value.
 void OnOk(HWND window) noexcept {
-  state.focus = ::GetFocus();
+  ThreadState* state = threadStates.Current();
+  if (!state) return;
+  state->focus = ::GetFocus();
   EnableOtherWindows();
   ::ShowWindow(window, SW_HIDE);
   const LRESULT index = ::SendMessageW(Box(kBox1Id), LB_GETCURSEL, 0, 0);
@@ -128,7 +237,7 @@ void OnOk(HWND window) noexcept {
     if (index == LB_ERR || !ListText(Box(kBox2Id), index, text)) text.clear();
     return text;
   });
-  state.selItem.Replace(std::move(selected));
+  state->selItem.Replace(std::move(selected));
   // A click sent from another process is handled inside GetMessage, which
   // would go on waiting: wake the modal loop so it sees the dialog hidden.
   ::PostMessageW(window, WM_NULL, 0, 0);
@@ -161,7 +270,8 @@ void OnPaint(HWND window) noexcept {
 }
 
 void OnDestroy(HWND window) noexcept {
-  if (state.flist == window) state.flist = nullptr;
+  ThreadState* state = threadStates.Current();
+  if (state && state->flist == window) state->flist = nullptr;
 }
 
 LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -202,8 +312,6 @@ HRESULT LastError() {
   return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
-}  // namespace
-
 bool RegisterDialogClass(HINSTANCE module) {
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -219,8 +327,12 @@ bool RegisterDialogClass(HINSTANCE module) {
 
 void UnregisterDialogClass(HINSTANCE module) { ::UnregisterClassW(kClassName, module); }
 
+}  // namespace
+
 HRESULT LoadDialog() {
+  ThreadState& state = threadStates.MakeCurrent();
   if (state.flist) return S_OK;
+  kit::scope_exit forgetState([] { threadStates.EndCurrentIfIdle(); });
   const Dpi dpi;
   const int width = dpi.X(kClientWidth), height = dpi.Y(kClientHeight);
   const int left = (::GetSystemMetrics(SM_CXSCREEN) - width) / 2;
@@ -244,22 +356,33 @@ HRESULT LoadDialog() {
   if (!made) return LastError();
   state.flist = flist.release();
   state.focus = nullptr;
+  forgetState.dismiss();
   return S_OK;
 }
 
-bool DialogLoaded() { return state.flist != nullptr; }
+bool DialogLoaded() { return Flist() != nullptr; }
 
 void UnloadDialog() {
-  if (state.flist) ::DestroyWindow(state.flist);
-  state.flist = nullptr;
+  ThreadState* state = threadStates.Current();
+  if (!state) return;
+  if (state->flist) {
+    EnableOtherWindows();
+    ::DestroyWindow(state->flist);
+  }
+  state->flist = nullptr;
+  threadStates.EndCurrentIfIdle();
 }
 
 HRESULT ShowDialog() {
   KIT_RETURN_IF_FAILED(LoadDialog());
+  ThreadState& state = *threadStates.Current();
   HWND flist = state.flist;
-  OtherWindowsDisabled modal(flist);
-  OtherWindowsDisabled* const outer = std::exchange(state.modal, &modal);
-  const kit::scope_exit leave([outer] { state.modal = outer; });
+  OtherWindowsDisabled modal(flist, state.modal);
+  state.modal = &modal;
+  const kit::scope_exit leave([&state, &modal] {
+    state.modal = modal.Outer();
+    threadStates.EndCurrentIfIdle();
+  });
   ::ShowWindow(flist, SW_SHOW);
   ::SetForegroundWindow(flist);
   ::SetFocus(::IsChild(flist, state.focus) ? state.focus : Box(kBox1Id));
@@ -285,7 +408,7 @@ HRESULT ShowDialog() {
 HRESULT HideDialog() {
   KIT_RETURN_IF_FAILED(LoadDialog());
   EnableOtherWindows();
-  ::ShowWindow(state.flist, SW_HIDE);
+  ::ShowWindow(Flist(), SW_HIDE);
   return S_OK;
 }
 
@@ -331,6 +454,18 @@ bool DisplayTexts(std::vector<std::wstring>& texts) {
   return true;
 }
 
-const std::wstring& SelectedItem() { return state.selItem.Text(); }
+std::wstring SelectedItem() {
+  const ThreadState* state = threadStates.Current();
+  return state ? state->selItem.Text() : std::wstring();
+}
+
+bool AttachDialogs(HINSTANCE module) { return threadStates.Allocate() && RegisterDialogClass(module); }
+
+void EndThreadDialog() noexcept { threadStates.EndCurrent(); }
+
+void DetachDialogs(HINSTANCE module) noexcept {
+  threadStates.ReleaseAll();
+  UnregisterDialogClass(module);
+}
 
 }  // namespace lorvane

@@ -24,10 +24,14 @@ HRESULT SetFolderLabel(const std::wstring& folder);
 
 // The display texts of box1; false when the list cannot be read.
 [[nodiscard]] bool DisplayTexts(std::vector<std::wstring>& texts);
-[[nodiscard]] const std::wstring& SelectedItem();
+[[nodiscard]] std::wstring SelectedItem();
 
-// Registers the window class of flist; called once per process.
-[[nodiscard]] bool RegisterDialogClass(HINSTANCE module);
-void UnregisterDialogClass(HINSTANCE module);
+// The module's life, from DllMain. Attach registers the window class of
+// flist and takes the slot of the threads' states; false on failure.
+[[nodiscard]] bool AttachDialogs(HINSTANCE module);
+// The calling thread ends: its state goes, sSelItem with it.
+void EndThreadDialog() noexcept;
+// The module is freed: every thread's state goes, and the window class.
+void DetachDialogs(HINSTANCE module) noexcept;
 
 }  // namespace lorvane

@@ -142,11 +142,39 @@ HRESULT WriteClassKeys(const ClassesRoot& root) {
   return S_OK;
 }
 
+// The type-library calls write and delete through HKEY_CLASSES_ROOT, where
+// the user's classes hide the machine's: a machine-wide call would act on
+// the user's entries wherever the user has some. While one lives,
+// HKEY_CLASSES_ROOT names the scope's own classes alone, in this process.
+class ClassesRootOfScope {
+ public:
+  explicit ClassesRootOfScope(Scope scope) noexcept {
+    const ClassesRoot root = ClassesOf(scope);
+    // Whatever access the caller has: a call it may not make fails there.
+    if (::RegCreateKeyExW(root.hive, root.path, 0, nullptr, 0, MAXIMUM_ALLOWED, nullptr,
+                          classes_.put(), nullptr) == ERROR_SUCCESS)
+      overridden_ = ::RegOverridePredefKey(HKEY_CLASSES_ROOT, classes_.get()) == ERROR_SUCCESS;
+  }
+  ClassesRootOfScope(const ClassesRootOfScope&) = delete;
+  ClassesRootOfScope& operator=(const ClassesRootOfScope&) = delete;
+  ~ClassesRootOfScope() {
+    if (overridden_) ::RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+  }
+
+  [[nodiscard]] bool valid() const noexcept { return overridden_; }
+
+ private:
+  kit::unique_hkey classes_;
+  bool overridden_ = false;
+};
+
 HRESULT RegisterLibrary(Scope scope) {
   std::wstring path = kit::ModulePath(Module());
   if (path.empty()) return SELFREG_E_TYPELIB;
   kit::com_ptr<ITypeLib> library;
   if (FAILED(::LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put()))) return SELFREG_E_TYPELIB;
+  const ClassesRootOfScope classesRoot(scope);
+  if (!classesRoot.valid()) return SELFREG_E_TYPELIB;
   const HRESULT hr = scope == Scope::kUser
                          ? ::RegisterTypeLibForUser(library.get(), path.data(), nullptr)
                          : ::RegisterTypeLib(library.get(), path.data(), nullptr);
@@ -157,10 +185,14 @@ HRESULT RegisterLibrary(Scope scope) {
 // while the other bitness's entry is in it. False when the entry stays: the
 // call's own result cannot tell "not registered" from "not allowed".
 bool UnregisterLibrary(Scope scope) {
-  if (scope == Scope::kUser) {
-    ::UnRegisterTypeLibForUser(LIBID_Lorvane, 1, 0, LOCALE_NEUTRAL, kOwnSysKind);
-  } else {
-    ::UnRegisterTypeLib(LIBID_Lorvane, 1, 0, LOCALE_NEUTRAL, kOwnSysKind);
+  {
+    const ClassesRootOfScope classesRoot(scope);
+    if (!classesRoot.valid()) return false;
+    if (scope == Scope::kUser) {
+      ::UnRegisterTypeLibForUser(LIBID_Lorvane, 1, 0, LOCALE_NEUTRAL, kOwnSysKind);
+    } else {
+      ::UnRegisterTypeLib(LIBID_Lorvane, 1, 0, LOCALE_NEUTRAL, kOwnSysKind);
+    }
   }
   const ClassesRoot root = ClassesOf(scope);
   const std::wstring entry = std::wstring(root.path) + L"\\TypeLib\\" + GuidText(LIBID_Lorvane) +

@@ -10,6 +10,7 @@
 #include "lorvane_h.h"
 #include "module.h"
 #include "pick_dialog.h"
+#include "unloadable_runtime.h"
 
 namespace lorvane {
 namespace {
@@ -73,17 +74,26 @@ bool ModuleInUse() { return objects > 0 || locks > 0; }
 extern "C" {
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) noexcept {
-  if (reason == DLL_PROCESS_ATTACH) {
-    lorvane::module = instance;
-    return lorvane::RegisterDialogClass(instance) ? TRUE : FALSE;
+  switch (reason) {
+    case DLL_PROCESS_ATTACH:
+      lorvane::module = instance;
+      return lorvane::AttachDialogs(instance) ? TRUE : FALSE;
+    case DLL_THREAD_DETACH:
+      lorvane::EndThreadDialog();
+      return TRUE;
+    case DLL_PROCESS_DETACH:
+      kit::NoteModuleDetach(reserved);
+      // At process exit the system reclaims everything, and the libraries
+      // the module would call to give things back may be gone already: only
+      // an unload by FreeLibrary gives back what the module holds.
+      if (!reserved) {
+        lorvane::ReleaseListTypeInfo();
+        lorvane::DetachDialogs(instance);
+      }
+      return TRUE;
+    default:
+      return TRUE;
   }
-  if (reason == DLL_PROCESS_DETACH) {
-    // At process exit the system reclaims everything; only an unload by
-    // FreeLibrary gives back what the module holds.
-    if (!reserved) lorvane::ReleaseListTypeInfo();
-    lorvane::UnregisterDialogClass(instance);
-  }
-  return TRUE;
 }
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {

@@ -117,10 +117,11 @@ ImageBlock bitmap_to_dib(HBITMAP bitmap, HPALETTE palette) {
 
 // Writes the block behind a bitmap file header, replacing any file of that
 // name: 0, or -10007 when the file cannot be created or written. A file that
-// could not be written whole is deleted rather than left half written.
+// could not be written whole is deleted rather than left half written. The
+// handle is not inheritable: a program the host starts meanwhile would keep
+// the file open, and locked, for its whole life.
 int write_dib_file(const char* fileName, const ImageBlock& block) {
-  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-  kit::unique_file file(::CreateFileA(fileName, GENERIC_WRITE, 0, &inheritable, CREATE_ALWAYS,
+  kit::unique_file file(::CreateFileA(fileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return kCannotWriteFile;
 

@@ -1,5 +1,10 @@
 // The library holds no state of its own: loading and unloading do nothing
-// beyond the runtime's own initialisation.
+// beyond the runtime's own initialisation and release.
 #include <windows.h>
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) noexcept { return TRUE; }
+#include "unloadable_runtime.h"
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) noexcept {
+  if (reason == DLL_PROCESS_DETACH) kit::NoteModuleDetach(reserved);
+  return TRUE;
+}

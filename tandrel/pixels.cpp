@@ -36,11 +36,12 @@ struct Area {
   std::int64_t points;  // columns × rows; 0 when either is not positive
 };
 
-// The points of an area; none when there are more than a 64-bit count holds
-// (columns and rows reach 2^32 each).
+// The points of an area; none when there are more than a compare result can
+// count (INT_MAX): such an area is refused whole, rather than recorded until
+// the disk is full.
 std::optional<std::int64_t> PointCount(std::int64_t columns, std::int64_t rows) {
   if (columns <= 0 || rows <= 0) return 0;
-  if (columns > INT64_MAX / rows) return std::nullopt;
+  if (columns > INT_MAX / rows) return std::nullopt;
   return columns * rows;
 }
 

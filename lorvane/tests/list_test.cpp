@@ -6,10 +6,13 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
+#include "exit_host.h"
 #include "lorvane_h.h"
 #include "module_path.h"
 #include "scratch_folder.h"
@@ -51,14 +54,23 @@ struct CallResult {
   kit::unique_variant value;
 };
 
-// Looks `name` up and invokes it with `arguments` in call order.
-void Call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments,
+// Looks `name` up and invokes it with `arguments` in call order. The call
+// gets copies of its own: parameters are [in, out], and the dispatcher may
+// give a changed value back in place of the one passed.
+void Call(IDispatch* object, const wchar_t* name, const std::vector<VARIANT>& arguments,
           CallResult& result, WORD flags = DISPATCH_METHOD) {
   DISPID id = DISPID_UNKNOWN;
   LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
   result.hr = object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
   if (FAILED(result.hr)) return;
-  std::vector<VARIANT> reversed(arguments.rbegin(), arguments.rend());
+  std::vector<VARIANT> reversed(arguments.size());
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    ::VariantInit(&reversed[i]);
+    ::VariantCopy(&reversed[i], const_cast<VARIANT*>(&arguments[arguments.size() - 1 - i]));
+  }
+  const kit::scope_exit clear([&reversed] {
+    for (VARIANT& argument : reversed) ::VariantClear(&argument);
+  });
   DISPID named = DISPID_PROPERTYPUT;
   const bool put = flags == DISPATCH_PROPERTYPUT;
   DISPPARAMS params{reversed.data(), put ? &named : nullptr, static_cast<UINT>(reversed.size()),
@@ -75,10 +87,12 @@ void Call(IDispatch* object, const wchar_t* name, std::vector<VARIANT> arguments
   }
 }
 
-std::wstring DllPath() {
+std::wstring BesideThisProgram(const wchar_t* name) {
   const std::wstring program = kit::ModulePath(nullptr);
-  return program.substr(0, program.find_last_of(L'\\') + 1) + L"Lorvane.dll";
+  return program.substr(0, program.find_last_of(L'\\') + 1) + name;
 }
+
+std::wstring DllPath() { return BesideThisProgram(L"Lorvane.dll"); }
 
 // The server loaded as regsvr32 loads it.
 class Server {
@@ -176,6 +190,42 @@ TEST(Registration, PerUserWritesOnlyUnderTheUsersClassesAndRemovesThem) {
   ExpectNoClassKeys(machine.get());
   ASSERT_EQ(server.Install(FALSE, L"user"), S_OK);
   ExpectNoClassKeys(user.get());
+}
+
+// Each scope touches its own classes only: a machine-wide registration and
+// unregistration leave a user's own registration whole, type library
+// included. (Wine creates objects from the machine's classes only, so the
+// user's keys are read rather than used.)
+TEST(Registration, MachineWideRegistrationLeavesTheUsersOwnAlone) {
+  const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
+  Server server;
+  ASSERT_TRUE(server.Loaded());
+  kit::unique_hkey user, machine;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ,
+                              nullptr, user.put(), nullptr),
+            ERROR_SUCCESS);
+  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_READ, machine.put()),
+            ERROR_SUCCESS);
+  const std::wstring library = L"TypeLib\\" + GuidText(LIBID_Lorvane) + L"\\1.0\\0\\" +
+                               (sizeof(void*) == 8 ? L"win64" : L"win32");
+  const kit::scope_exit cleanUp([&] {
+    server.Install(FALSE, L"user");
+    server.Unregister();
+  });
+
+  ASSERT_EQ(server.Install(TRUE, L"user"), S_OK);
+  ASSERT_EQ(server.Register(), S_OK);
+  ExpectClassKeys(machine.get());
+  EXPECT_TRUE(KeyExists(machine.get(), library));
+  ASSERT_EQ(server.Unregister(), S_OK);
+  ExpectNoClassKeys(machine.get());
+  EXPECT_FALSE(KeyExists(machine.get(), library));
+
+  ExpectClassKeys(user.get());
+  EXPECT_TRUE(KeyExists(user.get(), library)) << "the user's type library entry";
+  ASSERT_EQ(server.Install(FALSE, L"user"), S_OK);
+  ExpectNoClassKeys(user.get());
+  EXPECT_FALSE(KeyExists(user.get(), library));
 }
 
 TEST(ServerLifetime, CanUnloadOnlyWithoutObjectsOrLocks) {
@@ -397,7 +447,8 @@ DialogParts Parts(HWND dialog) {
   for (HWND child : driver::Children(dialog)) {
     const std::string kind = driver::ClassName(child);
     if (kind == "Static") parts.label = child;
-    if (kind == "ListBox") (::IsWindowVisible(child) ? parts.box1 : parts.box2) = child;
+    const bool shown = (::GetWindowLongW(child, GWL_STYLE) & WS_VISIBLE) != 0;
+    if (kind == "ListBox") (shown ? parts.box1 : parts.box2) = child;
     if (kind == "Button" && driver::Text(child) == "OK") parts.ok = child;
   }
   return parts;
@@ -547,6 +598,75 @@ TEST_F(ListByName, ShowDisablesTheThreadsOtherWindowsAndHandsTheActivationBack) 
   EXPECT_EQ(::GetActiveWindow(), other.get()) << "not passed on to another program's window";
 }
 
+// Runs `action` once on this thread, from inside its message loop once
+// `when` holds, as a host's own window code runs while Show waits.
+class OnThisThreadsLoop {
+ public:
+  explicit OnThisThreadsLoop(std::function<void()> action,
+                             std::function<bool()> when = [] { return true; }) {
+    action_ = std::move(action);
+    when_ = std::move(when);
+    id_ = ::SetTimer(nullptr, 0, 50, Run);
+  }
+  OnThisThreadsLoop(const OnThisThreadsLoop&) = delete;
+  OnThisThreadsLoop& operator=(const OnThisThreadsLoop&) = delete;
+  ~OnThisThreadsLoop() {
+    ::KillTimer(nullptr, id_);
+    action_ = nullptr;
+  }
+
+ private:
+  static void CALLBACK Run(HWND, UINT, UINT_PTR id, DWORD) {
+    if (!action_ || !when_()) return;
+    ::KillTimer(nullptr, id);
+    std::exchange(action_, nullptr)();
+  }
+  static inline std::function<void()> action_;
+  static inline std::function<bool()> when_;
+  UINT_PTR id_ = 0;
+};
+
+// However the dialog goes while Show runs, the thread's other windows take
+// input again and the activation comes back to them: after OK in a Show
+// nested inside another, and when a List is released meanwhile.
+TEST_F(ListByName, EveryWayTheDialogGoesGivesTheCallersWindowsBack) {
+  kit::unique_any<HWND, ::DestroyWindow> other(
+      ::CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 100, 100,
+                        nullptr, nullptr, nullptr, nullptr));
+  ASSERT_TRUE(other);
+  Add({L"a"});
+
+  ::SetForegroundWindow(other.get());
+  std::atomic<bool> nestedShowing{false};
+  bool enabledAfterNestedShow = false;
+  {
+    const OnThisThreadsLoop nested([&] {
+      nestedShowing = true;
+      CallResult shown;
+      Call(list_.get(), L"Show", {}, shown);
+      enabledAfterNestedShow = ::IsWindowEnabled(other.get()) != FALSE;
+    });
+    ShowDriven(list_.get(), [&](HWND dialog) {
+      driver::WaitUntil([&] { return nestedShowing.load(); }, "the nested Show");
+      PressOk(dialog);
+    });
+  }
+  EXPECT_TRUE(enabledAfterNestedShow) << "OK of a nested Show gives back every Show's windows";
+  EXPECT_EQ(::GetActiveWindow(), other.get()) << "after OK of a nested Show";
+
+  ::SetForegroundWindow(other.get());
+  std::atomic<bool> dialogSeen{false};
+  {
+    const OnThisThreadsLoop release([] { CreateList().reset(); }, [&] { return dialogSeen.load(); });
+    ShowDriven(list_.get(), [&](HWND dialog) {
+      dialogSeen = true;
+      driver::WaitForWindowGone(dialog);
+    });
+  }
+  EXPECT_TRUE(::IsWindowEnabled(other.get()));
+  EXPECT_EQ(::GetActiveWindow(), other.get()) << "after a List was released during Show";
+}
+
 TEST_F(ListByName, ClosingTheDialogEndsShowWithoutRecordingASelection) {
   Add({L"a"});
   const std::wstring before = Selected();
@@ -556,6 +676,92 @@ TEST_F(ListByName, ClosingTheDialogEndsShowWithoutRecordingASelection) {
   });
   EXPECT_EQ(Selected(), before);
   EXPECT_EQ(Formatted(list_.get()), L"") << "a closed dialog comes back empty";
+}
+
+// ---- Threads, unloading and process exit --------------------------------------
+// The program runs under Wine's heap checking: a freed block used again is
+// reported, and the report fails the test.
+
+// This thread's dialog, shown or not.
+HWND ThisThreadsDialog() {
+  HWND found = nullptr;
+  ::EnumThreadWindows(
+      ::GetCurrentThreadId(),
+      [](HWND window, LPARAM out) -> BOOL {
+        if (driver::ClassName(window) != "LorvaneListDialog") return TRUE;
+        *reinterpret_cast<HWND*>(out) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// What a host's worker thread does: an apartment of its own, a List made by
+// CoCreateInstance, filled and read by name, maybe a choice recorded by OK,
+// the List released, the apartment left or not before the thread ends.
+// False when the List did not answer as it should.
+bool UseAListOnThisThread(bool choose, bool leaveApartment) {
+  if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return false;
+  bool answered = false;
+  if (kit::com_ptr<IDispatch> list = CreateList()) {
+    for (const wchar_t* item : {L"a", L"b"}) {
+      const kit::unique_variant text = TextVariant(item);
+      CallResult added;
+      Call(list.get(), L"AddToList", {*text.get()}, added);
+    }
+    answered = Formatted(list.get()) == L"a\r\nb\r\n";
+    if (choose) {
+      // What a click on OK sends, with the dialog hidden.
+      HWND dialog = ThisThreadsDialog();
+      const DialogParts parts = Parts(dialog);
+      ::SendMessageW(parts.box1, LB_SETCURSEL, 1, 0);
+      ::SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(::GetDlgCtrlID(parts.ok), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(parts.ok));
+      CallResult selected;
+      Call(list.get(), L"GetSelItem", {}, selected);
+      answered = answered && Text(*selected.value.get()) == L"b";
+    }
+  }
+  if (leaveApartment) ::CoUninitialize();
+  return answered;
+}
+
+// 1,000 worker threads, four at a time. Those that leave their apartment let
+// COM free the server, so it comes and goes; those that record a choice hold
+// it until they end.
+TEST(ServerLifetime, WorkerThreadsThatUseAListAndEndLeaveTheServerSound) {
+  const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
+  {
+    Server server;
+    ASSERT_EQ(server.Register(), S_OK);
+  }
+  const kit::scope_exit unregister([] { Server().Unregister(); });
+  const HRESULT unloadableBefore = Server().CanUnloadNow();
+  std::atomic<int> wrong{0};
+  for (int round = 0; round < 250; ++round) {
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+      threads.emplace_back([&wrong, i] {
+        if (!UseAListOnThisThread(i == 0, i % 2 == 1)) ++wrong;
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+  }
+  EXPECT_EQ(wrong, 0) << "Lists that answered wrongly";
+
+  // The host goes on: a List works here, and no ended thread holds the server.
+  EXPECT_TRUE(UseAListOnThisThread(false, true));
+  EXPECT_EQ(Server().CanUnloadNow(), unloadableBefore);
+}
+
+TEST(ServerLifetime, AHostThatEndsWhileAThreadShowsTheListEndsPromptly) {
+  const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
+  Server server;
+  ASSERT_EQ(server.Register(), S_OK);
+  const kit::scope_exit unregister([&] { server.Unregister(); });
+  const auto host = driver::Process::Launch(
+      kit::testing::AnsiFromWide(BesideThisProgram(L"lorvane_exit_host.exe")));
+  EXPECT_EQ(host.WaitForExit(std::chrono::seconds(30)), kit::testing::kHostExitCode);
 }
 
 // ---- Folder and file loaders, on scratch folders ------------------------------

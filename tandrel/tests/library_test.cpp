@@ -1,18 +1,24 @@
-// The library as a whole: every export found by its name, and loading and
-// unloading it any number of times, from several threads, changes nothing and
-// leaves nothing behind.
+// The library as a whole, through the life of a host: every export found by
+// its name; loading and unloading it any number of times, from threads that
+// come and go, changes nothing and leaves nothing behind; a host may end
+// while a thread is inside a call. Run under Wine's heap checking, where a
+// freed block used again shows.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "exit_host.h"
 #include "library_binding.h"
-#include "process_resources.h"
+#include "module_path.h"
+#include "scratch_folder.h"
 #include "unique_resource.h"
+#include "window_driver.h"
 
 namespace {
 
@@ -77,27 +83,43 @@ TEST(Library, LoadingAndUnloadingFromManyThreadsChangesNothing) {
   EXPECT_EQ(::GetModuleHandleA("Tandrel.dll"), nullptr) << "the library stays loaded";
 }
 
-// As a script host that loads the library for each test: before the fix each
-// cycle kept 2 handles, 1 TLS slot and some 19 KB, and the 1,084th load ended
-// the process. tandrel_load_bench prints the figures of 10,000 cycles.
-TEST(Library, LoadingAndUnloadingLeavesNothingBehind) {
-  const auto cycle = [] {
+// Threads of a host that each load the library, call a few exports and end:
+// the library comes and goes while other threads still use it.
+TEST(Library, ThreadsThatLoadCallUnloadAndEndLeaveItSound) {
+  const kit::testing::ScratchFolder scratch(L"tandrel-threads");
+  const std::string folder = scratch.AnsiPath();
+  ASSERT_TRUE(kit::testing::WriteBytes(scratch.Folder(L"deep") + L"\\found.txt", "x"));
+  const std::string expected = ScreenSize();
+  std::atomic<int> failures{0};
+  const auto useOnce = [&] {
     const kit::unique_hmodule library(::LoadLibraryA("Tandrel.dll"));
-    ASSERT_TRUE(library);
-    char first[16], second[32];
+    char first[MAX_PATH], second[MAX_PATH];
     TANDREL_BIND(library.get(), get_screen_res)(first, second);
-    TANDREL_BIND(library.get(), get_drives)(second);
-    TANDREL_BIND(library.get(), GmtToLocalTime)(0, first);
+    const bool sameScreen = std::string(first) + "x" + second == expected;
+    TANDREL_BIND(library.get(), get_drives)(first);
+    TANDREL_BIND(library.get(), GmtToLocalTime)(86400, first);
+    TANDREL_BIND(library.get(), get_comp_name)(first);
+    const bool found =
+        TANDREL_BIND(library.get(), findfile)(folder.c_str(), "found.txt", second) == 0;
+    if (!sameScreen || !found) ++failures;
   };
-  cycle();  // what the system makes once per process
-  const tandrel_test::ProcessResources before = tandrel_test::CountProcessResources();
-  constexpr int kCycles = 300;
-  for (int i = 0; i < kCycles; ++i) cycle();
-  const tandrel_test::ProcessResources after = tandrel_test::CountProcessResources();
-  EXPECT_EQ(after.handles, before.handles);
-  EXPECT_EQ(after.freeTlsSlots, before.freeTlsSlots);
-  // Heaps grow and shrink in pages; a leak of even 1 KB a cycle shows.
-  EXPECT_LT(after.committedPrivateBytes - before.committedPrivateBytes, kCycles * 1024 / 2);
+  constexpr int kRounds = 250, kThreadsAtOnce = 4;
+  for (int round = 0; round < kRounds; ++round) {
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreadsAtOnce; ++i) threads.emplace_back(useOnce);
+    for (std::thread& thread : threads) thread.join();
+  }
+  EXPECT_EQ(failures, 0) << "calls that answered wrongly";
+  EXPECT_EQ(::GetModuleHandleA("Tandrel.dll"), nullptr) << "the library stays loaded";
+}
+
+TEST(Library, AHostThatEndsWhileAThreadIsInsideACallEndsPromptly) {
+  const std::wstring program = kit::ModulePath(nullptr);
+  const std::string host =
+      kit::testing::AnsiFromWide(program.substr(0, program.find_last_of(L'\\') + 1)) +
+      "tandrel_exit_host.exe";
+  const auto started = kit::testing::Process::Launch(host);
+  EXPECT_EQ(started.WaitForExit(std::chrono::seconds(30)), kit::testing::kHostExitCode);
 }
 
 }  // namespace

@@ -214,18 +214,24 @@ TEST_F(PixelReadBack, ReversedAreasCoverNoPixel) {
             0);
 }
 
-// 2^32 columns by 2^32 rows, or by 2^31: more points than a 64-bit count
-// holds. Refused at once, and no file is touched.
-TEST_F(PixelReadBack, AreasBeyondA64BitCountAreRefused) {
+// More points than a compare result counts (INT_MAX), up to more than a
+// 64-bit count holds: refused at once, and no file is touched, rather than
+// recorded until the disk is full.
+TEST_F(PixelReadBack, AreasBeyondWhatACompareCountsAreRefused) {
   const PaintedWindow window({60, 60, 60 + 80, 60 + 40}, WS_POPUP, Gradient);
   const std::string kept = scratch_ / "kept.bin";
   WriteBytes(kept, "kept");
   const std::string absent = scratch_ / "absent.bin";
   const int h = window.Handle();
-  for (int top : {INT_MIN, 0}) {
-    EXPECT_EQ(readArea_(h, INT_MIN, top, INT_MAX, INT_MAX, kCompare, kept.c_str()), INT_MAX);
-    EXPECT_EQ(readArea_(h, INT_MIN, top, INT_MAX, INT_MAX, kRecord, kept.c_str()), 0);
-    EXPECT_EQ(readArea_(h, INT_MIN, top, INT_MAX, INT_MAX, kRecord, absent.c_str()), 0);
+  struct Area {
+    int left, top, right, bottom;
+  };
+  // 2^64, 2^63, 2^62 and 2^31 points.
+  for (const Area& a : {Area{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, Area{INT_MIN, 0, INT_MAX, INT_MAX},
+                        Area{0, 0, INT_MAX, INT_MAX}, Area{0, 0, 65535, 32767}}) {
+    EXPECT_EQ(readArea_(h, a.left, a.top, a.right, a.bottom, kCompare, kept.c_str()), INT_MAX);
+    EXPECT_EQ(readArea_(h, a.left, a.top, a.right, a.bottom, kRecord, kept.c_str()), 0);
+    EXPECT_EQ(readArea_(h, a.left, a.top, a.right, a.bottom, kRecord, absent.c_str()), 0);
   }
   EXPECT_EQ(ReadBytes(kept), "kept");
   EXPECT_FALSE(Exists(absent));
