@@ -682,17 +682,16 @@ TEST_F(ListByName, ClosingTheDialogEndsShowWithoutRecordingASelection) {
 // The program runs under Wine's heap checking: a freed block used again is
 // reported, and the report fails the test.
 
+BOOL CALLBACK TakeIfDialog(HWND window, LPARAM found) {
+  if (driver::ClassName(window) != "LorvaneListDialog") return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 // This thread's dialog, shown or not.
 HWND ThisThreadsDialog() {
   HWND found = nullptr;
-  ::EnumThreadWindows(
-      ::GetCurrentThreadId(),
-      [](HWND window, LPARAM out) -> BOOL {
-        if (driver::ClassName(window) != "LorvaneListDialog") return TRUE;
-        *reinterpret_cast<HWND*>(out) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  ::EnumThreadWindows(::GetCurrentThreadId(), TakeIfDialog, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
