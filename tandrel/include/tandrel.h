@@ -312,7 +312,8 @@ TANDREL_API float __cdecl pix_to_twips(float* x, float* y) TANDREL_NOEXCEPT;
  * bitmap file, replacing any file of that name. 0 written; -10007 the file
  * cannot be created or written (no file is left); -12303 no image can be
  * made (right < left, bottom < top, no memory), no file touched. A
- * rectangle without width or height gives a 1 x 1 image. */
+ * rectangle without width or height gives a 1 x 1 image. The file is not
+ * held open, nor handed to programs started meanwhile, once it returns. */
 TANDREL_API int __cdecl CaptureAreaToFile(const char* fileName, int left, int top, int right,
                                           int bottom) TANDREL_NOEXCEPT;
 
@@ -329,8 +330,9 @@ TANDREL_API int __cdecl CaptureBmpToFile(const char* fileName, const char* which
  * 0xFFFFFFFF where the window is not visible), top row first; returns 0.
  * mode 0 returns how many differ from that file (a value the file does not
  * hold counts as differing), at most 2147483647. Any other mode returns 0
- * and does nothing. An area of more points than a 64-bit count holds cannot
- * be read: mode 1 returns 0 and touches no file, mode 0 returns 2147483647. */
+ * and does nothing. An area of more than 2147483647 points, more than a
+ * compare can count, is refused: mode 1 returns 0 and touches no file,
+ * mode 0 returns 2147483647. */
 TANDREL_API int __cdecl get_bmp_area(int window, int left, int top, int right, int bottom, int mode,
                                      const char* fileName) TANDREL_NOEXCEPT;
 
