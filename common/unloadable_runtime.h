@@ -6,14 +6,14 @@
 
 namespace kit {
 
-#if defined(__MINGW32__) && defined(__GNUC__) && !defined(__clang__)
+#if defined(KIT_UNLOADABLE_RUNTIME)
 // Called from DllMain on DLL_PROCESS_DETACH with its lpReserved, which is
 // not null when the process exits: then the other threads were stopped
 // wherever they stood, maybe inside a lock, and the system reclaims
 // everything. Only an unload by FreeLibrary releases what the runtime made.
 void NoteModuleDetach(LPVOID reserved) noexcept;
 #else
-// Other runtimes (MSVC's) tell exit from unload themselves.
+// Runtimes that release their own thread state (MSVC's) need not be told.
 inline void NoteModuleDetach(LPVOID) noexcept {}
 #endif
 

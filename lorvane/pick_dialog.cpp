@@ -55,9 +55,7 @@ struct ThreadState {
   ThreadState* previous = nullptr;
   ThreadState* next = nullptr;
 
-  [[nodiscard]] bool Idle() const noexcept {
-    return !flist && !modal && selItem.Text().empty();
-  }
+  [[nodiscard]] bool Idle() const noexcept { return !flist && !modal && selItem.Text().empty(); }
 };
 
 // Each thread's state lives in a TLS slot of this module, not in thread_local
@@ -217,8 +215,7 @@ class OtherWindowsDisabled {
 // Every Show of the dialog ends with it, nested ones and the outer alike.
 void EnableOtherWindows() noexcept {
   const ThreadState* state = threadStates.Current();
-  for (OtherWindowsDisabled* modal = state ? state->modal : nullptr; modal;
-       modal = modal->Outer())
+  for (OtherWindowsDisabled* modal = state ? state->modal : nullptr; modal; modal = modal->Outer())
     modal->Restore();
 }
 
@@ -459,7 +456,9 @@ std::wstring SelectedItem() {
   return state ? state->selItem.Text() : std::wstring();
 }
 
-bool AttachDialogs(HINSTANCE module) { return threadStates.Allocate() && RegisterDialogClass(module); }
+bool AttachDialogs(HINSTANCE module) {
+  return threadStates.Allocate() && RegisterDialogClass(module);
+}
 
 void EndThreadDialog() noexcept { threadStates.EndCurrent(); }
 

@@ -23,8 +23,9 @@ template <typename Call>
 int ExitWhileInCall(Call call, const std::string& windowClass) {
   std::thread(call).detach();
   try {
-    WaitUntil([&] { return FindTopLevelWindow(::GetCurrentProcessId(), windowClass, "") != nullptr; },
-              "the window of the call");
+    WaitUntil(
+        [&] { return FindTopLevelWindow(::GetCurrentProcessId(), windowClass, "") != nullptr; },
+        "the window of the call");
   } catch (const DriverError& e) {
     std::fprintf(stderr, "%s\n", e.what());
     return 1;

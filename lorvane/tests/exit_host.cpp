@@ -1,10 +1,11 @@
 // A host that ends while its second thread is inside Show of a Lorvane.List
 // made through COM, as a script host may end with the pick list still up.
+#include "exit_host.h"
+
 #include <windows.h>
 
 #include <ole2.h>
 
-#include "exit_host.h"
 #include "lorvane_h.h"
 #include "unique_com.h"
 

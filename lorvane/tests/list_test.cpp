@@ -602,27 +602,27 @@ TEST_F(ListByName, ShowDisablesTheThreadsOtherWindowsAndHandsTheActivationBack) 
 // `when` holds, as a host's own window code runs while Show waits.
 class OnThisThreadsLoop {
  public:
-  explicit OnThisThreadsLoop(std::function<void()> action,
-                             std::function<bool()> when = [] { return true; }) {
-    action_ = std::move(action);
-    when_ = std::move(when);
+  explicit OnThisThreadsLoop(
+      std::function<void()> action, std::function<bool()> when = [] { return true; }) {
+    pending = std::move(action);
+    ready = std::move(when);
     id_ = ::SetTimer(nullptr, 0, 50, Run);
   }
   OnThisThreadsLoop(const OnThisThreadsLoop&) = delete;
   OnThisThreadsLoop& operator=(const OnThisThreadsLoop&) = delete;
   ~OnThisThreadsLoop() {
     ::KillTimer(nullptr, id_);
-    action_ = nullptr;
+    pending = nullptr;
   }
 
  private:
   static void CALLBACK Run(HWND, UINT, UINT_PTR id, DWORD) {
-    if (!action_ || !when_()) return;
+    if (!pending || !ready()) return;
     ::KillTimer(nullptr, id);
-    std::exchange(action_, nullptr)();
+    std::exchange(pending, nullptr)();
   }
-  static inline std::function<void()> action_;
-  static inline std::function<bool()> when_;
+  static inline std::function<void()> pending;
+  static inline std::function<bool()> ready;
   UINT_PTR id_ = 0;
 };
 
@@ -657,7 +657,8 @@ TEST_F(ListByName, EveryWayTheDialogGoesGivesTheCallersWindowsBack) {
   ::SetForegroundWindow(other.get());
   std::atomic<bool> dialogSeen{false};
   {
-    const OnThisThreadsLoop release([] { CreateList().reset(); }, [&] { return dialogSeen.load(); });
+    const OnThisThreadsLoop release([] { CreateList().reset(); },
+                                    [&] { return dialogSeen.load(); });
     ShowDriven(list_.get(), [&](HWND dialog) {
       dialogSeen = true;
       driver::WaitForWindowGone(dialog);

@@ -1,8 +1,9 @@
 // A host that ends while its second thread is inside a call of Tandrel.dll:
 // get_active_mdi_child, whose message box waits for a person.
+#include "exit_host.h"
+
 #include <windows.h>
 
-#include "exit_host.h"
 #include "library_binding.h"
 
 int main() {

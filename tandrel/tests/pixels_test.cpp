@@ -227,8 +227,9 @@ TEST_F(PixelReadBack, AreasBeyondWhatACompareCountsAreRefused) {
     int left, top, right, bottom;
   };
   // 2^64, 2^63, 2^62 and 2^31 points.
-  for (const Area& a : {Area{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, Area{INT_MIN, 0, INT_MAX, INT_MAX},
-                        Area{0, 0, INT_MAX, INT_MAX}, Area{0, 0, 65535, 32767}}) {
+  for (const Area& a :
+       {Area{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, Area{INT_MIN, 0, INT_MAX, INT_MAX},
+        Area{0, 0, INT_MAX, INT_MAX}, Area{0, 0, 65535, 32767}}) {
     EXPECT_EQ(readArea_(h, a.left, a.top, a.right, a.bottom, kCompare, kept.c_str()), INT_MAX);
     EXPECT_EQ(readArea_(h, a.left, a.top, a.right, a.bottom, kRecord, kept.c_str()), 0);
     EXPECT_EQ(readArea_(h, a.left, a.top, a.right, a.bottom, kRecord, absent.c_str()), 0);
