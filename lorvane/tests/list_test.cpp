@@ -174,32 +174,15 @@ TEST(Registration, PerMachineWritesClassProgIdAndTypeLibraryAndRemovesThem) {
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, iface));
 }
 
-TEST(Registration, PerUserWritesOnlyUnderTheUsersClassesAndRemovesThem) {
-  const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
-  Server server;
-  ASSERT_TRUE(server.Loaded());
-  EXPECT_EQ(server.Install(TRUE, L""), E_INVALIDARG) << "only \"user\" is understood";
-  kit::unique_hkey user, machine;
-  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ,
-                              nullptr, user.put(), nullptr),
-            ERROR_SUCCESS);
-  ASSERT_EQ(::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Software\\Classes", 0, KEY_READ, machine.put()),
-            ERROR_SUCCESS);
-  ASSERT_EQ(server.Install(TRUE, L"user"), S_OK);
-  ExpectClassKeys(user.get());
-  ExpectNoClassKeys(machine.get());
-  ASSERT_EQ(server.Install(FALSE, L"user"), S_OK);
-  ExpectNoClassKeys(user.get());
-}
-
 // Each scope touches its own classes only: a machine-wide registration and
 // unregistration leave a user's own registration whole, type library
 // included. (Wine creates objects from the machine's classes only, so the
 // user's keys are read rather than used.)
-TEST(Registration, MachineWideRegistrationLeavesTheUsersOwnAlone) {
+TEST(Registration, PerUserWritesOnlyUnderTheUsersClassesWhichMachineWideCallsLeaveAlone) {
   const kit::unique_couninitialize_call com = kit::CoInitializeApartment();
   Server server;
   ASSERT_TRUE(server.Loaded());
+  EXPECT_EQ(server.Install(TRUE, L""), E_INVALIDARG) << "only \"user\" is understood";
   kit::unique_hkey user, machine;
   ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0, KEY_READ,
                               nullptr, user.put(), nullptr),
@@ -214,15 +197,19 @@ TEST(Registration, MachineWideRegistrationLeavesTheUsersOwnAlone) {
   });
 
   ASSERT_EQ(server.Install(TRUE, L"user"), S_OK);
+  ExpectClassKeys(user.get());
+  EXPECT_TRUE(KeyExists(user.get(), library));
+  ExpectNoClassKeys(machine.get());
+
   ASSERT_EQ(server.Register(), S_OK);
   ExpectClassKeys(machine.get());
   EXPECT_TRUE(KeyExists(machine.get(), library));
   ASSERT_EQ(server.Unregister(), S_OK);
   ExpectNoClassKeys(machine.get());
   EXPECT_FALSE(KeyExists(machine.get(), library));
-
   ExpectClassKeys(user.get());
   EXPECT_TRUE(KeyExists(user.get(), library)) << "the user's type library entry";
+
   ASSERT_EQ(server.Install(FALSE, L"user"), S_OK);
   ExpectNoClassKeys(user.get());
   EXPECT_FALSE(KeyExists(user.get(), library));
