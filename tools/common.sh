@@ -11,6 +11,10 @@ if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
   export LC_ALL=C.UTF-8
 fi
 
+# The compiler cache names sources relative to the clone, so that another
+# clone on this machine finds what this one compiled.
+export CCACHE_BASEDIR="$root"
+
 # Whether this machine executes 32-bit programs, which wine32 needs: some
 # kernels have no 32-bit support at all. Asked by running wine32's own
 # loader, so only after tools/setup.sh has installed it.
