@@ -39,6 +39,6 @@ build_kit() {
 # running wineserver and an X display of its own.
 in_wine_session() {
   local preset=$1; shift
-  xvfb-run -a -s "-screen 0 1280x1024x24" \
+  tools/own-display.sh 1280x1024x24 \
     tools/wine-session.sh "$root/build/$preset/wineprefix" "${preset#win}" "$@"
 }
