@@ -1,6 +1,5 @@
 # Helpers shared by every folder of the kit.
 include_guard(GLOBAL)
-include(GoogleTest)
 
 # KIT_WINDOWS: a Windows build, with MinGW-w64 on Linux or with Visual
 # Studio on Windows. KIT_UNDER_WINE: its tests run under Wine.
@@ -65,6 +64,32 @@ function(kit_library name)
   endforeach()
 endfunction()
 
+# ---- Tests -----------------------------------------------------------------
+# tools/test.sh runs each build's tests several at a time (ctest -j) and counts
+# them in its table:
+# - a GoogleTest program registered with kit_test is one ctest test: it runs
+#   once, all its cases in one process (under Wine one start, not one per
+#   case), and writes each case's outcome to a results file, from which the
+#   table counts and names the cases;
+# - any other test, added with plain add_test (a script, a program with its
+#   own main), counts as one test.
+# Tests that would disturb one another hold a lock (RESOURCE_LOCK), by these
+# names:
+#   desktop               shows a window, moves the focus, types keys or reads
+#                         the screen: another test's window could cover it or
+#                         take its focus (a program in a Wine session of its
+#                         own locks that session's prefix instead);
+#   lorvane_registration  registers Lorvane.dll in the prefix's classes.
+#
+# A new test program, in its folder's CMakeLists.txt:
+#   kit_test(my_tests SOURCES tests/my_test.cpp LIBS my_library [RESOURCE_LOCK desktop])
+# or, for a program with its own main or its own command line:
+#   add_test(NAME my_check COMMAND my_program ...)
+#   set_tests_properties(my_check PROPERTIES RESOURCE_LOCK desktop
+#                        ENVIRONMENT WINEDEBUG=warn+heap FAIL_REGULAR_EXPRESSION "warn:heap")
+# A GoogleTest program added that way still has its cases counted when its
+# command line ends with the option kit_test_results(my_check option) gives.
+
 # The tests' own code and GoogleTest are compiled without optimisation, which
 # takes half the time; the code under test keeps the build's settings.
 set(kit_test_code_options)
@@ -74,11 +99,21 @@ if(NOT MSVC)
   target_compile_options(gtest_main PRIVATE ${kit_test_code_options})
 endif()
 
-# kit_test(name SOURCES ... [LIBS ...] [ENVIRONMENT VAR=value...])
-# A GoogleTest program; its cases are found when ctest runs (so the cross
-# build never starts Wine while compiling).
+# kit_test_results(test var): sets var to the GoogleTest option that writes
+# the cases of the ctest test `test` where tools/test.sh counts them.
+function(kit_test_results test var)
+  set(drive "")
+  if(KIT_UNDER_WINE)
+    set(drive "Z:")  # Wine's drive for the Linux root
+  endif()
+  set(${var} "--gtest_output=xml:${drive}${CMAKE_BINARY_DIR}/test-results/${test}.xml" PARENT_SCOPE)
+endfunction()
+
+# kit_test(name SOURCES ... [LIBS ...] [ENVIRONMENT VAR=value...]
+#          [RESOURCE_LOCK resource...])
+# A GoogleTest program, registered as one test that runs all its cases.
 function(kit_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   foreach(source IN LISTS ARG_SOURCES)
     if(source MATCHES "(^|/)tests/")
@@ -101,8 +136,14 @@ function(kit_test name)
   if(KIT_WINDOWS AND NOT KIT_RUN_WINDOWS_TESTS)
     return()
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES LABELS "unit" ENVIRONMENT "${ARG_ENVIRONMENT}")
+  kit_test_results(${name} results)
+  add_test(NAME ${name} COMMAND ${name} ${results})
+  set_tests_properties(${name} PROPERTIES LABELS "unit")
+  foreach(property IN ITEMS ENVIRONMENT RESOURCE_LOCK)
+    if(DEFINED ARG_${property})
+      set_tests_properties(${name} PROPERTIES ${property} "${ARG_${property}}")
+    endif()
+  endforeach()
 endfunction()
 
 # kit_check_binary(target): a test that fails unless the Windows binary is a
