@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -27,7 +26,6 @@ namespace rowsift {
 namespace {
 
 namespace driver = kit::testing;
-using std::chrono::milliseconds;
 
 constexpr char kNotFound[] =
     "Input File Not Found.  Please make sure the file path name is correct.";
@@ -44,8 +42,6 @@ constexpr char kParseErrorIntro[] = "Error parsing the HTML file: \r\n";
 // Detail pieces of samples/results.htm: one per "</TR>" after its first
 // "<TR>".
 constexpr int kSampleDetailPieces = 81;
-// How long a box that should not come is waited for.
-constexpr milliseconds kQuietPeriod{1500};
 
 // --- Files ---------------------------------------------------------------
 
@@ -151,9 +147,7 @@ class RunningRowsift {
     driver::PressDialogButton(box.window, button);
   }
 
-  void ExpectNoBox() const {
-    driver::ExpectNoDialog(ProcessId(), kMainWindowCaption, kQuietPeriod);
-  }
+  void ExpectNoBox() const { driver::ExpectNoDialogOnceAnswering(window_, kMainWindowCaption); }
 
   std::vector<std::string> DebugLines() const { return driver::ListBoxLines(Item(kIdDebugList)); }
 
@@ -819,7 +813,7 @@ TEST_F(WindowDebugModeTest, TheFilesTheChecksApprovedAreTheFilesWritten) {
   if (::IsWindowEnabled(browse) && ::IsWindowEnabled(app.Window())) driver::Click(browse);
   ExpectSuccessBox(app);
 
-  driver::ExpectNoDialog(app.ProcessId(), "", kQuietPeriod);
+  driver::ExpectNoDialogOnceAnswering(app.Window(), "");
   EXPECT_FALSE(Exists(edited));
   EXPECT_TRUE(ReadBytes(output) == LargeLogLoginOutput(kRows))
       << "the output is not the filtered log";
