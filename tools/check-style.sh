@@ -3,8 +3,9 @@
 # Checks the kit's code, or the part of it under the PATHs, against
 # docs/STYLE.md: the names with clang-tidy (.clang-tidy), the layout with
 # clang-format (.clang-format). Reads the sources several at a time, each
-# once. Prints what differs and, last, how many files were checked and how
-# many differ; fails if anything does.
+# once, and keeps what clang-tidy found for a later run on this machine.
+# Prints what differs and, last, how many files were checked and how many
+# differ; fails if anything does.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -58,14 +59,39 @@ for source in "${sources[@]}"; do
   done
 done
 
-# tidy PRESET SOURCE: clang-tidy's findings for one source, into a file of
-# its own. clang-tidy 14 also reports every 'auto' template parameter,
-# nameless, as 'expr-type': those lines are not the code's.
+# What clang-tidy finds in a source depends on the source, its compile
+# command, the kit's headers (those the builds generate too), the checks and
+# clang-tidy itself: a finding for the same of all these is kept, under
+# ~/.cache, for the next run on this machine from any clone.
+cache=${XDG_CACHE_HOME:-${HOME:-/tmp}/.cache}/kit-style
+mkdir -p "$cache"
+find "$cache" -type f -mtime +30 -delete 2>/dev/null || true
+context=$({
+  clang-tidy --version
+  cat .clang-tidy
+  echo "${windows_args[*]}"
+  git ls-files -z -- '*.h' | xargs -0 sha256sum || true
+  find build/native build/win64 \( -path '*/generated/*.h' -o -name lorvane_h.h \) -print0 |
+    sort -z | xargs -0 sha256sum || true
+} 2>&1 | sed "s|$root|.|g" | sha256sum | cut -d' ' -f1)
+
+# tidy PRESET SOURCE: clang-tidy's findings for one source, its paths
+# relative, into a file of its own. clang-tidy 14 also reports every 'auto'
+# template parameter, nameless, as 'expr-type': those lines are not the
+# code's.
 tidy() {
-  local args=(-p "$work/$1")
+  local args=(-p "$work/$1") found=$work/found/${2//\//_} command key
+  command=$(grep -B1 "\"file\": \"$root/$2\"" "$work/$1/compile_commands.json" | head -1)
+  key=$({ echo "$context ${command//$root/.}"; sha256sum <"$2"; } | sha256sum | cut -d' ' -f1)
+  if [ -f "$cache/$key" ]; then
+    cp "$cache/$key" "$found"
+    touch "$cache/$key"
+    return
+  fi
   [ "$1" = native ] || args+=("${windows_args[@]}")
   { clang-tidy --quiet --header-filter="$headers" "${args[@]}" "$2" 2>/dev/null || true; } |
-    { grep -v "'expr-type'" || true; } | { grep -A3 "error:" || true; } >"$work/found/${2//\//_}"
+    { grep -v "'expr-type'" || true; } | { grep -A3 "error:" || true; } | sed "s|$root/||g" >"$found"
+  cp "$found" "$cache/$key.$BASHPID" && mv "$cache/$key.$BASHPID" "$cache/$key"
 }
 running=0
 for job in "${jobs[@]}"; do
