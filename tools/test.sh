@@ -18,7 +18,6 @@ began=$SECONDS
 summary=build/test-summary
 rm -rf "$summary"
 mkdir -p "$summary"
-suites=()
 
 # finish NAME STATUS SECONDS: records how a suite's run ended.
 finish() {
@@ -30,7 +29,6 @@ finish() {
 suite() {
   local name=$1
   shift
-  suites+=("$name")
   echo "test: $name: started"
   (
     start=$SECONDS status=0
@@ -45,7 +43,6 @@ build() {
   if cmake --build --preset "$2" ${3:+--target "$3"}; then
     return 0
   fi
-  suites+=("$1")
   echo "build failed" >"$summary/$1.log"
   finish "$1" build 0
   return 1
@@ -63,6 +60,8 @@ ctest_run() {
   ctest_command=(ctest --preset "$preset" --output-junit ctest-results.xml "$@")
 }
 
+# The suites of the table, in its order.
+suites=(native win32 win64 style)
 if runs_32bit_programs; then
   wine32=ON
   # The 64-bit kit's tests include the two Lorvane servers side by side.
@@ -70,10 +69,18 @@ if runs_32bit_programs; then
 else
   wine32=OFF
   peer_lorvane=
+  suites[1]="win32 binaries"
 fi
 cmake --preset native $strict >/dev/null
 cmake --preset win32 $strict -DKIT_RUN_WINDOWS_TESTS=$wine32 >/dev/null
 cmake --preset win64 $strict -DKIT_PEER_LORVANE="$peer_lorvane" >/dev/null
+
+# The names and layout of docs/STYLE.md. clang-tidy reads the sources as the
+# native and the 64-bit builds compile them, and of what those generate needs
+# only the type library's header; it runs from the start, on what the builds
+# leave of the processors.
+cmake --build --preset win64 --target lorvane/lorvane_h.h >/dev/null || true
+suite style nice tools/check-style.sh
 
 # The Windows suites wait on windows more than they compute: each starts
 # beside the next build, in a Wine session of its own.
@@ -89,9 +96,6 @@ else
 fi
 build win64 win64 && ctest_run win64 -j "$wine_jobs" &&
   suite win64 in_wine_session win64 "${ctest_command[@]}"
-# The names and layout of docs/STYLE.md: clang-tidy reads the sources as the
-# native and the 64-bit builds compile them, with the type library's header.
-suite style tools/check-style.sh
 build native native && ctest_run native -j "$(nproc)" && suite native "${ctest_command[@]}"
 wait
 
@@ -173,10 +177,14 @@ table=()
 for name in "${suites[@]}"; do
   echo
   echo "test: ---- $name ----"
-  cat "$summary/$name.log"
-  read -r status seconds <"$summary/$name.status"
+  cat "$summary/$name.log" 2>/dev/null || true
+  # A suite that never said how it ended (its runner was killed) failed.
+  status=killed seconds=0
+  [ ! -f "$summary/$name.status" ] || read -r status seconds <"$summary/$name.status"
   if [ "$status" = build ]; then
     counts=$'0 1 0\nthe build failed'
+  elif [ "$status" = killed ]; then
+    counts=$'0 1 0\nit did not finish'
   else
     case $name in
       style) counts=$(count_style) ;;
