@@ -114,6 +114,19 @@ class RunningRowsift {
                  const std::string& folder)
       : process_(driver::Process::Launch(program, arguments, folder)),
         window_(driver::WaitForTopLevelWindow(process_, kMainWindowClass, kMainWindowCaption)) {}
+  RunningRowsift(const RunningRowsift&) = delete;
+  RunningRowsift& operator=(const RunningRowsift&) = delete;
+  // A test that leaves the program running ends it as its close box does, so
+  // that the next test starts on a desktop the program has left as it
+  // leaves a person's; terminated only when it does not end so.
+  ~RunningRowsift() {
+    if (!process_.Running()) return;
+    try {
+      driver::Close(window_);
+      process_.WaitForExit();
+    } catch (const driver::DriverError&) {
+    }
+  }
 
   HWND Window() const { return window_; }
   HWND Item(ControlId id) const { return driver::Control(window_, id); }
