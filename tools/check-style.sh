@@ -71,8 +71,9 @@ context=$({
   cat .clang-tidy
   echo "${windows_args[*]}"
   git ls-files -z -- '*.h' | xargs -0 sha256sum || true
+  # Whole, as they name the clone's own paths.
   find build/native build/win64 \( -path '*/generated/*.h' -o -name lorvane_h.h \) -print0 |
-    sort -z | xargs -0 sha256sum || true
+    sort -z | xargs -0 cat || true
 } 2>&1 | sed "s|$root|.|g" | sha256sum | cut -d' ' -f1)
 
 # tidy PRESET SOURCE: clang-tidy's findings for one source, its paths
