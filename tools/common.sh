@@ -11,9 +11,11 @@ if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
   export LC_ALL=C.UTF-8
 fi
 
-# The compiler cache names sources relative to the clone, so that another
-# clone on this machine finds what this one compiled.
-export CCACHE_BASEDIR="$root"
+# The compiler cache names sources relative to the clone, and leaves the
+# locale out (it changes only the language of messages), so that another
+# clone on this machine, run from another environment, finds what this one
+# compiled.
+export CCACHE_BASEDIR="$root" CCACHE_SLOPPINESS=locale
 
 # Whether this machine executes 32-bit programs, which wine32 needs: some
 # kernels have no 32-bit support at all. Asked by running wine32's own
