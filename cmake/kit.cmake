@@ -1,6 +1,5 @@
 # Helpers shared by every folder of the kit.
 include_guard(GLOBAL)
-include(GoogleTest)
 
 # KIT_WINDOWS: a Windows build, with MinGW-w64 on Linux or with Visual
 # Studio on Windows. KIT_UNDER_WINE: its tests run under Wine.
@@ -65,15 +64,66 @@ function(kit_library name)
   endforeach()
 endfunction()
 
-# kit_test(name SOURCES ... [LIBS ...] [ENVIRONMENT VAR=value...] [HEAP_CHECKED])
-# A GoogleTest program; its cases are found when ctest runs (so the cross
-# build never starts Wine while compiling). HEAP_CHECKED runs it under Wine's
-# heap checking, which fills freed blocks and reports a pointer read from one
-# ("warn:heap"): such a report fails the test, where a use after free would
-# otherwise pass silently.
+# ---- Tests -----------------------------------------------------------------
+# tools/test.sh runs each build's tests several at a time (ctest -j) and counts
+# them in its table:
+# - a GoogleTest program registered with kit_test is one ctest test: it runs
+#   once, all its cases in one process (under Wine one start, not one per
+#   case), and writes each case's outcome to a results file, from which the
+#   table counts and names the cases;
+# - any other test, added with plain add_test (a script, a program with its
+#   own main), counts as one test.
+# Tests that would disturb one another hold a lock (RESOURCE_LOCK), by these
+# names:
+#   desktop               shows a window, moves the focus, types keys or reads
+#                         the screen: another test's window could cover it or
+#                         take its focus (a program in a Wine session of its
+#                         own locks that session's prefix instead);
+#   lorvane_registration  registers Lorvane.dll in the prefix's classes.
+#
+# A new test program, in its folder's CMakeLists.txt:
+#   kit_test(my_tests SOURCES tests/my_test.cpp LIBS my_library [RESOURCE_LOCK desktop]
+#            [HEAP_CHECKED])
+# or, for a program with its own main or its own command line:
+#   add_test(NAME my_check COMMAND my_program ...)
+#   set_tests_properties(my_check PROPERTIES RESOURCE_LOCK desktop
+#                        ENVIRONMENT WINEDEBUG=warn+heap FAIL_REGULAR_EXPRESSION "warn:heap")
+# A GoogleTest program added that way still has its cases counted when its
+# command line ends with the option kit_test_results(my_check option) gives.
+
+# The tests' own code and GoogleTest are compiled without optimisation, which
+# takes half the time; the code under test keeps the build's settings.
+set(kit_test_code_options)
+if(NOT MSVC)
+  set(kit_test_code_options -O0)
+  target_compile_options(gtest PRIVATE ${kit_test_code_options})
+  target_compile_options(gtest_main PRIVATE ${kit_test_code_options})
+endif()
+
+# kit_test_results(test var): sets var to the GoogleTest option that writes
+# the cases of the ctest test `test` where tools/test.sh counts them.
+function(kit_test_results test var)
+  set(drive "")
+  if(KIT_UNDER_WINE)
+    set(drive "Z:")  # Wine's drive for the Linux root
+  endif()
+  set(${var} "--gtest_output=xml:${drive}${CMAKE_BINARY_DIR}/test-results/${test}.xml" PARENT_SCOPE)
+endfunction()
+
+# kit_test(name SOURCES ... [LIBS ...] [ENVIRONMENT VAR=value...]
+#          [RESOURCE_LOCK resource...] [HEAP_CHECKED])
+# A GoogleTest program, registered as one test that runs all its cases.
+# HEAP_CHECKED runs it under Wine's heap checking, which fills freed blocks
+# and reports a pointer read from one ("warn:heap"): such a report fails the
+# test, where a use after free would otherwise pass silently.
 function(kit_test name)
-  cmake_parse_arguments(ARG "HEAP_CHECKED" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "HEAP_CHECKED" "" "SOURCES;LIBS;ENVIRONMENT;RESOURCE_LOCK" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
+  foreach(source IN LISTS ARG_SOURCES)
+    if(source MATCHES "(^|/)tests/")
+      set_property(SOURCE ${source} APPEND PROPERTY COMPILE_OPTIONS ${kit_test_code_options})
+    endif()
+  endforeach()
   set(libs)
   foreach(lib IN LISTS ARG_LIBS)
     if(NOT KIT_WINDOWS AND TARGET ${lib}_sanitized)
@@ -82,7 +132,7 @@ function(kit_test name)
       list(APPEND libs ${lib})
     endif()
   endforeach()
-  target_link_libraries(${name} PRIVATE ${libs} GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${libs} GTest::gtest_main)
   if(NOT KIT_WINDOWS)
     target_compile_options(${name} PRIVATE ${KIT_SANITIZER_FLAGS})
     target_link_options(${name} PRIVATE ${KIT_SANITIZER_FLAGS})
@@ -90,13 +140,18 @@ function(kit_test name)
   if(KIT_WINDOWS AND NOT KIT_RUN_WINDOWS_TESTS)
     return()
   endif()
-  set(properties LABELS "unit")
+  kit_test_results(${name} results)
+  add_test(NAME ${name} COMMAND ${name} ${results})
+  set_tests_properties(${name} PROPERTIES LABELS "unit")
   if(ARG_HEAP_CHECKED AND KIT_UNDER_WINE)
     list(APPEND ARG_ENVIRONMENT WINEDEBUG=warn+heap)
-    list(APPEND properties FAIL_REGULAR_EXPRESSION "warn:heap")
+    set_tests_properties(${name} PROPERTIES FAIL_REGULAR_EXPRESSION "warn:heap")
   endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                       PROPERTIES ${properties} ENVIRONMENT "${ARG_ENVIRONMENT}")
+  foreach(property IN ITEMS ENVIRONMENT RESOURCE_LOCK)
+    if(DEFINED ARG_${property})
+      set_tests_properties(${name} PROPERTIES ${property} "${ARG_${property}}")
+    endif()
+  endforeach()
 endfunction()
 
 # kit_check_binary(target): a test that fails unless the Windows binary is a

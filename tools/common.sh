@@ -2,6 +2,21 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
+# Everything these commands start runs in a UTF-8 locale, whatever the
+# caller's environment holds (a container or CI runner has no LANG): Wine
+# spells Windows file names as Unix names in the locale's character set, so
+# under the C locale a name outside ASCII cannot be made on disk. A UTF-8
+# locale of the caller's own stays; C.UTF-8 comes with Debian's C library.
+if [ "$(locale charmap 2>/dev/null)" != UTF-8 ]; then
+  export LC_ALL=C.UTF-8
+fi
+
+# The compiler cache names sources relative to the clone, and leaves the
+# locale out (it changes only the language of messages), so that another
+# clone on this machine, run from another environment, finds what this one
+# compiled.
+export CCACHE_BASEDIR="$root" CCACHE_SLOPPINESS=locale
+
 # Whether this machine executes 32-bit programs, which wine32 needs: some
 # kernels have no 32-bit support at all. Asked by running wine32's own
 # loader, so only after tools/setup.sh has installed it.
@@ -26,6 +41,6 @@ build_kit() {
 # running wineserver and an X display of its own.
 in_wine_session() {
   local preset=$1; shift
-  xvfb-run -a -s "-screen 0 1280x1024x24" \
+  tools/own-display.sh 1280x1024x24 \
     tools/wine-session.sh "$root/build/$preset/wineprefix" "${preset#win}" "$@"
 }

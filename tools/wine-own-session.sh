@@ -8,5 +8,5 @@ set -euo pipefail
 screen=$1 prefix=$2 bits=$3
 shift 3
 tools=$(cd "$(dirname "$0")" && pwd)
-exec xvfb-run -a -s "-screen 0 $screen" \
+exec "$tools/own-display.sh" "$screen" \
   "$tools/wine-session.sh" "$prefix" "$bits" "$tools/wine-run" "$prefix" "$bits" "$@"

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # wine-session.sh PREFIX BITS COMMAND [ARGS...]
 # Runs COMMAND with one Wine prefix and one running wineserver, inside the X
-# display the caller provides (xvfb-run). Creates and configures the prefix on
-# first use: no window manager wait, no crash dialog.
+# display the caller provides (tools/own-display.sh). Creates and configures
+# the prefix on first use: no window manager wait, no crash dialog.
 set -euo pipefail
 prefix=$1 bits=$2
 shift 2
-[ -n "${DISPLAY:-}" ] || { echo "wine-session: needs an X display (run under xvfb-run)" >&2; exit 2; }
+[ -n "${DISPLAY:-}" ] || { echo "wine-session: needs an X display (run under tools/own-display.sh)" >&2; exit 2; }
 
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ "$bits" = 64 ]; then

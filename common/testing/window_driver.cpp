@@ -417,16 +417,20 @@ HWND WaitForDialog(DWORD processId, const std::string& caption, Timeout timeout)
   return found;
 }
 
-void ExpectNoDialog(DWORD processId, const std::string& caption, Timeout period) {
-  const auto deadline = Clock::now() + period;
-  do {
-    if (HWND dialog = FindDialog(processId, caption)) {
-      const HWND text = ::GetDlgItem(dialog, kMessageBoxTextId);
-      throw DriverError("unexpected dialog \"" + caption + "\"" +
-                        (text ? ": \"" + Text(text) + "\"" : std::string()));
-    }
-    std::this_thread::sleep_for(kPollInterval);
-  } while (Clock::now() < deadline);
+void ExpectNoDialogOnceAnswering(HWND window, const std::string& caption, Timeout timeout) {
+  const DWORD processId = ProcessOf(window);
+  Send(window, WM_NULL, 0, 0, timeout, "waiting for a window's thread to read its messages");
+  // A modal dialog disables its owner before it is made, and may show only
+  // once its own loop first waits.
+  if (!::IsWindowEnabled(window)) {
+    WaitUntil([&] { return FindDialog(processId, "") != nullptr; },
+              "the dialog that disables " + Describe(window), timeout);
+  }
+  if (HWND dialog = FindDialog(processId, caption)) {
+    const HWND text = ::GetDlgItem(dialog, kMessageBoxTextId);
+    throw DriverError("unexpected dialog \"" + Text(dialog) + "\"" +
+                      (text ? ": \"" + Text(text) + "\"" : std::string()));
+  }
 }
 
 std::vector<int> MessageBoxView::ButtonIds() const {

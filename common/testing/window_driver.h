@@ -121,8 +121,12 @@ void Close(HWND window);
 // A visible dialog (#32770) of the process with that caption (any when empty).
 HWND FindDialog(DWORD processId, const std::string& caption);
 HWND WaitForDialog(DWORD processId, const std::string& caption, Timeout timeout = kDefaultTimeout);
-// Throws when such a dialog shows within `period`.
-void ExpectNoDialog(DWORD processId, const std::string& caption, Timeout period);
+// Throws when a dialog of the window's process with that caption (any when
+// empty) is up once the window's thread reads its messages again. A thread
+// makes a modal dialog before it reads messages inside it: once the thread
+// has answered a message sent now, a dialog it was about to show is there.
+void ExpectNoDialogOnceAnswering(HWND window, const std::string& caption,
+                                 Timeout timeout = kDefaultTimeout);
 
 struct DialogButton {
   int id = 0;

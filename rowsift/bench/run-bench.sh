@@ -19,7 +19,7 @@ cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target window_bench >/dev/null
 
 windows=build/$preset/rowsift
-xvfb-run -a -s "-screen 0 1280x1024x24" \
+tools/own-display.sh 1280x1024x24 \
   tools/wine-session.sh "$root/build/$preset/wineprefix" "$bits" \
   build/native/rowsift/bench/engine_bench --cli build/native/rowsift/cli/rowsift-cli \
     --windows "$wine" "$windows/bench/window_bench.exe" "$windows/Rowsift.exe" "$windows/cli/rowsift-cli.exe" "$@"
