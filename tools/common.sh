@@ -37,6 +37,21 @@ build_kit() {
   cmake --build --preset "$1" --target kit
 }
 
+# prepare_prefixes PRESET: makes and configures the preset's Wine prefix, and
+# copies it for the tests that run in an 8-bit display session of their own
+# (a copy takes seconds, a new prefix some twenty).
+prepare_prefixes() {
+  local preset=$1 bits=${1#win} dir=$root/build/$1
+  tools/own-display.sh 640x480x24 tools/wine-session.sh "$dir/wineprefix" "$bits" true
+  local wineserver=wineserver
+  [ "$bits" = 32 ] || wineserver=/usr/lib/wine/wineserver64
+  WINEPREFIX="$dir/wineprefix" "$wineserver" -w
+  if [ ! -f "$dir/wineprefix-8bit/.kit-configured" ]; then
+    rm -rf "$dir/wineprefix-8bit"
+    cp -a "$dir/wineprefix" "$dir/wineprefix-8bit"
+  fi
+}
+
 # in_wine_session PRESET COMMAND...: COMMAND with the preset's Wine prefix, a
 # running wineserver and an X display of its own.
 in_wine_session() {

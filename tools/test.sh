@@ -82,11 +82,31 @@ cmake --preset win64 $strict -DKIT_PEER_LORVANE="$peer_lorvane" >/dev/null
 cmake --build --preset win64 --target lorvane/lorvane_h.h >/dev/null || true
 suite style nice tools/check-style.sh
 
-# The Windows suites wait on windows more than they compute: each starts
-# beside the next build, in a Wine session of its own.
+# The Wine prefixes are made while the code compiles.
+prefixes=(win64)
+[ "$wine32" = OFF ] || prefixes+=(win32)
+declare -A preparing
+for preset in "${prefixes[@]}"; do
+  prepare_prefixes "$preset" >"$summary/$preset-prefix.log" 2>&1 &
+  preparing[$preset]=$!
+done
+# prefix_ready PRESET: false, with the reason in the suite's log, when its
+# prefix could not be made.
+prefix_ready() {
+  wait "${preparing[$1]}" && return 0
+  cp "$summary/$1-prefix.log" "$summary/$1.log"
+  finish "$1" prefix 0
+  return 1
+}
+
+# The native suite first: its fuzzing run keeps one processor busy for half
+# a minute, beside the Windows builds. The Windows suites wait on windows
+# more than they compute: each starts beside the next build, in a Wine
+# session of its own.
+build native native && ctest_run native -j "$(nproc)" && suite native "${ctest_command[@]}"
 wine_jobs=$(($(nproc) * 2))
 if [ "$wine32" = ON ]; then
-  build win32 win32 && ctest_run win32 -j "$wine_jobs" &&
+  build win32 win32 && ctest_run win32 -j "$wine_jobs" && prefix_ready win32 &&
     suite win32 in_wine_session win32 "${ctest_command[@]}"
 else
   echo "test: this machine cannot execute 32-bit programs: the 32-bit kit is built"
@@ -94,9 +114,8 @@ else
   build "win32 binaries" win32 kit && ctest_run win32 -L binary &&
     suite "win32 binaries" "${ctest_command[@]}"
 fi
-build win64 win64 && ctest_run win64 -j "$wine_jobs" &&
+build win64 win64 && ctest_run win64 -j "$wine_jobs" && prefix_ready win64 &&
   suite win64 in_wine_session win64 "${ctest_command[@]}"
-build native native && ctest_run native -j "$(nproc)" && suite native "${ctest_command[@]}"
 wait
 
 # --- The count -------------------------------------------------------------
@@ -183,6 +202,8 @@ for name in "${suites[@]}"; do
   [ ! -f "$summary/$name.status" ] || read -r status seconds <"$summary/$name.status"
   if [ "$status" = build ]; then
     counts=$'0 1 0\nthe build failed'
+  elif [ "$status" = prefix ]; then
+    counts=$'0 1 0\nits Wine prefix could not be made'
   elif [ "$status" = killed ]; then
     counts=$'0 1 0\nit did not finish'
   else
@@ -194,7 +215,8 @@ for name in "${suites[@]}"; do
   fi
   read -r passed failed skipped <<<"$(head -1 <<<"$counts")"
   # A suite whose command failed has failed, whatever it counted.
-  if [ "$status" != 0 ] && [ "$status" != build ] && [ "$failed" -eq 0 ]; then
+  if [ "$status" != 0 ] && [ "$status" != build ] && [ "$status" != prefix ] &&
+     [ "$failed" -eq 0 ]; then
     failed=1 counts+=$'\n'"its command failed (exit code $status)"
   fi
   tail -n +2 <<<"$counts" | sed "/^$/d; s/^/test: $name: FAILED /"

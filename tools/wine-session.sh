@@ -2,7 +2,8 @@
 # wine-session.sh PREFIX BITS COMMAND [ARGS...]
 # Runs COMMAND with one Wine prefix and one running wineserver, inside the X
 # display the caller provides (tools/own-display.sh). Creates and configures
-# the prefix on first use: no window manager wait, no crash dialog.
+# the prefix on first use: no window manager wait, no crash dialog, no
+# debugger.
 set -euo pipefail
 prefix=$1 bits=$2
 shift 2
@@ -23,6 +24,10 @@ if [ ! -f "$prefix/.kit-configured" ]; then
   reg='C:\windows\system32\reg.exe'
   "$wine" "$reg" add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null
   "$wine" "$reg" add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
+  # A program that crashes just ends, its missing output telling, rather than
+  # waiting in a debugger that holds the run.
+  "$wine" "$reg" add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+    /v Debugger /t REG_SZ /d false /f >/dev/null
   "$wineserver" -w
   touch "$prefix/.kit-configured"
 fi
