@@ -1,7 +1,7 @@
 // Scratch folders for tests: a fresh folder under the user's temporary
 // folder, removed with everything in it, and the files in it read and written
-// whole. Paths are wide; the 8-bit (ANSI) forms serve the tests of exports
-// that take 8-bit texts, for scratch names are ASCII.
+// whole; and the files the build puts beside the test program. Paths are wide; the 8-bit (ANSI)
+// forms serve the tests of exports that take 8-bit texts, for scratch names are ASCII.
 #pragma once
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "module_path.h"
 #include "unique_resource.h"
 
 namespace kit::testing {
@@ -32,6 +33,16 @@ inline std::string AnsiFromWide(std::wstring_view text) {
   ::WideCharToMultiByte(CP_ACP, 0, text.data(), length, narrow.data(),
                         static_cast<int>(narrow.size()), nullptr, nullptr);
   return narrow;
+}
+
+// The path of `name` in the test program's own folder, where the build puts
+// what a test loads or starts.
+inline std::wstring BesideThisProgram(std::wstring_view name) {
+  const std::wstring program = ModulePath(nullptr);
+  return program.substr(0, program.find_last_of(L'\\') + 1) + std::wstring(name);
+}
+inline std::string BesideThisProgram(std::string_view name) {
+  return AnsiFromWide(BesideThisProgram(WideFromAnsi(name)));
 }
 
 // The "\\?\" form of an absolute path, which reaches past 260 characters.

@@ -14,7 +14,6 @@
 
 #include "exit_host.h"
 #include "lorvane_h.h"
-#include "module_path.h"
 #include "scratch_folder.h"
 #include "screen_dpi.h"
 #include "unique_com.h"
@@ -87,12 +86,7 @@ void Call(IDispatch* object, const wchar_t* name, const std::vector<VARIANT>& ar
   }
 }
 
-std::wstring BesideThisProgram(const wchar_t* name) {
-  const std::wstring program = kit::ModulePath(nullptr);
-  return program.substr(0, program.find_last_of(L'\\') + 1) + name;
-}
-
-std::wstring DllPath() { return BesideThisProgram(L"Lorvane.dll"); }
+std::wstring DllPath() { return kit::testing::BesideThisProgram(L"Lorvane.dll"); }
 
 // The server loaded as regsvr32 loads it.
 class Server {
@@ -746,8 +740,7 @@ TEST(ServerLifetime, AHostThatEndsWhileAThreadShowsTheListEndsPromptly) {
   Server server;
   ASSERT_EQ(server.Register(), S_OK);
   const kit::scope_exit unregister([&] { server.Unregister(); });
-  const auto host = driver::Process::Launch(
-      kit::testing::AnsiFromWide(BesideThisProgram(L"lorvane_exit_host.exe")));
+  const auto host = driver::Process::Launch(driver::BesideThisProgram("lorvane_exit_host.exe"));
   EXPECT_EQ(host.WaitForExit(std::chrono::seconds(30)), kit::testing::kHostExitCode);
 }
 

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "main_window_ids.h"
-#include "module_path.h"
 #include "scratch_folder.h"
 #include "screen_dpi.h"
 #include "unique_resource.h"
@@ -50,15 +49,12 @@ using kit::testing::ReadBytes;
 using kit::testing::ScratchFolder;
 using kit::testing::WriteBytes;
 
-std::string OwnFolder() {
-  const std::string program = kit::testing::AnsiFromWide(kit::ModulePath(nullptr));
-  return program.substr(0, program.find_last_of('\\'));
-}
-
 // The build copies the sample log and its filtered form beside this program.
-std::string SampleLog() { return ReadBytes(OwnFolder() + "\\samples\\results.htm"); }
+std::string SampleLog() {
+  return ReadBytes(kit::testing::BesideThisProgram("samples\\results.htm"));
+}
 std::string SampleLoginOutput() {
-  return ReadBytes(OwnFolder() + "\\samples\\results_Login_expected.htm");
+  return ReadBytes(kit::testing::BesideThisProgram("samples\\results_Login_expected.htm"));
 }
 
 // HKEY_CURRENT_USER\Software\<application>, deleted before and after.
@@ -231,8 +227,9 @@ class RowsiftWindowTest : public ::testing::Test {
         settings_(application_) {}
 
   void SetUp() override {
-    ASSERT_TRUE(::CopyFileA((OwnFolder() + "\\Rowsift.exe").c_str(), Program().c_str(), FALSE))
-        << "Rowsift.exe must be built beside " << OwnFolder();
+    ASSERT_TRUE(::CopyFileA(kit::testing::BesideThisProgram("Rowsift.exe").c_str(),
+                            Program().c_str(), FALSE))
+        << "Rowsift.exe must be built beside this program";
   }
 
   std::string Program() const { return folder_ / (application_ + ".exe"); }
@@ -902,7 +899,7 @@ void SavePicture(HWND window, const std::string& name) {
   EXPECT_EQ(picture.width, rect.right - rect.left);
   EXPECT_EQ(picture.height, rect.bottom - rect.top);
   EXPECT_GT(picture.DistinctColours(), 8u) << "the window looks blank";
-  const std::string folder = OwnFolder() + "\\artifacts";
+  const std::string folder = kit::testing::BesideThisProgram("artifacts");
   ::CreateDirectoryA(folder.c_str(), nullptr);
   driver::SaveBmp(picture, folder + "\\" + name);
 }

@@ -15,7 +15,6 @@
 
 #include "exit_host.h"
 #include "library_binding.h"
-#include "module_path.h"
 #include "scratch_folder.h"
 #include "unique_resource.h"
 #include "window_driver.h"
@@ -114,11 +113,8 @@ TEST(Library, ThreadsThatLoadCallUnloadAndEndLeaveItSound) {
 }
 
 TEST(Library, AHostThatEndsWhileAThreadIsInsideACallEndsPromptly) {
-  const std::wstring program = kit::ModulePath(nullptr);
-  const std::string host =
-      kit::testing::AnsiFromWide(program.substr(0, program.find_last_of(L'\\') + 1)) +
-      "tandrel_exit_host.exe";
-  const auto started = kit::testing::Process::Launch(host);
+  const auto started =
+      kit::testing::Process::Launch(kit::testing::BesideThisProgram("tandrel_exit_host.exe"));
   EXPECT_EQ(started.WaitForExit(std::chrono::seconds(30)), kit::testing::kHostExitCode);
 }
 

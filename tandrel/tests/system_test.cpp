@@ -12,7 +12,6 @@
 #include <utility>
 
 #include "library_binding.h"
-#include "module_path.h"
 #include "scratch_folder.h"
 #include "unique_resource.h"
 
@@ -130,8 +129,7 @@ TEST_F(System, ShutDownQueuesACloseRequestAndReturnsAtOnce) {
 }
 
 TEST_F(System, RegisterDllAnswersZeroOnlyWhenTheEntryRegistered) {
-  std::string folder = kit::testing::AnsiFromWide(kit::ModulePath(nullptr));
-  folder.erase(folder.find_last_of('\\') + 1);
+  const std::string folder = kit::testing::BesideThisProgram("");
   const struct {
     std::string library;
     int result;

@@ -9,7 +9,6 @@
 #include <utility>
 #include <vector>
 
-#include "module_path.h"
 #include "scratch_folder.h"
 #include "unique_resource.h"
 
@@ -46,8 +45,7 @@ class CliProgramTest : public ::testing::Test {
   // Runs rowsift-cli.exe from beside this program with `arguments`, its
   // standard output and error going to `output`; its exit code.
   static DWORD Run(const std::wstring& arguments, HANDLE output) {
-    const std::wstring program =
-        (fs::path(kit::ModulePath(nullptr)).parent_path() / L"rowsift-cli.exe").wstring();
+    const std::wstring program = kit::testing::BesideThisProgram(L"rowsift-cli.exe");
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
