@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -53,6 +54,11 @@ class InputFile {
   // the file ends), and the whole rest where the file is mapped at once.
   // Valid until the next call. Throws FileError.
   [[nodiscard]] virtual std::string_view View(std::uint64_t offset, std::size_t length) = 0;
+  // Throws FileError when the views handed out did not hold the file's bytes:
+  // a mapped file cut short by another program meanwhile reads as zeros
+  // where the system would otherwise end the process. Called once the views
+  // are read, before anything made of them is kept.
+  virtual void CheckViewsRead() const {}
 };
 
 // How an input file comes into memory. A mapped file of up to `wholeFile`
@@ -62,20 +68,32 @@ class InputFile {
 // view of a file on a network share or a removable drive raises an in-page
 // error that ends the process, where a read would only fail, when the
 // connection or the medium goes away. Such a file is read in windows.
+// Several files open at once are mapped whole only while together they take
+// at most `wholeBudget` bytes of the address space; the others come in
+// windows, so that files opened side by side cannot leave a 32-bit process
+// without room for its windows, buffers and stacks.
 struct InputMapping {
   std::uint64_t wholeFile = UINT64_MAX;
   std::size_t window = std::size_t{64} << 20;
   bool mapLocalFiles = true;  // false: every file is read in windows
+  std::uint64_t wholeBudget = SIZE_MAX / 4;
 };
 
 // A file's new content, written piece by piece to a temporary file beside
 // it. Commit() flushes it and only then puts it in the target's place;
 // dropping a replacement that was not committed deletes the temporary file
 // and leaves the target as it was.
+//
+// Where the user may write the target but not create files beside it or
+// remove it, the finished content is written over the target instead, in
+// place: the target keeps its name, rights and creation time, though a
+// failure part-way through that writing can no longer leave it as it was.
 class FileReplacement {
  public:
   virtual ~FileReplacement() = default;
-  virtual void Append(std::string_view bytes) = 0;
+  // The pieces, in order, as if joined.
+  virtual void Append(std::span<const std::string_view> pieces) = 0;
+  void Append(std::string_view bytes) { Append(std::span<const std::string_view>(&bytes, 1)); }
   virtual void Commit() = 0;
 };
 
@@ -103,6 +121,14 @@ class FileSystem {
   [[nodiscard]] virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) const;
   [[nodiscard]] virtual std::unique_ptr<FileReplacement> BeginReplace(
       const std::string& path) const;
+
+  // The files a command-line argument names: on Windows, where no shell
+  // expands wildcards, those matching a last component holding '*' or '?',
+  // as the system's own search matches them, in name order; elsewhere, and
+  // where nothing matches, the argument itself.
+  [[nodiscard]] virtual std::vector<std::string> ExpandWildcards(const std::string& path) const {
+    return {path};
+  }
 
   // The folder's direct subfolders or direct files, in the platform's
   // directory order. Throws FileError when the folder cannot be listed; a
@@ -135,5 +161,11 @@ struct MappedRange {
 // texts, not resolved: another spelling of the same file is another text. A
 // text that is not UTF-8 equals only itself.
 [[nodiscard]] bool EqualIgnoringCase(std::string_view a, std::string_view b);
+
+// The form in which two paths of one file compare equal as texts, for use as
+// a key: absolute, without "." and ".." steps, with the long names of
+// Windows' short ones, and lower-cased as EqualIgnoringCase lower-cases
+// where the platform ignores case; links are followed on Linux.
+[[nodiscard]] std::string ComparablePath(const std::string& path);
 
 }  // namespace filelayer

@@ -26,24 +26,13 @@ std::string DescriptionToUtf8(const wchar_t* text, int length) {
   return converted;
 }
 
-// Lower-cased by the system's rule for file names (not the linguistic one of
-// any language); nothing for a text that is not UTF-8.
+// Nothing for a text that is not UTF-8.
 std::optional<std::wstring> LowerCased(std::string_view utf8) {
-  std::wstring text;
   try {
-    text = ToUtf16(utf8);
+    return LowerCasedName(ToUtf16(utf8));
   } catch (const FileError&) {
     return std::nullopt;
   }
-  if (text.empty()) return text;
-  const int length = static_cast<int>(text.size());
-  const int size = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length,
-                                   nullptr, 0, nullptr, nullptr, 0);
-  if (size <= 0) return std::nullopt;
-  std::wstring lower(static_cast<std::size_t>(size), L'\0');
-  ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, lower.data(), size,
-                  nullptr, nullptr, 0);
-  return lower;
 }
 
 }  // namespace
@@ -69,6 +58,18 @@ std::string ToUtf8(std::wstring_view utf16) {
   ::WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, utf16.data(), length, text.data(), size,
                         nullptr, nullptr);
   return text;
+}
+
+std::wstring LowerCasedName(std::wstring_view text) {
+  if (text.empty()) return {};
+  const int length = CheckedLength(text.size());
+  const int size = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length,
+                                   nullptr, 0, nullptr, nullptr, 0);
+  if (size <= 0) FailUntranslatable();
+  std::wstring lower(static_cast<std::size_t>(size), L'\0');
+  ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, lower.data(), size,
+                  nullptr, nullptr, 0);
+  return lower;
 }
 
 FileError SystemError(unsigned long code) {

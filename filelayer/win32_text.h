@@ -15,6 +15,10 @@ namespace filelayer {
 [[nodiscard]] std::wstring ToUtf16(std::string_view utf8);
 [[nodiscard]] std::string ToUtf8(std::wstring_view utf16);
 
+// Lower-cased by the system's rule for file names (not the linguistic one of
+// any language). Throws FileError for what the system cannot map.
+[[nodiscard]] std::wstring LowerCasedName(std::wstring_view text);
+
 // The failure of a system call, described by the system itself.
 [[nodiscard]] FileError SystemError(unsigned long code);
 

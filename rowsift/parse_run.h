@@ -22,7 +22,7 @@
 
 namespace rowsift {
 
-enum class Field { kInputFile, kOutputFile };
+enum class Field { kInputFile, kOutputFile, kFilter };
 enum class Question { kSameFile, kOutputExists };
 
 class ParseRunHost {
@@ -34,7 +34,7 @@ class ParseRunHost {
   [[nodiscard]] virtual std::string InputPath() = 0;
   [[nodiscard]] virtual std::string OutputPath() = 0;
   // Nothing when the log's code page cannot spell the text the user gave:
-  // no text of the log can match it then.
+  // the run is refused then, as no text of the log could match it.
   [[nodiscard]] virtual std::optional<std::string> FilterText() = 0;
   [[nodiscard]] virtual bool DebugMode() = 0;
   // Read once the output is written.

@@ -219,7 +219,7 @@ TEST_F(CliTest, UnderADoubleByteCodePageTheFilterMatchesWholeCharactersOnly) {
       << "one byte, one character";
 }
 
-TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrMatchesNoRow) {
+TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrTheRunIsRefused) {
   // As on Windows, where the arguments are Unicode: "\xC3\xA9" is UTF-8's e-acute.
   std::vector<unsigned> asked;
   const LogCodePages westernWindows{
@@ -236,13 +236,15 @@ TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrMatchesNoRow) {
             kDone);
   EXPECT_NE(Read("cafe.htm").find("<TD> for item</TD>"), std::string::npos);
 
-  EXPECT_EQ(RunCli({"--filter", "x", "--codepage", "932", input, PathOf("none.htm")}, *files_,
-                   westernWindows, out_, err_),
-            kDone);
-  EXPECT_NE(
-      err_.str().find(
-          "rowsift-cli: code page 932 cannot spell the filter text; no detail row matches it\n"),
-      std::string::npos);
+  // Refused before any log is read or any report replaced.
+  const std::string kept = Write("run_Output.htm", "keep me");
+  EXPECT_EQ(RunCli({"--filter", "x", "--codepage", "932", "--overwrite", "--each", input},
+                   *files_, westernWindows, out_, err_),
+            kRefused);
+  EXPECT_EQ(Read("run_Output.htm"), "keep me");
+  EXPECT_NE(err_.str().find("rowsift-cli: code page 932 cannot spell the filter text, so it "
+                            "could match no row; nothing was written\n"),
+            std::string::npos);
   EXPECT_EQ(asked, (std::vector<unsigned>{1252, 932}));
 }
 
