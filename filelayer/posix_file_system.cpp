@@ -93,7 +93,7 @@ TemporaryFile CreateTemporaryFileIn(const std::string& folder) {
   for (;;) {
     std::string candidate = folder + "/.filelayer-" + std::to_string(::getpid()) + "-" +
                             std::to_string(counter++) + ".tmp";
-    const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return {unique_unlinked_path(std::move(candidate)), unique_fd(fd)};
     if (errno != EEXIST) FailWithErrno();
   }

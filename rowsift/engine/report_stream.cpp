@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <vector>
@@ -27,12 +28,16 @@ constexpr std::size_t kNpos = std::string_view::npos;
 constexpr std::uint64_t kNowhere = UINT64_MAX;  // a position past any log
 
 // Collects the output: runs of the log's own bytes, joined while they follow
-// each other and never copied, and rewritten text, gathered in a buffer that
-// is reused. Hands them on as pieces about a megabyte at a time, or, for a
-// part of a log filtered on another thread, keeps them for Pass().
+// each other, and rewritten text. A long run is handed on where it lies in
+// the log; shorter ones are copied beside the rewritten text, since writing
+// many small pieces costs the system more than copying them. The buffer is
+// kept from one batch to the next, so no fresh memory is touched. Hands the
+// pieces on about a megabyte at a time, or, for a part of a log filtered on
+// another thread, keeps them for Pass().
 class RowOutput {
  public:
   static constexpr std::size_t kBatch = 1 << 20;
+  static constexpr std::size_t kLongRun = 16 << 10;
 
   explicit RowOutput(const ReportWriter& write) : write_(&write) {}
   RowOutput() = default;  // keeps everything for Pass()
@@ -41,17 +46,16 @@ class RowOutput {
 
   void Copy(std::string_view bytes) {
     if (bytes.empty()) return;
-    if (!pieces_.empty() && !pieces_.back().inText &&
-        pieces_.back().data + pieces_.back().size == bytes.data()) {
-      pieces_.back().size += bytes.size();
-    } else {
-      pieces_.push_back({bytes.data(), 0, bytes.size(), false});
+    if (bytes.data() != runEnd_) {
+      EndRun();
+      runBegin_ = bytes.data();
     }
-    Added(bytes.size());
+    runEnd_ = bytes.data() + bytes.size();
   }
 
   // Where rewritten text is appended; call TextAdded() after.
   std::string& Text() {
+    EndRun();
     textFrom_ = text_.size();
     return text_;
   }
@@ -68,12 +72,29 @@ class RowOutput {
   }
 
   // Must be called before the log's window moves: runs point into it.
-  void EndRun() { Flush(); }
-  void Finish() { Flush(); }
+  void EndRun() {
+    if (runBegin_ == runEnd_) return;
+    const std::string_view run(runBegin_, static_cast<std::size_t>(runEnd_ - runBegin_));
+    runBegin_ = runEnd_ = nullptr;
+    if (run.size() < kLongRun) {
+      Text().append(run);
+      return TextAdded();
+    }
+    pieces_.push_back({run.data(), 0, run.size(), false});
+    Added(run.size());
+  }
 
-  // Hands on what `part` kept, after what this output holds.
-  void Pass(RowOutput& part) {
+  // Hands on what is held; for a log read in windows, before the window moves.
+  void Finish() {
+    EndRun();
     Flush();
+  }
+
+  // Hands on what `part` kept, after what this output holds, and empties
+  // `part` for another, its memory kept.
+  void Pass(RowOutput& part) {
+    Finish();
+    part.EndRun();
     part.write_ = write_;
     part.Flush();
     part.write_ = nullptr;
@@ -105,6 +126,8 @@ class RowOutput {
   }
 
   const ReportWriter* write_ = nullptr;
+  const char* runBegin_ = nullptr;
+  const char* runEnd_ = nullptr;
   std::vector<Piece> pieces_;
   std::string text_;
   std::vector<std::string_view> views_;
@@ -308,7 +331,7 @@ void CopyAll(LogSource& log, std::uint64_t from, RowOutput& out) {
   while (from < log.Size()) {
     const std::string_view window = log.Read(from, 1);
     out.Copy(window);
-    out.EndRun();
+    out.Finish();
     from += window.size();
   }
 }
@@ -334,12 +357,23 @@ FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const Fi
     FilterCounts counts;
   };
   std::vector<Part> parts(bounds.size() - 1);
+  // Outputs handed on go back here for later parts, their memory kept.
+  std::vector<std::unique_ptr<RowOutput>> spare;
+  std::mutex spareLock;
   FilterCounts counts;
   OrderedJobs jobs;
   jobs.count = parts.size();
   jobs.ahead = 2 * std::size_t{threads};
   jobs.work = [&](std::size_t i) {
-    auto partOutput = std::make_unique<RowOutput>();
+    std::unique_ptr<RowOutput> partOutput;
+    {
+      const std::lock_guard<std::mutex> lock(spareLock);
+      if (!spare.empty()) {
+        partOutput = std::move(spare.back());
+        spare.pop_back();
+      }
+    }
+    if (!partOutput) partOutput = std::make_unique<RowOutput>();
     RowFilter rows(filter, *partOutput);
     const std::string_view text = log.substr(bounds[i], bounds[i + 1] - bounds[i]);
     const std::size_t done = rows.FilterRows(text);
@@ -350,7 +384,8 @@ FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const Fi
     out.Pass(*parts[i].output);
     counts.detailRows += parts[i].counts.detailRows;
     counts.keptRows += parts[i].counts.keptRows;
-    parts[i] = {};
+    const std::lock_guard<std::mutex> lock(spareLock);
+    spare.push_back(std::move(parts[i].output));
   };
   RunInOrder(jobs, threads);
   return counts;
@@ -372,7 +407,7 @@ FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& 
     const auto part =
         static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), rowsStart - at));
     out.Copy(window.substr(0, part));
-    out.EndRun();
+    out.Finish();
     at += part;
   }
   if (threads > 1) {
@@ -395,7 +430,7 @@ FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& 
       out.Copy(window.substr(done));  // the tail
       break;
     }
-    out.EndRun();
+    out.Finish();
     offset += done;
     if (done > 0) {
       wanted = kRowClose.size();

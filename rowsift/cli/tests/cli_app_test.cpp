@@ -192,6 +192,17 @@ TEST_F(CliTest, EachReadsALogThatIsAnotherLogsOutputOnlyOnceItIsWritten) {
   EXPECT_LT(err_.str().find(oldOutput + ": Kept"), err_.str().find(input + ": Kept"));
 }
 
+TEST_F(CliTest, EachFiltersALogNamedTwiceOrInAnotherSpellingOnce) {
+  const std::string input = Write("a.htm", kLog);
+  fs::create_directories(folder_ / "sub");
+  EXPECT_EQ(Run({"--filter", "Login", "--each", input, input, (folder_ / "." / "a.htm").string(),
+                 (folder_ / "sub" / ".." / "a.htm").string()}),
+            kDone)
+      << err_.str();
+  EXPECT_EQ(Read("a_Output.htm"), kLoginOutput);
+  EXPECT_EQ(err_.str(), input + ": Kept 2 of 3 detail rows; wrote " + PathOf("a_Output.htm") + "\n");
+}
+
 TEST_F(CliTest, EachRunsManyLogsAtOnceWithTheSameResults) {
   std::vector<std::string> args = {"--filter", "Login", "--each"};
   for (int i = 0; i < 24; ++i) args.push_back(Write("run" + std::to_string(i) + ".htm", kLog));
