@@ -162,10 +162,10 @@ struct MappedRange {
 // text that is not UTF-8 equals only itself.
 [[nodiscard]] bool EqualIgnoringCase(std::string_view a, std::string_view b);
 
-// The form in which two paths of one file compare equal as texts, for use as
-// a key: absolute, without "." and ".." steps, with the long names of
+// The form in which two spellings of one path compare equal as texts, for
+// use as a key: absolute, without "." and ".." steps, with the long names of
 // Windows' short ones, and lower-cased as EqualIgnoringCase lower-cases
-// where the platform ignores case; links are followed on Linux.
+// where the platform ignores case. Links are not followed.
 [[nodiscard]] std::string ComparablePath(const std::string& path);
 
 }  // namespace filelayer

@@ -338,9 +338,9 @@ class PosixReplacement final : public FileReplacement {
     } catch (const FileError& failure) {
       if (!RefusedForRights(static_cast<int>(failure.code()))) throw;
       if (!targetExists) {
-        throw FileError(std::string(failure.what()) + " (no right to create files in " + folder +
-                            ")",
-                        failure.code());
+        throw FileError(
+            std::string(failure.what()) + " (no right to create files in " + folder + ")",
+            failure.code());
       }
     }
     besideTarget = false;
@@ -487,9 +487,8 @@ class PosixFileSystem final : public FileSystem {
 }  // namespace
 
 std::string ComparablePath(const std::string& path) {
+  // Links are not followed: each name of a linked log has an output of its own.
   std::error_code error;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
-  if (!error) return canonical.string();
   const std::filesystem::path absolute = std::filesystem::absolute(path, error);
   return error ? path : absolute.lexically_normal().string();
 }

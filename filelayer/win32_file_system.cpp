@@ -203,7 +203,10 @@ class MappedInput final : public InputFile {
  public:
   MappedInput(kit::unique_handle mapping, std::uint64_t size, const InputMapping& limits,
               std::shared_ptr<AddressBudget> budget)
-      : mapping_(std::move(mapping)), size_(size), window_(limits.window), budget_(std::move(budget)) {
+      : mapping_(std::move(mapping)),
+        size_(size),
+        window_(limits.window),
+        budget_(std::move(budget)) {
     if (size_ != 0 && size_ <= limits.wholeFile && budget_->Take(size_)) {
       heldWhole_ = size_;
       if (!TryMap({0, size_})) ReturnBudget();
@@ -464,15 +467,15 @@ class Win32Replacement final : public FileReplacement {
     } catch (const FileError& failure) {
       if (!RefusedForRights(failure.code())) throw;
       if (!targetExists_) {
-        throw FileError(std::string(failure.what()) + " (no right to create files in " +
-                            ToUtf8(folder_) + ")",
-                        failure.code());
+        throw FileError(
+            std::string(failure.what()) + " (no right to create files in " + ToUtf8(folder_) + ")",
+            failure.code());
       }
     }
     besideTarget_ = false;
     std::wstring temporaryFolder(MAX_PATH + 1, L'\0');
-    const DWORD length = ::GetTempPathW(static_cast<DWORD>(temporaryFolder.size()),
-                                        temporaryFolder.data());
+    const DWORD length =
+        ::GetTempPathW(static_cast<DWORD>(temporaryFolder.size()), temporaryFolder.data());
     if (length == 0 || length >= temporaryFolder.size()) FailWithLastError();
     temporaryFolder.resize(length);
     return CreateTemporaryFileIn(temporaryFolder);
@@ -624,7 +627,8 @@ class Win32FileSystem final : public FileSystem {
                                                    FIND_FIRST_EX_LARGE_FETCH));
     if (find) {
       do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.emplace_back(found.cFileName);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+          names.emplace_back(found.cFileName);
       } while (::FindNextFileW(find.get(), &found));
     }
     if (names.empty()) return {path};  // named as given, so that its run says it is not found
@@ -717,8 +721,8 @@ std::string ComparablePath(const std::string& path) {
     // The long names of short ones, where the file or its folders exist.
     std::wstring longForm(full.size() + 1, L'\0');
     for (;;) {
-      const DWORD length = ::GetLongPathNameW(full.c_str(), longForm.data(),
-                                              static_cast<DWORD>(longForm.size()));
+      const DWORD length =
+          ::GetLongPathNameW(full.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
       if (length == 0) break;
       if (length < longForm.size()) {
         longForm.resize(length);

@@ -178,8 +178,8 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
     FileLog log(*input);
     const FilterPattern filter(*job.filter, characters);
     counts = FilterReport(
-        log, filter,
-        [&](std::span<const std::string_view> pieces) { replacement->Append(pieces); }, threads);
+        log, filter, [&](std::span<const std::string_view> pieces) { replacement->Append(pieces); },
+        threads);
     log.CheckViewsRead();
     input.reset();  // the output may be the input itself
     replacement->Commit();

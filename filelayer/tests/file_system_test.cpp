@@ -587,8 +587,9 @@ TEST_F(FileSystemTest, WildcardsMatchFilesInNameOrderOnWindowsOnly) {
   MakeFolder("runs.htm");
   const std::string pattern = PathOf("run*.htm");
 #ifdef _WIN32
-  EXPECT_EQ(files_->ExpandWildcards(pattern),
-            (std::vector<std::string>{PathOf("run1.htm"), PathOf("run10.htm"), PathOf("Run2.htm")}));
+  EXPECT_EQ(
+      files_->ExpandWildcards(pattern),
+      (std::vector<std::string>{PathOf("run1.htm"), PathOf("run10.htm"), PathOf("Run2.htm")}));
 #else
   EXPECT_EQ(files_->ExpandWildcards(pattern), std::vector<std::string>{pattern})
       << "the shell expands them";

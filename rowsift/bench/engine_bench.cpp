@@ -215,12 +215,12 @@ int main(int argc, char** argv) {
   table.push_back(Ratio("whole rowsift-cli run / cp of the same file", whole, copy, 1.5));
   // The run flushes its output before it takes the old one's place; so does
   // this copy.
-  const auto [durable, durableCopy] = TimeSideBySide(
-      Quote(cli) + " --overwrite --filter Login " + Quote(input.string()) + " " +
-          Quote((folder / "large_Output.htm").string()) + " 2>/dev/null",
-      "cp " + Quote(input.string()) + " " + Quote((folder / "copy.htm").string()) + " && sync " +
-          Quote((folder / "copy.htm").string()),
-      5);
+  const auto [durable, durableCopy] =
+      TimeSideBySide(Quote(cli) + " --overwrite --filter Login " + Quote(input.string()) + " " +
+                         Quote((folder / "large_Output.htm").string()) + " 2>/dev/null",
+                     "cp " + Quote(input.string()) + " " + Quote((folder / "copy.htm").string()) +
+                         " && sync " + Quote((folder / "copy.htm").string()),
+                     5);
   table.push_back(
       Ratio("whole rowsift-cli run / cp and sync of the same file", durable, durableCopy, 1.0));
 
@@ -259,12 +259,11 @@ int main(int argc, char** argv) {
       names += " " + name;
     }
     const std::string inLogs = "cd " + Quote(logs.string()) + " && ";
-    const auto [each, copyAll] =
-        TimeSideBySide(inLogs + Quote(cli) + " --overwrite --filter Login --each" + names +
-                           " 2>/dev/null",
-                       inLogs + "cp" + names + " " + Quote(copies.string()), 3);
-    table.push_back(Ratio("rowsift-cli --each, 10,000 logs of 10 KB / one cp of them all", each,
-                          copyAll, 0));
+    const auto [each, copyAll] = TimeSideBySide(
+        inLogs + Quote(cli) + " --overwrite --filter Login --each" + names + " 2>/dev/null",
+        inLogs + "cp" + names + " " + Quote(copies.string()), 3);
+    table.push_back(
+        Ratio("rowsift-cli --each, 10,000 logs of 10 KB / one cp of them all", each, copyAll, 0));
   }
 
   // The window under Wine beside rowsift-cli.exe.

@@ -264,10 +264,12 @@ TEST_F(ParseRunTest, AFilterTheLogsCodePageCannotSpellIsRefusedBeforeAnyQuestion
   host_.filterText = std::nullopt;
   host_.outputPath = kInput;
   EXPECT_EQ(Run(), RunOutcome::kRefused);
-  EXPECT_EQ(host_.Visible(),
-            (Calls{"message[error]: The filter text cannot be written in the code page of the input file, "
-                   "so no row could match it.  Please change the filter text.",
-                   "focus: filter"}));
+  EXPECT_EQ(
+      host_.Visible(),
+      (Calls{
+          "message[error]: The filter text cannot be written in the code page of the input file, "
+          "so no row could match it.  Please change the filter text.",
+          "focus: filter"}));
   EXPECT_EQ(files_.Get(kInput), kReport);
 }
 

@@ -200,7 +200,8 @@ TEST_F(CliTest, EachFiltersALogNamedTwiceOrInAnotherSpellingOnce) {
             kDone)
       << err_.str();
   EXPECT_EQ(Read("a_Output.htm"), kLoginOutput);
-  EXPECT_EQ(err_.str(), input + ": Kept 2 of 3 detail rows; wrote " + PathOf("a_Output.htm") + "\n");
+  EXPECT_EQ(err_.str(),
+            input + ": Kept 2 of 3 detail rows; wrote " + PathOf("a_Output.htm") + "\n");
 }
 
 TEST_F(CliTest, EachRunsManyLogsAtOnceWithTheSameResults) {
@@ -249,8 +250,8 @@ TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrTheRunIsRefused) {
 
   // Refused before any log is read or any report replaced.
   const std::string kept = Write("run_Output.htm", "keep me");
-  EXPECT_EQ(RunCli({"--filter", "x", "--codepage", "932", "--overwrite", "--each", input},
-                   *files_, westernWindows, out_, err_),
+  EXPECT_EQ(RunCli({"--filter", "x", "--codepage", "932", "--overwrite", "--each", input}, *files_,
+                   westernWindows, out_, err_),
             kRefused);
   EXPECT_EQ(Read("run_Output.htm"), "keep me");
   EXPECT_NE(err_.str().find("rowsift-cli: code page 932 cannot spell the filter text, so it "

@@ -243,8 +243,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     rowsift::TextSource log(input);
     std::string inParts;
-    const rowsift::FilterCounts partCounts = rowsift::FilterReport(
-        log, filter, AppendTo(inParts), 3);
+    const rowsift::FilterCounts partCounts =
+        rowsift::FilterReport(log, filter, AppendTo(inParts), 3);
     Require(inParts == expected.output && partCounts.detailRows == counts.detailRows &&
             partCounts.keptRows == counts.keptRows);
   }

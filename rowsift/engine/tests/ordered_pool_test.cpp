@@ -1,5 +1,7 @@
 // The pool that keeps results in order: every job done and delivered once,
 // in order, whatever threads the system gives.
+#include "ordered_pool.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -8,8 +10,6 @@
 #include <system_error>
 #include <thread>
 #include <vector>
-
-#include "ordered_pool.h"
 
 namespace rowsift {
 namespace {
@@ -39,7 +39,8 @@ std::vector<std::size_t> Squares(std::size_t count) {
 
 std::atomic<int> startsAllowed{0};
 std::thread StartWhileAllowed(std::function<void()> body) {
-  if (startsAllowed-- <= 0) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  if (startsAllowed-- <= 0)
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
   return std::thread(std::move(body));
 }
 

@@ -46,9 +46,7 @@ void ExpectSameThroughWindows(std::string_view input, std::string_view filter,
   const std::int64_t pieces = CountDetailPieces(inOnePiece);
   for (unsigned threads = 2; threads <= 4; ++threads) {
     std::string inParts;
-    FilterReport(
-        inOnePiece, FilterPattern(filter), AppendTo(inParts),
-        threads);
+    FilterReport(inOnePiece, FilterPattern(filter), AppendTo(inParts), threads);
     EXPECT_EQ(inParts, whole) << threads << " threads";
   }
   for (std::size_t window = 1; window <= largest; ++window) {
