@@ -223,6 +223,14 @@ int main(int argc, char** argv) {
                      5);
   table.push_back(
       Ratio("whole rowsift-cli run / cp and sync of the same file", durable, durableCopy, 1.0));
+  // The same run that also writes the kept rows as JUnit XML.
+  const auto [withJUnit, without] =
+      TimeSideBySide(Quote(cli) + " --overwrite --junit --filter Login " + Quote(input.string()) +
+                         " " + Quote((folder / "large_Output.htm").string()) + " 2>/dev/null",
+                     Quote(cli) + " --overwrite --filter Login " + Quote(input.string()) + " " +
+                         Quote((folder / "large_Output.htm").string()) + " 2>/dev/null",
+                     5);
+  table.push_back(Ratio("rowsift-cli run with --junit / without", withJUnit, without, 1.5));
 
   // Many small logs in one call beside one cp of them all.
   {

@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "file_system.h"
+#include "junit_report.h"
 #include "ordered_pool.h"
 #include "output_name.h"
 #include "parse_run.h"
@@ -18,8 +19,10 @@ namespace rowsift {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: rowsift-cli --filter TEXT [--overwrite] [--codepage N] INPUT [OUTPUT]\n"
-    "       rowsift-cli --filter TEXT [--overwrite] [--codepage N] --each INPUT...\n"
+    "Usage: rowsift-cli --filter TEXT [--overwrite] [--codepage N] [--junit]\n"
+    "                   [--fail-on-failed] INPUT [OUTPUT]\n"
+    "       rowsift-cli --filter TEXT [--overwrite] [--codepage N] [--junit]\n"
+    "                   [--fail-on-failed] --each INPUT...\n"
     "\n"
     "Condenses an HTML test-results log to the rows that mention TEXT.\n"
     "\n"
@@ -45,6 +48,14 @@ constexpr char kUsage[] =
     "                  a log that fails is named and does not stop the others.\n"
     "                  A log named twice is filtered once. On Windows, * and ?\n"
     "                  in a file name match as dir does (Run*.htm), in name order\n"
+    "  --junit         also write the kept detail rows as JUnit XML beside each\n"
+    "                  OUTPUT (its name with .xml for .htm or .html): a suite\n"
+    "                  per iteration, a case per row named after its step,\n"
+    "                  failed where the status is Failed; and say on standard\n"
+    "                  error how many kept rows passed, failed or had another\n"
+    "                  status\n"
+    "  --fail-on-failed  exit with 3 when a kept row of any log failed and\n"
+    "                  nothing else went wrong\n"
     "  --help          show this text\n"
     "\n"
     "The output is written completely before it replaces an existing file, so\n"
@@ -54,15 +65,30 @@ constexpr char kUsage[] =
     "as the logs' code page spells it; where that code page cannot spell it,\n"
     "the run is refused and nothing is written.\n"
     "\n"
-    "Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure;\n"
-    "with --each the worst of all the logs. On success one line on standard\n"
-    "error tells how many detail rows were kept and where the output went.\n";
+    "Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure,\n"
+    "3 (with --fail-on-failed) a kept row failed; with --each the worst of all\n"
+    "the logs, 3 only where none had another error. On success one line on\n"
+    "standard error tells how many detail rows were kept and where the output\n"
+    "went.\n"
+    "\n"
+    "In a pipeline (GitLab CI):\n"
+    "  nightly:\n"
+    "    script: rowsift-cli --filter Login --overwrite --junit --fail-on-failed\n"
+    "            --each results/*.htm\n"
+    "    artifacts:\n"
+    "      when: always\n"
+    "      paths: [results/*_Output.htm]\n"
+    "      reports:\n"
+    "        junit: results/*_Output.xml\n";
 
 struct Options {
   std::optional<std::string> filter;
   std::string filterInLogs;  // in the logs' code page
+  LogTextDecoder decode;     // the logs' text as UTF-8
   bool overwrite = false;
   bool each = false;
+  bool junit = false;
+  bool failOnFailed = false;
   bool help = false;
   std::optional<unsigned> codePage;
   std::vector<std::string> paths;
@@ -102,6 +128,10 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
       options.overwrite = true;
     } else if (arg == "--each") {
       options.each = true;
+    } else if (arg == "--junit") {
+      options.junit = true;
+    } else if (arg == "--fail-on-failed") {
+      options.failOnFailed = true;
     } else if (isOption(arg, "--filter")) {
       options.filter = valueOf(i, "--filter");
       if (!options.filter) {
@@ -149,14 +179,33 @@ class CommandLineRun final : public ParseRunHost {
         err_(err) {}
 
   int Run(const filelayer::FileSystem& files, const CharacterSet& characters, unsigned threads) {
+    threads_ = threads;
+    const std::string junit = JUnitPathFor(output_);
+    if (options_.junit && !options_.overwrite && files.FileExists(junit)) {
+      Refuse("the JUnit file " + junit + " already exists; give --overwrite to replace it");
+      return kRefused;
+    }
     switch (RunParse(*this, files, characters, threads)) {
       case RunOutcome::kWritten:
-        return kDone;
+        break;
       case RunOutcome::kRefused:
         return kRefused;
       case RunOutcome::kReadFailed:
       case RunOutcome::kWriteFailed:
-        break;
+        return kFileFailure;
+    }
+    if (!options_.junit && !options_.failOnFailed) return kDone;
+    try {
+      const JUnitCounts counts = ReadResults(files, junit);
+      err_ << name_ << "Kept rows by status: " << counts.passed << " passed, " << counts.failed
+           << " failed, " << counts.other << " other";
+      if (options_.junit) err_ << "; wrote " << junit;
+      err_ << '\n';
+      return options_.failOnFailed && counts.failed > 0 ? kFailedRows : kDone;
+    } catch (const std::bad_alloc&) {
+      ReportFailure("Error writing the JUnit file: ", "Not enough memory.");
+    } catch (const std::exception& failure) {
+      ReportFailure("Error writing the JUnit file: ", failure.what());
     }
     return kFileFailure;
   }
@@ -199,12 +248,40 @@ class CommandLineRun final : public ParseRunHost {
   std::string TimeStamp() override { return {}; }
 
  private:
+  // The kept rows' statuses, read back from the output just written, and
+  // with --junit their JUnit file.
+  JUnitCounts ReadResults(const filelayer::FileSystem& files, const std::string& junit) {
+    const auto output = files.OpenInput(output_);
+    const std::string_view log = output->View(0, static_cast<std::size_t>(output->size()));
+    if (!options_.junit) {
+      const JUnitCounts counts = CountStatuses(log);
+      output->CheckViewsRead();
+      return counts;
+    }
+    std::string xml;
+    const std::string logName = input_.substr(input_.find_last_of("/\\") + 1);
+    const JUnitCounts counts = WriteJUnit(log, logName, options_.decode, xml, threads_);
+    output->CheckViewsRead();
+    const auto replacement = files.BeginReplace(junit);
+    replacement->Append(xml);
+    replacement->Commit();
+    return counts;
+  }
+
   const std::string input_;
   const std::string output_;
+  unsigned threads_ = 1;
   const Options& options_;
   const std::string name_;
   std::ostream& err_;
 };
+
+// Of two logs' codes, the one the command ends with: an error over failed
+// rows, the later error over the earlier.
+int Worse(int a, int b) {
+  const auto rank = [](int code) { return code == kFailedRows ? 1 : code == kDone ? 0 : code + 1; };
+  return rank(a) >= rank(b) ? a : b;
+}
 
 unsigned Processors() { return std::max(1u, std::thread::hardware_concurrency()); }
 
@@ -305,7 +382,7 @@ int RunEach(const Options& options, const filelayer::FileSystem& files,
   }
 
   int worst = kDone;
-  for (const Result& result : results) worst = std::max(worst, result.code);
+  for (const Result& result : results) worst = Worse(worst, result.code);
   return worst;
 }
 
@@ -351,6 +428,9 @@ int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& fi
     return kRefused;
   }
   options->filterInLogs = *filterInLogs;
+  options->decode = [&codePages, codePage](std::string_view bytes) {
+    return codePages.decode ? codePages.decode(bytes, codePage) : std::string(bytes);
+  };
   if (options->each) return RunEach(*options, files, *characters, err);
   const std::optional<std::string> output =
       options->paths.size() == 2 ? std::optional<std::string>(options->paths[1]) : std::nullopt;

@@ -204,6 +204,34 @@ TEST_F(CliTest, EachFiltersALogNamedTwiceOrInAnotherSpellingOnce) {
             input + ": Kept 2 of 3 detail rows; wrote " + PathOf("a_Output.htm") + "\n");
 }
 
+TEST_F(CliTest, JUnitFilesBesideTheOutputsAndFailedRowsGateTheExitCode) {
+  std::string failing = kLog;
+  failing.replace(failing.find("Passed</TD><TD>Login1Open"), 6, "Failed");
+  const std::string good = Write("good.htm", kLog);
+  const std::string bad = Write("bad.htm", failing);
+  EXPECT_EQ(Run({"--filter", "Login", "--junit", "--fail-on-failed", "--each", good, bad}),
+            kFailedRows)
+      << err_.str();
+  EXPECT_EQ(Read("good_Output.htm"), kLoginOutput) << "the condensed log as without --junit";
+  EXPECT_NE(Read("good_Output.xml").find("<testcase name=\"Open\" classname=\"1\" time=\"0\"/>"),
+            std::string::npos);
+  EXPECT_NE(Read("bad_Output.xml").find("<failure message=\"ok\">ok</failure>"), std::string::npos);
+  EXPECT_NE(err_.str().find(bad + ": Kept rows by status: 0 passed, 1 failed, 0 other; wrote " +
+                            PathOf("bad_Output.xml")),
+            std::string::npos)
+      << err_.str();
+
+  // An existing JUnit file is replaced only with --overwrite; an error beats failed rows.
+  EXPECT_EQ(Run({"--filter", "Login", "--junit", "--fail-on-failed", "--each", bad,
+                 PathOf("missing.htm")}),
+            kRefused);
+  EXPECT_NE(err_.str().find("the JUnit file " + PathOf("bad_Output.xml") + " already exists"),
+            std::string::npos);
+  EXPECT_EQ(Run({"--filter", "Login", "--overwrite", good}), kDone);
+  EXPECT_EQ(err_.str().find("Kept rows by status"), std::string::npos)
+      << "nothing new without --junit";
+}
+
 TEST_F(CliTest, EachRunsManyLogsAtOnceWithTheSameResults) {
   std::vector<std::string> args = {"--filter", "Login", "--each"};
   for (int i = 0; i < 24; ++i) args.push_back(Write("run" + std::to_string(i) + ".htm", kLog));
@@ -240,6 +268,7 @@ TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrTheRunIsRefused) {
         asked.push_back(codePage);
         return filter == "Caf\xC3\xA9" ? std::optional<std::string>("Caf\xE9") : std::nullopt;
       },
+      {},
       {}};
   std::string log = kLog;
   const std::string input = Write("run.htm", log.replace(log.find("Search"), 6, "Caf\xE9"));
@@ -270,7 +299,8 @@ TEST_F(CliTest, ACodePageTheSystemDoesNotKnowIsRefused) {
                              [](unsigned codePage) -> std::optional<unsigned> {
                                if (codePage == 0) return 1252;
                                return codePage == 932 ? std::optional<unsigned>(932) : std::nullopt;
-                             }};
+                             },
+                             {}};
   const std::string input = Write("run.htm", kLog);
   EXPECT_EQ(RunCli({"--filter", "Login", "--codepage", "9320", input, PathOf("typo.htm")}, *files_,
                    windows, out_, err_),
