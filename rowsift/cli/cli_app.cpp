@@ -258,12 +258,12 @@ class CommandLineRun final : public ParseRunHost {
       output->CheckViewsRead();
       return counts;
     }
-    std::string xml;
     const std::string logName = input_.substr(input_.find_last_of("/\\") + 1);
-    const JUnitCounts counts = WriteJUnit(log, logName, options_.decode, xml, threads_);
-    output->CheckViewsRead();
     const auto replacement = files.BeginReplace(junit);
-    replacement->Append(xml);
+    const JUnitCounts counts = WriteJUnit(
+        log, logName, options_.decode, [&](std::string_view piece) { replacement->Append(piece); },
+        threads_);
+    output->CheckViewsRead();
     replacement->Commit();
     return counts;
   }

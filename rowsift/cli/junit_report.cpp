@@ -4,7 +4,9 @@
 #include <charconv>
 #include <cstddef>
 #include <cstring>
+#include <deque>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -76,11 +78,17 @@ std::optional<std::pair<char32_t, std::size_t>> Reference(std::string_view text,
       {"&amp;", '&'},   {"&lt;", '<'},    {"&gt;", '>'},  {"&quot;", '"'},
       {"&apos;", '\''}, {"&nbsp;", 0xA0}, {"&nbsp", 0xA0}};
   const std::string_view rest = text.substr(at);
-  for (const auto& [name, c] : kNamed) {
-    if (rest.size() >= name.size() && EqualsAsciiIgnoringCase(rest.substr(0, name.size()), name))
-      return std::pair{c, name.size()};
+  if (rest.size() < 3) return std::nullopt;
+  if (rest[1] != '#') {
+    const unsigned char first = FoldAscii(static_cast<unsigned char>(rest[1]));
+    for (const auto& [name, c] : kNamed) {
+      if (static_cast<unsigned char>(name[1]) == first && rest.size() >= name.size() &&
+          EqualsAsciiIgnoringCase(rest.substr(0, name.size()), name))
+        return std::pair{c, name.size()};
+    }
+    return std::nullopt;
   }
-  if (rest.size() < 4 || rest[1] != '#') return std::nullopt;
+  if (rest.size() < 4) return std::nullopt;
   const bool hex = rest[2] == 'x' || rest[2] == 'X';
   const std::size_t digits = hex ? 3 : 2;
   const std::size_t end = rest.find(';', digits);
@@ -127,21 +135,24 @@ std::size_t AppendCellText(std::string_view bytes, const LogTextDecoder& decode,
   }
   text.append(bytes.substr(plain));
   // The no-break spaces of indent marks, at either end.
+  const auto noBreakSpaceAt = [&](std::size_t at) {
+    return text.size() - at >= 2 && text[at] == '\xC2' && text[at + 1] == '\xA0';
+  };
   std::size_t first = begin;
   for (;;) {
     if (first < text.size() && IsSpace(text[first])) {
       ++first;
-    } else if (text.size() - first >= 2 && text.compare(first, 2, "\xC2\xA0") == 0) {
+    } else if (noBreakSpaceAt(first)) {
       first += 2;
     } else {
       break;
     }
   }
-  text.erase(begin, first - begin);
+  if (first != begin) text.erase(begin, first - begin);
   for (;;) {
     if (text.size() > begin && IsSpace(text.back())) {
       text.pop_back();
-    } else if (text.size() - begin >= 2 && text.compare(text.size() - 2, 2, "\xC2\xA0") == 0) {
+    } else if (text.size() - begin >= 2 && noBreakSpaceAt(text.size() - 2)) {
       text.resize(text.size() - 2);
     } else {
       break;
@@ -295,8 +306,13 @@ class DetailRows {
     return third == 'r' ? Tag::kRowClose : third == 'd' ? Tag::kCellClose : Tag::kOther;
   }
 
+  // White space in front of a cell's first text is trimmed anyway: skipping
+  // it leaves most cells one piece of the log.
   void Text(std::string_view text) {
-    if (closes_ < 5 && !text.empty()) cells_[closes_].Append(text);
+    if (closes_ >= 5 || text.empty()) return;
+    CellText& cell = cells_[closes_];
+    if (cell.View().empty() && Trimmed(text).empty()) return;
+    cell.Append(text);
   }
 
   // A cell's text: where the log has it in one piece, the log's own bytes.
@@ -352,41 +368,6 @@ void Count(Outcome outcome, JUnitCounts& counts) {
   }
 }
 
-// A part of the texts of a run.
-struct Span {
-  std::size_t begin = 0;
-  std::size_t end = 0;
-};
-
-struct Case {
-  Outcome outcome;
-  Span iteration;  // as the log has it
-  Span name;
-  Span message;  // the details; for another status, "status: details"
-  long timeOfDay;
-  long seconds = 0;
-};
-
-// The cases of a stretch of rows, parsed on a thread of their own; their
-// texts are Spans of `texts`.
-struct ParsedRows {
-  std::string texts;
-  std::vector<Case> cases;
-};
-
-struct Suite {
-  Span name;
-  std::vector<std::size_t> cases;
-  std::uint64_t failures = 0;
-  long seconds = 0;
-};
-
-// The cell's text appended to `texts`.
-Span AppendCell(std::string_view cell, const LogTextDecoder& decode, std::string& texts) {
-  const std::size_t begin = AppendCellText(cell, decode, texts);
-  return {begin, texts.size()};
-}
-
 // The text of the head's <TITLE>, if it has one.
 std::string TitleOf(std::string_view head, const LogTextDecoder& decode) {
   const std::size_t open = FindIgnoreCase(head, "<title");
@@ -411,14 +392,6 @@ std::string TitleOf(std::string_view head, const LogTextDecoder& decode) {
   std::string title;
   AppendCellText(withoutTags, decode, title);
   return title;
-}
-
-void AppendAttribute(std::string_view name, std::string_view value, std::string& xml) {
-  xml += ' ';
-  xml += name;
-  xml += "=\"";
-  AppendEscaped(value, true, xml);
-  xml += '"';
 }
 
 void AppendNumber(std::uint64_t number, std::string& xml) {
@@ -469,25 +442,107 @@ long SecondsBetween(std::string_view from, std::string_view to) {
 
 namespace {
 
-ParsedRows ParseRows(std::string_view rows, const LogTextDecoder& decode) {
-  ParsedRows parsed;
-  std::string& texts = parsed.texts;
+// A kept row's <testcase> element, all but its time, which depends on the
+// next row of its iteration: that may come in a later stretch.
+struct Case {
+  Outcome outcome = Outcome::kPassed;
+  long timeOfDay = -1;  // -1 where the time cell is no time
+  long seconds = 0;
+  std::string_view iteration;  // as the log has it
+  std::string_view suiteName;  // as text, escaped
+  std::string_view beforeTime;
+  std::string_view afterTime;
+  Case* nextInSuite = nullptr;
+};
+
+// The cases of a stretch of rows, parsed and written out on a thread of
+// their own. Kept at one address: the cases' views point into `texts`.
+struct ParsedRows {
+  std::string texts;
+  std::vector<Case> cases;
+};
+
+// A part of `texts` while it may still move.
+struct Span {
+  std::size_t begin;
+  std::size_t end;
+  std::string_view In(const std::string& texts) const {
+    return std::string_view(texts).substr(begin, end - begin);
+  }
+};
+
+std::unique_ptr<ParsedRows> ParseRows(std::string_view rows, const LogTextDecoder& decode) {
+  auto parsed = std::make_unique<ParsedRows>();
+  std::string& texts = parsed->texts;
+  struct Spans {
+    Span iteration, suiteName, beforeTime, afterTime;
+  };
+  std::vector<Spans> spans;
+  Span lastIteration{0, 0};
+  Span lastSuiteName{0, 0};
+  std::string scratch;
   DetailRows walk(rows);
   while (walk.Next()) {
-    Case row{OutcomeOf(walk.Cell(1)), {}, {}, {}, TimeOfDay(walk.Cell(3))};
+    const Outcome outcome = OutcomeOf(walk.Cell(1));
     const std::string_view iteration = Trimmed(walk.Cell(0));
-    row.iteration = {texts.size(), texts.size() + iteration.size()};
-    texts += iteration;
-    row.name = AppendCell(walk.Cell(2), decode, texts);
-    if (row.outcome == Outcome::kOther) {
-      row.message.begin = AppendCellText(walk.Cell(1), decode, texts);
-      texts += ": ";
-      AppendCellText(walk.Cell(4), decode, texts);
-      row.message.end = texts.size();
-    } else if (row.outcome == Outcome::kFailed) {
-      row.message = AppendCell(walk.Cell(4), decode, texts);
+    Spans row;
+    if (spans.empty() || iteration != lastIteration.In(texts)) {
+      lastIteration = {texts.size(), texts.size() + iteration.size()};
+      texts += iteration;
+      scratch.clear();
+      AppendCellText(iteration, decode, scratch);
+      lastSuiteName.begin = texts.size();
+      AppendEscaped(scratch, true, texts);
+      lastSuiteName.end = texts.size();
     }
-    parsed.cases.push_back(row);
+    row.iteration = lastIteration;
+    row.suiteName = lastSuiteName;
+
+    row.beforeTime.begin = texts.size();
+    texts += "    <testcase name=\"";
+    scratch.clear();
+    AppendCellText(walk.Cell(2), decode, scratch);
+    AppendEscaped(scratch, true, texts);
+    texts += "\" classname=\"";
+    texts.append(row.suiteName.In(texts));
+    texts += "\" time=\"";
+    row.beforeTime.end = texts.size();
+
+    row.afterTime.begin = texts.size();
+    scratch.clear();
+    switch (outcome) {
+      case Outcome::kPassed:
+        texts += "\"/>\n";
+        break;
+      case Outcome::kFailed:
+        AppendCellText(walk.Cell(4), decode, scratch);
+        texts += "\"><failure message=\"";
+        AppendEscaped(scratch, true, texts);
+        texts += "\">";
+        AppendEscaped(scratch, false, texts);
+        texts += "</failure></testcase>\n";
+        break;
+      case Outcome::kOther:
+        AppendCellText(walk.Cell(1), decode, scratch);
+        scratch += ": ";
+        AppendCellText(walk.Cell(4), decode, scratch);
+        texts += "\"><system-out>";
+        AppendEscaped(scratch, false, texts);
+        texts += "</system-out></testcase>\n";
+        break;
+    }
+    row.afterTime.end = texts.size();
+    Case& added = parsed->cases.emplace_back();
+    added.outcome = outcome;
+    added.timeOfDay = TimeOfDay(walk.Cell(3));
+    spans.push_back(row);
+  }
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    Case& row = parsed->cases[i];
+    row.iteration = spans[i].iteration.In(texts);
+    row.suiteName = spans[i].suiteName.In(texts);
+    row.beforeTime = spans[i].beforeTime.In(texts);
+    row.afterTime = spans[i].afterTime.In(texts);
   }
   return parsed;
 }
@@ -507,122 +562,98 @@ std::vector<std::string_view> Stretches(std::string_view log, std::size_t rowsSt
   return stretches;
 }
 
-Span Shifted(const Span& span, std::size_t by) { return {span.begin + by, span.end + by}; }
+struct Suite {
+  std::string_view name;  // as text, escaped
+  Case* first = nullptr;
+  Case* last = nullptr;
+  std::uint64_t tests = 0;
+  std::uint64_t failures = 0;
+  long seconds = 0;
+};
 
 }  // namespace
 
 JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
-                       const LogTextDecoder& decode, std::string& xml, unsigned threads) {
+                       const LogTextDecoder& decode, const JUnitSink& write, unsigned threads) {
   const std::size_t rowsStart = FindIgnoreCase(condensedLog, kRowOpen);
   const std::vector<std::string_view> stretches =
       rowsStart == kNpos ? std::vector<std::string_view>()
                          : Stretches(condensedLog, rowsStart, std::size_t{1} << 20);
-  std::vector<ParsedRows> parsed(stretches.size());
+  std::vector<std::unique_ptr<ParsedRows>> parsed(stretches.size());
 
   // Rows are parsed several stretches at a time; the stretches join in log
-  // order, where rows fall into their iterations' suites.
-  std::string texts;  // every name and message, each a Span of it
-  std::vector<Suite> suites;
-  std::unordered_map<std::string, std::size_t> suiteOf;
+  // order, where each row falls into its iteration's suite.
+  std::deque<Suite> suites;
+  std::unordered_map<std::string_view, Suite*> suiteOf;  // by the escaped name
   std::string_view lastIteration;  // rows of one iteration mostly follow each other
-  std::size_t lastSuite = 0;
-  std::vector<Case> cases;
+  Suite* suite = nullptr;
   JUnitCounts counts;
-  const auto join = [&](ParsedRows& rows) {
-    const std::size_t base = texts.size();
-    texts += rows.texts;
-    for (Case& row : rows.cases) {
-      row.name = Shifted(row.name, base);
-      row.message = Shifted(row.message, base);
-      const std::string_view iteration =
-          std::string_view(rows.texts)
-              .substr(row.iteration.begin, row.iteration.end - row.iteration.begin);
-      if (suites.empty() || iteration != lastIteration) {
-        std::string name;
-        AppendCellText(iteration, decode, name);
-        const auto [suite, added] = suiteOf.try_emplace(name, suites.size());
-        if (added) {
-          const std::size_t begin = texts.size();
-          texts += name;
-          suites.push_back({{begin, texts.size()}, {}, 0, 0});
-        }
-        lastSuite = suite->second;
-      }
-      lastIteration = iteration;
-      Count(row.outcome, counts);
-      Suite& suite = suites[lastSuite];
-      // The step before in this iteration took until this one began.
-      if (!suite.cases.empty()) {
-        Case& previous = cases[suite.cases.back()];
-        if (previous.timeOfDay >= 0 && row.timeOfDay >= 0) {
-          previous.seconds = row.timeOfDay >= previous.timeOfDay
-                                 ? row.timeOfDay - previous.timeOfDay
-                                 : row.timeOfDay + 86400 - previous.timeOfDay;
-          suite.seconds += previous.seconds;
-        }
-      }
-      if (row.outcome == Outcome::kFailed) ++suite.failures;
-      suite.cases.push_back(cases.size());
-      cases.push_back(row);
-    }
-  };
   OrderedJobs jobs;
   jobs.count = stretches.size();
   jobs.ahead = 2 * std::size_t{threads};
   jobs.work = [&](std::size_t i) { parsed[i] = ParseRows(stretches[i], decode); };
   jobs.deliver = [&](std::size_t i) {
-    join(parsed[i]);
-    parsed[i] = {};
-    lastIteration = {};  // its text went with the stretch
+    for (Case& row : parsed[i]->cases) {
+      if (!suite || row.iteration != lastIteration) {
+        const auto [found, added] = suiteOf.try_emplace(row.suiteName, nullptr);
+        if (added) found->second = &suites.emplace_back(Suite{row.suiteName});
+        suite = found->second;
+        lastIteration = row.iteration;
+      }
+      Count(row.outcome, counts);
+      if (Case* previous = suite->last) {
+        // The step before in this iteration took until this one began.
+        if (previous->timeOfDay >= 0 && row.timeOfDay >= 0) {
+          previous->seconds = row.timeOfDay >= previous->timeOfDay
+                                  ? row.timeOfDay - previous->timeOfDay
+                                  : row.timeOfDay + 86400 - previous->timeOfDay;
+          suite->seconds += previous->seconds;
+        }
+        previous->nextInSuite = &row;
+      } else {
+        suite->first = &row;
+      }
+      suite->last = &row;
+      ++suite->tests;
+      if (row.outcome == Outcome::kFailed) ++suite->failures;
+    }
   };
   RunInOrder(jobs, threads);
 
-  const auto text = [&](const Span& span) {
-    return std::string_view(texts).substr(span.begin, span.end - span.begin);
+  // Written out a piece at a time, so the file never waits whole in memory.
+  constexpr std::size_t kPiece = 1 << 20;
+  std::string xml;
+  xml.reserve(kPiece + (64 << 10));
+  const auto written = [&] {
+    if (xml.size() < kPiece) return;
+    write(xml);
+    xml.clear();
   };
   std::string title = TitleOf(condensedLog.substr(0, rowsStart), decode);
   if (title.empty()) title = logName;
   long totalSeconds = 0;
-  for (const Suite& suite : suites) totalSeconds += suite.seconds;
-  xml.reserve(xml.size() + texts.size() + 80 * cases.size() + 200 * suites.size());
-  xml += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites";
-  AppendAttribute("name", title, xml);
+  for (const Suite& each : suites) totalSeconds += each.seconds;
+  xml += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"";
+  AppendEscaped(title, true, xml);
+  xml += '"';
   AppendCounts(counts.cases, counts.failed, totalSeconds, xml);
   xml += ">\n";
-  for (const Suite& suite : suites) {
-    xml += "  <testsuite";
-    AppendAttribute("name", text(suite.name), xml);
-    AppendCounts(suite.cases.size(), suite.failures, suite.seconds, xml);
+  for (const Suite& each : suites) {
+    xml += "  <testsuite name=\"";
+    xml += each.name;
+    xml += '"';
+    AppendCounts(each.tests, each.failures, each.seconds, xml);
     xml += ">\n";
-    for (const std::size_t index : suite.cases) {
-      const Case& row = cases[index];
-      xml += "    <testcase";
-      AppendAttribute("name", text(row.name), xml);
-      AppendAttribute("classname", text(suite.name), xml);
-      xml += " time=\"";
-      AppendNumber(static_cast<std::uint64_t>(row.seconds), xml);
-      xml += '"';
-      switch (row.outcome) {
-        case Outcome::kPassed:
-          xml += "/>\n";
-          break;
-        case Outcome::kFailed:
-          xml += "><failure";
-          AppendAttribute("message", text(row.message), xml);
-          xml += '>';
-          AppendEscaped(text(row.message), false, xml);
-          xml += "</failure></testcase>\n";
-          break;
-        case Outcome::kOther:
-          xml += "><system-out>";
-          AppendEscaped(text(row.message), false, xml);
-          xml += "</system-out></testcase>\n";
-          break;
-      }
+    for (const Case* row = each.first; row; row = row->nextInSuite) {
+      xml += row->beforeTime;
+      AppendNumber(static_cast<std::uint64_t>(row->seconds), xml);
+      xml += row->afterTime;
+      written();
     }
     xml += "  </testsuite>\n";
   }
   xml += "</testsuites>\n";
+  write(xml);
   return counts;
 }
 

@@ -23,11 +23,14 @@ struct JUnitCounts {
   std::uint64_t other = 0;  // a warning, "Done", an empty status: passed, and said so
 };
 
-// Appends to `xml` the JUnit file of the condensed log, well-formed UTF-8
-// whatever the log holds. The suites are named after the log's <TITLE>, or
-// `logName` where it has none. The rows are read on `threads` threads.
+// Takes the JUnit file's bytes, piece after piece.
+using JUnitSink = std::function<void(std::string_view piece)>;
+
+// Writes the JUnit file of the condensed log, well-formed UTF-8 whatever the
+// log holds. The suites are named after the log's <TITLE>, or `logName`
+// where it has none. The rows are read on `threads` threads.
 JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
-                       const LogTextDecoder& decode, std::string& xml, unsigned threads = 1);
+                       const LogTextDecoder& decode, const JUnitSink& write, unsigned threads = 1);
 
 // Only the counts, for a run that writes no JUnit file.
 [[nodiscard]] JUnitCounts CountStatuses(std::string_view condensedLog);

@@ -17,6 +17,10 @@ std::string Row(std::string_view itr, std::string_view status, std::string_view 
          "</TD></TR>";
 }
 
+JUnitSink AppendTo(std::string& xml) {
+  return [&xml](std::string_view piece) { xml += piece; };
+}
+
 // Latin-1 for the test: each byte is the character of the same number.
 std::string FromLatin1(std::string_view bytes) {
   std::string text;
@@ -43,7 +47,7 @@ TEST(WriteJUnit, SuitesByIterationCasesByRowOutcomesByStatusAndEveryTextEscaped)
       Row("1", "Passed", "Check", "not a time", "") + Row("", "Passed", "no iteration", "", "") +
       Row("2", "", "Close", "10:00:30", "") + "\r\n</table></html>";
   std::string xml;
-  const JUnitCounts counts = WriteJUnit(log, "run.htm", FromLatin1, xml);
+  const JUnitCounts counts = WriteJUnit(log, "run.htm", FromLatin1, AppendTo(xml));
   EXPECT_EQ(counts.cases, 5u);
   EXPECT_EQ(counts.passed, 2u);
   EXPECT_EQ(counts.failed, 1u);
@@ -73,7 +77,7 @@ TEST(WriteJUnit, SuitesByIterationCasesByRowOutcomesByStatusAndEveryTextEscaped)
 
 TEST(WriteJUnit, ALogWithoutTitleOrRowsIsAnEmptySuiteListNamedAfterTheFile) {
   std::string xml;
-  EXPECT_EQ(WriteJUnit("<html>no rows</html>", "run.htm", FromLatin1, xml).cases, 0u);
+  EXPECT_EQ(WriteJUnit("<html>no rows</html>", "run.htm", FromLatin1, AppendTo(xml)).cases, 0u);
   EXPECT_EQ(xml,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<testsuites name=\"run.htm\" tests=\"0\" failures=\"0\" errors=\"0\" skipped=\"0\" "
