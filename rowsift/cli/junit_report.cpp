@@ -311,6 +311,7 @@ class DetailRows {
     for (;;) {
       if (!ReadRow()) return false;
       if (closes_ < 4) continue;
+      for (int i = 0; i < 5; ++i) read_[i] = false;
       const std::string_view itr = Cell(0);
       if (itr.empty() || itr == kHeadingMark) continue;
       return true;
@@ -318,36 +319,45 @@ class DetailRows {
   }
 
   // A cell's text: its tags dropped, white space trimmed, otherwise the
-  // log's bytes. Valid until the next call.
+  // log's bytes. Valid until the next row.
   std::string_view Cell(int i) {
-    std::string_view cell = Trimmed(raw_[i]);
-    // The usual cell, "<TD>" and text.
-    if (cell.size() >= kCellOpen.size() && cell[0] == '<' &&
-        EqualsAsciiIgnoringCase(cell.substr(0, kCellOpen.size()), kCellOpen)) {
-      const std::string_view rest = cell.substr(kCellOpen.size());
-      if (rest.find('<') == kNpos) return Trimmed(rest);
+    if (!read_[i]) {
+      text_[i] = TextOf(Trimmed(raw_[i]), scratch_[i]);
+      read_[i] = true;
     }
-    if (cell.find('<') == kNpos) return cell;
-    // A tag ends at its ">", unless another "<" comes first: then the "<"
-    // was text.
-    scratch_.clear();
-    for (std::size_t at = 0; at < cell.size();) {
-      const std::size_t open = cell.find('<', at);
-      scratch_.append(cell.substr(at, open - at));
-      if (open == kNpos) break;
-      std::size_t end = open + 1;
-      while (end < cell.size() && cell[end] != '>' && cell[end] != '<') ++end;
-      if (end < cell.size() && cell[end] == '>') {
-        at = end + 1;
-      } else {
-        scratch_.append(cell.substr(open, end - open));
-        at = end;
-      }
-    }
-    return Trimmed(scratch_);
+    return text_[i];
   }
 
  private:
+  static std::string_view TextOf(std::string_view cell, std::string& scratch) {
+    // The usual cell: "<TD>" (the first behind "<TR>") and text.
+    while (cell.size() >= 4 && cell[0] == '<' &&
+           (EqualsAsciiIgnoringCase(cell.substr(0, 4), kCellOpen) ||
+            EqualsAsciiIgnoringCase(cell.substr(0, 4), kRowOpen))) {
+      cell = Trimmed(cell.substr(4));
+    }
+    if (cell.find('<') == kNpos) return cell;
+    // A tag ends at its ">", unless another "<" comes first: then the "<"
+    // was text. Cells are short: plain loops beat memchr here.
+    scratch.clear();
+    const std::size_t size = cell.size();
+    for (std::size_t at = 0; at < size;) {
+      std::size_t end = at;
+      if (cell[at] == '<') {
+        end = at + 1;
+        while (end < size && cell[end] != '>' && cell[end] != '<') ++end;
+        if (end < size && cell[end] == '>') {
+          at = end + 1;
+          continue;
+        }
+      }
+      while (end < size && cell[end] != '<') ++end;
+      scratch.append(cell.data() + at, end - at);
+      at = end;
+    }
+    return Trimmed(scratch);
+  }
+
   // False where the log ends before the row does: that is the tail.
   bool ReadRow() {
     closes_ = 0;
@@ -378,7 +388,9 @@ class DetailRows {
   std::size_t at_ = 0;
   int closes_ = 0;
   std::string_view raw_[5];
-  std::string scratch_;
+  bool read_[5] = {};
+  std::string_view text_[5];
+  std::string scratch_[5];
 };
 
 Outcome OutcomeOf(std::string_view statusCell) {
@@ -506,6 +518,11 @@ struct Span {
   }
 };
 
+constexpr std::string_view kCaseStart = "    <testcase name=\"";
+constexpr std::string_view kClassName = "\" classname=\"";
+constexpr std::string_view kTime = "\" time=\"";
+constexpr std::string_view kPassedCaseEnd = "\"/>\n";
+
 std::unique_ptr<ParsedRows> ParseRows(std::string_view rows, const LogTextDecoder& decode) {
   auto parsed = std::make_unique<ParsedRows>();
   std::string& texts = parsed->texts;
@@ -513,6 +530,7 @@ std::unique_ptr<ParsedRows> ParseRows(std::string_view rows, const LogTextDecode
     Span iteration, suiteName, beforeTime, afterTime;
   };
   std::vector<Spans> spans;
+  texts.reserve(rows.size());
   Span lastIteration{0, 0};
   Span lastSuiteName{0, 0};
   std::string suiteXml;  // its name as an attribute's value
@@ -535,19 +553,18 @@ std::unique_ptr<ParsedRows> ParseRows(std::string_view rows, const LogTextDecode
     row.suiteName = lastSuiteName;
 
     row.beforeTime.begin = texts.size();
-    texts += "    <testcase name=\"";
+    texts.append(kCaseStart);
     AppendCellXml(walk.Cell(2), decode, scratch, texts);
-    texts += "\" classname=\"";
-    texts += suiteXml;
-    texts += "\" time=\"";
+    texts.append(kClassName);
+    texts.append(suiteXml);
+    texts.append(kTime);
     row.beforeTime.end = texts.size();
 
     row.afterTime.begin = texts.size();
     scratch.clear();
     switch (outcome) {
       case Outcome::kPassed:
-        texts += "\"/>\n";
-        break;
+        break;  // kPassedCaseEnd, which every passed case shares
       case Outcome::kFailed:
         AppendCellText(walk.Cell(4), decode, scratch);
         texts += "\"><failure message=\"";
@@ -576,7 +593,7 @@ std::unique_ptr<ParsedRows> ParseRows(std::string_view rows, const LogTextDecode
     row.iteration = spans[i].iteration.In(texts);
     row.suiteName = spans[i].suiteName.In(texts);
     row.beforeTime = spans[i].beforeTime.In(texts);
-    row.afterTime = spans[i].afterTime.In(texts);
+    row.afterTime = row.outcome == Outcome::kPassed ? kPassedCaseEnd : spans[i].afterTime.In(texts);
   }
   return parsed;
 }
