@@ -1,13 +1,13 @@
 cmake_minimum_required(VERSION 3.25)
 # One package's life on a machine, in a scratch copy of the suite's Wine
-# prefix: an older version installed silently, then this one over it (one
-# product left, the new files in place), the older one refused over it; the
-# kit used with no regsvr32 (Lorvane.List through the script host of each
-# bitness that runs here, Tandrel.dll loaded from the install folder,
-# rowsift-cli found on the PATH); the registry entries compared with those
-# regsvr32 writes for the installed servers; the removal, after which
-# nothing of the kit is left and PATH is as before.
-# -DSOURCE_DIR=... -DWINE_RUN=... -DPREFIX=... (the suite's prefix) -DARCH=x64|x86
+# prefix: installed silently; used with no regsvr32 (Lorvane.List through the
+# script host of each bitness that runs here, Tandrel.dll loaded from the
+# install folder, rowsift-cli found on the PATH); its registry entries
+# compared with those regsvr32 writes for the installed servers; removed,
+# after which nothing of the kit is left and PATH is as before. Then an
+# older version installed and upgraded by this one (one product left, the
+# new files in place), the older one refused over it, and the removal again.
+# -DSOURCE_DIR=... -DWINE_RUN=... -DPREFIX=... (the suite's prefix, for x64) -DARCH=x64|x86
 # -DKIT=... (the build of the package's own bitness) [-DPEER_KIT=...] (the
 # 32-bit build, for x64) -DPROBE=... (tandrel_probe.exe of KIT) [-DPEER_PROBE=...]
 # (the 32-bit one, where 32-bit programs run) -DWORK=... (a scratch folder)
@@ -159,11 +159,18 @@ foreach(package IN ITEMS new:${version} old:${older})
 endforeach()
 
 # ---- A machine of its own --------------------------------------------------
-# The suite's prefix as it stands (its other tests go on in it meanwhile),
-# without any registration of ours a test of Lorvane's may have left there.
-execute_process(COMMAND cp -a ${PREFIX} ${scratch} ERROR_QUIET)
+if(ARCH STREQUAL "x64")
+  # The suite's prefix as it stands (its other tests go on in it meanwhile),
+  # without any registration of ours a test of Lorvane's may have left there.
+  execute_process(COMMAND cp -a ${PREFIX} ${scratch} ERROR_QUIET)
+else()
+  # The suites' prefixes are 64-bit Windows, which the x86 package refuses: a
+  # 32-bit Windows of its own.
+  execute_process(COMMAND env WINEARCH=win32 ${SOURCE_DIR}/tools/wine-session.sh ${scratch} 32 true
+                  INPUT_FILE /dev/null OUTPUT_FILE /dev/null ERROR_FILE /dev/null)
+endif()
 if(NOT EXISTS ${scratch}/system.reg)
-  stop("could not copy ${PREFIX}")
+  stop("could not make the prefix ${scratch}")
 endif()
 # One server for the prefix the whole test long, not one per command, and
 # Wine's background processes started apart from the commands' output, which
