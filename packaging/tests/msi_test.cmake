@@ -7,7 +7,8 @@ cmake_minimum_required(VERSION 3.25)
 # after which nothing of the kit is left and PATH is as before. Then an
 # older version installed and upgraded by this one (one product left, the
 # new files in place), the older one refused over it, and the removal again.
-# -DSOURCE_DIR=... -DWINE_RUN=... -DPREFIX=... (the suite's prefix, for x64) -DARCH=x64|x86
+# -DSOURCE_DIR=... -DWINE_RUN=... -DPREFIX=... (to copy: the suite's for x64, a
+# 32-bit Windows for x86) -DARCH=x64|x86
 # -DKIT=... (the build of the package's own bitness) [-DPEER_KIT=...] (the
 # 32-bit build, for x64) -DPROBE=... (tandrel_probe.exe of KIT) [-DPEER_PROBE=...]
 # (the 32-bit one, where 32-bit programs run) -DWORK=... (a scratch folder)
@@ -159,16 +160,15 @@ foreach(package IN ITEMS new:${version} old:${older})
 endforeach()
 
 # ---- A machine of its own --------------------------------------------------
-if(ARCH STREQUAL "x64")
-  # The suite's prefix as it stands (its other tests go on in it meanwhile),
-  # without any registration of ours a test of Lorvane's may have left there.
-  execute_process(COMMAND cp -a ${PREFIX} ${scratch} ERROR_QUIET)
-else()
-  # The suites' prefixes are 64-bit Windows, which the x86 package refuses: a
-  # 32-bit Windows of its own.
-  execute_process(COMMAND env WINEARCH=win32 ${SOURCE_DIR}/tools/wine-session.sh ${scratch} 32 true
+if(ARCH STREQUAL "x86" AND NOT EXISTS ${PREFIX}/.kit-configured)
+  # A 32-bit Windows, made once (tools/common.sh makes it while the code
+  # compiles).
+  execute_process(COMMAND env WINEARCH=win32 ${SOURCE_DIR}/tools/wine-session.sh ${PREFIX} 32 true
                   INPUT_FILE /dev/null OUTPUT_FILE /dev/null ERROR_FILE /dev/null)
 endif()
+# The prefix as it stands (the suite's other tests may go on in it), without
+# any registration of ours a test of Lorvane's may have left there.
+execute_process(COMMAND cp -a ${PREFIX} ${scratch} ERROR_QUIET)
 if(NOT EXISTS ${scratch}/system.reg)
   stop("could not make the prefix ${scratch}")
 endif()
