@@ -34,7 +34,12 @@ option(KIT_WARNINGS_AS_ERRORS "Fail the build on any compiler warning" OFF)
 if(MSVC)
   set(kit_warnings /W4 $<$<BOOL:${KIT_WARNINGS_AS_ERRORS}>:/WX>)
 else()
-  set(kit_warnings -Wall -Wextra $<$<BOOL:${KIT_WARNINGS_AS_ERRORS}>:-Werror>)
+  # A function meant for one file but left outside its anonymous namespace
+  # (or without `static`) has no declaration before it: said by GCC's
+  # -Wmissing-declarations and Clang's -Wmissing-prototypes.
+  set(kit_warnings -Wall -Wextra
+      $<IF:$<CXX_COMPILER_ID:Clang>,-Wmissing-prototypes,-Wmissing-declarations>
+      $<$<BOOL:${KIT_WARNINGS_AS_ERRORS}>:-Werror>)
 endif()
 add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:${kit_warnings}>")
 

@@ -6,6 +6,7 @@
 
 #include <ole2.h>
 #include <olectl.h>
+#include <shlwapi.h>
 
 #include <string>
 #include <string_view>

@@ -6,6 +6,7 @@
 
 #include <atomic>
 
+#include "dll_entry.h"
 #include "list_object.h"
 #include "lorvane_h.h"
 #include "module.h"

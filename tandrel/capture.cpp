@@ -53,8 +53,6 @@ kit::unique_hgdiobj SystemPaletteOf(HDC display) {
   return kit::unique_hgdiobj(::CreatePalette(palette));
 }
 
-}  // namespace
-
 // A BITMAPINFOHEADER and its pixel rows in one global memory block.
 struct ImageBlock {
   kit::unique_hglobal memory;
@@ -171,6 +169,7 @@ int capture_rect_to_file(const char* fileName, const RECT& rect) {
   return write_dib_file(fileName, block);
 }
 
+}  // namespace
 }  // namespace tandrel
 
 TANDREL_EXPORT CaptureAreaToFile(const char* fileName, int left, int top, int right,

@@ -2,9 +2,10 @@
 // beyond the runtime's own initialisation and release.
 #include <windows.h>
 
+#include "dll_entry.h"
 #include "unloadable_runtime.h"
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) noexcept {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) noexcept {
   if (reason == DLL_PROCESS_DETACH) kit::NoteModuleDetach(reserved);
   return TRUE;
 }

@@ -22,42 +22,33 @@ files() {
 
 work=build/style
 rm -rf "$work"
-mkdir -p "$work/native" "$work/win64" "$work/found"
-# A build lists a source once for each target that compiles it (natively
-# also sanitized, and for the fuzzer); clang-tidy would read it that many
-# times. Its first entry is kept.
+mkdir -p "$work/found"
 for preset in native win64; do
   [ -f "build/$preset/compile_commands.json" ] || cmake --preset "$preset" >/dev/null
-  awk '
-    /^\{$/ { block = $0; next }
-    /^  "file": / { file = $0 }
-    /^\},?$/ {
-      if (!(file in seen)) { seen[file]; kept = kept separator block "\n}"; separator = ",\n" }
-      block = ""; next
-    }
-    block != "" { block = block "\n" $0 }
-    END { print "[\n" kept "\n]" }
-  ' "build/$preset/compile_commands.json" >"$work/$preset/compile_commands.json"
 done
 
-# clang-tidy reads the Windows code as MinGW's compiler does, with its headers.
-mingw_cxx=$(echo /usr/lib/gcc/x86_64-w64-mingw32/*-posix/include/c++)
-windows_args=(--extra-arg=--target=x86_64-w64-mingw32
-              "--extra-arg=-isystem$mingw_cxx" "--extra-arg=-isystem$mingw_cxx/x86_64-w64-mingw32")
+# clang-tidy reads the Windows code as MinGW's compiler does, with the
+# folders that compiler searches for its own C++ headers.
+mingw_cxx=$(python3 -c '
+import json, shlex, sys
+entry = json.load(open(sys.argv[1]))[0]
+words = entry.get("arguments") or shlex.split(entry["command"])
+print(next(word for word in words if not word.endswith("ccache")))' build/win64/compile_commands.json)
+windows_args=(--extra-arg=--target=x86_64-w64-mingw32)
+while read -r folder; do
+  windows_args+=("--extra-arg=-isystem$folder")
+done < <("$mingw_cxx" -xc++ -E -v - </dev/null 2>&1 |
+         sed -n '/search starts here:/,/End of search list/s/^ \(.*\/c++.*\)$/\1/p')
 headers="^$root/(common|filelayer|lorvane|rowsift|tandrel)/"
 
-# One line per source that a build compiles: the build's folder, the source.
-# Platform-free code is read as the native build compiles it.
-mapfile -t sources < <(files cpp)
+# One job per source that a build compiles: the build, the source, its
+# compile command. Platform-free code is read as the native build compiles it.
+declare -A commandOf
 jobs=()
-for source in "${sources[@]}"; do
-  for preset in native win64; do
-    if grep -q "\"file\": \"$root/$source\"" "$work/$preset/compile_commands.json"; then
-      jobs+=("$preset $source")
-      break
-    fi
-  done
-done
+while IFS=$'\t' read -r preset source command; do
+  jobs+=("$preset $source")
+  commandOf[$source]=$command
+done < <(files cpp | python3 tools/compile-commands.py "$root" "$work" native win64)
 
 # What clang-tidy finds in a source depends on the source, its compile
 # command, the kit's headers (those the builds generate too), the checks and
@@ -81,9 +72,8 @@ context=$({
 # template parameter, nameless, as 'expr-type': those lines are not the
 # code's.
 tidy() {
-  local args=(-p "$work/$1") found=$work/found/${2//\//_} command key
-  command=$(grep -B1 "\"file\": \"$root/$2\"" "$work/$1/compile_commands.json" | head -1)
-  key=$({ echo "$context ${command//$root/.}"; sha256sum <"$2"; } | sha256sum | cut -d' ' -f1)
+  local args=(-p "$work/$1") found=$work/found/${2//\//_} key
+  key=$({ echo "$context ${commandOf[$2]}"; sha256sum <"$2"; } | sha256sum | cut -d' ' -f1)
   if [ -f "$cache/$key" ]; then
     cp "$cache/$key" "$found"
     touch "$cache/$key"

@@ -5,7 +5,15 @@
 
 #include <pthread.h>
 
+#include "dll_entry.h"
 #include "unloadable_runtime.h"
+
+// The exports its test binds by name.
+extern "C" {
+int SetTwoKeys();
+int SeenAtThreadEnd();
+int RunsOfAThrowingInitialiser();
+}
 
 namespace {
 
@@ -25,7 +33,7 @@ void EndLater(void* value) { seenAtThreadEnd = *static_cast<int*>(value); }
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) noexcept {
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) noexcept {
   if (reason == DLL_PROCESS_DETACH) kit::NoteModuleDetach(reserved);
   return TRUE;
 }

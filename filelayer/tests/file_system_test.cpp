@@ -25,7 +25,7 @@
 
 namespace filelayer {
 
-void PrintTo(const LocalDateTime& t, std::ostream* out) {
+static void PrintTo(const LocalDateTime& t, std::ostream* out) {
   *out << t.year << '-' << t.month << '-' << t.day << ' ' << t.hour << ':' << t.minute << ':'
        << t.second;
 }

@@ -8,11 +8,6 @@
 
 namespace rowsift {
 
-#if ROWSIFT_AVX2_UNIT
-void MarkBlocksAvx2(const char* text, std::size_t blocks, const AnchorBytes& anchors,
-                    std::uint32_t* tags, std::uint32_t* candidates);
-#endif
-
 namespace {
 
 void MarkBlocksPortable(const char* text, std::size_t blocks, const AnchorBytes& anchors,

@@ -23,4 +23,9 @@ using MarkBlocksFunction = void (*)(const char* text, std::size_t blocks,
 // The fastest way this processor has, chosen once.
 [[nodiscard]] MarkBlocksFunction ChooseMarkBlocks();
 
+// The marking built for AVX2, in a unit of its own; only for processors
+// that have it.
+void MarkBlocksAvx2(const char* text, std::size_t blocks, const AnchorBytes& anchors,
+                    std::uint32_t* tags, std::uint32_t* candidates);
+
 }  // namespace rowsift

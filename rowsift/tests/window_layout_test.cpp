@@ -7,7 +7,7 @@
 
 namespace rowsift {
 
-void PrintTo(const Rect& r, std::ostream* out) {
+static void PrintTo(const Rect& r, std::ostream* out) {
   *out << '{' << r.left << ", " << r.top << ", " << r.width << ", " << r.height << '}';
 }
 

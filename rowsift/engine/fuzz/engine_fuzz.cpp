@@ -203,6 +203,8 @@ CharacterSet CodePageOf(std::uint8_t choice) {
 
 }  // namespace
 
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::size_t filterSize = std::min<std::size_t>(data[0] % 16, size - 1);

@@ -2,6 +2,8 @@
 // entry by a near name must not find it.
 #include <windows.h>
 
+#include <olectl.h>
+
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
   ::SetEnvironmentVariableA("TANDREL_TEST_REGISTERED", "no_register_entry");
   return S_OK;
