@@ -33,6 +33,11 @@ struct LocalDateTime {
   friend bool operator==(const LocalDateTime&, const LocalDateTime&) = default;
 };
 
+// Whether a listing reads each entry's dates: each costs a conversion to
+// local time, which a listing of names alone need not pay. Left out, they
+// stay all zeros.
+enum class EntryDates { kLeftOut, kRead };
+
 // One file or subfolder of a folder.
 struct FolderEntry {
   std::string name;  // without its folder
@@ -107,8 +112,10 @@ class FileSystem {
   // The folder's direct subfolders or direct files, in the platform's
   // directory order. Throws FileError when the folder cannot be listed; a
   // failure to move on part-way ends the listing with the entries found so far.
-  [[nodiscard]] virtual std::vector<FolderEntry> SubFolders(const std::string& folder) const = 0;
-  [[nodiscard]] virtual std::vector<FolderEntry> Files(const std::string& folder) const = 0;
+  [[nodiscard]] virtual std::vector<FolderEntry> SubFolders(const std::string& folder,
+                                                            EntryDates dates) const = 0;
+  [[nodiscard]] virtual std::vector<FolderEntry> Files(const std::string& folder,
+                                                       EntryDates dates) const = 0;
 };
 
 // The file layer of the platform the program runs on.

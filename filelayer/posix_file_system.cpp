@@ -295,16 +295,17 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixReplacement>(path);
   }
 
-  std::vector<FolderEntry> SubFolders(const std::string& folder) const override {
-    return List(folder, true);
+  std::vector<FolderEntry> SubFolders(const std::string& folder, EntryDates dates) const override {
+    return List(folder, true, dates);
   }
 
-  std::vector<FolderEntry> Files(const std::string& folder) const override {
-    return List(folder, false);
+  std::vector<FolderEntry> Files(const std::string& folder, EntryDates dates) const override {
+    return List(folder, false, dates);
   }
 
  private:
-  std::vector<FolderEntry> List(const std::string& folder, bool wantFolders) const {
+  std::vector<FolderEntry> List(const std::string& folder, bool wantFolders,
+                                EntryDates dates) const {
     const unique_directory directory(::opendir(folder.c_str()));
     if (!directory) FailWithErrno();
 
@@ -330,9 +331,14 @@ class PosixFileSystem final : public FileSystem {
       }
       const bool isFolder = S_ISDIR(info.stx_mode);
       if (isFolder != wantFolders) continue;
-      const auto created = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
-      entries.push_back(
-          {name, prefix + name, ToLocal(created.tv_sec), ToLocal(info.stx_mtime.tv_sec)});
+      FolderEntry& listed = entries.emplace_back();
+      listed.name = name;
+      listed.path = prefix + name;
+      if (dates == EntryDates::kRead) {
+        const auto created = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
+        listed.dateCreated = ToLocal(created.tv_sec);
+        listed.dateLastModified = ToLocal(info.stx_mtime.tv_sec);
+      }
     }
     return entries;
   }

@@ -475,16 +475,17 @@ class Win32FileSystem final : public FileSystem {
     return std::make_unique<Win32Replacement>(path);
   }
 
-  std::vector<FolderEntry> SubFolders(const std::string& folder) const override {
-    return List(folder, true);
+  std::vector<FolderEntry> SubFolders(const std::string& folder, EntryDates dates) const override {
+    return List(folder, true, dates);
   }
 
-  std::vector<FolderEntry> Files(const std::string& folder) const override {
-    return List(folder, false);
+  std::vector<FolderEntry> Files(const std::string& folder, EntryDates dates) const override {
+    return List(folder, false, dates);
   }
 
  private:
-  std::vector<FolderEntry> List(const std::string& folder, bool wantFolders) const {
+  std::vector<FolderEntry> List(const std::string& folder, bool wantFolders,
+                                EntryDates dates) const {
     std::wstring prefix = FullPathOf(folder);
     if (prefix.back() != L'\\') prefix += L'\\';
     const std::string prefixUtf8 = ToUtf8(prefix);
@@ -510,8 +511,13 @@ class Win32FileSystem final : public FileSystem {
       } catch (const FileError&) {
         continue;  // an unpaired surrogate: no UTF-8 path could reach the entry
       }
-      entries.push_back({nameUtf8, prefixUtf8 + nameUtf8, ToLocal(found.ftCreationTime),
-                         ToLocal(found.ftLastWriteTime)});
+      FolderEntry& entry = entries.emplace_back();
+      entry.path = prefixUtf8 + nameUtf8;
+      entry.name = std::move(nameUtf8);
+      if (dates == EntryDates::kRead) {
+        entry.dateCreated = ToLocal(found.ftCreationTime);
+        entry.dateLastModified = ToLocal(found.ftLastWriteTime);
+      }
     } while (::FindNextFileW(find.get(), &found));
     return entries;
   }

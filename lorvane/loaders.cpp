@@ -35,28 +35,42 @@ std::string FileLayerPath(const std::wstring& folder) {
   }
 }
 
-void Append(const LoaderSeams& seams, const FolderEntry& entry) {
-  seams.append(filelayer::ToUtf16(entry.name), filelayer::ToUtf16(entry.path));
-}
+// The entries that passed so far, in enumeration order.
+class Passed {
+ public:
+  void Add(const FolderEntry& entry) {
+    entries_.push_back({filelayer::ToUtf16(entry.name), filelayer::ToUtf16(entry.path)});
+  }
+  [[nodiscard]] const std::vector<ListEntry>& Entries() const noexcept { return entries_; }
+  void Reserve(std::size_t count) { entries_.reserve(count); }
+
+ private:
+  std::vector<ListEntry> entries_;
+};
 
 // Common frame, steps 3 to 5: list the folder, append every entry that
-// `passes` lets through. A folder that cannot be listed changes nothing.
+// `passes` lets through, all at once. A folder that cannot be listed changes
+// nothing.
 template <typename Filter>
 LoadOutcome Enumerate(const LoaderSeams& seams, const std::string& folder, Listing listing,
-                      Filter passes) {
+                      filelayer::EntryDates dates, Filter passes) {
   std::vector<FolderEntry> entries;
   try {
-    entries = listing == Listing::kFiles ? seams.fso->Files(folder) : seams.fso->SubFolders(folder);
+    entries = listing == Listing::kFiles ? seams.fso->Files(folder, dates)
+                                         : seams.fso->SubFolders(folder, dates);
   } catch (const std::exception&) {
     return LoadOutcome::kUnlisted;
   }
+  Passed passed;
+  passed.Reserve(entries.size());
   for (const FolderEntry& entry : entries) {
     // A step that fails skips its entry, in both lists; the others still load.
     try {
-      passes(entry);
+      passes(entry, passed);
     } catch (const std::exception&) {
     }
   }
+  seams.append(passed.Entries());
   return LoadOutcome::kLoaded;
 }
 
@@ -76,7 +90,8 @@ LoadOutcome LoadAll(const LoaderSeams& seams, const std::wstring& folder, Listin
                     const wchar_t* missing) {
   const std::string path = FileLayerPath(folder);
   if (FolderMissing(seams, path, missing)) return LoadOutcome::kRefused;
-  return Enumerate(seams, path, listing, [&](const FolderEntry& entry) { Append(seams, entry); });
+  return Enumerate(seams, path, listing, filelayer::EntryDates::kLeftOut,
+                   [](const FolderEntry& entry, Passed& passed) { passed.Add(entry); });
 }
 
 }  // namespace
@@ -118,10 +133,12 @@ LoadOutcome LoadFilesWithExt(const LoaderSeams& seams, const std::wstring& folde
     return LoadOutcome::kRefused;
   }
   const std::wstring wanted = Upper(extension);
-  return Enumerate(seams, path, Listing::kFiles, [&](const FolderEntry& entry) {
-    if (Upper(filelayer::ToUtf16(filelayer::GetExtensionName(entry.path))) == wanted)
-      Append(seams, entry);
-  });
+  return Enumerate(
+      seams, path, Listing::kFiles, filelayer::EntryDates::kLeftOut,
+      [&](const FolderEntry& entry, Passed& passed) {
+        if (Upper(filelayer::ToUtf16(filelayer::GetExtensionName(entry.path))) == wanted)
+          passed.Add(entry);
+      });
 }
 
 LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder,
@@ -133,16 +150,17 @@ LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder
   const std::string path = FileLayerPath(folder);
   if (FolderMissing(seams, path, L"Error. LoadFilesOfDate. No such folder."))
     return LoadOutcome::kRefused;
-  return Enumerate(seams, path, Listing::kFiles, [&](const FolderEntry& entry) {
-    // A file whose both dates match is added once.
-    bool added = false;
-    if (created && DateMatches(seams, entry.dateCreated, date)) {
-      added = true;
-      Append(seams, entry);
-    }
-    if (!added && modified && DateMatches(seams, entry.dateLastModified, date))
-      Append(seams, entry);
-  });
+  return Enumerate(seams, path, Listing::kFiles, filelayer::EntryDates::kRead,
+                   [&](const FolderEntry& entry, Passed& passed) {
+                     // A file whose both dates match is added once.
+                     bool added = false;
+                     if (created && DateMatches(seams, entry.dateCreated, date)) {
+                       added = true;
+                       passed.Add(entry);
+                     }
+                     if (!added && modified && DateMatches(seams, entry.dateLastModified, date))
+                       passed.Add(entry);
+                   });
 }
 
 LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& folder,
@@ -150,9 +168,10 @@ LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& fold
   const std::string path = FileLayerPath(folder);
   if (FolderMissing(seams, path, L"Error. LoadFoldersOfDate. No such folder."))
     return LoadOutcome::kRefused;
-  return Enumerate(seams, path, Listing::kSubFolders, [&](const FolderEntry& entry) {
-    if (DateMatches(seams, entry.dateCreated, date)) Append(seams, entry);
-  });
+  return Enumerate(seams, path, Listing::kSubFolders, filelayer::EntryDates::kRead,
+                   [&](const FolderEntry& entry, Passed& passed) {
+                     if (DateMatches(seams, entry.dateCreated, date)) passed.Add(entry);
+                   });
 }
 
 }  // namespace lorvane

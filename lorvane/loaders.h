@@ -7,8 +7,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "file_system.h"
+#include "pick_dialog.h"
 
 namespace lorvane {
 
@@ -19,8 +21,9 @@ struct LoaderSeams {
   // The date part of an entry's date-time as the user's locale writes it;
   // nothing when it cannot be formed.
   std::function<std::optional<std::wstring>(const filelayer::LocalDateTime&)> dateText;
-  // Appends one entry: its bare name to box1, its full path to box2.
-  std::function<void(const std::wstring& name, const std::wstring& path)> append;
+  // Appends the entries of one load, in order: bare names to box1, full
+  // paths to box2. Called once per load, also when no entry passed.
+  std::function<void(const std::vector<ListEntry>& entries)> append;
 };
 
 enum class LoadOutcome {

@@ -431,7 +431,7 @@ TEST_F(FileSystemTest, AReplacedFileKeepsWhatItIsBeyondItsBytes) {
   }
   EXPECT_EQ(GetFileAttributesA(report.c_str()) & kKept, kKept);
   EXPECT_EQ(ContentsOf("report.htm:notes"), "reviewed");
-  const auto entries = files_->Files(Folder());
+  const auto entries = files_->Files(Folder(), EntryDates::kRead);
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].dateCreated, kWinter);
   EXPECT_NE(entries[0].dateLastModified, kWinter);
@@ -463,11 +463,11 @@ TEST_F(FileSystemTest, ListingsGiveDirectEntriesWithFullPathsAndLocalTimes) {
   const char nativeSeparator = static_cast<char>(fs::path::preferred_separator);
   for (const std::string& folder : {Folder(), Folder() + '/', Folder() + nativeSeparator}) {
     SCOPED_TRACE(folder);
-    const auto folders = files_->SubFolders(folder);
+    const auto folders = files_->SubFolders(folder, EntryDates::kRead);
     ASSERT_EQ(folders.size(), 1u);
     ExpectEntry(folders[0], "alpha", PathOf("alpha"), kSummer);
 
-    const auto listed = SortedByName(files_->Files(folder));
+    const auto listed = SortedByName(files_->Files(folder, EntryDates::kRead));
     ASSERT_EQ(listed.size(), 2u);
     ExpectEntry(listed[0], "a.csv", PathOf("a.csv"), kSummer);
     ExpectEntry(listed[1], "b.txt", PathOf("b.txt"), kWinter);
@@ -475,12 +475,12 @@ TEST_F(FileSystemTest, ListingsGiveDirectEntriesWithFullPathsAndLocalTimes) {
 }
 
 TEST_F(FileSystemTest, ListingGivesNothingForAnEmptyFolderAndThrowsForNoFolder) {
-  EXPECT_TRUE(files_->Files(Folder()).empty());
-  EXPECT_TRUE(files_->SubFolders(Folder()).empty());
+  EXPECT_TRUE(files_->Files(Folder(), EntryDates::kRead).empty());
+  EXPECT_TRUE(files_->SubFolders(Folder(), EntryDates::kRead).empty());
   MakeFile("file.txt", "x");
   for (const std::string& absent : {PathOf("missing"), PathOf("file.txt"), std::string()}) {
-    EXPECT_THROW(std::ignore = files_->Files(absent), FileError) << absent;
-    EXPECT_THROW(std::ignore = files_->SubFolders(absent), FileError) << absent;
+    EXPECT_THROW(std::ignore = files_->Files(absent, EntryDates::kRead), FileError) << absent;
+    EXPECT_THROW(std::ignore = files_->SubFolders(absent, EntryDates::kRead), FileError) << absent;
   }
 }
 
@@ -504,12 +504,12 @@ TEST_F(FileSystemTest, PathsGoInAndNamesComeBackAsUtf8InAnyScript) {
   files_->WriteAll(Utf8Of(written), "written");
   EXPECT_EQ(fs::file_size(written), 7u);
 
-  const auto listed = SortedByName(files_->Files(Utf8Of(folder)));
+  const auto listed = SortedByName(files_->Files(Utf8Of(folder), EntryDates::kRead));
   ASSERT_EQ(listed.size(), 2u);
   EXPECT_EQ(listed[0].name, Utf8Of(written.filename()));
   EXPECT_EQ(listed[0].path, Utf8Of(written));
   EXPECT_EQ(listed[1].name, Utf8Of(log.filename()));
-  const auto folders = files_->SubFolders(Utf8Of(folder));
+  const auto folders = files_->SubFolders(Utf8Of(folder), EntryDates::kRead);
   ASSERT_EQ(folders.size(), 1u);
   EXPECT_EQ(folders[0].path, Utf8Of(user));
 }

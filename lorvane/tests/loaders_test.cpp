@@ -29,10 +29,11 @@ class FakeFileSystem final : public filelayer::FileSystem {
   }
   std::string ReadAll(const std::string&) const override { return {}; }
   void WriteAll(const std::string&, std::string_view) const override {}
-  std::vector<FolderEntry> SubFolders(const std::string& folder) const override {
+  std::vector<FolderEntry> SubFolders(const std::string& folder,
+                                      filelayer::EntryDates) const override {
     return Listing(folders, folder);
   }
-  std::vector<FolderEntry> Files(const std::string& folder) const override {
+  std::vector<FolderEntry> Files(const std::string& folder, filelayer::EntryDates) const override {
     return Listing(files, folder);
   }
 
@@ -62,9 +63,11 @@ class Loaders : public ::testing::Test {
       return std::to_wstring(t.day) + L"/" + std::to_wstring(t.month) + L"/" +
              std::to_wstring(t.year);
     };
-    seams_.append = [this](const std::wstring& name, const std::wstring& path) {
-      names_.push_back(name);
-      paths_.push_back(path);
+    seams_.append = [this](const std::vector<lorvane::ListEntry>& entries) {
+      for (const auto& entry : entries) {
+        names_.push_back(entry.display);
+        paths_.push_back(entry.value);
+      }
     };
   }
 
@@ -89,14 +92,16 @@ TEST_F(Loaders, AFolderThatCannotBeListedChangesNothingSilently) {
 }
 
 TEST_F(Loaders, AStepThatFailsSkipsItsEntryAndTheLoadGoesOn) {
-  fs_.files["C:\\d"] = {Entry("a", Day(1), Day(1)), Entry("fails", Day(1), Day(1)),
+  fs_.files["C:\\d"] = {Entry("a", Day(1), Day(1)), Entry("fails", Day(2), Day(2)),
                         Entry("c", Day(1), Day(1))};
-  const auto append = seams_.append;
-  seams_.append = [&](const std::wstring& name, const std::wstring& path) {
-    if (name == L"fails") throw std::bad_alloc();
-    append(name, path);
+  const auto dateText = seams_.dateText;
+  seams_.dateText = [&](const LocalDateTime& t) {
+    if (t.day == 2) throw std::bad_alloc();
+    return dateText(t);
   };
-  EXPECT_EQ(lorvane::LoadFileList(seams_, L"C:\\d"), LoadOutcome::kLoaded) << "the label is set";
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true),
+            LoadOutcome::kLoaded)
+      << "the label is set";
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"a", L"c"}));
 }
 

@@ -56,8 +56,14 @@ class ScriptedFiles : public filelayer::FileSystem {
   bool FolderExists(const std::string&) const override { return false; }
   std::string ReadAll(const std::string&) const override { return {}; }
   void WriteAll(const std::string&, std::string_view) const override {}
-  std::vector<filelayer::FolderEntry> SubFolders(const std::string&) const override { return {}; }
-  std::vector<filelayer::FolderEntry> Files(const std::string&) const override { return {}; }
+  std::vector<filelayer::FolderEntry> SubFolders(const std::string&,
+                                                 filelayer::EntryDates) const override {
+    return {};
+  }
+  std::vector<filelayer::FolderEntry> Files(const std::string&,
+                                            filelayer::EntryDates) const override {
+    return {};
+  }
 };
 
 BOOL CALLBACK NoteVisibleDialog(HWND window, LPARAM found) {

@@ -160,8 +160,14 @@ class FakeFiles : public filelayer::FileSystem {
     files_[Key(path)] = std::string(bytes);
     ++writes_;
   }
-  std::vector<filelayer::FolderEntry> SubFolders(const std::string&) const override { return {}; }
-  std::vector<filelayer::FolderEntry> Files(const std::string&) const override { return {}; }
+  std::vector<filelayer::FolderEntry> SubFolders(const std::string&,
+                                                 filelayer::EntryDates) const override {
+    return {};
+  }
+  std::vector<filelayer::FolderEntry> Files(const std::string&,
+                                            filelayer::EntryDates) const override {
+    return {};
+  }
 
  private:
   static std::string Key(std::string path) {
