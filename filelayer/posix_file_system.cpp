@@ -176,7 +176,7 @@ class ReadInput final : public BufferedInput {
 
 class PosixReplacement final : public FileReplacement {
  public:
-  explicit PosixReplacement(const std::string& path)
+  explicit PosixReplacement(const Path& path)
       : target_(path),
         targetExists_(InspectTarget(path, existing_)),
         temporary_(CreateTemporaryFileIn(FolderOf(path))) {}
@@ -230,17 +230,17 @@ class PosixFileSystem final : public FileSystem {
  public:
   explicit PosixFileSystem(const InputMapping& mapping) : mapping_(mapping) {}
 
-  bool FileExists(const std::string& path) const override {
+  bool FileExists(const Path& path) const override {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
   }
 
-  bool FolderExists(const std::string& path) const override {
+  bool FolderExists(const Path& path) const override {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   }
 
-  std::string ReadAll(const std::string& path) const override {
+  std::string ReadAll(const Path& path) const override {
     const unique_fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) FailWithErrno();
 
@@ -272,13 +272,13 @@ class PosixFileSystem final : public FileSystem {
     return contents;
   }
 
-  void WriteAll(const std::string& path, std::string_view bytes) const override {
+  void WriteAll(const Path& path, std::string_view bytes) const override {
     PosixReplacement replacement(path);
     replacement.Append(bytes);
     replacement.Commit();
   }
 
-  std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
+  std::unique_ptr<InputFile> OpenInput(const Path& path) const override {
     unique_fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) FailWithErrno();
     struct stat info;
@@ -291,21 +291,20 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<MappedInput>(std::move(file), fileSize, mapping_);
   }
 
-  std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const override {
+  std::unique_ptr<FileReplacement> BeginReplace(const Path& path) const override {
     return std::make_unique<PosixReplacement>(path);
   }
 
-  std::vector<FolderEntry> SubFolders(const std::string& folder, EntryDates dates) const override {
+  std::vector<FolderEntry> SubFolders(const Path& folder, EntryDates dates) const override {
     return List(folder, true, dates);
   }
 
-  std::vector<FolderEntry> Files(const std::string& folder, EntryDates dates) const override {
+  std::vector<FolderEntry> Files(const Path& folder, EntryDates dates) const override {
     return List(folder, false, dates);
   }
 
  private:
-  std::vector<FolderEntry> List(const std::string& folder, bool wantFolders,
-                                EntryDates dates) const {
+  std::vector<FolderEntry> List(const Path& folder, bool wantFolders, EntryDates dates) const {
     const unique_directory directory(::opendir(folder.c_str()));
     if (!directory) FailWithErrno();
 
@@ -351,5 +350,9 @@ class PosixFileSystem final : public FileSystem {
 std::unique_ptr<FileSystem> MakePlatformFileSystem(const InputMapping& mapping) {
   return std::make_unique<PosixFileSystem>(mapping);
 }
+
+Path PathFromUtf8(std::string_view utf8) { return Path(std::string(utf8)); }
+
+std::string Utf8FromPath(const Path& path) { return path.native(); }
 
 }  // namespace filelayer

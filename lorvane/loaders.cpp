@@ -5,10 +5,10 @@
 #include <oleauto.h>
 
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "unique_com.h"
-#include "win32_text.h"
 
 namespace lorvane {
 namespace {
@@ -24,22 +24,12 @@ std::wstring Upper(std::wstring text) {
   return text;
 }
 
-// The script's folder text as the file layer spells it. A text that UTF-8
-// cannot spell (an unpaired surrogate) reaches no folder: it becomes the
-// empty text, which names none.
-std::string FileLayerPath(const std::wstring& folder) {
-  try {
-    return filelayer::ToUtf8(folder);
-  } catch (const filelayer::FileError&) {
-    return {};
-  }
-}
-
 // The entries that passed so far, in enumeration order.
 class Passed {
  public:
-  void Add(const FolderEntry& entry) {
-    entries_.push_back({filelayer::ToUtf16(entry.name), filelayer::ToUtf16(entry.path)});
+  // Moves the entry's texts: each entry passes at most once.
+  void Add(FolderEntry& entry) {
+    entries_.push_back({std::move(entry.name), std::move(entry.path)});
   }
   [[nodiscard]] const std::vector<ListEntry>& Entries() const noexcept { return entries_; }
   void Reserve(std::size_t count) { entries_.reserve(count); }
@@ -52,7 +42,7 @@ class Passed {
 // `passes` lets through, all at once. A folder that cannot be listed changes
 // nothing.
 template <typename Filter>
-LoadOutcome Enumerate(const LoaderSeams& seams, const std::string& folder, Listing listing,
+LoadOutcome Enumerate(const LoaderSeams& seams, const filelayer::Path& folder, Listing listing,
                       filelayer::EntryDates dates, Filter passes) {
   std::vector<FolderEntry> entries;
   try {
@@ -63,7 +53,7 @@ LoadOutcome Enumerate(const LoaderSeams& seams, const std::string& folder, Listi
   }
   Passed passed;
   passed.Reserve(entries.size());
-  for (const FolderEntry& entry : entries) {
+  for (FolderEntry& entry : entries) {
     // A step that fails skips its entry, in both lists; the others still load.
     try {
       passes(entry, passed);
@@ -80,7 +70,8 @@ bool DateMatches(const LoaderSeams& seams, const LocalDateTime& moment, const st
 }
 
 // The check shared by all five: the folder must exist.
-bool FolderMissing(const LoaderSeams& seams, const std::string& folder, const wchar_t* message) {
+bool FolderMissing(const LoaderSeams& seams, const filelayer::Path& folder,
+                   const wchar_t* message) {
   if (seams.fso->FolderExists(folder)) return false;
   seams.tell(message);
   return true;
@@ -88,10 +79,10 @@ bool FolderMissing(const LoaderSeams& seams, const std::string& folder, const wc
 
 LoadOutcome LoadAll(const LoaderSeams& seams, const std::wstring& folder, Listing listing,
                     const wchar_t* missing) {
-  const std::string path = FileLayerPath(folder);
+  const filelayer::Path path(folder);
   if (FolderMissing(seams, path, missing)) return LoadOutcome::kRefused;
   return Enumerate(seams, path, listing, filelayer::EntryDates::kLeftOut,
-                   [](const FolderEntry& entry, Passed& passed) { passed.Add(entry); });
+                   [](FolderEntry& entry, Passed& passed) { passed.Add(entry); });
 }
 
 }  // namespace
@@ -125,7 +116,7 @@ LoadOutcome LoadFileList(const LoaderSeams& seams, const std::wstring& folder) {
 
 LoadOutcome LoadFilesWithExt(const LoaderSeams& seams, const std::wstring& folder,
                              const std::wstring& extension) {
-  const std::string path = FileLayerPath(folder);
+  const filelayer::Path path(folder);
   if (FolderMissing(seams, path, L"Error. LoadFilesWithExt. No such folder."))
     return LoadOutcome::kRefused;
   if (extension.empty()) {
@@ -133,12 +124,11 @@ LoadOutcome LoadFilesWithExt(const LoaderSeams& seams, const std::wstring& folde
     return LoadOutcome::kRefused;
   }
   const std::wstring wanted = Upper(extension);
-  return Enumerate(
-      seams, path, Listing::kFiles, filelayer::EntryDates::kLeftOut,
-      [&](const FolderEntry& entry, Passed& passed) {
-        if (Upper(filelayer::ToUtf16(filelayer::GetExtensionName(entry.path))) == wanted)
-          passed.Add(entry);
-      });
+  return Enumerate(seams, path, Listing::kFiles, filelayer::EntryDates::kLeftOut,
+                   [&](FolderEntry& entry, Passed& passed) {
+                     if (Upper(filelayer::GetExtensionName(entry.path)) == wanted)
+                       passed.Add(entry);
+                   });
 }
 
 LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder,
@@ -147,11 +137,11 @@ LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder
     seams.tell(L"Error. LoadFilesOfDate. Neither created nor modified was set in function call.");
     return LoadOutcome::kRefused;
   }
-  const std::string path = FileLayerPath(folder);
+  const filelayer::Path path(folder);
   if (FolderMissing(seams, path, L"Error. LoadFilesOfDate. No such folder."))
     return LoadOutcome::kRefused;
   return Enumerate(seams, path, Listing::kFiles, filelayer::EntryDates::kRead,
-                   [&](const FolderEntry& entry, Passed& passed) {
+                   [&](FolderEntry& entry, Passed& passed) {
                      // A file whose both dates match is added once.
                      bool added = false;
                      if (created && DateMatches(seams, entry.dateCreated, date)) {
@@ -165,11 +155,11 @@ LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder
 
 LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& folder,
                               const std::wstring& date) {
-  const std::string path = FileLayerPath(folder);
+  const filelayer::Path path(folder);
   if (FolderMissing(seams, path, L"Error. LoadFoldersOfDate. No such folder."))
     return LoadOutcome::kRefused;
   return Enumerate(seams, path, Listing::kSubFolders, filelayer::EntryDates::kRead,
-                   [&](const FolderEntry& entry, Passed& passed) {
+                   [&](FolderEntry& entry, Passed& passed) {
                      if (DateMatches(seams, entry.dateCreated, date)) passed.Add(entry);
                    });
 }

@@ -1,7 +1,8 @@
 // The five folder and file loaders, apart from COM and the dialog: the file
 // layer, the message box, the date text and the dialog's lists come in as
-// seams so that tests can stand in for each. The script's texts are UTF-16;
-// the loaders speak UTF-8 with the file layer.
+// seams so that tests can stand in for each. The script's texts are UTF-16,
+// as Windows paths are: a folder text reaches the file layer, and a name or
+// path the dialog, unconverted.
 #pragma once
 
 #include <functional>

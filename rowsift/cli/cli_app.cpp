@@ -132,6 +132,13 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
   return options;
 }
 
+// The output name proposed for an input path given on the command line;
+// empty when there is none.
+std::string ProposedOutput(const std::string& input) {
+  const std::optional<filelayer::Path> proposal = ProposeOutputName(filelayer::PathFromUtf8(input));
+  return proposal ? filelayer::Utf8FromPath(*proposal) : std::string();
+}
+
 // One log through the parse run. Its messages go to `err`, each line after
 // `name` when several logs run ("" when one does).
 class CommandLineRun final : public ParseRunHost {
@@ -139,7 +146,7 @@ class CommandLineRun final : public ParseRunHost {
   CommandLineRun(std::string input, std::optional<std::string> output, const Options& options,
                  std::string name, std::ostream& err)
       : input_(std::move(input)),
-        output_(output ? *output : ProposeOutputName(input_).value_or("")),
+        output_(output ? *output : ProposedOutput(input_)),
         options_(options),
         name_(std::move(name)),
         err_(err) {}
@@ -157,8 +164,8 @@ class CommandLineRun final : public ParseRunHost {
     return kFileFailure;
   }
 
-  std::string InputPath() override { return input_; }
-  std::string OutputPath() override { return output_; }
+  filelayer::Path InputPath() override { return filelayer::PathFromUtf8(input_); }
+  filelayer::Path OutputPath() override { return filelayer::PathFromUtf8(output_); }
   std::optional<std::string> FilterText() override { return options_.filterInLogs; }
   bool DebugMode() override { return false; }
   bool OpenOutputWhenDone() override { return false; }
@@ -191,7 +198,7 @@ class CommandLineRun final : public ParseRunHost {
   void SetBusyCursor(bool) override {}
   void AppendDebugLine(const std::string&) override {}
   void ProcessPendingEvents() override {}
-  void OpenWithShell(const std::string&) override {}
+  void OpenWithShell(const filelayer::Path&) override {}
   std::string TimeStamp() override { return {}; }
 
  private:
@@ -210,9 +217,14 @@ unsigned Processors() { return std::max(1u, std::thread::hardware_concurrency())
 // which on Windows would also fail the replacement. Names are compared as
 // the same-file check compares them.
 std::vector<std::size_t> Waves(const std::vector<std::string>& inputs) {
-  std::vector<std::optional<std::string>> outputs;
+  std::vector<filelayer::Path> paths;
+  std::vector<std::optional<filelayer::Path>> outputs;
+  paths.reserve(inputs.size());
   outputs.reserve(inputs.size());
-  for (const std::string& input : inputs) outputs.push_back(ProposeOutputName(input));
+  for (const std::string& input : inputs) {
+    paths.push_back(filelayer::PathFromUtf8(input));
+    outputs.push_back(ProposeOutputName(paths.back()));
+  }
   // An output's name is longer than its input's, so a log's producers come
   // before it in this order and their waves are known when it is reached.
   std::vector<std::size_t> order(inputs.size());
@@ -223,7 +235,7 @@ std::vector<std::size_t> Waves(const std::vector<std::string>& inputs) {
   std::vector<std::size_t> waves(inputs.size(), 0);
   for (const std::size_t reader : order) {
     for (std::size_t writer = 0; writer < inputs.size(); ++writer) {
-      if (outputs[writer] && filelayer::EqualIgnoringCase(*outputs[writer], inputs[reader]))
+      if (outputs[writer] && filelayer::EqualIgnoringCase(*outputs[writer], paths[reader]))
         waves[reader] = std::max(waves[reader], waves[writer] + 1);
     }
   }

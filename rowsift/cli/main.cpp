@@ -11,6 +11,7 @@
 
 #include "standard_stream.h"
 #include "unique_resource.h"
+#include "utf_text.h"
 #include "wide_text.h"
 
 namespace {
@@ -22,7 +23,7 @@ std::vector<std::string> Arguments() {
   const kit::unique_hlocal arguments(::CommandLineToArgvW(::GetCommandLineW(), &count));
   const auto* const wide = static_cast<const LPWSTR*>(arguments.get());
   std::vector<std::string> utf8;
-  for (int i = 1; wide && i < count; ++i) utf8.push_back(rowsift::Utf8FromUtf16(wide[i]));
+  for (int i = 1; wide && i < count; ++i) utf8.push_back(kit::Utf8FromUtf16(wide[i]));
   return utf8;
 }
 
@@ -33,7 +34,7 @@ int main() {
   const auto files = filelayer::MakePlatformFileSystem();
   // Logs are written in the system code page unless --codepage names another.
   const auto spell = [](const std::string& filter, unsigned codePage) {
-    return rowsift::SpellInCodePage(rowsift::Utf16FromUtf8(filter), codePage);
+    return rowsift::SpellInCodePage(kit::Utf16FromUtf8(filter), codePage);
   };
   const auto resolve = [](unsigned codePage) -> std::optional<unsigned> {
     if (codePage == CP_ACP) return ::GetACP();
