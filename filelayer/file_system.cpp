@@ -22,7 +22,9 @@ class HeldInput final : public InputFile {
 class HeldReplacement final : public FileReplacement {
  public:
   HeldReplacement(const FileSystem& files, Path path) : files_(files), path_(std::move(path)) {}
-  void Append(std::string_view bytes) override { bytes_.append(bytes); }
+  void Append(std::span<const std::string_view> pieces) override {
+    for (const std::string_view piece : pieces) bytes_.append(piece);
+  }
   void Commit() override { files_.WriteAll(path_, bytes_); }
 
  private:

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -68,6 +69,11 @@ class InputFile {
   // the file ends), and the whole rest where the file is mapped at once.
   // Valid until the next call. Throws FileError.
   [[nodiscard]] virtual std::string_view View(std::uint64_t offset, std::size_t length) = 0;
+  // Throws FileError when the views handed out did not hold the file's bytes:
+  // a mapped file cut short by another program meanwhile reads as zeros
+  // where the system would otherwise end the process. Called once the views
+  // are read, before anything made of them is kept.
+  virtual void CheckViewsRead() const {}
 };
 
 // How an input file comes into memory. A mapped file of up to `wholeFile`
@@ -77,20 +83,32 @@ class InputFile {
 // view of a file on a network share or a removable drive raises an in-page
 // error that ends the process, where a read would only fail, when the
 // connection or the medium goes away. Such a file is read in windows.
+// Several files open at once are mapped whole only while together they take
+// at most `wholeBudget` bytes of the address space; the others come in
+// windows, so that files opened side by side cannot leave a 32-bit process
+// without room for its windows, buffers and stacks.
 struct InputMapping {
   std::uint64_t wholeFile = UINT64_MAX;
   std::size_t window = std::size_t{64} << 20;
   bool mapLocalFiles = true;  // false: every file is read in windows
+  std::uint64_t wholeBudget = SIZE_MAX / 4;
 };
 
 // A file's new content, written piece by piece to a temporary file beside
 // it. Commit() flushes it and only then puts it in the target's place;
 // dropping a replacement that was not committed deletes the temporary file
 // and leaves the target as it was.
+//
+// Where the user may write the target but not create files beside it or
+// remove it, the finished content is written over the target instead, in
+// place: the target keeps its name, rights and creation time, though a
+// failure part-way through that writing can no longer leave it as it was.
 class FileReplacement {
  public:
   virtual ~FileReplacement() = default;
-  virtual void Append(std::string_view bytes) = 0;
+  // The pieces, in order, as if joined.
+  virtual void Append(std::span<const std::string_view> pieces) = 0;
+  void Append(std::string_view bytes) { Append(std::span<const std::string_view>(&bytes, 1)); }
   virtual void Commit() = 0;
 };
 
@@ -117,6 +135,15 @@ class FileSystem {
   // default they fall back on ReadAll and WriteAll. Throw FileError.
   [[nodiscard]] virtual std::unique_ptr<InputFile> OpenInput(const Path& path) const;
   [[nodiscard]] virtual std::unique_ptr<FileReplacement> BeginReplace(const Path& path) const;
+
+  // The files a command-line argument names: on Windows, where no shell
+  // expands wildcards, those matching a last component holding '*' or '?',
+  // as the system's own search matches them, in name order; elsewhere, and
+  // where nothing matches, the argument itself. Texts in UTF-8, as the
+  // command line gives them.
+  [[nodiscard]] virtual std::vector<std::string> ExpandWildcards(const std::string& path) const {
+    return {path};
+  }
 
   // The folder's direct subfolders or direct files, in the platform's
   // directory order. Throws FileError when the folder cannot be listed; a
@@ -154,8 +181,17 @@ struct MappedRange {
 
 // A path given as UTF-8 text (a command line, a message), and a path as
 // UTF-8 text. On Linux both are the bytes as they are; on Windows they
-// convert, what is not valid becoming U+FFFD.
+// convert, what is not valid becoming U+FFFD. A UTF-8 text must come in
+// through PathFromUtf8: Path's own conversion from char text on Windows is
+// not UTF-8.
 [[nodiscard]] Path PathFromUtf8(std::string_view utf8);
 [[nodiscard]] std::string Utf8FromPath(const Path& path);
+
+// The form in which two spellings of one path compare equal as texts, for
+// use as a key: absolute, without "." and ".." steps, with the long names of
+// Windows' short ones, and lower-cased as EqualIgnoringCase lower-cases
+// where the platform ignores case. Links are not followed. Texts in UTF-8,
+// as the command line gives them.
+[[nodiscard]] std::string ComparablePath(const std::string& path);
 
 }  // namespace filelayer

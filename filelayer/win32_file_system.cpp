@@ -3,12 +3,16 @@
 #include <winioctl.h>
 
 #include <algorithm>
+#include <atomic>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cwchar>
+#include <memory>
 #include <new>
-#include <optional>
 #include <random>
+#include <span>
+#include <utility>
 
 #include "buffered_input.h"
 #include "file_system.h"
@@ -45,6 +49,29 @@ FileError SystemError(DWORD code) {
   throw FileError("The file is too large to hold in memory (" + std::to_string(size) + " bytes).",
                   ERROR_NOT_ENOUGH_MEMORY);
 }
+
+[[noreturn]] void FailNoRoomToMap(std::uint64_t viewSize, std::uint64_t fileSize) {
+  throw FileError("There is not enough free address space to map " + std::to_string(viewSize) +
+                      " bytes of the file (of its " + std::to_string(fileSize) + ") at once.",
+                  ERROR_NOT_ENOUGH_MEMORY);
+}
+
+// Bytes of the address space that files mapped whole may take together.
+class AddressBudget {
+ public:
+  explicit AddressBudget(std::uint64_t bytes) : left_(bytes) {}
+  [[nodiscard]] bool Take(std::uint64_t bytes) {
+    std::uint64_t left = left_.load();
+    do {
+      if (bytes > left) return false;
+    } while (!left_.compare_exchange_weak(left, left - bytes));
+    return true;
+  }
+  void Give(std::uint64_t bytes) { left_ += bytes; }
+
+ private:
+  std::atomic<std::uint64_t> left_;
+};
 
 // The absolute form of `path`, with '/' turned into '\'.
 std::wstring FullPathOf(const Path& path) {
@@ -91,6 +118,23 @@ void WriteBytes(HANDLE file, std::string_view bytes) {
   }
 }
 
+// The whole content of `from`, from its start, in place of `to`'s.
+void CopyFileBytes(HANDLE from, HANDLE to) {
+  LARGE_INTEGER start{};
+  if (!::SetFilePointerEx(from, start, nullptr, FILE_BEGIN)) FailWithLastError();
+  std::string buffer(1 << 16, '\0');
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(from, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr))
+      FailWithLastError();
+    if (read == 0) break;
+    WriteBytes(to, std::string_view(buffer.data(), read));
+  }
+  if (!::SetEndOfFile(to)) FailWithLastError();
+}
+
+bool RefusedForRights(DWORD error) { return error == ERROR_ACCESS_DENIED; }
+
 void DeleteFileAt(const std::wstring& path) noexcept { ::DeleteFileW(path.c_str()); }
 
 // A file that is deleted unless release() is called once it has served.
@@ -121,8 +165,8 @@ std::wstring CandidateNameIn(const std::wstring& folder) {
 TemporaryFile CreateTemporaryFileIn(const std::wstring& folder) {
   for (int attempt = 1;; ++attempt) {
     std::wstring path = CandidateNameIn(folder);
-    kit::unique_file handle(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
+    kit::unique_file handle(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (handle) {
       TemporaryFile temporary;
       temporary.path = unique_temporary_path(std::move(path));
@@ -148,13 +192,14 @@ std::wstring UnusedNameIn(const std::wstring& folder) {
 }
 
 // Lower-cased by the system's rule for file names (not the linguistic one of
-// any language); nothing when the system cannot.
-std::optional<std::wstring> LowerCased(const std::wstring& text) {
-  if (text.empty()) return text;
+// any language). Throws FileError for what the system cannot map.
+std::wstring LowerCasedName(std::wstring_view text) {
+  if (text.empty()) return {};
+  if (text.size() > INT_MAX) Fail(ERROR_NO_UNICODE_TRANSLATION);
   const int length = static_cast<int>(text.size());
   const int size = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length,
                                    nullptr, 0, nullptr, nullptr, 0);
-  if (size <= 0) return std::nullopt;
+  if (size <= 0) Fail(ERROR_NO_UNICODE_TRANSLATION);
   std::wstring lower(static_cast<std::size_t>(size), L'\0');
   ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, lower.data(), size,
                   nullptr, nullptr, 0);
@@ -177,9 +222,22 @@ LocalDateTime ToLocal(const FILETIME& time) {
 // window at a time.
 class MappedInput final : public InputFile {
  public:
-  MappedInput(kit::unique_handle mapping, std::uint64_t size, const InputMapping& limits)
-      : mapping_(std::move(mapping)), size_(size), window_(limits.window) {
-    if (size_ != 0 && size_ <= limits.wholeFile) TryMap({0, size_});
+  MappedInput(kit::unique_handle mapping, std::uint64_t size, const InputMapping& limits,
+              std::shared_ptr<AddressBudget> budget)
+      : mapping_(std::move(mapping)),
+        size_(size),
+        window_(limits.window),
+        budget_(std::move(budget)) {
+    if (size_ != 0 && size_ <= limits.wholeFile && budget_->Take(size_)) {
+      heldWhole_ = size_;
+      if (!TryMap({0, size_})) ReturnBudget();
+    }
+  }
+  MappedInput(const MappedInput&) = delete;
+  MappedInput& operator=(const MappedInput&) = delete;
+  ~MappedInput() override {
+    view_.reset();
+    ReturnBudget();
   }
 
   std::uint64_t size() const override { return size_; }
@@ -188,11 +246,12 @@ class MappedInput final : public InputFile {
     if (offset >= size_) return {};
     const std::uint64_t wanted = std::min<std::uint64_t>(length, size_ - offset);
     if (!view_ || offset < viewOffset_ || offset + wanted > viewOffset_ + viewSize_) {
+      ReturnBudget();
       SYSTEM_INFO system;
       ::GetSystemInfo(&system);
       const MappedRange range =
           RangeToMap(size_, offset, length, window_, system.dwAllocationGranularity);
-      if (!TryMap(range)) FailTooLarge(range.size);
+      if (!TryMap(range)) FailNoRoomToMap(range.size, size_);
     }
     const char* const bytes = static_cast<const char*>(view_.get());
     return {bytes + (offset - viewOffset_),
@@ -216,9 +275,13 @@ class MappedInput final : public InputFile {
     return true;
   }
 
+  void ReturnBudget() { budget_->Give(std::exchange(heldWhole_, 0)); }
+
   kit::unique_handle mapping_;
   std::uint64_t size_;
   std::size_t window_;
+  std::shared_ptr<AddressBudget> budget_;
+  std::uint64_t heldWhole_ = 0;  // taken from the budget while mapped whole
   kit::unique_mapped_view view_;
   std::uint64_t viewOffset_ = 0;
   std::uint64_t viewSize_ = 0;
@@ -314,11 +377,20 @@ bool IsOnDetachableDisk(HANDLE file) {
   }
 }
 
+// FILE_ATTRIBUTE_RECALL_ON_DATA_ACCESS, which some SDKs' headers lack.
+constexpr DWORD kRecallOnDataAccess = 0x00400000;
+
 // Whether the open file may be mapped: only a file on a fixed disk of this
-// machine may, since a mapped view of any other raises an in-page error
-// where ReadFile would fail, and no handler here can catch that error. When
-// in doubt, no.
+// machine, whose data is on that disk, may, since a mapped view of any other
+// raises an in-page error where ReadFile would fail, and no handler here can
+// catch that error. A cloud-sync placeholder or an archived (offline) file
+// is fetched as it is read, and that fetch may fail. When in doubt, no.
 bool MayBeMapped(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION information;
+  if (!::GetFileInformationByHandle(file, &information) ||
+      (information.dwFileAttributes & (kRecallOnDataAccess | FILE_ATTRIBUTE_OFFLINE))) {
+    return false;
+  }
   const std::wstring path = FinalPathOf(file, VOLUME_NAME_DOS);  // \\?\C:\... or \\?\UNC\...
   if (path.empty()) return false;
   std::wstring root(path.size() + 2, L'\0');
@@ -329,34 +401,65 @@ bool MayBeMapped(HANDLE file) {
   return ::GetDriveTypeW(root.c_str()) == DRIVE_FIXED && !IsOnDetachableDisk(file);
 }
 
+// The content goes to a temporary file beside the target, put in its place
+// once flushed. Where the folder refuses a new file, or the target refuses
+// to be replaced, for want of rights, the content is gathered in the user's
+// temporary folder and then written over the target.
 class Win32Replacement final : public FileReplacement {
  public:
   explicit Win32Replacement(const Path& path)
       : target_(FullPathOf(path)),
         targetExists_(InspectTarget(target_, existing_)),
         folder_(FolderOf(target_)),
-        temporary_(CreateTemporaryFileIn(folder_)) {}
+        temporary_(CreateTemporary()) {
+    pending_.reserve(kGather);
+  }
 
-  void Append(std::string_view bytes) override { WriteBytes(temporary_.handle.get(), bytes); }
+  // Small pieces are gathered: each WriteFile is a call into the system.
+  void Append(std::span<const std::string_view> pieces) override {
+    for (const std::string_view piece : pieces) {
+      if (pending_.size() + piece.size() > kGather) WritePending();
+      if (piece.size() >= kGather) {
+        WriteBytes(temporary_.handle.get(), piece);
+      } else {
+        pending_.append(piece);
+      }
+    }
+  }
 
   void Commit() override {
+    WritePending();
+    if (!besideTarget_) return WriteOverTarget();
     // The new file takes the old one's place: keep its creation time too,
-    // should it have to be renamed over the old one.
-    if (targetExists_ &&
-        !::SetFileTime(temporary_.handle.get(), &existing_.ftCreationTime, nullptr, nullptr)) {
-      FailWithLastError();
+    // should it have to be renamed over the old one. Only cosmetic, so a
+    // failure does not stop the write.
+    if (targetExists_) {
+      ::SetFileTime(temporary_.handle.get(), &existing_.ftCreationTime, nullptr, nullptr);
     }
     if (!::FlushFileBuffers(temporary_.handle.get())) FailWithLastError();
-    if (!::CloseHandle(temporary_.handle.release())) FailWithLastError();
-    const bool replaced = targetExists_ && ReplaceTarget();
-    if (!replaced && !::MoveFileExW(temporary_.path.get().c_str(), target_.c_str(),
-                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (targetExists_) {
+      switch (ReplaceTarget()) {
+        case Replaced::kYes:
+          temporary_.handle.reset();
+          temporary_.path.release();
+          return;
+        case Replaced::kRefused:
+          return WriteOverTarget();
+        case Replaced::kNotSupported:
+          break;
+      }
+    }
+    temporary_.handle.reset();
+    if (!::MoveFileExW(temporary_.path.get().c_str(), target_.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       FailWithLastError();
     }
     temporary_.path.release();
   }
 
  private:
+  static constexpr std::size_t kGather = 1 << 20;
+
   // Whether the target exists; fails when it may not be replaced.
   static bool InspectTarget(const std::wstring& target, WIN32_FILE_ATTRIBUTE_DATA& existing) {
     if (!::GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &existing)) {
@@ -377,47 +480,105 @@ class Win32Replacement final : public FileReplacement {
     return target.substr(0, lastSeparator + 1);
   }
 
+  // Beside the target where the folder allows, else, for an existing target,
+  // in the user's temporary folder.
+  TemporaryFile CreateTemporary() {
+    try {
+      return CreateTemporaryFileIn(folder_);
+    } catch (const FileError& failure) {
+      if (!RefusedForRights(failure.code())) throw;
+      if (!targetExists_) {
+        throw FileError(std::string(failure.what()) + " (no right to create files in " +
+                            kit::Utf8FromUtf16(folder_) + ")",
+                        failure.code());
+      }
+    }
+    besideTarget_ = false;
+    std::wstring temporaryFolder(MAX_PATH + 1, L'\0');
+    const DWORD length =
+        ::GetTempPathW(static_cast<DWORD>(temporaryFolder.size()), temporaryFolder.data());
+    if (length == 0 || length >= temporaryFolder.size()) FailWithLastError();
+    temporaryFolder.resize(length);
+    return CreateTemporaryFileIn(temporaryFolder);
+  }
+
+  void WritePending() {
+    WriteBytes(temporary_.handle.get(), pending_);
+    pending_.clear();
+  }
+
+  // In place: the target keeps its name, security descriptor, attributes,
+  // streams and creation time.
+  void WriteOverTarget() {
+    const kit::unique_file target(::CreateFileW(target_.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!target) FailWithLastError();
+    CopyFileBytes(temporary_.handle.get(), target.get());
+    if (!::FlushFileBuffers(target.get())) FailWithLastError();
+  }
+
+  enum class Replaced { kYes, kRefused, kNotSupported };
+
   // Puts the temporary file in the existing target's place the way that
   // keeps what the target is beyond its bytes, as writing over it would:
   // security descriptor, attributes, alternate streams, creation time. A
   // descriptor the user may not copy is left behind rather than fail the
-  // write. False, with nothing changed, where the target's file system
-  // cannot replace or the target has gone meanwhile; throws, with the target
-  // as it was, on any other failure.
-  bool ReplaceTarget() {
+  // write. kNotSupported, with nothing changed, where the target's file
+  // system cannot replace or the target has gone meanwhile; kRefused, with
+  // nothing changed, where the user may not remove or rename the target;
+  // throws, with the target as it was, on any other failure.
+  Replaced ReplaceTarget() {
+    // ReplaceFileW opens the temporary file itself.
+    temporary_.handle.reset();
     // The target is moved to the backup name first: a replace that fails
     // half-way can then put it back.
     unique_temporary_path backup(UnusedNameIn(folder_));
     if (::ReplaceFileW(target_.c_str(), temporary_.path.get().c_str(), backup.get().c_str(),
                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-      return true;
+      return Replaced::kYes;
     }
     const DWORD error = ::GetLastError();
     switch (error) {
       case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
         // The target is under the backup name. Where it cannot go back, it
-        // stays there rather than be lost.
-        ::MoveFileExW(backup.get().c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH);
-        backup.release();
+        // stays there rather than be lost, and the user is told where.
+        if (!::MoveFileExW(backup.get().c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH)) {
+          const std::wstring kept = backup.release();
+          throw FileError(std::string(SystemError(error).what()) +
+                              " The previous file is kept as " + kit::Utf8FromUtf16(kept) + ".",
+                          error);
+        }
         Fail(error);
       case ERROR_FILE_NOT_FOUND:
       case ERROR_INVALID_PARAMETER:
       case ERROR_INVALID_FUNCTION:
       case ERROR_NOT_SUPPORTED:
       case ERROR_CALL_NOT_IMPLEMENTED:
-        return false;
+        return Replaced::kNotSupported;
+      case ERROR_ACCESS_DENIED:
+      case ERROR_UNABLE_TO_REMOVE_REPLACED:
+        ReopenTemporary();
+        return Replaced::kRefused;
       default:
-        // Among them ERROR_UNABLE_TO_MOVE_REPLACEMENT and
-        // ERROR_UNABLE_TO_REMOVE_REPLACED: both files keep their names.
+        // Among them ERROR_UNABLE_TO_MOVE_REPLACEMENT: both files keep
+        // their names.
         Fail(error);
     }
+  }
+
+  void ReopenTemporary() {
+    temporary_.handle.reset(::CreateFileW(temporary_.path.get().c_str(), GENERIC_READ, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    if (!temporary_.handle) FailWithLastError();
   }
 
   std::wstring target_;
   WIN32_FILE_ATTRIBUTE_DATA existing_{};
   bool targetExists_;
   std::wstring folder_;
+  bool besideTarget_ = true;
   TemporaryFile temporary_;
+  std::string pending_;
 };
 
 // The file opened for reading, shared with other readers and writers, and
@@ -435,7 +596,8 @@ kit::unique_file OpenForReading(const Path& path, std::uint64_t& size) {
 
 class Win32FileSystem final : public FileSystem {
  public:
-  explicit Win32FileSystem(const InputMapping& mapping) : mapping_(mapping) {}
+  explicit Win32FileSystem(const InputMapping& mapping)
+      : mapping_(mapping), budget_(std::make_shared<AddressBudget>(mapping.wholeBudget)) {}
 
   bool FileExists(const Path& path) const override {
     const DWORD attributes = AttributesOf(path);
@@ -472,8 +634,36 @@ class Win32FileSystem final : public FileSystem {
 
   void WriteAll(const Path& path, std::string_view bytes) const override {
     Win32Replacement replacement(path);
-    replacement.Append(bytes);
+    replacement.Append(std::span<const std::string_view>(&bytes, 1));
     replacement.Commit();
+  }
+
+  std::vector<std::string> ExpandWildcards(const std::string& path) const override {
+    const std::size_t nameStart = path.find_last_of("\\/:") + 1;
+    if (path.find_first_of("*?", nameStart) == std::string::npos) return {path};
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const kit::unique_find find(::FindFirstFileExW(kit::Utf16FromUtf8(path).c_str(),
+                                                   FindExInfoBasic, &found, FindExSearchNameMatch,
+                                                   nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (find) {
+      do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+          names.emplace_back(found.cFileName);
+      } while (::FindNextFileW(find.get(), &found));
+    }
+    if (names.empty()) return {path};  // named as given, so that its run says it is not found
+    std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
+      return ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                    static_cast<int>(b.size()), TRUE) == CSTR_LESS_THAN;
+    });
+    std::vector<std::string> paths;
+    paths.reserve(names.size());
+    const std::string folder = path.substr(0, nameStart);
+    // A command line is UTF-8 here: a name with an unpaired surrogate is
+    // spelt with U+FFFD, and its run says that no such file is found.
+    for (const std::wstring& name : names) paths.push_back(folder + kit::Utf8FromUtf16(name));
+    return paths;
   }
 
   std::unique_ptr<InputFile> OpenInput(const Path& path) const override {
@@ -488,7 +678,7 @@ class Win32FileSystem final : public FileSystem {
       mapping.reset(::CreateFileMappingA(file.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
       if (!mapping) FailWithLastError();
     }
-    return std::make_unique<MappedInput>(std::move(mapping), fileSize, mapping_);
+    return std::make_unique<MappedInput>(std::move(mapping), fileSize, mapping_, budget_);
   }
 
   std::unique_ptr<FileReplacement> BeginReplace(const Path& path) const override {
@@ -529,6 +719,7 @@ class Win32FileSystem final : public FileSystem {
   }
 
   InputMapping mapping_;
+  std::shared_ptr<AddressBudget> budget_;
 };
 
 }  // namespace
@@ -546,15 +737,39 @@ FolderEntry ListedEntry(const std::wstring& folder, const WIN32_FIND_DATAW& foun
   return entry;
 }
 
+std::string ComparablePath(const std::string& path) {
+  try {
+    std::wstring full = FullPathOf(PathFromUtf8(path));
+    // The long names of short ones, where the file or its folders exist.
+    std::wstring longForm(full.size() + 1, L'\0');
+    for (;;) {
+      const DWORD length =
+          ::GetLongPathNameW(full.c_str(), longForm.data(), static_cast<DWORD>(longForm.size()));
+      if (length == 0) break;
+      if (length < longForm.size()) {
+        longForm.resize(length);
+        full = std::move(longForm);
+        break;
+      }
+      longForm.resize(length);
+    }
+    return kit::Utf8FromUtf16(LowerCasedName(full));
+  } catch (const FileError&) {
+    return path;  // names nothing the system could reach
+  }
+}
+
 std::unique_ptr<FileSystem> MakePlatformFileSystem(const InputMapping& mapping) {
   return std::make_unique<Win32FileSystem>(mapping);
 }
 
 bool EqualIgnoringCase(const Path& a, const Path& b) {
   if (a.native() == b.native()) return true;
-  const std::optional<std::wstring> lowerA = LowerCased(a.native());
-  const std::optional<std::wstring> lowerB = LowerCased(b.native());
-  return lowerA && lowerB && *lowerA == *lowerB;
+  try {
+    return LowerCasedName(a.native()) == LowerCasedName(b.native());
+  } catch (const FileError&) {
+    return false;
+  }
 }
 
 Path PathFromUtf8(std::string_view utf8) { return Path(kit::Utf16FromUtf8(utf8)); }

@@ -230,8 +230,9 @@ void MainWindow::OnParse() {
   running_ = true;
   {
     const kit::scope_exit ended([this] { running_ = false; });
-    // The window has one thread.
-    RunParse(*this, files_, CharacterSet::ForCodePage(LogCodePage()), 1);
+    // The window has one thread. No system code page is one whose
+    // characters cannot be told apart.
+    RunParse(*this, files_, CharacterSet::ForCodePage(LogCodePage()).value_or(CharacterSet()), 1);
   }
   // Outside debug mode the run reads no events, so clicks and keys given to
   // the busy window wait in the queue; a double click on "Parse" would start
@@ -301,7 +302,17 @@ void MainWindow::ReportSuccess(const std::string& text, const FilterCounts&) {
 }
 
 void MainWindow::MoveFocus(Field field) {
-  ::SetFocus(Control(field == Field::kInputFile ? kIdInputFile : kIdOutputFile));
+  switch (field) {
+    case Field::kInputFile:
+      ::SetFocus(Control(kIdInputFile));
+      break;
+    case Field::kOutputFile:
+      ::SetFocus(Control(kIdOutputFile));
+      break;
+    case Field::kFilter:
+      ::SetFocus(Control(kIdFilterOn));
+      break;
+  }
 }
 
 void MainWindow::SetBusyCursor(bool busy) { effects_.SetBusyCursor(busy); }

@@ -4,6 +4,7 @@
 #include <initializer_list>
 #include <memory>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -25,6 +26,9 @@ constexpr char kOutputExistsQuestion[] =
     "Please click \r\n"
     "    'Yes' to override the output file and continue the process.  \r\n"
     "    'No' to cancel the process and view the output file.  ";
+constexpr char kFilterNotSpelt[] =
+    "The filter text cannot be written in the code page of the input file, so no row could "
+    "match it.  Please change the filter text.";
 constexpr char kParseError[] = "Error parsing the HTML file: ";
 constexpr char kWriteError[] = "Error writing the output file: ";
 constexpr char kOutOfMemory[] = "Not enough memory to process the input file.";
@@ -77,6 +81,13 @@ class FileLog final : public LogSource {
       throw InputReadError(failure.what());
     }
   }
+  void CheckViewsRead() const {
+    try {
+      file_.CheckViewsRead();
+    } catch (const filelayer::FileError& failure) {
+      throw InputReadError(failure.what());
+    }
+  }
 
  private:
   filelayer::InputFile& file_;
@@ -106,6 +117,13 @@ bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files, const
   if (!HasHtmlExtension(job.input)) {
     host.Refuse(kNotHtml);
     host.MoveFocus(Field::kInputFile);
+    return false;
+  }
+  // Such a filter would keep only the rows kept anyway: the report would
+  // lose every other row without a word.
+  if (!job.filter) {
+    host.Refuse(kFilterNotSpelt);
+    host.MoveFocus(Field::kFilter);
     return false;
   }
   // Plain text comparison on purpose: another spelling of the same file only
@@ -161,10 +179,11 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
     }
     const auto replacement = files.BeginReplace(job.output);
     FileLog log(*input);
-    const FilterPattern filter = job.filter ? FilterPattern(*job.filter, characters)
-                                            : FilterPattern::MatchingNothing(characters);
+    const FilterPattern filter(*job.filter, characters);
     counts = FilterReport(
-        log, filter, [&](std::string_view piece) { replacement->Append(piece); }, threads);
+        log, filter, [&](std::span<const std::string_view> pieces) { replacement->Append(pieces); },
+        threads);
+    log.CheckViewsRead();
     input.reset();  // the output may be the input itself
     replacement->Commit();
     if (job.debug) LogProgress(host, {host.TimeStamp() + ": Process completed.", ""});

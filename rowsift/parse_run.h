@@ -23,7 +23,7 @@
 
 namespace rowsift {
 
-enum class Field { kInputFile, kOutputFile };
+enum class Field { kInputFile, kOutputFile, kFilter };
 enum class Question { kSameFile, kOutputExists };
 
 class ParseRunHost {
@@ -35,7 +35,7 @@ class ParseRunHost {
   [[nodiscard]] virtual filelayer::Path InputPath() = 0;
   [[nodiscard]] virtual filelayer::Path OutputPath() = 0;
   // Nothing when the log's code page cannot spell the text the user gave:
-  // no text of the log can match it then.
+  // the run is refused then, as no text of the log could match it.
   [[nodiscard]] virtual std::optional<std::string> FilterText() = 0;
   [[nodiscard]] virtual bool DebugMode() = 0;
   // Read once the output is written.

@@ -8,7 +8,7 @@ set -euo pipefail
 # 64-bit builds of the same sources.
 packages=(cmake ninja-build g++ clang clang-tidy clang-format libclang-rt-14-dev googletest
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev
-          wine wine32:i386 wine64 xvfb binutils-mingw-w64-i686 ccache)
+          wine wine32:i386 wine64 xvfb binutils-mingw-w64-i686 ccache python3-junitparser)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -21,6 +21,7 @@
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace filelayer {
@@ -316,6 +317,73 @@ TEST_F(FileSystemTest, AReadFileThatShrinksFailsRatherThanEnds) {
   EXPECT_THROW(std::ignore = input->View(200000, 1), FileError);
 }
 
+TEST_F(FileSystemTest, FilesMappedWholeTogetherStayWithinTheBudget) {
+  MakeFile("a.htm", std::string(300000, 'a'));
+  MakeFile("b.htm", std::string(300000, 'b'));
+  const auto files = MakePlatformFileSystem({UINT64_MAX, 1 << 16, true, 500000});
+  auto first = files->OpenInput(PathOf("a.htm"));
+  const auto second = files->OpenInput(PathOf("b.htm"));
+  EXPECT_EQ(first->View(0, 1).size(), 300000u) << "whole";
+  EXPECT_EQ(second->View(0, 1).size(), 1u << 16) << "in windows: the budget is spent";
+  EXPECT_EQ(second->View(299990, 1), std::string(10, 'b'));
+  first.reset();
+  EXPECT_EQ(files->OpenInput(PathOf("a.htm"))->View(0, 1).size(), 300000u) << "given back";
+}
+
+#ifndef _WIN32
+TEST_F(FileSystemTest, AMappedFileCutShortReadsAsZerosAndFailsTheCheckRatherThanTheProcess) {
+  const long page = sysconf(_SC_PAGESIZE);
+  MakeFile("log.htm", std::string(static_cast<std::size_t>(page) * 8, 'x'));
+  const auto input = MakePlatformFileSystem()->OpenInput(PathOf("log.htm"));
+  const std::string_view view = input->View(0, 1);
+  ASSERT_EQ(view.size(), static_cast<std::size_t>(page) * 8) << "mapped whole";
+  EXPECT_NO_THROW(input->CheckViewsRead());
+  fs::resize_file(folder_ / "log.htm", static_cast<std::uintmax_t>(page));
+  std::size_t letters = 0;
+  for (const char c : view) letters += c == 'x';  // would raise SIGBUS past the first page
+  EXPECT_EQ(letters, static_cast<std::size_t>(page));
+  const auto error = ErrorFrom([&] { input->CheckViewsRead(); });
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->code(), static_cast<unsigned long>(EIO));
+}
+
+// The scratch folder as a user who may not create files in it: root may, so
+// as root the check runs in a child process given another user's rights.
+template <typename Check>
+void WithoutRightToCreateIn(const fs::path& folder, Check check) {
+  if (geteuid() != 0) {
+    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::remove);
+    check();
+    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+    return;
+  }
+  EXPECT_EXIT(
+      {
+        constexpr uid_t kNobody = 65534;
+        if (setgid(kNobody) != 0 || setuid(kNobody) != 0) std::_Exit(2);
+        check();
+        std::_Exit(::testing::Test::HasFailure() ? 1 : 0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+TEST_F(FileSystemTest, WithoutRightToCreateBesideTheTargetItIsWrittenInPlace) {
+  MakeFile("report.htm", "old report");
+  fs::permissions(folder_ / "report.htm", fs::perms::all, fs::perm_options::add);
+  WithoutRightToCreateIn(folder_, [&] {
+    files_->WriteAll(PathOf("report.htm"), "new report");
+    EXPECT_EQ(ContentsOf("report.htm"), "new report");
+    const auto error = ErrorFrom([&] { files_->WriteAll(PathOf("new.htm"), "x"); });
+    ASSERT_TRUE(error);
+    EXPECT_NE(std::string(error->what()).find("no right to create files in " + Folder()),
+              std::string::npos)
+        << error->what();
+  });
+  EXPECT_EQ(ContentsOf("report.htm"), "new report");
+  EXPECT_EQ(Names(), std::vector<std::string>{"report.htm"});
+}
+#endif
+
 TEST_F(FileSystemTest, ReplacementTakesEffectOnlyWhenCommitted) {
   MakeFile("report.htm", "old");
   {
@@ -542,6 +610,22 @@ TEST_F(FileSystemTest, ANameWithAnUnpairedSurrogateIsListedAndReached) {
 // The extension of a path written in ASCII, as ASCII.
 std::string ExtensionOf(std::string_view path) {
   return Utf8FromPath(GetExtensionName(PathFromUtf8(path).native()));
+}
+
+TEST_F(FileSystemTest, WildcardsMatchFilesInNameOrderOnWindowsOnly) {
+  for (const char* name : {"run1.htm", "Run2.htm", "run10.htm", "notes.txt"}) MakeFile(name, "x");
+  MakeFolder("runs.htm");
+  const std::string pattern = PathOf("run*.htm");
+#ifdef _WIN32
+  EXPECT_EQ(
+      files_->ExpandWildcards(pattern),
+      (std::vector<std::string>{PathOf("run1.htm"), PathOf("run10.htm"), PathOf("Run2.htm")}));
+#else
+  EXPECT_EQ(files_->ExpandWildcards(pattern), std::vector<std::string>{pattern})
+      << "the shell expands them";
+#endif
+  for (const std::string& kept : {PathOf("none*.htm"), PathOf("run1.htm")})
+    EXPECT_EQ(files_->ExpandWildcards(kept), std::vector<std::string>{kept});
 }
 
 TEST(GetExtensionNameTest, TakesTheTextAfterTheLastDotOfTheLastComponent) {

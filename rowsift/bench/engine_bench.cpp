@@ -1,6 +1,7 @@
 // The report filter's speed, every figure side by side in one run: the
 // engine alone on one core, the whole rowsift-cli run beside cp of the same
-// file, rowsift-cli --each on many small logs beside one cp of them all,
+// file (and beside cp and sync, as durable as the run's output),
+// rowsift-cli --each on many logs beside one cp of them all,
 // and, given the Windows half (window_bench.exe, run under Wine), the
 // window's run beside rowsift-cli.exe on the same log and the window's peak
 // working set. A figure that could not be measured is said to be so; none
@@ -161,7 +162,7 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--cli" && i + 1 < argc) {
-      cli = argv[++i];
+      cli = fs::absolute(argv[++i]).string();
     } else if (arg == "--rows" && i + 1 < argc) {
       rows = std::atol(argv[++i]);
     } else if (arg == "--windows" && i + 4 < argc) {
@@ -212,6 +213,24 @@ int main(int argc, char** argv) {
           Quote((folder / "large_Output.htm").string()) + " 2>/dev/null",
       "cp " + Quote(input.string()) + " " + Quote((folder / "copy.htm").string()), 9);
   table.push_back(Ratio("whole rowsift-cli run / cp of the same file", whole, copy, 1.5));
+  // The run flushes its output before it takes the old one's place; so does
+  // this copy.
+  const auto [durable, durableCopy] =
+      TimeSideBySide(Quote(cli) + " --overwrite --filter Login " + Quote(input.string()) + " " +
+                         Quote((folder / "large_Output.htm").string()) + " 2>/dev/null",
+                     "cp " + Quote(input.string()) + " " + Quote((folder / "copy.htm").string()) +
+                         " && sync " + Quote((folder / "copy.htm").string()),
+                     5);
+  table.push_back(
+      Ratio("whole rowsift-cli run / cp and sync of the same file", durable, durableCopy, 1.0));
+  // The same run that also writes the kept rows as JUnit XML.
+  const auto [withJUnit, without] =
+      TimeSideBySide(Quote(cli) + " --overwrite --junit --filter Login " + Quote(input.string()) +
+                         " " + Quote((folder / "large_Output.htm").string()) + " 2>/dev/null",
+                     Quote(cli) + " --overwrite --filter Login " + Quote(input.string()) + " " +
+                         Quote((folder / "large_Output.htm").string()) + " 2>/dev/null",
+                     5);
+  table.push_back(Ratio("rowsift-cli run with --junit / without", withJUnit, without, 1.5));
 
   // Many small logs in one call beside one cp of them all.
   {
@@ -232,6 +251,27 @@ int main(int argc, char** argv) {
     table.push_back(Ratio("rowsift-cli --each, 200 logs of 1 MB / one cp of them all (" +
                               std::to_string(std::thread::hardware_concurrency()) + " cores)",
                           each, copyAll, 0));
+  }
+
+  // Very many small logs: what --each does before and around the filtering.
+  {
+    const fs::path logs = folder / "many";
+    const fs::path copies = folder / "many-copies";
+    fs::create_directories(logs);
+    fs::create_directories(copies);
+    const std::string small = GenerateLog(65);  // about 10 KB
+    std::string names;
+    for (int i = 0; i < 10000; ++i) {
+      const std::string name = "run" + std::to_string(i) + ".htm";
+      WriteFile(logs / name, small);
+      names += " " + name;
+    }
+    const std::string inLogs = "cd " + Quote(logs.string()) + " && ";
+    const auto [each, copyAll] = TimeSideBySide(
+        inLogs + Quote(cli) + " --overwrite --filter Login --each" + names + " 2>/dev/null",
+        inLogs + "cp" + names + " " + Quote(copies.string()), 3);
+    table.push_back(
+        Ratio("rowsift-cli --each, 10,000 logs of 10 KB / one cp of them all", each, copyAll, 0));
   }
 
   // The window under Wine beside rowsift-cli.exe.

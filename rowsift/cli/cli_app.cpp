@@ -1,15 +1,17 @@
 #include "cli_app.h"
 
 #include <algorithm>
-#include <atomic>
 #include <charconv>
-#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "file_system.h"
+#include "junit_report.h"
+#include "ordered_pool.h"
 #include "output_name.h"
 #include "parse_run.h"
 
@@ -17,8 +19,10 @@ namespace rowsift {
 namespace {
 
 constexpr char kUsage[] =
-    "Usage: rowsift-cli --filter TEXT [--overwrite] [--codepage N] INPUT [OUTPUT]\n"
-    "       rowsift-cli --filter TEXT [--overwrite] [--codepage N] --each INPUT...\n"
+    "Usage: rowsift-cli --filter TEXT [--overwrite] [--codepage N] [--junit]\n"
+    "                   [--fail-on-failed] INPUT [OUTPUT]\n"
+    "       rowsift-cli --filter TEXT [--overwrite] [--codepage N] [--junit]\n"
+    "                   [--fail-on-failed] --each INPUT...\n"
     "\n"
     "Condenses an HTML test-results log to the rows that mention TEXT.\n"
     "\n"
@@ -41,24 +45,50 @@ constexpr char kUsage[] =
     "                  its extension (Run1.htm gives Run1_Output.htm)\n"
     "  --each          every file named is an INPUT, written under its default\n"
     "                  OUTPUT name; the logs are filtered several at a time, and\n"
-    "                  a log that fails is named and does not stop the others\n"
+    "                  a log that fails is named and does not stop the others.\n"
+    "                  A log named twice is filtered once. On Windows, * and ?\n"
+    "                  in a file name match as dir does (Run*.htm), in name order\n"
+    "  --junit         also write the kept detail rows as JUnit XML beside each\n"
+    "                  OUTPUT (its name with .xml for .htm or .html): a suite\n"
+    "                  per iteration, a case per row named after its step,\n"
+    "                  failed where the status is Failed; and say on standard\n"
+    "                  error how many kept rows passed, failed or had another\n"
+    "                  status\n"
+    "  --fail-on-failed  exit with 3 when a kept row of any log failed and\n"
+    "                  nothing else went wrong\n"
     "  --help          show this text\n"
     "\n"
     "The output is written completely before it replaces an existing file, so\n"
     "a failure leaves that file as it was.\n"
     "\n"
     "On Windows, file names and TEXT may be in any script. TEXT is looked for\n"
-    "as the logs' code page spells it; where it cannot, no detail row matches.\n"
+    "as the logs' code page spells it; where that code page cannot spell it,\n"
+    "the run is refused and nothing is written.\n"
     "\n"
-    "Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure;\n"
-    "with --each the worst of all the logs. On success one line on standard\n"
-    "error tells how many detail rows were kept and where the output went.\n";
+    "Exit codes: 0 done, 1 refused or wrong usage, 2 read or write failure,\n"
+    "3 (with --fail-on-failed) a kept row failed; with --each the worst of all\n"
+    "the logs, 3 only where none had another error. On success one line on\n"
+    "standard error tells how many detail rows were kept and where the output\n"
+    "went.\n"
+    "\n"
+    "In a pipeline (GitLab CI):\n"
+    "  nightly:\n"
+    "    script: rowsift-cli --filter Login --overwrite --junit --fail-on-failed\n"
+    "            --each results/*.htm\n"
+    "    artifacts:\n"
+    "      when: always\n"
+    "      paths: [results/*_Output.htm]\n"
+    "      reports:\n"
+    "        junit: results/*_Output.xml\n";
 
 struct Options {
   std::optional<std::string> filter;
-  std::optional<std::string> filterInLogs;  // nothing: the logs' code page cannot spell it
+  std::string filterInLogs;  // in the logs' code page
+  LogTextDecoder decode;     // the logs' text as UTF-8
   bool overwrite = false;
   bool each = false;
+  bool junit = false;
+  bool failOnFailed = false;
   bool help = false;
   std::optional<unsigned> codePage;
   std::vector<std::string> paths;
@@ -98,6 +128,10 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
       options.overwrite = true;
     } else if (arg == "--each") {
       options.each = true;
+    } else if (arg == "--junit") {
+      options.junit = true;
+    } else if (arg == "--fail-on-failed") {
+      options.failOnFailed = true;
     } else if (isOption(arg, "--filter")) {
       options.filter = valueOf(i, "--filter");
       if (!options.filter) {
@@ -152,14 +186,33 @@ class CommandLineRun final : public ParseRunHost {
         err_(err) {}
 
   int Run(const filelayer::FileSystem& files, const CharacterSet& characters, unsigned threads) {
+    threads_ = threads;
+    const std::string junit = JUnitPathFor(output_);
+    if (options_.junit && !options_.overwrite && files.FileExists(filelayer::PathFromUtf8(junit))) {
+      Refuse("the JUnit file " + junit + " already exists; give --overwrite to replace it");
+      return kRefused;
+    }
     switch (RunParse(*this, files, characters, threads)) {
       case RunOutcome::kWritten:
-        return kDone;
+        break;
       case RunOutcome::kRefused:
         return kRefused;
       case RunOutcome::kReadFailed:
       case RunOutcome::kWriteFailed:
-        break;
+        return kFileFailure;
+    }
+    if (!options_.junit && !options_.failOnFailed) return kDone;
+    try {
+      const JUnitCounts counts = ReadResults(files, junit);
+      err_ << name_ << "Kept rows by status: " << counts.passed << " passed, " << counts.failed
+           << " failed, " << counts.other << " other";
+      if (options_.junit) err_ << "; wrote " << junit;
+      err_ << '\n';
+      return options_.failOnFailed && counts.failed > 0 ? kFailedRows : kDone;
+    } catch (const std::bad_alloc&) {
+      ReportFailure("Error writing the JUnit file: ", "Not enough memory.");
+    } catch (const std::exception& failure) {
+      ReportFailure("Error writing the JUnit file: ", failure.what());
     }
     return kFileFailure;
   }
@@ -202,42 +255,92 @@ class CommandLineRun final : public ParseRunHost {
   std::string TimeStamp() override { return {}; }
 
  private:
+  // The kept rows' statuses, read back from the output just written, and
+  // with --junit their JUnit file.
+  JUnitCounts ReadResults(const filelayer::FileSystem& files, const std::string& junit) {
+    const auto output = files.OpenInput(filelayer::PathFromUtf8(output_));
+    const std::string_view log = output->View(0, static_cast<std::size_t>(output->size()));
+    if (!options_.junit) {
+      const JUnitCounts counts = CountStatuses(log);
+      output->CheckViewsRead();
+      return counts;
+    }
+    const std::string logName = input_.substr(input_.find_last_of("/\\") + 1);
+    const auto replacement = files.BeginReplace(filelayer::PathFromUtf8(junit));
+    const JUnitCounts counts = WriteJUnit(
+        log, logName, options_.decode, [&](std::string_view piece) { replacement->Append(piece); },
+        threads_);
+    output->CheckViewsRead();
+    replacement->Commit();
+    return counts;
+  }
+
   const std::string input_;
   const std::string output_;
+  unsigned threads_ = 1;
   const Options& options_;
   const std::string name_;
   std::ostream& err_;
 };
 
+// Of two logs' codes, the one the command ends with: an error over failed
+// rows, the later error over the earlier.
+int Worse(int a, int b) {
+  const auto rank = [](int code) { return code == kFailedRows ? 1 : code == kDone ? 0 : code + 1; };
+  return rank(a) >= rank(b) ? a : b;
+}
+
 unsigned Processors() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+// A log of --each: its name as given, and as the platform compares paths.
+struct EachLog {
+  std::string path;
+  std::string key;
+};
+
+// The logs of --each: every file once, with each wildcard pattern replaced
+// by the files it matches.
+std::vector<EachLog> EachInput(const std::vector<std::string>& paths,
+                               const filelayer::FileSystem& files) {
+  std::vector<EachLog> logs;
+  std::unordered_set<std::string> seen;
+  for (const std::string& path : paths) {
+    for (std::string& input : files.ExpandWildcards(path)) {
+      std::string key = filelayer::ComparablePath(input);
+      if (seen.insert(key).second) logs.push_back({std::move(input), std::move(key)});
+    }
+  }
+  return logs;
+}
 
 // The wave in which each log runs. A log that is another log's output in
 // the same call (a rerun over "*.htm" names Run1_Output.htm beside Run1.htm)
 // is read only after that output is written: never while it is replaced,
-// which on Windows would also fail the replacement. Names are compared as
-// the same-file check compares them.
-std::vector<std::size_t> Waves(const std::vector<std::string>& inputs) {
-  std::vector<filelayer::Path> paths;
-  std::vector<std::optional<filelayer::Path>> outputs;
-  paths.reserve(inputs.size());
-  outputs.reserve(inputs.size());
-  for (const std::string& input : inputs) {
-    paths.push_back(filelayer::PathFromUtf8(input));
-    outputs.push_back(ProposeOutputName(paths.back()));
-  }
+// which on Windows would also fail the replacement. Two logs that would
+// write one output run one after the other.
+std::vector<std::size_t> Waves(const std::vector<EachLog>& logs) {
   // An output's name is longer than its input's, so a log's producers come
   // before it in this order and their waves are known when it is reached.
-  std::vector<std::size_t> order(inputs.size());
+  std::vector<std::size_t> order(logs.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
   std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return inputs[a].size() < inputs[b].size();
+    return logs[a].key.size() < logs[b].key.size();
   });
-  std::vector<std::size_t> waves(inputs.size(), 0);
-  for (const std::size_t reader : order) {
-    for (std::size_t writer = 0; writer < inputs.size(); ++writer) {
-      if (outputs[writer] && filelayer::EqualIgnoringCase(*outputs[writer], paths[reader]))
-        waves[reader] = std::max(waves[reader], waves[writer] + 1);
+  std::unordered_map<std::string_view, std::size_t> logOf;
+  for (std::size_t i = 0; i < logs.size(); ++i) logOf.emplace(logs[i].key, i);
+  std::unordered_map<std::string, std::size_t> lastWriterOf;
+  std::vector<std::size_t> waves(logs.size(), 0);
+  for (const std::size_t log : order) {
+    const std::string output = ProposedOutput(logs[log].path);
+    if (output.empty()) continue;
+    const std::string key = filelayer::ComparablePath(output);
+    const auto [writer, first] = lastWriterOf.try_emplace(key, log);
+    if (!first) {
+      waves[log] = std::max(waves[log], waves[writer->second] + 1);
+      writer->second = log;
     }
+    if (const auto reader = logOf.find(key); reader != logOf.end())
+      waves[reader->second] = std::max(waves[reader->second], waves[log] + 1);
   }
   return waves;
 }
@@ -251,55 +354,42 @@ int RunEach(const Options& options, const filelayer::FileSystem& files,
     int code = kDone;
     bool done = false;
   };
-  const std::vector<std::string>& inputs = options.paths;
+  const std::vector<EachLog> inputs = EachInput(options.paths, files);
   const std::vector<std::size_t> waves = Waves(inputs);
   std::vector<Result> results(inputs.size());
-  std::mutex printing;
   std::size_t printed = 0;
-  const auto runWave = [&](const std::vector<std::size_t>& logs) {
-    std::atomic<std::size_t> next{0};
-    const auto work = [&] {
-      for (std::size_t n; (n = next.fetch_add(1)) < logs.size();) {
-        const std::size_t i = logs[n];
-        Result result;
-        try {
-          std::ostringstream messages;
-          result.code = CommandLineRun(inputs[i], std::nullopt, options, inputs[i] + ": ", messages)
-                            .Run(files, characters, 1);
-          result.messages = messages.str();
-        } catch (const std::exception& failure) {  // out of memory before the run could say so
-          result = {inputs[i] + ": " + failure.what() + "\n", kFileFailure};
-        }
-        result.done = true;
-        const std::lock_guard<std::mutex> lock(printing);
-        results[i] = std::move(result);
-        for (; printed < results.size() && results[printed].done; ++printed)
-          err << results[printed].messages;
-        err.flush();
-      }
-    };
-    const std::size_t workers = std::min<std::size_t>(logs.size(), Processors());
-    std::vector<std::thread> threads;
-    try {
-      threads.reserve(workers);
-      for (std::size_t i = 1; i < workers; ++i) threads.emplace_back(work);
-    } catch (const std::exception&) {
-      // No more threads to be had: the ones running, and this one, take every log.
-    }
-    work();
-    for (std::thread& thread : threads) thread.join();
-  };
   const std::size_t lastWave = *std::max_element(waves.begin(), waves.end());
   for (std::size_t wave = 0; wave <= lastWave; ++wave) {
     std::vector<std::size_t> logs;
     for (std::size_t i = 0; i < inputs.size(); ++i) {
       if (waves[i] == wave) logs.push_back(i);
     }
-    runWave(logs);
+    OrderedJobs jobs;
+    jobs.count = logs.size();
+    jobs.work = [&](std::size_t n) {
+      const std::size_t i = logs[n];
+      Result& result = results[i];
+      try {
+        std::ostringstream messages;
+        const std::string& input = inputs[i].path;
+        result.code = CommandLineRun(input, std::nullopt, options, input + ": ", messages)
+                          .Run(files, characters, 1);
+        result.messages = messages.str();
+      } catch (const std::exception& failure) {  // out of memory before the run could say so
+        result = {inputs[i].path + ": " + failure.what() + "\n", kFileFailure};
+      }
+    };
+    jobs.deliver = [&](std::size_t n) {
+      results[logs[n]].done = true;
+      for (; printed < results.size() && results[printed].done; ++printed)
+        err << results[printed].messages;
+      err.flush();
+    };
+    RunInOrder(jobs, Processors());
   }
 
   int worst = kDone;
-  for (const Result& result : results) worst = std::max(worst, result.code);
+  for (const Result& result : results) worst = Worse(worst, result.code);
   return worst;
 }
 
@@ -328,20 +418,32 @@ int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& fi
     }
     codePage = *known;
   }
-  const CharacterSet characters = CharacterSet::ForCodePage(codePage);
-  options->filterInLogs =
-      codePages.spell ? codePages.spell(*options->filter, codePage) : options->filter;
-  if (!options->filterInLogs) {
-    // Not a refusal: the window, too, then keeps only the rows kept anyway.
+  const std::optional<CharacterSet> characters = CharacterSet::ForCodePage(codePage);
+  if (!characters) {
     err << "rowsift-cli: code page " << codePage
-        << " cannot spell the filter text; no detail row matches it\n";
+        << " is not supported: its characters may take more than two bytes or change with a "
+           "shift state\n";
+    return kRefused;
   }
-  if (options->each) return RunEach(*options, files, characters, err);
+  const std::optional<std::string> filterInLogs =
+      codePages.spell ? codePages.spell(*options->filter, codePage) : options->filter;
+  if (!filterInLogs) {
+    // Such a filter would keep only the rows kept anyway: every report would
+    // lose its other rows without a word.
+    err << "rowsift-cli: code page " << codePage
+        << " cannot spell the filter text, so it could match no row; nothing was written\n";
+    return kRefused;
+  }
+  options->filterInLogs = *filterInLogs;
+  options->decode = [&codePages, codePage](std::string_view bytes) {
+    return codePages.decode ? codePages.decode(bytes, codePage) : std::string(bytes);
+  };
+  if (options->each) return RunEach(*options, files, *characters, err);
   const std::optional<std::string> output =
       options->paths.size() == 2 ? std::optional<std::string>(options->paths[1]) : std::nullopt;
   // One log: its rows on every processor.
   return CommandLineRun(options->paths[0], output, *options, "", err)
-      .Run(files, characters, Processors());
+      .Run(files, *characters, Processors());
 }
 
 }  // namespace rowsift

@@ -1,20 +1,24 @@
 // rowsift-cli: the report filter for nightly pipelines where nobody clicks.
-//   rowsift-cli --filter TEXT [--overwrite] [--codepage N] INPUT [OUTPUT]
-//   rowsift-cli --filter TEXT [--overwrite] [--codepage N] --each INPUT...
+//   rowsift-cli --filter TEXT [--overwrite] [--codepage N] [--junit] [--fail-on-failed]
+//               INPUT [OUTPUT]
+//   rowsift-cli --filter TEXT [--overwrite] [--codepage N] [--junit] [--fail-on-failed]
+//               --each INPUT...
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "file_system.h"
 
 namespace rowsift {
 
-// With --each, the worst of the logs' codes: they are in this order.
-enum ExitCode { kDone = 0, kRefused = 1, kFileFailure = 2 };
+// With --each, the worst of the logs' codes: kFailedRows, for kept rows that
+// failed, only where no log had an error, then the errors in this order.
+enum ExitCode { kDone = 0, kRefused = 1, kFileFailure = 2, kFailedRows = 3 };
 
 // The code page the logs are written in, as the system running the command
 // knows it.
@@ -31,6 +35,9 @@ struct LogCodePages {
   // nothing when the system knows no such code page. Unset where any number
   // is taken as given.
   std::function<std::optional<unsigned>(unsigned codePage)> resolve;
+  // `bytes` of `codePage` as UTF-8, what it cannot map as U+FFFD. Unset
+  // where the logs are taken to be UTF-8.
+  std::function<std::string(std::string_view bytes, unsigned codePage)> decode;
 };
 
 // Runs the command line `args` (without the program name). Messages go to

@@ -6,7 +6,7 @@ void CharacterSet::Mark(unsigned first, unsigned last, std::uint8_t kind) {
   for (unsigned byte = first; byte <= last; ++byte) kinds_[byte] |= kind;
 }
 
-CharacterSet CharacterSet::ForCodePage(unsigned codePage) {
+std::optional<CharacterSet> CharacterSet::ForCodePage(unsigned codePage) {
   CharacterSet set;
   switch (codePage) {
     case 932:  // Japanese, Shift-JIS
@@ -31,6 +31,22 @@ CharacterSet CharacterSet::ForCodePage(unsigned codePage) {
       set.Mark(0x40, 0x7E, kTrail);
       set.Mark(0xA1, 0xFE, kTrail);
       break;
+    case 51949:  // Korean, EUC-KR
+      set.Mark(0xA1, 0xFE, kLead);
+      set.Mark(0xA1, 0xFE, kTrail);
+      break;
+    case 1361:   // Korean, Johab: second bytes from 0x31
+    case 20932:  // Japanese, EUC-JP: characters of three bytes
+    case 54936:  // Chinese, GB 18030: characters of four bytes
+    case 50220:  // the ISO-2022 forms, HZ and UTF-7: shift states
+    case 50221:
+    case 50222:
+    case 50225:
+    case 50227:
+    case 50229:
+    case 52936:
+    case 65000:
+      return std::nullopt;
     default:
       return set;
   }

@@ -1,13 +1,15 @@
 // The characters of 8-bit text in a system code page. Logs are written in the
 // system code page; under the double-byte code pages of East Asian Windows
-// (932, 936, 949 and 950) a character may take two bytes, and its second byte
-// may look like an ASCII letter. Under every other code page, and in UTF-8 as
-// far as ASCII is concerned, each ASCII byte is a character of its own.
+// (932, 936, 949 and 950, and EUC-KR, 51949) a character may take two bytes,
+// and its second byte may look like an ASCII letter. Under the other code
+// pages, and in UTF-8 as far as ASCII is concerned, each ASCII byte is a
+// character of its own.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace rowsift {
@@ -16,8 +18,12 @@ class CharacterSet {
  public:
   // One byte, one character.
   CharacterSet() = default;
-  // Double-byte for 932, 936, 949 and 950; one byte, one character otherwise.
-  [[nodiscard]] static CharacterSet ForCodePage(unsigned codePage);
+  // Double-byte for 932, 936, 949, 950 and 51949; one byte, one character
+  // for the code pages that have no wider characters. Nothing for those whose
+  // characters may take three or four bytes, or whose bytes change meaning
+  // with a shift state (GB 18030, Johab, EUC-JP, ISO-2022, HZ, UTF-7): a match
+  // could start inside a character there.
+  [[nodiscard]] static std::optional<CharacterSet> ForCodePage(unsigned codePage);
 
   bool DoubleByte() const { return doubleByte_; }
 

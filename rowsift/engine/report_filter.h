@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -45,10 +46,12 @@ struct FilterCounts {
   std::uint64_t keptRows = 0;
 };
 
-using ReportWriter = std::function<void(std::string_view)>;
+// The output's next pieces, in order, as if joined: runs of the log's own
+// bytes, valid only during the call, and rewritten text.
+using ReportWriter = std::function<void(std::span<const std::string_view> pieces)>;
 
-// Filters the log into `write`, in pieces of about a megabyte (longer runs of
-// the log's own bytes go through as they are). With more than one thread, a
+// Filters the log into `write`, about a megabyte at a time, the log's own
+// bytes never copied. With more than one thread, a
 // log that comes in one window is cut into parts filtered on that many
 // threads at once; the output is the same.
 FilterCounts FilterReport(LogSource& log, const FilterPattern& filter, const ReportWriter& write,

@@ -8,16 +8,15 @@
 // takes the parser's way.
 #include <algorithm>
 #include <bit>
-#include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <exception>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <optional>
-#include <thread>
 #include <vector>
 
+#include "ordered_pool.h"
 #include "report_filter.h"
 #include "report_rows.h"
 #include "row_marks.h"
@@ -29,17 +28,19 @@ constexpr std::size_t kNpos = std::string_view::npos;
 constexpr std::uint64_t kNowhere = UINT64_MAX;  // a position past any log
 
 // Collects the output: runs of the log's own bytes, joined while they follow
-// each other, and rewritten text. Hands it on in pieces of about a megabyte;
-// a longer run goes on as it is.
+// each other, and rewritten text. A long run is handed on where it lies in
+// the log; shorter ones are copied beside the rewritten text, since writing
+// many small pieces costs the system more than copying them. The buffer is
+// kept from one batch to the next, so no fresh memory is touched. Hands the
+// pieces on about a megabyte at a time, or, for a part of a log filtered on
+// another thread, keeps them for Pass().
 class RowOutput {
  public:
-  static constexpr std::size_t kPiece = 1 << 20;
+  static constexpr std::size_t kBatch = 1 << 20;
+  static constexpr std::size_t kLongRun = 16 << 10;
 
-  explicit RowOutput(const ReportWriter& write) : write_(&write), buffer_(ownBuffer_) {
-    buffer_.reserve(kPiece + (64 << 10));
-  }
-  // Everything straight into `whole`, which is never handed on in pieces.
-  explicit RowOutput(std::string& whole) : buffer_(whole) {}
+  explicit RowOutput(const ReportWriter& write) : write_(&write) {}
+  RowOutput() = default;  // keeps everything for Pass()
   RowOutput(const RowOutput&) = delete;
   RowOutput& operator=(const RowOutput&) = delete;
 
@@ -52,13 +53,22 @@ class RowOutput {
     runEnd_ = bytes.data() + bytes.size();
   }
 
-  // Where rewritten text is appended; call Added() after.
+  // Where rewritten text is appended; call TextAdded() after.
   std::string& Text() {
     EndRun();
-    return buffer_;
+    textFrom_ = text_.size();
+    return text_;
   }
-  void Added() {
-    if (write_ && buffer_.size() >= kPiece) Flush();
+  void TextAdded() {
+    const std::size_t size = text_.size() - textFrom_;
+    if (size == 0) return;
+    if (!pieces_.empty() && pieces_.back().inText &&
+        pieces_.back().offset + pieces_.back().size == textFrom_) {
+      pieces_.back().size += size;
+    } else {
+      pieces_.push_back({nullptr, textFrom_, size, true});
+    }
+    Added(size);
   }
 
   // Must be called before the log's window moves: runs point into it.
@@ -66,43 +76,63 @@ class RowOutput {
     if (runBegin_ == runEnd_) return;
     const std::string_view run(runBegin_, static_cast<std::size_t>(runEnd_ - runBegin_));
     runBegin_ = runEnd_ = nullptr;
-    if (write_ && run.size() >= kPiece) {
-      Flush();
-      (*write_)(run);
-      return;
+    if (run.size() < kLongRun) {
+      Text().append(run);
+      return TextAdded();
     }
-    buffer_.append(run);
-    Added();
+    pieces_.push_back({run.data(), 0, run.size(), false});
+    Added(run.size());
   }
 
+  // Hands on what is held; for a log read in windows, before the window moves.
   void Finish() {
     EndRun();
     Flush();
   }
 
-  // Text that is already a piece of its own.
-  void Pass(std::string_view piece) {
-    if (!write_) {
-      Text().append(piece);
-      return;
-    }
-    EndRun();
-    Flush();
-    if (!piece.empty()) (*write_)(piece);
+  // Hands on what `part` kept, after what this output holds, and empties
+  // `part` for another, its memory kept.
+  void Pass(RowOutput& part) {
+    Finish();
+    part.EndRun();
+    part.write_ = write_;
+    part.Flush();
+    part.write_ = nullptr;
   }
 
  private:
+  struct Piece {
+    const char* data;    // a run of the log
+    std::size_t offset;  // or text in text_, which may move as it grows
+    std::size_t size;
+    bool inText;
+  };
+
+  void Added(std::size_t bytes) {
+    held_ += bytes;
+    if (write_ && held_ >= kBatch) Flush();
+  }
+
   void Flush() {
-    if (!write_ || buffer_.empty()) return;
-    (*write_)(buffer_);
-    buffer_.clear();
+    if (!write_ || pieces_.empty()) return;
+    views_.clear();
+    for (const Piece& piece : pieces_) {
+      views_.emplace_back(piece.inText ? text_.data() + piece.offset : piece.data, piece.size);
+    }
+    (*write_)(views_);
+    pieces_.clear();
+    text_.clear();
+    held_ = 0;
   }
 
   const ReportWriter* write_ = nullptr;
   const char* runBegin_ = nullptr;
   const char* runEnd_ = nullptr;
-  std::string ownBuffer_;
-  std::string& buffer_;
+  std::vector<Piece> pieces_;
+  std::string text_;
+  std::vector<std::string_view> views_;
+  std::size_t textFrom_ = 0;
+  std::size_t held_ = 0;
 };
 
 // Filters the complete rows of each window into the output. The rows are
@@ -230,7 +260,7 @@ class RowFilter {
     // The parser's way, for every row the quick reading does not cover.
     if (AppendSelectedRow(MakeRecord(row, arena_, scratch_), filter_, out_.Text()))
       ++counts_.keptRows;
-    out_.Added();
+    out_.TextAdded();
   }
 
   void Keep(std::string_view row) {
@@ -245,7 +275,7 @@ class RowFilter {
     if (cut.indents > 0) {
       std::string& text = out_.Text();
       for (int i = 0; i < cut.indents; ++i) text.append(kIndent);
-      out_.Added();
+      out_.TextAdded();
     }
     AppendRowText(row, cut.after, row.size());
   }
@@ -261,7 +291,7 @@ class RowFilter {
     if (from < pieceEnd) out_.Copy(row.substr(from, pieceEnd - from));
     const std::size_t tagFrom = std::max(from, pieceEnd) - pieceEnd;
     out_.Text().append(kRowClose.substr(tagFrom, to - pieceEnd - tagFrom));
-    out_.Added();
+    out_.TextAdded();
   }
 
   const FilterPattern& filter_;
@@ -301,7 +331,7 @@ void CopyAll(LogSource& log, std::uint64_t from, RowOutput& out) {
   while (from < log.Size()) {
     const std::string_view window = log.Read(from, 1);
     out.Copy(window);
-    out.EndRun();
+    out.Finish();
     from += window.size();
   }
 }
@@ -321,89 +351,43 @@ FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const Fi
                                   : kNpos;
     bounds.push_back(close == kNpos ? log.size() : close + kRowClose.size());
   }
-  const std::size_t parts = bounds.size() - 1;
 
   struct Part {
-    std::string output;
+    std::unique_ptr<RowOutput> output;
     FilterCounts counts;
-    bool done = false;
   };
-  std::vector<Part> results(parts);
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::size_t next = 0;
-  std::size_t written = 0;
-  bool stopped = false;
-  std::exception_ptr failure;
-  const auto work = [&] {
-    for (;;) {
-      std::size_t i;
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock,
-                     [&] { return stopped || next == parts || next < written + 2 * threads; });
-        if (stopped || next == parts) return;
-        i = next++;
-      }
-      Part part;
-      try {
-        RowOutput partOutput(part.output);
-        RowFilter rows(filter, partOutput);
-        const std::string_view text = log.substr(bounds[i], bounds[i + 1] - bounds[i]);
-        const std::size_t done = rows.FilterRows(text);
-        partOutput.Copy(text.substr(done));  // the tail, in the last part
-        partOutput.Finish();
-        part.counts = rows.Counts();
-        part.done = true;
-      } catch (...) {
-        const std::lock_guard<std::mutex> lock(mutex);
-        if (!failure) failure = std::current_exception();
-        stopped = true;
-        changed.notify_all();
-        return;
-      }
-      const std::lock_guard<std::mutex> lock(mutex);
-      results[i] = std::move(part);
-      changed.notify_all();
-    }
-  };
-
-  std::vector<std::thread> workers;
-  const auto stop = [&] {
-    {
-      const std::lock_guard<std::mutex> lock(mutex);
-      stopped = true;
-    }
-    changed.notify_all();
-    for (std::thread& worker : workers) worker.join();
-  };
+  std::vector<Part> parts(bounds.size() - 1);
+  // Outputs handed on go back here for later parts, their memory kept.
+  std::vector<std::unique_ptr<RowOutput>> spare;
+  std::mutex spareLock;
   FilterCounts counts;
-  try {
-    for (std::size_t i = 0; i < std::min<std::size_t>(threads, parts); ++i)
-      workers.emplace_back(work);
-    while (written < parts) {
-      Part part;
-      {
-        std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return stopped || results[written].done; });
-        if (stopped) break;
-        part = std::move(results[written]);
+  OrderedJobs jobs;
+  jobs.count = parts.size();
+  jobs.ahead = 2 * std::size_t{threads};
+  jobs.work = [&](std::size_t i) {
+    std::unique_ptr<RowOutput> partOutput;
+    {
+      const std::lock_guard<std::mutex> lock(spareLock);
+      if (!spare.empty()) {
+        partOutput = std::move(spare.back());
+        spare.pop_back();
       }
-      out.Pass(part.output);
-      counts.detailRows += part.counts.detailRows;
-      counts.keptRows += part.counts.keptRows;
-      {
-        const std::lock_guard<std::mutex> lock(mutex);
-        ++written;
-      }
-      changed.notify_all();
     }
-  } catch (...) {
-    stop();
-    throw;
-  }
-  stop();
-  if (failure) std::rethrow_exception(failure);
+    if (!partOutput) partOutput = std::make_unique<RowOutput>();
+    RowFilter rows(filter, *partOutput);
+    const std::string_view text = log.substr(bounds[i], bounds[i + 1] - bounds[i]);
+    const std::size_t done = rows.FilterRows(text);
+    partOutput->Copy(text.substr(done));  // the tail, in the last part
+    parts[i] = {std::move(partOutput), rows.Counts()};
+  };
+  jobs.deliver = [&](std::size_t i) {
+    out.Pass(*parts[i].output);
+    counts.detailRows += parts[i].counts.detailRows;
+    counts.keptRows += parts[i].counts.keptRows;
+    const std::lock_guard<std::mutex> lock(spareLock);
+    spare.push_back(std::move(parts[i].output));
+  };
+  RunInOrder(jobs, threads);
   return counts;
 }
 
@@ -423,7 +407,7 @@ FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& 
     const auto part =
         static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), rowsStart - at));
     out.Copy(window.substr(0, part));
-    out.EndRun();
+    out.Finish();
     at += part;
   }
   if (threads > 1) {
@@ -446,7 +430,7 @@ FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& 
       out.Copy(window.substr(done));  // the tail
       break;
     }
-    out.EndRun();
+    out.Finish();
     offset += done;
     if (done > 0) {
       wanted = kRowClose.size();
@@ -486,7 +470,10 @@ FilterCounts FilterReport(std::string_view input, const FilterPattern& filter,
                           std::string& output) {
   TextSource log(input);
   output.reserve(output.size() + input.size());
-  RowOutput out(output);
+  const ReportWriter append = [&](std::span<const std::string_view> pieces) {
+    for (const std::string_view piece : pieces) output.append(piece);
+  };
+  RowOutput out(append);
   return FilterInto(log, filter, out, 1);
 }
 

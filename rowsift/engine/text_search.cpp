@@ -130,14 +130,6 @@ FilterPattern::FilterPattern(std::string_view filter, const CharacterSet& charac
   second_ = AnchorAt(filter_, next, foldable_[next] != 0);
 }
 
-FilterPattern FilterPattern::MatchingNothing(const CharacterSet& characters) {
-  // Not empty, as the empty filter matches everywhere; its one byte only
-  // places the anchors.
-  FilterPattern nothing(std::string_view("\0", 1), characters);
-  nothing.matchesNothing_ = true;
-  return nothing;
-}
-
 std::size_t FilterPattern::FindIn(std::string_view text, std::size_t from) const {
   if (filter_.empty()) return from <= text.size() ? from : kNpos;
   if (filter_.size() > text.size() || from > text.size() - filter_.size()) return kNpos;

@@ -43,9 +43,6 @@ std::size_t RemoveAllIgnoreCase(std::string& text, std::size_t begin, std::size_
 class FilterPattern {
  public:
   explicit FilterPattern(std::string_view filter, const CharacterSet& characters = {});
-  // A filter that no text matches, not even in part: one typed in characters
-  // that the log's code page cannot spell.
-  [[nodiscard]] static FilterPattern MatchingNothing(const CharacterSet& characters = {});
 
   std::string_view Text() const { return filter_; }
   std::size_t size() const { return filter_.size(); }
@@ -71,7 +68,7 @@ class FilterPattern {
   // Whether the filter is found at text[at], ending on a character's end;
   // `at` must start a character of `text` (the caller knows).
   [[nodiscard]] bool MatchesAt(std::string_view text, std::size_t at) const {
-    if (matchesNothing_ || at > text.size() || text.size() - at < filter_.size()) return false;
+    if (at > text.size() || text.size() - at < filter_.size()) return false;
     const char* const candidate = text.data() + at;
     for (std::size_t i = 0; i < filter_.size(); ++i) {
       if (candidate[i] != filter_[i] &&
@@ -100,7 +97,6 @@ class FilterPattern {
   std::string filter_;
   std::string foldable_;  // 1 where a byte of the filter is a letter that matches in either case
   bool endsWithLeadByte_ = false;  // a two-byte character cut after its first byte
-  bool matchesNothing_ = false;
   CharacterSet characters_;
   Anchor first_;
   Anchor second_;

@@ -117,7 +117,9 @@ class RecordingHost : public ParseRunHost {
     return yes;
   }
   void MoveFocus(Field field) override {
-    calls.push_back(field == Field::kInputFile ? "focus: input" : "focus: output");
+    calls.push_back(field == Field::kInputFile    ? "focus: input"
+                    : field == Field::kOutputFile ? "focus: output"
+                                                  : "focus: filter");
   }
   void SetBusyCursor(bool busy) override {
     calls.push_back(busy ? "cursor: busy" : "cursor: normal");
@@ -270,16 +272,22 @@ TEST_F(ParseRunTest, NoToTheSameFileQuestionEndsBeforeTheSecondQuestion) {
   EXPECT_EQ(files_.Get(kInput), kReport);
 }
 
-// ---- Successful runs ----
-
-TEST_F(ParseRunTest, AFilterTheLogsCodePageCannotSpellMatchesNoRow) {
+TEST_F(ParseRunTest, AFilterTheLogsCodePageCannotSpellIsRefusedBeforeAnyQuestion) {
+  // Else the report would keep only the rows kept anyway, the input itself
+  // when filtered in place.
   host_.filterText = std::nullopt;
-  EXPECT_EQ(Run(), RunOutcome::kWritten);
-  EXPECT_EQ(files_.Get(kOutput),
-            "<HTML><BODY><TABLE>\r\n"
-            "<TR><TD>Itr#</TD><TD>Status</TD><TD>Step</TD><TD>Time</TD><TD>Details</TD></TR>\r\n"
-            "</TABLE></BODY></HTML>\r\n");
+  host_.outputPath = kInput;
+  EXPECT_EQ(Run(), RunOutcome::kRefused);
+  EXPECT_EQ(
+      host_.Visible(),
+      (Calls{
+          "message[error]: The filter text cannot be written in the code page of the input file, "
+          "so no row could match it.  Please change the filter text.",
+          "focus: filter"}));
+  EXPECT_EQ(files_.Get(kInput), kReport);
 }
+
+// ---- Successful runs ----
 
 TEST_F(ParseRunTest, QuietRunShowsOnlyTheCursorAndTheSuccessBox) {
   EXPECT_EQ(Run(), RunOutcome::kWritten);

@@ -529,6 +529,26 @@ TEST_F(WindowParseTest, AnInputThatIsNoHtmlFileIsRefused) {
   app.ExpectNoBox();
 }
 
+TEST_F(WindowParseTest, AFilterTheCodePageCannotSpellIsRefusedBeforeAnythingIsWritten) {
+  if (::GetACP() == CP_UTF8) GTEST_SKIP() << "the system code page spells every text";
+  // Thai and Hebrew: no single other code page has both.
+  const std::string input = PutSample("inplace.htm");
+  const RunningRowsift app = Start();
+  app.Fill(input, input, "");
+  app.Type(kIdFilterOn, std::wstring(L"\u0e01\u05d0"));
+
+  app.PressParse();
+  const driver::MessageBoxView box = app.NextBox();
+  ExpectErrorBox(box,
+                 "The filter text cannot be written in the code page of the input file, so no "
+                 "row could match it.  Please change the filter text.");
+  app.Answer(box, IDOK);
+
+  driver::WaitForFocus(app.Item(kIdFilterOn));
+  EXPECT_EQ(ReadBytes(input), SampleLog());
+  app.ExpectNoBox();
+}
+
 TEST_F(WindowParseTest, TheInputAsOutputIsFilteredInPlaceAfterTwoYes) {
   const std::string input = PutSample("inplace.htm");
   const RunningRowsift app = Start();

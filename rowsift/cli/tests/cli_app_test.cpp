@@ -192,6 +192,46 @@ TEST_F(CliTest, EachReadsALogThatIsAnotherLogsOutputOnlyOnceItIsWritten) {
   EXPECT_LT(err_.str().find(oldOutput + ": Kept"), err_.str().find(input + ": Kept"));
 }
 
+TEST_F(CliTest, EachFiltersALogNamedTwiceOrInAnotherSpellingOnce) {
+  const std::string input = Write("a.htm", kLog);
+  fs::create_directories(folder_ / "sub");
+  EXPECT_EQ(Run({"--filter", "Login", "--each", input, input, (folder_ / "." / "a.htm").string(),
+                 (folder_ / "sub" / ".." / "a.htm").string()}),
+            kDone)
+      << err_.str();
+  EXPECT_EQ(Read("a_Output.htm"), kLoginOutput);
+  EXPECT_EQ(err_.str(),
+            input + ": Kept 2 of 3 detail rows; wrote " + PathOf("a_Output.htm") + "\n");
+}
+
+TEST_F(CliTest, JUnitFilesBesideTheOutputsAndFailedRowsGateTheExitCode) {
+  std::string failing = kLog;
+  failing.replace(failing.find("Passed</TD><TD>Login1Open"), 6, "Failed");
+  const std::string good = Write("good.htm", kLog);
+  const std::string bad = Write("bad.htm", failing);
+  EXPECT_EQ(Run({"--filter", "Login", "--junit", "--fail-on-failed", "--each", good, bad}),
+            kFailedRows)
+      << err_.str();
+  EXPECT_EQ(Read("good_Output.htm"), kLoginOutput) << "the condensed log as without --junit";
+  EXPECT_NE(Read("good_Output.xml").find("<testcase name=\"Open\" classname=\"1\" time=\"0\"/>"),
+            std::string::npos);
+  EXPECT_NE(Read("bad_Output.xml").find("<failure message=\"ok\">ok</failure>"), std::string::npos);
+  EXPECT_NE(err_.str().find(bad + ": Kept rows by status: 0 passed, 1 failed, 0 other; wrote " +
+                            PathOf("bad_Output.xml")),
+            std::string::npos)
+      << err_.str();
+
+  // An existing JUnit file is replaced only with --overwrite; an error beats failed rows.
+  EXPECT_EQ(Run({"--filter", "Login", "--junit", "--fail-on-failed", "--each", bad,
+                 PathOf("missing.htm")}),
+            kRefused);
+  EXPECT_NE(err_.str().find("the JUnit file " + PathOf("bad_Output.xml") + " already exists"),
+            std::string::npos);
+  EXPECT_EQ(Run({"--filter", "Login", "--overwrite", good}), kDone);
+  EXPECT_EQ(err_.str().find("Kept rows by status"), std::string::npos)
+      << "nothing new without --junit";
+}
+
 TEST_F(CliTest, EachRunsManyLogsAtOnceWithTheSameResults) {
   std::vector<std::string> args = {"--filter", "Login", "--each"};
   for (int i = 0; i < 24; ++i) args.push_back(Write("run" + std::to_string(i) + ".htm", kLog));
@@ -219,7 +259,7 @@ TEST_F(CliTest, UnderADoubleByteCodePageTheFilterMatchesWholeCharactersOnly) {
       << "one byte, one character";
 }
 
-TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrMatchesNoRow) {
+TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrTheRunIsRefused) {
   // As on Windows, where the arguments are Unicode: "\xC3\xA9" is UTF-8's e-acute.
   std::vector<unsigned> asked;
   const LogCodePages westernWindows{
@@ -228,6 +268,7 @@ TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrMatchesNoRow) {
         asked.push_back(codePage);
         return filter == "Caf\xC3\xA9" ? std::optional<std::string>("Caf\xE9") : std::nullopt;
       },
+      {},
       {}};
   std::string log = kLog;
   const std::string input = Write("run.htm", log.replace(log.find("Search"), 6, "Caf\xE9"));
@@ -236,13 +277,15 @@ TEST_F(CliTest, TheFilterIsSpeltInTheLogsCodePageOrMatchesNoRow) {
             kDone);
   EXPECT_NE(Read("cafe.htm").find("<TD> for item</TD>"), std::string::npos);
 
-  EXPECT_EQ(RunCli({"--filter", "x", "--codepage", "932", input, PathOf("none.htm")}, *files_,
+  // Refused before any log is read or any report replaced.
+  const std::string kept = Write("run_Output.htm", "keep me");
+  EXPECT_EQ(RunCli({"--filter", "x", "--codepage", "932", "--overwrite", "--each", input}, *files_,
                    westernWindows, out_, err_),
-            kDone);
-  EXPECT_NE(
-      err_.str().find(
-          "rowsift-cli: code page 932 cannot spell the filter text; no detail row matches it\n"),
-      std::string::npos);
+            kRefused);
+  EXPECT_EQ(Read("run_Output.htm"), "keep me");
+  EXPECT_NE(err_.str().find("rowsift-cli: code page 932 cannot spell the filter text, so it "
+                            "could match no row; nothing was written\n"),
+            std::string::npos);
   EXPECT_EQ(asked, (std::vector<unsigned>{1252, 932}));
 }
 
@@ -256,7 +299,8 @@ TEST_F(CliTest, ACodePageTheSystemDoesNotKnowIsRefused) {
                              [](unsigned codePage) -> std::optional<unsigned> {
                                if (codePage == 0) return 1252;
                                return codePage == 932 ? std::optional<unsigned>(932) : std::nullopt;
-                             }};
+                             },
+                             {}};
   const std::string input = Write("run.htm", kLog);
   EXPECT_EQ(RunCli({"--filter", "Login", "--codepage", "9320", input, PathOf("typo.htm")}, *files_,
                    windows, out_, err_),

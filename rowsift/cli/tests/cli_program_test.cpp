@@ -96,6 +96,14 @@ TEST_F(CliProgramTest, RedirectedMessagesNamePathsInUtf8) {
   EXPECT_EQ(messages, Utf8(kKept + Output().wstring()) + "\r\n");
 }
 
+TEST_F(CliProgramTest, EachExpandsTheWildcardsNoShellExpanded) {
+  const auto [codes, messages] =
+      RunRedirected({L"--filter Login --each \"" + (folder_ / L"*.htm").wstring() + L"\""});
+  EXPECT_EQ(codes, std::vector<DWORD>{0});
+  EXPECT_TRUE(fs::exists(Output()));
+  EXPECT_EQ(messages, Utf8(Input().wstring() + L": " + kKept + Output().wstring()) + "\r\n");
+}
+
 TEST_F(CliProgramTest, ACodePageTheSystemDoesNotKnowIsRefused) {
   const auto [codes, messages] = RunRedirected({L"--filter Login --codepage 12520" + QuotedInput(),
                                                 L"--filter Login --codepage 932" + QuotedInput()});

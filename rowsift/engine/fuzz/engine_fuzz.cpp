@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,12 @@
 namespace {
 
 using rowsift::CharacterSet;
+
+rowsift::ReportWriter AppendTo(std::string& output) {
+  return [&output](std::span<const std::string_view> pieces) {
+    for (const std::string_view piece : pieces) output += piece;
+  };
+}
 
 void Require(bool condition) {
   if (!condition) std::abort();
@@ -191,7 +198,7 @@ ModelResult Model(const ModelFilter& filter, std::string_view input,
 
 CharacterSet CodePageOf(std::uint8_t choice) {
   constexpr unsigned kDoubleByte[] = {932, 936, 949, 950};
-  return choice >= 12 ? CharacterSet::ForCodePage(kDoubleByte[choice - 12]) : CharacterSet();
+  return choice >= 12 ? *CharacterSet::ForCodePage(kDoubleByte[choice - 12]) : CharacterSet();
 }
 
 }  // namespace
@@ -236,15 +243,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     rowsift::TextSource log(input);
     std::string inParts;
-    const rowsift::FilterCounts partCounts = rowsift::FilterReport(
-        log, filter, [&](std::string_view piece) { inParts += piece; }, 3);
+    const rowsift::FilterCounts partCounts =
+        rowsift::FilterReport(log, filter, AppendTo(inParts), 3);
     Require(inParts == expected.output && partCounts.detailRows == counts.detailRows &&
             partCounts.keptRows == counts.keptRows);
   }
   for (std::size_t window : {1, 6, 64}) {
     rowsift::TextSource log(input, window);
     std::string streamed;
-    rowsift::FilterReport(log, filter, [&](std::string_view piece) { streamed += piece; });
+    rowsift::FilterReport(log, filter, AppendTo(streamed));
     Require(streamed == expected.output);
     Require(rowsift::CountDetailPieces(log) == expected.pieceCount);
   }

@@ -10,7 +10,7 @@ namespace rowsift {
 namespace {
 
 constexpr std::size_t kNpos = std::string_view::npos;
-const CharacterSet kJapanese = CharacterSet::ForCodePage(932);
+const CharacterSet kJapanese = CharacterSet::ForCodePage(932).value();
 
 std::string Replaced(std::string_view text, const FilterPattern& filter) {
   std::string output;
@@ -74,36 +74,25 @@ TEST(FilterPattern, AFilterEndingInAFirstByteDoesNotEndInsideACharacter) {
   EXPECT_EQ(filter.FindIn("x\x83"), 0u);
 }
 
-TEST(FilterPattern, OneMatchingNothingKeepsOnlyTheRowsKeptAnyway) {
-  const FilterPattern nothing = FilterPattern::MatchingNothing(kJapanese);
-  const std::string text = std::string(40, '\0') +
-                           "Login \x83"
-                           "A";
-  EXPECT_EQ(nothing.FindIn(text), kNpos);
-  EXPECT_FALSE(nothing.EqualsIgnoringCase(std::string(1, '\0')));
-  EXPECT_EQ(Replaced(text, nothing), text);
-
-  const std::string heading = "<TR><TD>Itr#</TD><TD>S</TD><TD>Step</TD><TD>T</TD><TD>D</TD></TR>";
-  const std::string log = "<table>" + heading + "<TR><TD>1</TD><TD>S</TD><TD>" +
-                          std::string(1, '\0') + "</TD><TD>T</TD><TD>D</TD></TR></table>";
-  std::string output;
-  const FilterCounts counts = FilterReport(log, nothing, output);
-  EXPECT_EQ(output, "<table>" + heading + "</table>");
-  EXPECT_EQ(counts.keptRows, 1u);
-}
-
-TEST(CharacterSet, OnlyTheFourDoubleByteCodePagesPairBytes) {
+TEST(CharacterSet, DoubleByteCodePagesPairBytesAndWiderOnesAreUnknown) {
   for (unsigned codePage : {932u, 936u, 949u, 950u}) {
-    const CharacterSet set = CharacterSet::ForCodePage(codePage);
+    const CharacterSet set = CharacterSet::ForCodePage(codePage).value();
     EXPECT_TRUE(set.DoubleByte()) << codePage;
     EXPECT_EQ(set.LengthAt("\x81\x61", 0), 2u) << codePage;
     // A byte that cannot end a character leaves the first byte alone.
     EXPECT_EQ(set.LengthAt("\x81<", 0), 1u) << codePage;
   }
-  EXPECT_EQ(CharacterSet::ForCodePage(950).LengthAt("\x81\x80", 0), 1u);
-  EXPECT_EQ(CharacterSet::ForCodePage(949).LengthAt("\x81\x5B", 0), 1u);
+  EXPECT_EQ(CharacterSet::ForCodePage(950)->LengthAt("\x81\x80", 0), 1u);
+  EXPECT_EQ(CharacterSet::ForCodePage(949)->LengthAt("\x81\x5B", 0), 1u);
+  EXPECT_EQ(CharacterSet::ForCodePage(51949)->LengthAt("\xB0\xA1", 0), 2u);
+  EXPECT_EQ(CharacterSet::ForCodePage(51949)->LengthAt("\x81\x61", 0), 1u);
   for (unsigned codePage : {0u, 437u, 1252u, 65001u}) {
-    EXPECT_FALSE(CharacterSet::ForCodePage(codePage).DoubleByte()) << codePage;
+    EXPECT_FALSE(CharacterSet::ForCodePage(codePage).value().DoubleByte()) << codePage;
+  }
+  // Characters of three or four bytes, or a shift state: a match could start
+  // inside one.
+  for (unsigned codePage : {54936u, 1361u, 20932u, 50220u, 52936u, 65000u}) {
+    EXPECT_FALSE(CharacterSet::ForCodePage(codePage)) << codePage;
   }
 }
 

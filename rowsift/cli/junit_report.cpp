@@ -1,0 +1,680 @@
+#include "junit_report.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstddef>
+#include <cstring>
+#include <deque>
+#include <iterator>
+#include <memory>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+#include "ordered_pool.h"
+#include "report_rows.h"
+#include "text_search.h"
+
+namespace rowsift {
+namespace {
+
+constexpr std::size_t kNpos = std::string_view::npos;
+
+enum class Outcome { kPassed, kFailed, kOther };
+
+bool EqualsAsciiIgnoringCase(std::string_view text, std::string_view lower) {
+  return text.size() == lower.size() &&
+         std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) {
+           return FoldAscii(static_cast<unsigned char>(a)) ==
+                  FoldAscii(static_cast<unsigned char>(b));
+         });
+}
+
+bool IsSpace(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
+
+// Bytes that a cell's text or the XML cannot take as they are.
+struct ByteTable {
+  bool marks[256] = {};
+  constexpr ByteTable(std::string_view bytes, bool fromHigh, bool controls) {
+    for (const char c : bytes) marks[static_cast<unsigned char>(c)] = true;
+    for (int c = 0; c < 256; ++c) {
+      if ((fromHigh && c >= 0x7F) || (controls && c < 0x20)) marks[c] = true;
+    }
+  }
+  bool operator[](char c) const { return marks[static_cast<unsigned char>(c)]; }
+};
+constexpr ByteTable kCellSpecial("&\r\n\t", false, false);
+constexpr ByteTable kXmlSpecial("&<>\"'", true, true);
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+void AppendUtf8(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+// The character a reference at text[at] ("&amp;", "&#233;", "&#xE9;", and
+// the log's indent mark "&nbsp" without its semicolon) stands for, and its
+// length; nothing where it is no reference.
+std::optional<std::pair<char32_t, std::size_t>> Reference(std::string_view text, std::size_t at) {
+  static constexpr std::pair<std::string_view, char32_t> kNamed[] = {
+      {"&amp;", '&'},   {"&lt;", '<'},    {"&gt;", '>'},  {"&quot;", '"'},
+      {"&apos;", '\''}, {"&nbsp;", 0xA0}, {"&nbsp", 0xA0}};
+  const std::string_view rest = text.substr(at);
+  if (rest.size() < 3) return std::nullopt;
+  if (rest[1] != '#') {
+    const unsigned char first = FoldAscii(static_cast<unsigned char>(rest[1]));
+    for (const auto& [name, c] : kNamed) {
+      if (static_cast<unsigned char>(name[1]) == first && rest.size() >= name.size() &&
+          EqualsAsciiIgnoringCase(rest.substr(0, name.size()), name))
+        return std::pair{c, name.size()};
+    }
+    return std::nullopt;
+  }
+  if (rest.size() < 4) return std::nullopt;
+  const bool hex = rest[2] == 'x' || rest[2] == 'X';
+  const std::size_t digits = hex ? 3 : 2;
+  const std::size_t end = rest.find(';', digits);
+  if (end == kNpos || end == digits || end > digits + 8) return std::nullopt;
+  std::uint32_t value = 0;
+  const auto [stop, error] =
+      std::from_chars(rest.data() + digits, rest.data() + end, value, hex ? 16 : 10);
+  if (error != std::errc() || stop != rest.data() + end) return std::nullopt;
+  return std::pair{static_cast<char32_t>(value), end + 1};
+}
+
+// Appends the text of a cell (its tags already removed) to `text` as UTF-8:
+// the code page decoded, character references and indent marks decoded,
+// line breaks as spaces, white space trimmed. Returns where it begins: the
+// size `text` had.
+std::size_t AppendCellText(std::string_view bytes, const LogTextDecoder& decode,
+                           std::string& text) {
+  bytes = Trimmed(bytes);
+  std::string decoded;
+  if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; })) {
+    decoded = decode(bytes);
+    bytes = decoded;
+  }
+  const std::size_t begin = text.size();
+  std::size_t plain = 0;  // the start of bytes that go in as they are
+  for (std::size_t at = 0; at < bytes.size();) {
+    const char c = bytes[at];
+    if (!kCellSpecial[c]) {
+      ++at;
+      continue;
+    }
+    text.append(bytes.substr(plain, at - plain));
+    if (c != '&') {
+      text += ' ';
+      ++at;
+    } else if (const auto reference = Reference(bytes, at)) {
+      AppendUtf8(reference->first, text);
+      at += reference->second;
+    } else {
+      text += c;
+      ++at;
+    }
+    plain = at;
+  }
+  text.append(bytes.substr(plain));
+  // The no-break spaces of indent marks, at either end.
+  const auto noBreakSpaceAt = [&](std::size_t at) {
+    return text.size() - at >= 2 && text[at] == '\xC2' && text[at + 1] == '\xA0';
+  };
+  std::size_t first = begin;
+  for (;;) {
+    if (first < text.size() && IsSpace(text[first])) {
+      ++first;
+    } else if (noBreakSpaceAt(first)) {
+      first += 2;
+    } else {
+      break;
+    }
+  }
+  if (first != begin) text.erase(begin, first - begin);
+  for (;;) {
+    if (text.size() > begin && IsSpace(text.back())) {
+      text.pop_back();
+    } else if (text.size() - begin >= 2 && noBreakSpaceAt(text.size() - 2)) {
+      text.resize(text.size() - 2);
+    } else {
+      break;
+    }
+  }
+  return begin;
+}
+
+// Where the characters XML forbids, and what is not UTF-8, become U+FFFD.
+void AppendEscaped(std::string_view text, bool attribute, std::string& xml) {
+  static constexpr char kReplacement[] = "\xEF\xBF\xBD";
+  for (std::size_t at = 0; at < text.size();) {
+    // A run that needs nothing done goes in whole.
+    std::size_t plain = at;
+    while (plain < text.size() && !kXmlSpecial[text[plain]]) ++plain;
+    xml.append(text.substr(at, plain - at));
+    at = plain;
+    if (at == text.size()) break;
+    const auto lead = static_cast<unsigned char>(text[at]);
+    if (lead < 0x80) {
+      switch (lead) {
+        case '&':
+          xml += "&amp;";
+          break;
+        case '<':
+          xml += "&lt;";
+          break;
+        case '>':
+          xml += "&gt;";
+          break;
+        case '"':
+          xml += attribute ? "&quot;" : "\"";
+          break;
+        case '\'':
+          xml += attribute ? "&apos;" : "'";
+          break;
+        case '\t':
+          xml += attribute ? "&#9;" : "\t";
+          break;
+        case '\n':
+          xml += attribute ? "&#10;" : "\n";
+          break;
+        case '\r':
+          xml += "&#13;";
+          break;
+        default:
+          if (lead < 0x20 || lead == 0x7F) {
+            xml += kReplacement;
+          } else {
+            xml += static_cast<char>(lead);
+          }
+      }
+      ++at;
+      continue;
+    }
+    std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    char32_t c = lead & (0x7F >> length);
+    bool valid = lead >= 0xC2 && lead <= 0xF4 && at + length <= text.size();
+    for (std::size_t i = 1; valid && i < length; ++i) {
+      const auto next = static_cast<unsigned char>(text[at + i]);
+      valid = (next & 0xC0) == 0x80;
+      c = (c << 6) | (next & 0x3F);
+    }
+    const char32_t lowest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+    valid = valid && c >= lowest && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF) && c != 0xFFFE &&
+            c != 0xFFFF;
+    if (!valid) {
+      xml += kReplacement;
+      ++at;
+      while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
+      continue;
+    }
+    xml.append(text.substr(at, length));
+    at += length;
+  }
+}
+
+// The detail rows of a condensed log, walked tag by tag: each "<" is a
+// cell's or a row's end, or a tag whose text is dropped up to its ">". The
+// rows are those between the first bare "<TR>" and the last "</TR>" with at
+// least four "</TD>", not the heading and not a row without an iteration:
+// the rows the filter kept for their text.
+class DetailRows {
+ public:
+  // The rows of `rows`, which starts where a row starts.
+  explicit DetailRows(std::string_view rows) : log_(rows), at_(0) {}
+
+  // The next row's five cells, tags removed, not trimmed; false at the end.
+  bool Next() {
+    while (at_ < log_.size()) {
+      for (CellText& cell : cells_) cell.Clear();
+      if (!ReadRow()) return false;
+      if (closes_ < 4) continue;
+      const std::string_view itr = Trimmed(cells_[0].View());
+      if (itr.empty() || itr == kHeadingMark) continue;
+      return true;
+    }
+    return false;
+  }
+
+  std::string_view Cell(int i) const { return cells_[i].View(); }
+
+ private:
+  // False where the log ends before the row does: that is the tail. Tags
+  // are short: a plain loop finds their ends sooner than memchr.
+  bool ReadRow() {
+    closes_ = 0;
+    const char* const bytes = log_.data();
+    const std::size_t size = log_.size();
+    std::size_t text = at_;
+    for (std::size_t p = at_; p < size;) {
+      const void* const tag = std::memchr(bytes + p, '<', size - p);
+      if (!tag) break;
+      p = static_cast<std::size_t>(static_cast<const char*>(tag) - bytes);
+      Text(log_.substr(text, p - text));
+      switch (TagAt(p)) {
+        case Tag::kRowClose:
+          at_ = p + kRowClose.size();
+          return true;
+        case Tag::kCellClose:
+          ++closes_;
+          p += kCellClose.size();
+          break;
+        case Tag::kOther: {
+          // A tag ends at its ">", unless another "<" comes first: then the
+          // "<" was text.
+          std::size_t end = p + 1;
+          while (end < size && bytes[end] != '>' && bytes[end] != '<') ++end;
+          if (end < size && bytes[end] == '>') {
+            p = end + 1;
+          } else {
+            Text(log_.substr(p, end - p));
+            p = end;
+          }
+          break;
+        }
+      }
+      text = p;
+    }
+    at_ = size;
+    return false;
+  }
+
+  enum class Tag { kRowClose, kCellClose, kOther };
+  Tag TagAt(std::size_t open) const {
+    if (log_.size() - open < 5 || log_[open + 1] != '/' || log_[open + 4] != '>' ||
+        FoldAscii(static_cast<unsigned char>(log_[open + 2])) != 't') {
+      return Tag::kOther;
+    }
+    const unsigned char third = FoldAscii(static_cast<unsigned char>(log_[open + 3]));
+    return third == 'r' ? Tag::kRowClose : third == 'd' ? Tag::kCellClose : Tag::kOther;
+  }
+
+  // White space in front of a cell's first text is trimmed anyway: skipping
+  // it leaves most cells one piece of the log.
+  void Text(std::string_view text) {
+    if (closes_ >= 5 || text.empty()) return;
+    CellText& cell = cells_[closes_];
+    if (cell.View().empty() && Trimmed(text).empty()) return;
+    cell.Append(text);
+  }
+
+  // A cell's text: where the log has it in one piece, the log's own bytes.
+  class CellText {
+   public:
+    void Clear() {
+      view_ = {};
+      joined_ = false;
+    }
+    void Append(std::string_view text) {
+      if (view_.empty() && !joined_) {
+        view_ = text;
+        return;
+      }
+      if (!joined_) buffer_.assign(view_);
+      joined_ = true;
+      buffer_.append(text);
+      view_ = buffer_;
+    }
+    std::string_view View() const { return view_; }
+
+   private:
+    std::string_view view_;
+    std::string buffer_;
+    bool joined_ = false;
+  };
+
+  std::string_view log_;
+  std::size_t at_;
+  int closes_ = 0;
+  CellText cells_[5];
+};
+
+Outcome OutcomeOf(std::string_view statusCell) {
+  const std::string_view status = Trimmed(statusCell);
+  if (EqualsAsciiIgnoringCase(status, "failed")) return Outcome::kFailed;
+  if (EqualsAsciiIgnoringCase(status, "passed")) return Outcome::kPassed;
+  return Outcome::kOther;
+}
+
+void Count(Outcome outcome, JUnitCounts& counts) {
+  ++counts.cases;
+  switch (outcome) {
+    case Outcome::kPassed:
+      ++counts.passed;
+      break;
+    case Outcome::kFailed:
+      ++counts.failed;
+      break;
+    case Outcome::kOther:
+      ++counts.other;
+      break;
+  }
+}
+
+// The text of the head's <TITLE>, if it has one.
+std::string TitleOf(std::string_view head, const LogTextDecoder& decode) {
+  const std::size_t open = FindIgnoreCase(head, "<title");
+  if (open == kNpos) return {};
+  const std::size_t textStart = head.find('>', open);
+  if (textStart == kNpos) return {};
+  const std::size_t close = FindIgnoreCase(head, "</title", textStart);
+  if (close == kNpos) return {};
+  std::string withoutTags;
+  const std::string_view inner = head.substr(textStart + 1, close - textStart - 1);
+  for (std::size_t at = 0; at < inner.size();) {
+    const std::size_t open = inner.find('<', at);
+    withoutTags.append(inner.substr(at, open - at));
+    if (open == kNpos) break;
+    const std::size_t end = inner.find('>', open);
+    if (end == kNpos) {
+      withoutTags.append(inner.substr(open));
+      break;
+    }
+    at = end + 1;
+  }
+  std::string title;
+  AppendCellText(withoutTags, decode, title);
+  return title;
+}
+
+void AppendNumber(std::uint64_t number, std::string& xml) {
+  char digits[24];
+  const auto [end, error] = std::to_chars(std::begin(digits), std::end(digits), number);
+  xml.append(digits, end);
+}
+
+void AppendCounts(std::uint64_t tests, std::uint64_t failures, long seconds, std::string& xml) {
+  xml += " tests=\"";
+  AppendNumber(tests, xml);
+  xml += "\" failures=\"";
+  AppendNumber(failures, xml);
+  xml += "\" errors=\"0\" skipped=\"0\" time=\"";
+  AppendNumber(static_cast<std::uint64_t>(seconds), xml);
+  xml += '"';
+}
+
+// Seconds since midnight of "h:mm:ss" or "hh:mm:ss"; -1 for any other text.
+long TimeOfDay(std::string_view text) {
+  text = Trimmed(text);
+  const std::size_t hourDigits = text.size() - 6;
+  if (text.size() < 7 || text.size() > 8 || text[hourDigits] != ':' ||
+      text[hourDigits + 3] != ':') {
+    return -1;
+  }
+  long value[3] = {};
+  const std::size_t starts[3] = {0, hourDigits + 1, hourDigits + 4};
+  const std::size_t lengths[3] = {hourDigits, 2, 2};
+  for (int i = 0; i < 3; ++i) {
+    for (std::size_t at = starts[i]; at < starts[i] + lengths[i]; ++at) {
+      if (text[at] < '0' || text[at] > '9') return -1;
+      value[i] = value[i] * 10 + (text[at] - '0');
+    }
+  }
+  if (value[0] > 23 || value[1] > 59 || value[2] > 59) return -1;
+  return value[0] * 3600 + value[1] * 60 + value[2];
+}
+
+}  // namespace
+
+long SecondsBetween(std::string_view from, std::string_view to) {
+  const long start = TimeOfDay(from);
+  const long end = TimeOfDay(to);
+  if (start < 0 || end < 0) return -1;
+  return end >= start ? end - start : end + 86400 - start;
+}
+
+namespace {
+
+// A kept row's <testcase> element, all but its time, which depends on the
+// next row of its iteration: that may come in a later stretch.
+struct Case {
+  Outcome outcome = Outcome::kPassed;
+  long timeOfDay = -1;  // -1 where the time cell is no time
+  long seconds = 0;
+  std::string_view iteration;  // as the log has it
+  std::string_view suiteName;  // as text, escaped
+  std::string_view beforeTime;
+  std::string_view afterTime;
+  Case* nextInSuite = nullptr;
+};
+
+// The cases of a stretch of rows, parsed and written out on a thread of
+// their own. Kept at one address: the cases' views point into `texts`.
+struct ParsedRows {
+  std::string texts;
+  std::vector<Case> cases;
+};
+
+// A part of `texts` while it may still move.
+struct Span {
+  std::size_t begin;
+  std::size_t end;
+  std::string_view In(const std::string& texts) const {
+    return std::string_view(texts).substr(begin, end - begin);
+  }
+};
+
+std::unique_ptr<ParsedRows> ParseRows(std::string_view rows, const LogTextDecoder& decode) {
+  auto parsed = std::make_unique<ParsedRows>();
+  std::string& texts = parsed->texts;
+  struct Spans {
+    Span iteration, suiteName, beforeTime, afterTime;
+  };
+  std::vector<Spans> spans;
+  Span lastIteration{0, 0};
+  Span lastSuiteName{0, 0};
+  std::string scratch;
+  DetailRows walk(rows);
+  while (walk.Next()) {
+    const Outcome outcome = OutcomeOf(walk.Cell(1));
+    const std::string_view iteration = Trimmed(walk.Cell(0));
+    Spans row;
+    if (spans.empty() || iteration != lastIteration.In(texts)) {
+      lastIteration = {texts.size(), texts.size() + iteration.size()};
+      texts += iteration;
+      scratch.clear();
+      AppendCellText(iteration, decode, scratch);
+      lastSuiteName.begin = texts.size();
+      AppendEscaped(scratch, true, texts);
+      lastSuiteName.end = texts.size();
+    }
+    row.iteration = lastIteration;
+    row.suiteName = lastSuiteName;
+
+    row.beforeTime.begin = texts.size();
+    texts += "    <testcase name=\"";
+    scratch.clear();
+    AppendCellText(walk.Cell(2), decode, scratch);
+    AppendEscaped(scratch, true, texts);
+    texts += "\" classname=\"";
+    texts.append(row.suiteName.In(texts));
+    texts += "\" time=\"";
+    row.beforeTime.end = texts.size();
+
+    row.afterTime.begin = texts.size();
+    scratch.clear();
+    switch (outcome) {
+      case Outcome::kPassed:
+        texts += "\"/>\n";
+        break;
+      case Outcome::kFailed:
+        AppendCellText(walk.Cell(4), decode, scratch);
+        texts += "\"><failure message=\"";
+        AppendEscaped(scratch, true, texts);
+        texts += "\">";
+        AppendEscaped(scratch, false, texts);
+        texts += "</failure></testcase>\n";
+        break;
+      case Outcome::kOther:
+        AppendCellText(walk.Cell(1), decode, scratch);
+        scratch += ": ";
+        AppendCellText(walk.Cell(4), decode, scratch);
+        texts += "\"><system-out>";
+        AppendEscaped(scratch, false, texts);
+        texts += "</system-out></testcase>\n";
+        break;
+    }
+    row.afterTime.end = texts.size();
+    Case& added = parsed->cases.emplace_back();
+    added.outcome = outcome;
+    added.timeOfDay = TimeOfDay(walk.Cell(3));
+    spans.push_back(row);
+  }
+  for (std::size_t i = 0; i < spans.size(); ++i) {
+    Case& row = parsed->cases[i];
+    row.iteration = spans[i].iteration.In(texts);
+    row.suiteName = spans[i].suiteName.In(texts);
+    row.beforeTime = spans[i].beforeTime.In(texts);
+    row.afterTime = spans[i].afterTime.In(texts);
+  }
+  return parsed;
+}
+
+// The rows from `rowsStart` on cut into stretches of about `size` bytes at
+// row ends.
+std::vector<std::string_view> Stretches(std::string_view log, std::size_t rowsStart,
+                                        std::size_t size) {
+  std::vector<std::string_view> stretches;
+  for (std::size_t start = rowsStart; start < log.size();) {
+    const std::size_t close =
+        log.size() - start > size ? FindIgnoreCase(log, kRowClose, start + size) : kNpos;
+    const std::size_t end = close == kNpos ? log.size() : close + kRowClose.size();
+    stretches.push_back(log.substr(start, end - start));
+    start = end;
+  }
+  return stretches;
+}
+
+struct Suite {
+  std::string_view name;  // as text, escaped
+  Case* first = nullptr;
+  Case* last = nullptr;
+  std::uint64_t tests = 0;
+  std::uint64_t failures = 0;
+  long seconds = 0;
+};
+
+}  // namespace
+
+JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
+                       const LogTextDecoder& decode, const JUnitSink& write, unsigned threads) {
+  const std::size_t rowsStart = FindIgnoreCase(condensedLog, kRowOpen);
+  const std::vector<std::string_view> stretches =
+      rowsStart == kNpos ? std::vector<std::string_view>()
+                         : Stretches(condensedLog, rowsStart, std::size_t{1} << 20);
+  std::vector<std::unique_ptr<ParsedRows>> parsed(stretches.size());
+
+  // Rows are parsed several stretches at a time; the stretches join in log
+  // order, where each row falls into its iteration's suite.
+  std::deque<Suite> suites;
+  std::unordered_map<std::string_view, Suite*> suiteOf;  // by the escaped name
+  std::string_view lastIteration;  // rows of one iteration mostly follow each other
+  Suite* suite = nullptr;
+  JUnitCounts counts;
+  OrderedJobs jobs;
+  jobs.count = stretches.size();
+  jobs.ahead = 2 * std::size_t{threads};
+  jobs.work = [&](std::size_t i) { parsed[i] = ParseRows(stretches[i], decode); };
+  jobs.deliver = [&](std::size_t i) {
+    for (Case& row : parsed[i]->cases) {
+      if (!suite || row.iteration != lastIteration) {
+        const auto [found, added] = suiteOf.try_emplace(row.suiteName, nullptr);
+        if (added) found->second = &suites.emplace_back(Suite{row.suiteName});
+        suite = found->second;
+        lastIteration = row.iteration;
+      }
+      Count(row.outcome, counts);
+      if (Case* previous = suite->last) {
+        // The step before in this iteration took until this one began.
+        if (previous->timeOfDay >= 0 && row.timeOfDay >= 0) {
+          previous->seconds = row.timeOfDay >= previous->timeOfDay
+                                  ? row.timeOfDay - previous->timeOfDay
+                                  : row.timeOfDay + 86400 - previous->timeOfDay;
+          suite->seconds += previous->seconds;
+        }
+        previous->nextInSuite = &row;
+      } else {
+        suite->first = &row;
+      }
+      suite->last = &row;
+      ++suite->tests;
+      if (row.outcome == Outcome::kFailed) ++suite->failures;
+    }
+  };
+  RunInOrder(jobs, threads);
+
+  // Written out a piece at a time, so the file never waits whole in memory.
+  constexpr std::size_t kPiece = 1 << 20;
+  std::string xml;
+  xml.reserve(kPiece + (64 << 10));
+  const auto written = [&] {
+    if (xml.size() < kPiece) return;
+    write(xml);
+    xml.clear();
+  };
+  std::string title = TitleOf(condensedLog.substr(0, rowsStart), decode);
+  if (title.empty()) title = logName;
+  long totalSeconds = 0;
+  for (const Suite& each : suites) totalSeconds += each.seconds;
+  xml += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"";
+  AppendEscaped(title, true, xml);
+  xml += '"';
+  AppendCounts(counts.cases, counts.failed, totalSeconds, xml);
+  xml += ">\n";
+  for (const Suite& each : suites) {
+    xml += "  <testsuite name=\"";
+    xml += each.name;
+    xml += '"';
+    AppendCounts(each.tests, each.failures, each.seconds, xml);
+    xml += ">\n";
+    for (const Case* row = each.first; row; row = row->nextInSuite) {
+      xml += row->beforeTime;
+      AppendNumber(static_cast<std::uint64_t>(row->seconds), xml);
+      xml += row->afterTime;
+      written();
+    }
+    xml += "  </testsuite>\n";
+  }
+  xml += "</testsuites>\n";
+  write(xml);
+  return counts;
+}
+
+JUnitCounts CountStatuses(std::string_view condensedLog) {
+  JUnitCounts counts;
+  const std::size_t rowsStart = FindIgnoreCase(condensedLog, kRowOpen);
+  if (rowsStart == kNpos) return counts;
+  DetailRows rows(condensedLog.substr(rowsStart));
+  while (rows.Next()) Count(OutcomeOf(rows.Cell(1)), counts);
+  return counts;
+}
+
+std::string JUnitPathFor(const std::string& output) {
+  for (const std::string_view extension : {std::string_view(".html"), std::string_view(".htm")}) {
+    if (output.size() > extension.size() &&
+        EqualsAsciiIgnoringCase(std::string_view(output).substr(output.size() - extension.size()),
+                                extension)) {
+      return output.substr(0, output.size() - extension.size()) + ".xml";
+    }
+  }
+  return output + ".xml";
+}
+
+}  // namespace rowsift
