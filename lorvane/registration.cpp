@@ -8,12 +8,15 @@
 #include <olectl.h>
 
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "error_handling.h"
 #include "lorvane_h.h"
 #include "module.h"
 #include "module_path.h"
+#include "registry_entries.h"
 #include "unique_com.h"
 #include "unique_resource.h"
 
@@ -30,7 +33,6 @@ namespace lorvane {
 namespace {
 
 constexpr wchar_t kProgId[] = L"Lorvane.List";
-constexpr wchar_t kClassDescription[] = L"Lorvane.List";
 
 // The registry view of this build's bitness, and the other one. A 32-bit
 // Windows has one view and ignores both flags.
@@ -71,19 +73,27 @@ struct ClassValue {
   std::wstring text;
 };
 
-std::vector<ClassValue> ClassValues(const std::wstring& serverPath) {
-  const std::wstring classKey = ClassKey();
-  const std::wstring progIdKey = kProgId;
-  return {
-      {classKey, nullptr, kClassDescription},
-      {classKey + L"\\InprocServer32", nullptr, serverPath},
-      {classKey + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
-      {classKey + L"\\ProgID", nullptr, kProgId},
-      {classKey + L"\\TypeLib", nullptr, GuidText(LIBID_Lorvane)},
-      {classKey + L"\\Version", nullptr, L"1.0"},
-      {progIdKey, nullptr, kClassDescription},
-      {progIdKey + L"\\CLSID", nullptr, GuidText(CLSID_List)},
+// `pattern` with the table's fields filled in.
+std::wstring Filled(std::wstring_view pattern, const std::wstring& serverPath) {
+  const std::pair<std::wstring_view, std::wstring> fields[] = {
+      {L"{CLSID}", GuidText(CLSID_List)},
+      {L"{LIBID}", GuidText(LIBID_Lorvane)},
+      {L"{SERVER}", serverPath},
   };
+  std::wstring text(pattern);
+  for (const auto& [field, value] : fields) {
+    for (size_t at = text.find(field); at != std::wstring::npos;
+         at = text.find(field, at + value.size()))
+      text.replace(at, field.size(), value);
+  }
+  return text;
+}
+
+std::vector<ClassValue> ClassValues(const std::wstring& serverPath) {
+  std::vector<ClassValue> values;
+  for (const RegistryEntry& entry : kServerEntries)
+    values.push_back({Filled(entry.key, serverPath), entry.name, Filled(entry.text, serverPath)});
+  return values;
 }
 
 LSTATUS WriteValue(const ClassesRoot& root, const ClassValue& value) {

@@ -181,7 +181,11 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
     FileLog log(*input);
     const FilterPattern filter(*job.filter, characters);
     counts = FilterReport(
-        log, filter, [&](std::span<const std::string_view> pieces) { replacement->Append(pieces); },
+        log, filter,
+        [&](std::span<const std::string_view> pieces) {
+          replacement->Append(pieces);
+          host.OutputWritten(pieces);
+        },
         threads);
     log.CheckViewsRead();
     input.reset();  // the output may be the input itself

@@ -15,7 +15,9 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "character_set.h"
 #include "file_system.h"
@@ -49,6 +51,9 @@ class ParseRunHost {
   virtual void ReportFailure(const std::string& intro, const std::string& reason) = 0;
   // The output is written.
   virtual void ReportSuccess(const std::string& text, const FilterCounts& counts) = 0;
+  // The output's bytes as they are written, in order, for a host that reads
+  // them on the way; ignored by default.
+  virtual void OutputWritten(std::span<const std::string_view>) {}
 
   // What only a desktop has: the focus, the cursor, the debug lines, event
   // processing between the steps, the shell, the clock.

@@ -50,6 +50,12 @@ prepare_prefixes() {
     rm -rf "$dir/wineprefix-8bit"
     cp -a "$dir/wineprefix" "$dir/wineprefix-8bit"
   fi
+  # The prefixes are 64-bit Windows; the 32-bit package's test installs into
+  # a copy of a 32-bit one, made here once.
+  if [ "$bits" = 32 ]; then
+    WINEARCH=win32 tools/own-display.sh 640x480x24 \
+      tools/wine-session.sh "$dir/wineprefix-x86" 32 true
+  fi
 }
 
 # in_wine_session PRESET COMMAND...: COMMAND with the preset's Wine prefix, a

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: installs what is missing; builds the 32-bit and the 64-bit
 # Windows kit into dist/win32 and dist/win64 and the Linux rowsift-cli into
-# dist/linux; packs the Windows kit into dist/kit-<version>-windows.zip; and
+# dist/linux; packs the Windows kit into dist/kit-<version>-windows.zip and
+# the Windows Installer packages dist/kit-<version>-x64.msi and -x86.msi; and
 # condenses the bundled sample results log to the rows about "Login" with the
 # Linux rowsift-cli and, under Wine, with the Windows build this machine runs.
 set -euo pipefail
@@ -20,6 +21,11 @@ done
 echo "run: the kit is in dist/win32 and dist/win64 (Windows) and dist/linux (Linux)"
 cmake -DSOURCE_DIR="$root" -DDIST="$root/dist" -DSTAGE="$root/build/package" \
       -P cmake/package-kit.cmake
+version=$(head -n 1 VERSION)
+for arch in x64 x86; do
+  cmake -DSOURCE_DIR="$root" -DKITS="$root/dist" -DARCH=$arch -DSTAGE="$root/build/package-$arch" \
+        -DOUT="$root/dist/kit-$version-$arch.msi" -P packaging/package-msi.cmake
+done
 
 out=build/main-job
 mkdir -p "$out"

@@ -10,6 +10,9 @@ packages=(cmake ninja-build g++ clang clang-tidy clang-format libclang-rt-14-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools libwine-dev
           wine wine32:i386 wine64 xvfb binutils-mingw-w64-i686 ccache python3-junitparser)
 
+# wixl builds the Windows Installer packages; msitools reads them back.
+packages+=(wixl msitools)
+
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

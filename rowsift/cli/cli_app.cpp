@@ -186,12 +186,12 @@ class CommandLineRun final : public ParseRunHost {
         err_(err) {}
 
   int Run(const filelayer::FileSystem& files, const CharacterSet& characters, unsigned threads) {
-    threads_ = threads;
     const std::string junit = JUnitPathFor(output_);
     if (options_.junit && !options_.overwrite && files.FileExists(filelayer::PathFromUtf8(junit))) {
       Refuse("the JUnit file " + junit + " already exists; give --overwrite to replace it");
       return kRefused;
     }
+    if (options_.junit || options_.failOnFailed) collector_.emplace(options_.decode);
     switch (RunParse(*this, files, characters, threads)) {
       case RunOutcome::kWritten:
         break;
@@ -201,9 +201,9 @@ class CommandLineRun final : public ParseRunHost {
       case RunOutcome::kWriteFailed:
         return kFileFailure;
     }
-    if (!options_.junit && !options_.failOnFailed) return kDone;
+    if (!collector_) return kDone;
     try {
-      const JUnitCounts counts = ReadResults(files, junit);
+      const JUnitCounts counts = WriteResults(files, junit);
       err_ << name_ << "Kept rows by status: " << counts.passed << " passed, " << counts.failed
            << " failed, " << counts.other << " other";
       if (options_.junit) err_ << "; wrote " << junit;
@@ -241,6 +241,11 @@ class CommandLineRun final : public ParseRunHost {
   void ReportFailure(const std::string& intro, const std::string& reason) override {
     err_ << name_ << intro << reason << '\n';
   }
+  void OutputWritten(std::span<const std::string_view> pieces) override {
+    if (!collector_) return;
+    for (const std::string_view piece : pieces) collector_->Add(piece);
+  }
+
   void ReportSuccess(const std::string&, const FilterCounts& counts) override {
     err_ << name_ << "Kept " << counts.keptRows << " of " << counts.detailRows
          << " detail rows; wrote " << output_ << '\n';
@@ -255,29 +260,21 @@ class CommandLineRun final : public ParseRunHost {
   std::string TimeStamp() override { return {}; }
 
  private:
-  // The kept rows' statuses, read back from the output just written, and
-  // with --junit their JUnit file.
-  JUnitCounts ReadResults(const filelayer::FileSystem& files, const std::string& junit) {
-    const auto output = files.OpenInput(filelayer::PathFromUtf8(output_));
-    const std::string_view log = output->View(0, static_cast<std::size_t>(output->size()));
-    if (!options_.junit) {
-      const JUnitCounts counts = CountStatuses(log);
-      output->CheckViewsRead();
-      return counts;
-    }
+  // The kept rows' statuses, read as the output was written, and with
+  // --junit their JUnit file.
+  JUnitCounts WriteResults(const filelayer::FileSystem& files, const std::string& junit) {
     const std::string logName = input_.substr(input_.find_last_of("/\\") + 1);
+    if (!options_.junit) return collector_->Finish(logName, nullptr);
     const auto replacement = files.BeginReplace(filelayer::PathFromUtf8(junit));
-    const JUnitCounts counts = WriteJUnit(
-        log, logName, options_.decode, [&](std::string_view piece) { replacement->Append(piece); },
-        threads_);
-    output->CheckViewsRead();
+    const JUnitSink write = [&](std::string_view piece) { replacement->Append(piece); };
+    const JUnitCounts counts = collector_->Finish(logName, &write);
     replacement->Commit();
     return counts;
   }
 
   const std::string input_;
   const std::string output_;
-  unsigned threads_ = 1;
+  std::optional<JUnitCollector> collector_;
   const Options& options_;
   const std::string name_;
   std::ostream& err_;

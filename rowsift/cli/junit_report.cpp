@@ -1,18 +1,23 @@
 #include "junit_report.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
+#include <condition_variable>
 #include <cstddef>
 #include <cstring>
 #include <deque>
 #include <iterator>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
-#include "ordered_pool.h"
 #include "report_rows.h"
+#include "simd.h"
 #include "text_search.h"
 
 namespace rowsift {
@@ -230,120 +235,162 @@ void AppendEscaped(std::string_view text, bool attribute, std::string& xml) {
   }
 }
 
-// The detail rows of a condensed log, walked tag by tag: each "<" is a
-// cell's or a row's end, or a tag whose text is dropped up to its ">". The
-// rows are those between the first bare "<TR>" and the last "</TR>" with at
-// least four "</TD>", not the heading and not a row without an iteration:
-// the rows the filter kept for their text.
+// Appends a cell's text (its tags already dropped) as an attribute's
+// value. The usual name or number, ASCII without references behind its
+// indent marks, goes in as it is.
+void AppendCellXml(std::string_view cell, const LogTextDecoder& decode, std::string& scratch,
+                   std::string& xml) {
+  while (cell.size() >= 5 && cell[0] == '&' &&
+         EqualsAsciiIgnoringCase(cell.substr(0, 5), "&nbsp")) {
+    cell = Trimmed(cell.substr(cell.size() > 5 && cell[5] == ';' ? 6 : 5));
+  }
+  if (std::none_of(cell.begin(), cell.end(), [](char c) { return kXmlSpecial[c]; })) {
+    xml += cell;
+    return;
+  }
+  scratch.clear();
+  AppendCellText(cell, decode, scratch);
+  AppendEscaped(scratch, true, xml);
+}
+
+// Where each "<" of a text is, found sixteen bytes at a time where the
+// processor can.
+class TagStarts {
+ public:
+  explicit TagStarts(std::string_view text) : text_(text) {}
+
+  // The next "<" after the one given last; npos at the end.
+  std::size_t Next() {
+    while (marks_ == 0) {
+      if (block_ >= text_.size()) return kNpos;
+      Mark();
+    }
+    const std::size_t at = block_ - kBlock + static_cast<std::size_t>(std::countr_zero(marks_));
+    marks_ &= marks_ - 1;
+    return at;
+  }
+
+ private:
+  static constexpr std::size_t kBlock = 16;
+
+  // The marks of the next block.
+  void Mark() {
+    const char* const bytes = text_.data() + block_;
+    marks_ = 0;
+#if ROWSIFT_SSE2
+    if (text_.size() - block_ >= kBlock) {
+      marks_ = simd::Mask(_mm_cmpeq_epi8(simd::Load(bytes), simd::Splat('<')));
+      block_ += kBlock;
+      return;
+    }
+#endif
+    const std::size_t size = std::min(kBlock, text_.size() - block_);
+    for (std::size_t i = 0; i < size; ++i) {
+      if (bytes[i] == '<') marks_ |= 1u << i;
+    }
+    block_ += kBlock;
+  }
+
+  std::string_view text_;
+  std::size_t block_ = 0;  // the end of the block marked
+  unsigned marks_ = 0;
+};
+
+// The detail rows of a condensed log: the rows between the first bare
+// "<TR>" and the last "</TR>" with at least four "</TD>", not the heading
+// and not a row without an iteration, the rows the filter kept for their
+// text. A row's cells end at its "</TD>"s; only a cell's own text is read
+// later, its tags dropped then.
 class DetailRows {
  public:
   // The rows of `rows`, which starts where a row starts.
-  explicit DetailRows(std::string_view rows) : log_(rows), at_(0) {}
+  explicit DetailRows(std::string_view rows) : log_(rows), tags_(rows) {}
 
-  // The next row's five cells, tags removed, not trimmed; false at the end.
+  // The next detail row; false at the end.
   bool Next() {
-    while (at_ < log_.size()) {
-      for (CellText& cell : cells_) cell.Clear();
+    for (;;) {
       if (!ReadRow()) return false;
       if (closes_ < 4) continue;
-      const std::string_view itr = Trimmed(cells_[0].View());
+      for (int i = 0; i < 5; ++i) read_[i] = false;
+      const std::string_view itr = Cell(0);
       if (itr.empty() || itr == kHeadingMark) continue;
       return true;
     }
-    return false;
   }
 
-  std::string_view Cell(int i) const { return cells_[i].View(); }
+  // A cell's text: its tags dropped, white space trimmed, otherwise the
+  // log's bytes. Valid until the next row.
+  std::string_view Cell(int i) {
+    if (!read_[i]) {
+      text_[i] = TextOf(Trimmed(raw_[i]), scratch_[i]);
+      read_[i] = true;
+    }
+    return text_[i];
+  }
 
  private:
-  // False where the log ends before the row does: that is the tail. Tags
-  // are short: a plain loop finds their ends sooner than memchr.
+  static std::string_view TextOf(std::string_view cell, std::string& scratch) {
+    // The usual cell: "<TD>" (the first behind "<TR>") and text.
+    while (cell.size() >= 4 && cell[0] == '<' &&
+           (EqualsAsciiIgnoringCase(cell.substr(0, 4), kCellOpen) ||
+            EqualsAsciiIgnoringCase(cell.substr(0, 4), kRowOpen))) {
+      cell = Trimmed(cell.substr(4));
+    }
+    if (cell.find('<') == kNpos) return cell;
+    // A tag ends at its ">", unless another "<" comes first: then the "<"
+    // was text. Cells are short: plain loops beat memchr here.
+    scratch.clear();
+    const std::size_t size = cell.size();
+    for (std::size_t at = 0; at < size;) {
+      std::size_t end = at;
+      if (cell[at] == '<') {
+        end = at + 1;
+        while (end < size && cell[end] != '>' && cell[end] != '<') ++end;
+        if (end < size && cell[end] == '>') {
+          at = end + 1;
+          continue;
+        }
+      }
+      while (end < size && cell[end] != '<') ++end;
+      scratch.append(cell.data() + at, end - at);
+      at = end;
+    }
+    return Trimmed(scratch);
+  }
+
+  // False where the log ends before the row does: that is the tail.
   bool ReadRow() {
     closes_ = 0;
     const char* const bytes = log_.data();
-    const std::size_t size = log_.size();
-    std::size_t text = at_;
-    for (std::size_t p = at_; p < size;) {
-      const void* const tag = std::memchr(bytes + p, '<', size - p);
-      if (!tag) break;
-      p = static_cast<std::size_t>(static_cast<const char*>(tag) - bytes);
-      Text(log_.substr(text, p - text));
-      switch (TagAt(p)) {
-        case Tag::kRowClose:
-          at_ = p + kRowClose.size();
-          return true;
-        case Tag::kCellClose:
-          ++closes_;
-          p += kCellClose.size();
-          break;
-        case Tag::kOther: {
-          // A tag ends at its ">", unless another "<" comes first: then the
-          // "<" was text.
-          std::size_t end = p + 1;
-          while (end < size && bytes[end] != '>' && bytes[end] != '<') ++end;
-          if (end < size && bytes[end] == '>') {
-            p = end + 1;
-          } else {
-            Text(log_.substr(p, end - p));
-            p = end;
-          }
-          break;
-        }
+    std::size_t cellStart = at_;
+    for (std::size_t open; (open = tags_.Next()) != kNpos;) {
+      if (open < at_ || log_.size() - open < 5 || bytes[open + 1] != '/' ||
+          bytes[open + 4] != '>' || FoldAscii(static_cast<unsigned char>(bytes[open + 2])) != 't') {
+        continue;
       }
-      text = p;
+      const unsigned char closing = FoldAscii(static_cast<unsigned char>(bytes[open + 3]));
+      if (closing == 'd') {
+        if (closes_ < 5) raw_[closes_] = log_.substr(cellStart, open - cellStart);
+        ++closes_;
+        cellStart = open + kCellClose.size();
+      } else if (closing == 'r') {
+        if (closes_ == 4) raw_[4] = log_.substr(cellStart, open - cellStart);
+        at_ = open + kRowClose.size();
+        return true;
+      }
     }
-    at_ = size;
+    at_ = log_.size();
     return false;
   }
 
-  enum class Tag { kRowClose, kCellClose, kOther };
-  Tag TagAt(std::size_t open) const {
-    if (log_.size() - open < 5 || log_[open + 1] != '/' || log_[open + 4] != '>' ||
-        FoldAscii(static_cast<unsigned char>(log_[open + 2])) != 't') {
-      return Tag::kOther;
-    }
-    const unsigned char third = FoldAscii(static_cast<unsigned char>(log_[open + 3]));
-    return third == 'r' ? Tag::kRowClose : third == 'd' ? Tag::kCellClose : Tag::kOther;
-  }
-
-  // White space in front of a cell's first text is trimmed anyway: skipping
-  // it leaves most cells one piece of the log.
-  void Text(std::string_view text) {
-    if (closes_ >= 5 || text.empty()) return;
-    CellText& cell = cells_[closes_];
-    if (cell.View().empty() && Trimmed(text).empty()) return;
-    cell.Append(text);
-  }
-
-  // A cell's text: where the log has it in one piece, the log's own bytes.
-  class CellText {
-   public:
-    void Clear() {
-      view_ = {};
-      joined_ = false;
-    }
-    void Append(std::string_view text) {
-      if (view_.empty() && !joined_) {
-        view_ = text;
-        return;
-      }
-      if (!joined_) buffer_.assign(view_);
-      joined_ = true;
-      buffer_.append(text);
-      view_ = buffer_;
-    }
-    std::string_view View() const { return view_; }
-
-   private:
-    std::string_view view_;
-    std::string buffer_;
-    bool joined_ = false;
-  };
-
   std::string_view log_;
-  std::size_t at_;
+  TagStarts tags_;
+  std::size_t at_ = 0;
   int closes_ = 0;
-  CellText cells_[5];
+  std::string_view raw_[5];
+  bool read_[5] = {};
+  std::string_view text_[5];
+  std::string scratch_[5];
 };
 
 Outcome OutcomeOf(std::string_view statusCell) {
@@ -471,6 +518,11 @@ struct Span {
   }
 };
 
+constexpr std::string_view kCaseStart = "    <testcase name=\"";
+constexpr std::string_view kClassName = "\" classname=\"";
+constexpr std::string_view kTime = "\" time=\"";
+constexpr std::string_view kPassedCaseEnd = "\"/>\n";
+
 std::unique_ptr<ParsedRows> ParseRows(std::string_view rows, const LogTextDecoder& decode) {
   auto parsed = std::make_unique<ParsedRows>();
   std::string& texts = parsed->texts;
@@ -478,42 +530,41 @@ std::unique_ptr<ParsedRows> ParseRows(std::string_view rows, const LogTextDecode
     Span iteration, suiteName, beforeTime, afterTime;
   };
   std::vector<Spans> spans;
+  texts.reserve(rows.size());
   Span lastIteration{0, 0};
   Span lastSuiteName{0, 0};
+  std::string suiteXml;  // its name as an attribute's value
   std::string scratch;
   DetailRows walk(rows);
   while (walk.Next()) {
     const Outcome outcome = OutcomeOf(walk.Cell(1));
-    const std::string_view iteration = Trimmed(walk.Cell(0));
+    const std::string_view iteration = walk.Cell(0);
     Spans row;
     if (spans.empty() || iteration != lastIteration.In(texts)) {
       lastIteration = {texts.size(), texts.size() + iteration.size()};
       texts += iteration;
-      scratch.clear();
-      AppendCellText(iteration, decode, scratch);
+      suiteXml.clear();
+      AppendCellXml(iteration, decode, scratch, suiteXml);
       lastSuiteName.begin = texts.size();
-      AppendEscaped(scratch, true, texts);
+      texts += suiteXml;
       lastSuiteName.end = texts.size();
     }
     row.iteration = lastIteration;
     row.suiteName = lastSuiteName;
 
     row.beforeTime.begin = texts.size();
-    texts += "    <testcase name=\"";
-    scratch.clear();
-    AppendCellText(walk.Cell(2), decode, scratch);
-    AppendEscaped(scratch, true, texts);
-    texts += "\" classname=\"";
-    texts.append(row.suiteName.In(texts));
-    texts += "\" time=\"";
+    texts.append(kCaseStart);
+    AppendCellXml(walk.Cell(2), decode, scratch, texts);
+    texts.append(kClassName);
+    texts.append(suiteXml);
+    texts.append(kTime);
     row.beforeTime.end = texts.size();
 
     row.afterTime.begin = texts.size();
     scratch.clear();
     switch (outcome) {
       case Outcome::kPassed:
-        texts += "\"/>\n";
-        break;
+        break;  // kPassedCaseEnd, which every passed case shares
       case Outcome::kFailed:
         AppendCellText(walk.Cell(4), decode, scratch);
         texts += "\"><failure message=\"";
@@ -542,24 +593,9 @@ std::unique_ptr<ParsedRows> ParseRows(std::string_view rows, const LogTextDecode
     row.iteration = spans[i].iteration.In(texts);
     row.suiteName = spans[i].suiteName.In(texts);
     row.beforeTime = spans[i].beforeTime.In(texts);
-    row.afterTime = spans[i].afterTime.In(texts);
+    row.afterTime = row.outcome == Outcome::kPassed ? kPassedCaseEnd : spans[i].afterTime.In(texts);
   }
   return parsed;
-}
-
-// The rows from `rowsStart` on cut into stretches of about `size` bytes at
-// row ends.
-std::vector<std::string_view> Stretches(std::string_view log, std::size_t rowsStart,
-                                        std::size_t size) {
-  std::vector<std::string_view> stretches;
-  for (std::size_t start = rowsStart; start < log.size();) {
-    const std::size_t close =
-        log.size() - start > size ? FindIgnoreCase(log, kRowClose, start + size) : kNpos;
-    const std::size_t end = close == kNpos ? log.size() : close + kRowClose.size();
-    stretches.push_back(log.substr(start, end - start));
-    start = end;
-  }
-  return stretches;
 }
 
 struct Suite {
@@ -571,29 +607,138 @@ struct Suite {
   long seconds = 0;
 };
 
+// Where the last row of `text` ends; 0 when none does.
+std::size_t AfterLastRow(std::string_view text) {
+  for (std::size_t at = text.size(); at > 0;) {
+    const std::size_t open = text.rfind('<', at - 1);
+    if (open == kNpos) return 0;
+    if (text.size() - open >= kRowClose.size() &&
+        EqualsAsciiIgnoringCase(text.substr(open, kRowClose.size()), kRowClose)) {
+      return open + kRowClose.size();
+    }
+    at = open;
+  }
+  return 0;
+}
+
 }  // namespace
 
-JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
-                       const LogTextDecoder& decode, const JUnitSink& write, unsigned threads) {
-  const std::size_t rowsStart = FindIgnoreCase(condensedLog, kRowOpen);
-  const std::vector<std::string_view> stretches =
-      rowsStart == kNpos ? std::vector<std::string_view>()
-                         : Stretches(condensedLog, rowsStart, std::size_t{1} << 20);
-  std::vector<std::unique_ptr<ParsedRows>> parsed(stretches.size());
+// The log is cut into stretches of whole rows as it comes; a thread of the
+// collector's own parses them meanwhile, and the calling thread joins in at
+// the end. Joined in log order, each row falls into its iteration's suite.
+struct JUnitCollector::State {
+  static constexpr std::size_t kStretch = 1 << 20;
 
-  // Rows are parsed several stretches at a time; the stretches join in log
-  // order, where each row falls into its iteration's suite.
+  explicit State(LogTextDecoder decodeText) : decode(std::move(decodeText)) {}
+
+  // Parses the stretches handed on: the collector's thread until the last
+  // one has come, the calling thread, at the end, while any waits.
+  void ParseWaiting(bool untilLast) {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      if (untilLast) {
+        changed.wait(lock, [&] { return stopping || ended || next < stretches.size(); });
+      }
+      if (stopping || next == stretches.size()) return;
+      const std::size_t index = next++;
+      const std::string stretch = std::move(stretches[index]);
+      lock.unlock();
+      std::unique_ptr<ParsedRows> rows = ParseRows(stretch, decode);
+      lock.lock();
+      parsed[index] = std::move(rows);
+    }
+  }
+
+  void Hand(std::string stretch) {
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      stretches.push_back(std::move(stretch));
+      parsed.emplace_back();
+    }
+    changed.notify_all();
+    if (!parser.joinable() && !parserRefused) {
+      try {
+        parser = std::thread([this] { ParseWaiting(true); });
+      } catch (const std::system_error&) {
+        parserRefused = true;  // parsed on the calling thread at the end
+      }
+    }
+  }
+
+  void Stop() {
+    {
+      const std::lock_guard<std::mutex> lock(mutex);
+      stopping = true;
+    }
+    changed.notify_all();
+    if (parser.joinable()) parser.join();
+  }
+
+  const LogTextDecoder decode;
+  std::string head;  // the log up to its first "<TR>", while that is not found
+  bool inRows = false;
+  std::string pending;  // rows not yet handed on
+
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::string> stretches;
+  std::vector<std::unique_ptr<ParsedRows>> parsed;
+  std::size_t next = 0;  // the first stretch not yet taken
+  bool ended = false;
+  bool stopping = false;
+  std::thread parser;
+  bool parserRefused = false;
+};
+
+JUnitCollector::JUnitCollector(LogTextDecoder decode)
+    : state_(std::make_unique<State>(std::move(decode))) {}
+
+JUnitCollector::~JUnitCollector() { state_->Stop(); }
+
+JUnitCollector::JUnitCollector(JUnitCollector&&) noexcept = default;
+
+void JUnitCollector::Add(std::string_view bytes) {
+  State& state = *state_;
+  if (!state.inRows) {
+    const std::size_t searchFrom = state.head.size() < 3 ? 0 : state.head.size() - 3;
+    state.head += bytes;
+    const std::size_t rowsStart = FindIgnoreCase(state.head, kRowOpen, searchFrom);
+    if (rowsStart == kNpos) return;
+    state.inRows = true;
+    state.pending = state.head.substr(rowsStart);
+    state.head.resize(rowsStart);
+  } else {
+    state.pending += bytes;
+  }
+  if (state.pending.size() < State::kStretch) return;
+  const std::size_t rowsEnd = AfterLastRow(state.pending);
+  if (rowsEnd == 0) return;
+  std::string rest = state.pending.substr(rowsEnd);
+  state.pending.resize(rowsEnd);
+  state.Hand(std::move(state.pending));
+  state.pending = std::move(rest);
+  state.pending.reserve(State::kStretch + (64 << 10));
+}
+
+JUnitCounts JUnitCollector::Finish(std::string_view logName, const JUnitSink* write) {
+  State& state = *state_;
+  if (state.inRows && !state.pending.empty()) state.Hand(std::move(state.pending));
+  {
+    const std::lock_guard<std::mutex> lock(state.mutex);
+    state.ended = true;
+  }
+  state.changed.notify_all();
+  state.ParseWaiting(false);
+  // Whatever the collector's thread still parses is done when it ends.
+  if (state.parser.joinable()) state.parser.join();
+
   std::deque<Suite> suites;
   std::unordered_map<std::string_view, Suite*> suiteOf;  // by the escaped name
   std::string_view lastIteration;  // rows of one iteration mostly follow each other
   Suite* suite = nullptr;
   JUnitCounts counts;
-  OrderedJobs jobs;
-  jobs.count = stretches.size();
-  jobs.ahead = 2 * std::size_t{threads};
-  jobs.work = [&](std::size_t i) { parsed[i] = ParseRows(stretches[i], decode); };
-  jobs.deliver = [&](std::size_t i) {
-    for (Case& row : parsed[i]->cases) {
+  for (const std::unique_ptr<ParsedRows>& rows : state.parsed) {
+    for (Case& row : rows->cases) {
       if (!suite || row.iteration != lastIteration) {
         const auto [found, added] = suiteOf.try_emplace(row.suiteName, nullptr);
         if (added) found->second = &suites.emplace_back(Suite{row.suiteName});
@@ -617,19 +762,14 @@ JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
       ++suite->tests;
       if (row.outcome == Outcome::kFailed) ++suite->failures;
     }
-  };
-  RunInOrder(jobs, threads);
+  }
+  if (!write) return counts;
 
   // Written out a piece at a time, so the file never waits whole in memory.
   constexpr std::size_t kPiece = 1 << 20;
   std::string xml;
   xml.reserve(kPiece + (64 << 10));
-  const auto written = [&] {
-    if (xml.size() < kPiece) return;
-    write(xml);
-    xml.clear();
-  };
-  std::string title = TitleOf(condensedLog.substr(0, rowsStart), decode);
+  std::string title = TitleOf(state.head, state.decode);
   if (title.empty()) title = logName;
   long totalSeconds = 0;
   for (const Suite& each : suites) totalSeconds += each.seconds;
@@ -648,22 +788,23 @@ JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
       xml += row->beforeTime;
       AppendNumber(static_cast<std::uint64_t>(row->seconds), xml);
       xml += row->afterTime;
-      written();
+      if (xml.size() >= kPiece) {
+        (*write)(xml);
+        xml.clear();
+      }
     }
     xml += "  </testsuite>\n";
   }
   xml += "</testsuites>\n";
-  write(xml);
+  (*write)(xml);
   return counts;
 }
 
-JUnitCounts CountStatuses(std::string_view condensedLog) {
-  JUnitCounts counts;
-  const std::size_t rowsStart = FindIgnoreCase(condensedLog, kRowOpen);
-  if (rowsStart == kNpos) return counts;
-  DetailRows rows(condensedLog.substr(rowsStart));
-  while (rows.Next()) Count(OutcomeOf(rows.Cell(1)), counts);
-  return counts;
+JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
+                       const LogTextDecoder& decode, const JUnitSink& write) {
+  JUnitCollector collector(decode);
+  collector.Add(condensedLog);
+  return collector.Finish(logName, &write);
 }
 
 std::string JUnitPathFor(const std::string& output) {

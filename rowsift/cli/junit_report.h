@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -26,14 +27,32 @@ struct JUnitCounts {
 // Takes the JUnit file's bytes, piece after piece.
 using JUnitSink = std::function<void(std::string_view piece)>;
 
-// Writes the JUnit file of the condensed log, well-formed UTF-8 whatever the
-// log holds. The suites are named after the log's <TITLE>, or `logName`
-// where it has none. The rows are read on `threads` threads.
-JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
-                       const LogTextDecoder& decode, const JUnitSink& write, unsigned threads = 1);
+// Reads a condensed log as it is written, parsing its rows on a thread of
+// its own meanwhile, and at the end gives their counts and writes the JUnit
+// file: well-formed UTF-8 whatever the log holds, its suites named after the
+// log's <TITLE>, or the log's file name where it has none.
+class JUnitCollector {
+ public:
+  explicit JUnitCollector(LogTextDecoder decode);
+  ~JUnitCollector();
+  JUnitCollector(JUnitCollector&&) noexcept;
+  JUnitCollector(const JUnitCollector&) = delete;
+  JUnitCollector& operator=(const JUnitCollector&) = delete;
 
-// Only the counts, for a run that writes no JUnit file.
-[[nodiscard]] JUnitCounts CountStatuses(std::string_view condensedLog);
+  // The log's next bytes, in order; from one thread at a time.
+  void Add(std::string_view bytes);
+  // Once every byte is added: the counts, and the JUnit file into `write`
+  // where one is given.
+  JUnitCounts Finish(std::string_view logName, const JUnitSink* write);
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// The JUnit file of a condensed log held whole.
+JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
+                       const LogTextDecoder& decode, const JUnitSink& write);
 
 // `output` with ".xml" in place of its ".htm" or ".html", in any letter
 // case; with ".xml" added to any other name.
