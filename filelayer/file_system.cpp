@@ -21,8 +21,7 @@ class HeldInput final : public InputFile {
 
 class HeldReplacement final : public FileReplacement {
  public:
-  HeldReplacement(const FileSystem& files, std::string path)
-      : files_(files), path_(std::move(path)) {}
+  HeldReplacement(const FileSystem& files, Path path) : files_(files), path_(std::move(path)) {}
   void Append(std::span<const std::string_view> pieces) override {
     for (const std::string_view piece : pieces) bytes_.append(piece);
   }
@@ -30,17 +29,17 @@ class HeldReplacement final : public FileReplacement {
 
  private:
   const FileSystem& files_;
-  std::string path_;
+  Path path_;
   std::string bytes_;
 };
 
 }  // namespace
 
-std::unique_ptr<InputFile> FileSystem::OpenInput(const std::string& path) const {
+std::unique_ptr<InputFile> FileSystem::OpenInput(const Path& path) const {
   return std::make_unique<HeldInput>(ReadAll(path));
 }
 
-std::unique_ptr<FileReplacement> FileSystem::BeginReplace(const std::string& path) const {
+std::unique_ptr<FileReplacement> FileSystem::BeginReplace(const Path& path) const {
   return std::make_unique<HeldReplacement>(*this, path);
 }
 

@@ -1,11 +1,14 @@
 // The file layer shared by the report filter and the pick-list component:
 // existence tests, whole-file reads and writes, and folder listings, on the
-// platform's own file functions. Every text it takes or gives (paths, names,
-// descriptions of failures) is UTF-8 on every platform, so any name a folder
-// can hold can be reached; file contents are bytes, passed through unchanged.
+// platform's own file functions. Paths and names travel in the platform's own
+// form (UTF-16 on Windows, bytes on Linux), unconverted from the caller to the
+// system and back, so any name a folder can hold is listed and reached, an
+// unpaired surrogate on Windows included. Descriptions of failures are UTF-8;
+// file contents are bytes, passed through unchanged.
 #pragma once
 
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <span>
 #include <stdexcept>
@@ -14,6 +17,11 @@
 #include <vector>
 
 namespace filelayer {
+
+using Path = std::filesystem::path;
+// A path's text in the platform's own form, as Path::native() gives it.
+using PathText = Path::string_type;
+using PathView = std::basic_string_view<Path::value_type>;
 
 // A failed file operation. what() is the platform's own description of the
 // failure (for example "The system cannot find the file specified.").
@@ -34,10 +42,17 @@ struct LocalDateTime {
   friend bool operator==(const LocalDateTime&, const LocalDateTime&) = default;
 };
 
-// One file or subfolder of a folder.
+// Whether a listing reads each entry's dates: each costs a conversion to
+// local time, which a listing of names alone need not pay. Left out, they
+// stay all zeros.
+enum class EntryDates { kLeftOut, kRead };
+
+// One file or subfolder of a folder. Its name and path are texts, not Paths,
+// which would split each into its components: a listing of 100,000 entries
+// would pay for that in time and memory.
 struct FolderEntry {
-  std::string name;  // without its folder
-  std::string path;  // full path
+  PathText name;  // without its folder
+  PathText path;  // full path
   LocalDateTime dateCreated;
   LocalDateTime dateLastModified;
 };
@@ -102,30 +117,30 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   // True only for an existing file; an empty path or a folder gives false.
-  [[nodiscard]] virtual bool FileExists(const std::string& path) const = 0;
+  [[nodiscard]] virtual bool FileExists(const Path& path) const = 0;
   // True only for an existing folder; an empty text gives false.
-  [[nodiscard]] virtual bool FolderExists(const std::string& path) const = 0;
+  [[nodiscard]] virtual bool FolderExists(const Path& path) const = 0;
 
   // The whole file, byte for byte. Throws FileError when it cannot be opened
   // or read, or is too large to hold in memory.
-  [[nodiscard]] virtual std::string ReadAll(const std::string& path) const = 0;
+  [[nodiscard]] virtual std::string ReadAll(const Path& path) const = 0;
 
   // Makes `path` hold exactly `bytes`. The bytes go to a temporary file beside
   // the target, are flushed, and only then replace the target, so a failure
   // (invalid path, read-only target, full disk) leaves any existing file as
   // it was. Throws FileError.
-  virtual void WriteAll(const std::string& path, std::string_view bytes) const = 0;
+  virtual void WriteAll(const Path& path, std::string_view bytes) const = 0;
 
   // The same two, for data streamed through rather than held whole. By
   // default they fall back on ReadAll and WriteAll. Throw FileError.
-  [[nodiscard]] virtual std::unique_ptr<InputFile> OpenInput(const std::string& path) const;
-  [[nodiscard]] virtual std::unique_ptr<FileReplacement> BeginReplace(
-      const std::string& path) const;
+  [[nodiscard]] virtual std::unique_ptr<InputFile> OpenInput(const Path& path) const;
+  [[nodiscard]] virtual std::unique_ptr<FileReplacement> BeginReplace(const Path& path) const;
 
   // The files a command-line argument names: on Windows, where no shell
   // expands wildcards, those matching a last component holding '*' or '?',
   // as the system's own search matches them, in name order; elsewhere, and
-  // where nothing matches, the argument itself.
+  // where nothing matches, the argument itself. Texts in UTF-8, as the
+  // command line gives them.
   [[nodiscard]] virtual std::vector<std::string> ExpandWildcards(const std::string& path) const {
     return {path};
   }
@@ -133,8 +148,10 @@ class FileSystem {
   // The folder's direct subfolders or direct files, in the platform's
   // directory order. Throws FileError when the folder cannot be listed; a
   // failure to move on part-way ends the listing with the entries found so far.
-  [[nodiscard]] virtual std::vector<FolderEntry> SubFolders(const std::string& folder) const = 0;
-  [[nodiscard]] virtual std::vector<FolderEntry> Files(const std::string& folder) const = 0;
+  [[nodiscard]] virtual std::vector<FolderEntry> SubFolders(const Path& folder,
+                                                            EntryDates dates) const = 0;
+  [[nodiscard]] virtual std::vector<FolderEntry> Files(const Path& folder,
+                                                       EntryDates dates) const = 0;
 };
 
 // The file layer of the platform the program runs on.
@@ -153,19 +170,28 @@ struct MappedRange {
 
 // The text after the last dot of the path's last component, without the dot;
 // empty when that component has no dot.
-[[nodiscard]] std::string GetExtensionName(std::string_view path);
+[[nodiscard]] PathText GetExtensionName(PathView path);
 
 // Whether two texts (paths, names) are the same once every letter is lower-
 // cased as the platform lower-cases file names: by the system's own rule on
 // Windows, by Unicode's simple case pairs elsewhere. They are compared as
-// texts, not resolved: another spelling of the same file is another text. A
-// text that is not UTF-8 equals only itself.
-[[nodiscard]] bool EqualIgnoringCase(std::string_view a, std::string_view b);
+// texts, not resolved: another spelling of the same file is another text. On
+// Linux a name that is not UTF-8 equals only itself.
+[[nodiscard]] bool EqualIgnoringCase(const Path& a, const Path& b);
+
+// A path given as UTF-8 text (a command line, a message), and a path as
+// UTF-8 text. On Linux both are the bytes as they are; on Windows they
+// convert, what is not valid becoming U+FFFD. A UTF-8 text must come in
+// through PathFromUtf8: Path's own conversion from char text on Windows is
+// not UTF-8.
+[[nodiscard]] Path PathFromUtf8(std::string_view utf8);
+[[nodiscard]] std::string Utf8FromPath(const Path& path);
 
 // The form in which two spellings of one path compare equal as texts, for
 // use as a key: absolute, without "." and ".." steps, with the long names of
 // Windows' short ones, and lower-cased as EqualIgnoringCase lower-cases
-// where the platform ignores case. Links are not followed.
+// where the platform ignores case. Links are not followed. Texts in UTF-8,
+// as the command line gives them.
 [[nodiscard]] std::string ComparablePath(const std::string& path);
 
 }  // namespace filelayer

@@ -278,7 +278,7 @@ class ReadInput final : public BufferedInput {
 // user's temporary folder and then written over the target.
 class PosixReplacement final : public FileReplacement {
  public:
-  explicit PosixReplacement(const std::string& path)
+  explicit PosixReplacement(const Path& path)
       : target_(path),
         targetExists_(InspectTarget(path, existing_)),
         temporary_(CreateTemporary(path, targetExists_, besideTarget_)) {}
@@ -370,17 +370,17 @@ class PosixFileSystem final : public FileSystem {
   explicit PosixFileSystem(const InputMapping& mapping)
       : mapping_(mapping), budget_(std::make_shared<AddressBudget>(mapping.wholeBudget)) {}
 
-  bool FileExists(const std::string& path) const override {
+  bool FileExists(const Path& path) const override {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
   }
 
-  bool FolderExists(const std::string& path) const override {
+  bool FolderExists(const Path& path) const override {
     struct stat info;
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   }
 
-  std::string ReadAll(const std::string& path) const override {
+  std::string ReadAll(const Path& path) const override {
     const unique_fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) FailWithErrno();
 
@@ -412,13 +412,13 @@ class PosixFileSystem final : public FileSystem {
     return contents;
   }
 
-  void WriteAll(const std::string& path, std::string_view bytes) const override {
+  void WriteAll(const Path& path, std::string_view bytes) const override {
     PosixReplacement replacement(path);
     replacement.Append(std::span<const std::string_view>(&bytes, 1));
     replacement.Commit();
   }
 
-  std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
+  std::unique_ptr<InputFile> OpenInput(const Path& path) const override {
     unique_fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) FailWithErrno();
     struct stat info;
@@ -434,20 +434,20 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<ReadInput>(mapped->TakeFile(), fileSize, mapping_.window);
   }
 
-  std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const override {
+  std::unique_ptr<FileReplacement> BeginReplace(const Path& path) const override {
     return std::make_unique<PosixReplacement>(path);
   }
 
-  std::vector<FolderEntry> SubFolders(const std::string& folder) const override {
-    return List(folder, true);
+  std::vector<FolderEntry> SubFolders(const Path& folder, EntryDates dates) const override {
+    return List(folder, true, dates);
   }
 
-  std::vector<FolderEntry> Files(const std::string& folder) const override {
-    return List(folder, false);
+  std::vector<FolderEntry> Files(const Path& folder, EntryDates dates) const override {
+    return List(folder, false, dates);
   }
 
  private:
-  std::vector<FolderEntry> List(const std::string& folder, bool wantFolders) const {
+  std::vector<FolderEntry> List(const Path& folder, bool wantFolders, EntryDates dates) const {
     const unique_directory directory(::opendir(folder.c_str()));
     if (!directory) FailWithErrno();
 
@@ -473,9 +473,14 @@ class PosixFileSystem final : public FileSystem {
       }
       const bool isFolder = S_ISDIR(info.stx_mode);
       if (isFolder != wantFolders) continue;
-      const auto created = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
-      entries.push_back(
-          {name, prefix + name, ToLocal(created.tv_sec), ToLocal(info.stx_mtime.tv_sec)});
+      FolderEntry& listed = entries.emplace_back();
+      listed.name = name;
+      listed.path = prefix + name;
+      if (dates == EntryDates::kRead) {
+        const auto created = (info.stx_mask & STATX_BTIME) ? info.stx_btime : info.stx_mtime;
+        listed.dateCreated = ToLocal(created.tv_sec);
+        listed.dateLastModified = ToLocal(info.stx_mtime.tv_sec);
+      }
     }
     return entries;
   }
@@ -496,5 +501,9 @@ std::string ComparablePath(const std::string& path) {
 std::unique_ptr<FileSystem> MakePlatformFileSystem(const InputMapping& mapping) {
   return std::make_unique<PosixFileSystem>(mapping);
 }
+
+Path PathFromUtf8(std::string_view utf8) { return Path(std::string(utf8)); }
+
+std::string Utf8FromPath(const Path& path) { return path.native(); }
 
 }  // namespace filelayer

@@ -127,7 +127,9 @@ std::optional<char32_t> NextCharacter(std::string_view text, std::size_t& at) {
 
 }  // namespace
 
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+bool EqualIgnoringCase(const Path& pathA, const Path& pathB) {
+  const std::string_view a = pathA.native();
+  const std::string_view b = pathB.native();
   if (a == b) return true;
   std::size_t atA = 0;
   std::size_t atB = 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <cwchar>
@@ -16,7 +17,8 @@
 #include "buffered_input.h"
 #include "file_system.h"
 #include "unique_resource.h"
-#include "win32_text.h"
+#include "utf_text.h"
+#include "win32_listing.h"
 
 namespace filelayer {
 
@@ -25,6 +27,20 @@ namespace {
 // ReadFile and WriteFile take 32-bit counts; smaller pieces also keep a
 // single call from pinning a huge buffer.
 constexpr std::size_t kMaxChunk = 64u << 20;
+
+// The failure of a system call, described by the system itself.
+FileError SystemError(DWORD code) {
+  kit::unique_hlocal buffer;
+  const DWORD length = ::FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<LPWSTR>(buffer.put()), 0, nullptr);
+  if (length == 0) return FileError("Unknown error " + std::to_string(code) + ".", code);
+  std::string text = kit::Utf8FromUtf16(
+      {static_cast<const wchar_t*>(buffer.get()), static_cast<std::size_t>(length)});
+  const std::size_t end = text.find_last_not_of(" \t\r\n");
+  text.erase(end == std::string::npos ? 0 : end + 1);
+  return FileError(text, code);
+}
 
 [[noreturn]] void Fail(DWORD code) { throw SystemError(code); }
 [[noreturn]] void FailWithLastError() { Fail(::GetLastError()); }
@@ -58,14 +74,13 @@ class AddressBudget {
 };
 
 // The absolute form of `path`, with '/' turned into '\'.
-std::wstring FullPathOf(const std::string& path) {
+std::wstring FullPathOf(const Path& path) {
   // GetFullPathNameW does not reliably set an error for an empty text.
   if (path.empty()) Fail(ERROR_PATH_NOT_FOUND);
-  const std::wstring wide = ToUtf16(path);
   std::wstring full(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length =
-        ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        ::GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (length == 0) FailWithLastError();
     if (length < full.size()) {
       full.resize(length);
@@ -86,17 +101,8 @@ std::wstring WithoutLengthLimit(const std::wstring& fullPath) {
   return LR"(\\?\)" + fullPath;
 }
 
-DWORD AttributesOf(const std::wstring& path) {
+DWORD AttributesOf(const Path& path) {
   return path.empty() ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(path.c_str());
-}
-
-// A path that is not UTF-8 names nothing.
-DWORD AttributesOf(const std::string& path) {
-  try {
-    return AttributesOf(ToUtf16(path));
-  } catch (const FileError&) {
-    return INVALID_FILE_ATTRIBUTES;
-  }
 }
 
 bool IsFolder(DWORD attributes) {
@@ -183,6 +189,21 @@ std::wstring UnusedNameIn(const std::wstring& folder) {
     }
     if (attempt == kNameAttempts) Fail(ERROR_FILE_EXISTS);
   }
+}
+
+// Lower-cased by the system's rule for file names (not the linguistic one of
+// any language). Throws FileError for what the system cannot map.
+std::wstring LowerCasedName(std::wstring_view text) {
+  if (text.empty()) return {};
+  if (text.size() > INT_MAX) Fail(ERROR_NO_UNICODE_TRANSLATION);
+  const int length = static_cast<int>(text.size());
+  const int size = ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length,
+                                   nullptr, 0, nullptr, nullptr, 0);
+  if (size <= 0) Fail(ERROR_NO_UNICODE_TRANSLATION);
+  std::wstring lower(static_cast<std::size_t>(size), L'\0');
+  ::LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_LOWERCASE, text.data(), length, lower.data(), size,
+                  nullptr, nullptr, 0);
+  return lower;
 }
 
 LocalDateTime ToLocal(const FILETIME& time) {
@@ -386,7 +407,7 @@ bool MayBeMapped(HANDLE file) {
 // temporary folder and then written over the target.
 class Win32Replacement final : public FileReplacement {
  public:
-  explicit Win32Replacement(const std::string& path)
+  explicit Win32Replacement(const Path& path)
       : target_(FullPathOf(path)),
         targetExists_(InspectTarget(target_, existing_)),
         folder_(FolderOf(target_)),
@@ -467,9 +488,9 @@ class Win32Replacement final : public FileReplacement {
     } catch (const FileError& failure) {
       if (!RefusedForRights(failure.code())) throw;
       if (!targetExists_) {
-        throw FileError(
-            std::string(failure.what()) + " (no right to create files in " + ToUtf8(folder_) + ")",
-            failure.code());
+        throw FileError(std::string(failure.what()) + " (no right to create files in " +
+                            kit::Utf8FromUtf16(folder_) + ")",
+                        failure.code());
       }
     }
     besideTarget_ = false;
@@ -524,7 +545,7 @@ class Win32Replacement final : public FileReplacement {
         if (!::MoveFileExW(backup.get().c_str(), target_.c_str(), MOVEFILE_WRITE_THROUGH)) {
           const std::wstring kept = backup.release();
           throw FileError(std::string(SystemError(error).what()) +
-                              " The previous file is kept as " + ToUtf8(kept) + ".",
+                              " The previous file is kept as " + kit::Utf8FromUtf16(kept) + ".",
                           error);
         }
         Fail(error);
@@ -562,8 +583,8 @@ class Win32Replacement final : public FileReplacement {
 
 // The file opened for reading, shared with other readers and writers, and
 // its size.
-kit::unique_file OpenForReading(const std::string& path, std::uint64_t& size) {
-  kit::unique_file file(::CreateFileW(ToUtf16(path).c_str(), GENERIC_READ,
+kit::unique_file OpenForReading(const Path& path, std::uint64_t& size) {
+  kit::unique_file file(::CreateFileW(path.c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) FailWithLastError();
@@ -578,14 +599,14 @@ class Win32FileSystem final : public FileSystem {
   explicit Win32FileSystem(const InputMapping& mapping)
       : mapping_(mapping), budget_(std::make_shared<AddressBudget>(mapping.wholeBudget)) {}
 
-  bool FileExists(const std::string& path) const override {
+  bool FileExists(const Path& path) const override {
     const DWORD attributes = AttributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
   }
 
-  bool FolderExists(const std::string& path) const override { return IsFolder(AttributesOf(path)); }
+  bool FolderExists(const Path& path) const override { return IsFolder(AttributesOf(path)); }
 
-  std::string ReadAll(const std::string& path) const override {
+  std::string ReadAll(const Path& path) const override {
     std::uint64_t fileSize = 0;
     const kit::unique_file file = OpenForReading(path, fileSize);
 
@@ -611,7 +632,7 @@ class Win32FileSystem final : public FileSystem {
     return contents;
   }
 
-  void WriteAll(const std::string& path, std::string_view bytes) const override {
+  void WriteAll(const Path& path, std::string_view bytes) const override {
     Win32Replacement replacement(path);
     replacement.Append(std::span<const std::string_view>(&bytes, 1));
     replacement.Commit();
@@ -622,9 +643,9 @@ class Win32FileSystem final : public FileSystem {
     if (path.find_first_of("*?", nameStart) == std::string::npos) return {path};
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
-    const kit::unique_find find(::FindFirstFileExW(ToUtf16(path).c_str(), FindExInfoBasic, &found,
-                                                   FindExSearchNameMatch, nullptr,
-                                                   FIND_FIRST_EX_LARGE_FETCH));
+    const kit::unique_find find(::FindFirstFileExW(kit::Utf16FromUtf8(path).c_str(),
+                                                   FindExInfoBasic, &found, FindExSearchNameMatch,
+                                                   nullptr, FIND_FIRST_EX_LARGE_FETCH));
     if (find) {
       do {
         if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -639,17 +660,13 @@ class Win32FileSystem final : public FileSystem {
     std::vector<std::string> paths;
     paths.reserve(names.size());
     const std::string folder = path.substr(0, nameStart);
-    for (const std::wstring& name : names) {
-      try {
-        paths.push_back(folder + ToUtf8(name));
-      } catch (const FileError&) {
-        // An unpaired surrogate: no UTF-8 path could reach the file.
-      }
-    }
+    // A command line is UTF-8 here: a name with an unpaired surrogate is
+    // spelt with U+FFFD, and its run says that no such file is found.
+    for (const std::wstring& name : names) paths.push_back(folder + kit::Utf8FromUtf16(name));
     return paths;
   }
 
-  std::unique_ptr<InputFile> OpenInput(const std::string& path) const override {
+  std::unique_ptr<InputFile> OpenInput(const Path& path) const override {
     std::uint64_t fileSize = 0;
     kit::unique_file file = OpenForReading(path, fileSize);
     if (!mapping_.mapLocalFiles || !MayBeMapped(file.get())) {
@@ -664,23 +681,22 @@ class Win32FileSystem final : public FileSystem {
     return std::make_unique<MappedInput>(std::move(mapping), fileSize, mapping_, budget_);
   }
 
-  std::unique_ptr<FileReplacement> BeginReplace(const std::string& path) const override {
+  std::unique_ptr<FileReplacement> BeginReplace(const Path& path) const override {
     return std::make_unique<Win32Replacement>(path);
   }
 
-  std::vector<FolderEntry> SubFolders(const std::string& folder) const override {
-    return List(folder, true);
+  std::vector<FolderEntry> SubFolders(const Path& folder, EntryDates dates) const override {
+    return List(folder, true, dates);
   }
 
-  std::vector<FolderEntry> Files(const std::string& folder) const override {
-    return List(folder, false);
+  std::vector<FolderEntry> Files(const Path& folder, EntryDates dates) const override {
+    return List(folder, false, dates);
   }
 
  private:
-  std::vector<FolderEntry> List(const std::string& folder, bool wantFolders) const {
+  std::vector<FolderEntry> List(const Path& folder, bool wantFolders, EntryDates dates) const {
     std::wstring prefix = FullPathOf(folder);
     if (prefix.back() != L'\\') prefix += L'\\';
-    const std::string prefixUtf8 = ToUtf8(prefix);
 
     std::vector<FolderEntry> entries;
     WIN32_FIND_DATAW found;
@@ -697,14 +713,7 @@ class Win32FileSystem final : public FileSystem {
       const std::wstring_view name = found.cFileName;
       const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
       if (name == L"." || name == L".." || isFolder != wantFolders) continue;
-      std::string nameUtf8;
-      try {
-        nameUtf8 = ToUtf8(name);
-      } catch (const FileError&) {
-        continue;  // an unpaired surrogate: no UTF-8 path could reach the entry
-      }
-      entries.push_back({nameUtf8, prefixUtf8 + nameUtf8, ToLocal(found.ftCreationTime),
-                         ToLocal(found.ftLastWriteTime)});
+      entries.push_back(ListedEntry(prefix, found, dates));
     } while (::FindNextFileW(find.get(), &found));
     return entries;
   }
@@ -715,9 +724,22 @@ class Win32FileSystem final : public FileSystem {
 
 }  // namespace
 
+FolderEntry ListedEntry(const std::wstring& folder, const WIN32_FIND_DATAW& found,
+                        EntryDates dates) {
+  FolderEntry entry;
+  std::wstring name = found.cFileName;
+  entry.path = folder + name;
+  entry.name = std::move(name);
+  if (dates == EntryDates::kRead) {
+    entry.dateCreated = ToLocal(found.ftCreationTime);
+    entry.dateLastModified = ToLocal(found.ftLastWriteTime);
+  }
+  return entry;
+}
+
 std::string ComparablePath(const std::string& path) {
   try {
-    std::wstring full = FullPathOf(path);
+    std::wstring full = FullPathOf(PathFromUtf8(path));
     // The long names of short ones, where the file or its folders exist.
     std::wstring longForm(full.size() + 1, L'\0');
     for (;;) {
@@ -731,7 +753,7 @@ std::string ComparablePath(const std::string& path) {
       }
       longForm.resize(length);
     }
-    return ToUtf8(LowerCasedName(full));
+    return kit::Utf8FromUtf16(LowerCasedName(full));
   } catch (const FileError&) {
     return path;  // names nothing the system could reach
   }
@@ -740,5 +762,18 @@ std::string ComparablePath(const std::string& path) {
 std::unique_ptr<FileSystem> MakePlatformFileSystem(const InputMapping& mapping) {
   return std::make_unique<Win32FileSystem>(mapping);
 }
+
+bool EqualIgnoringCase(const Path& a, const Path& b) {
+  if (a.native() == b.native()) return true;
+  try {
+    return LowerCasedName(a.native()) == LowerCasedName(b.native());
+  } catch (const FileError&) {
+    return false;
+  }
+}
+
+Path PathFromUtf8(std::string_view utf8) { return Path(kit::Utf16FromUtf8(utf8)); }
+
+std::string Utf8FromPath(const Path& path) { return kit::Utf8FromUtf16(path.native()); }
 
 }  // namespace filelayer

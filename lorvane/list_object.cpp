@@ -59,7 +59,7 @@ void TellUser(const wchar_t* message) {
 }
 
 // An entry that cannot be appended is skipped; the load goes on.
-void AppendLoaded(const std::wstring& name, const std::wstring& path) { AppendEntry(name, path); }
+void AppendLoaded(const std::vector<ListEntry>& entries) { AppendEntries(entries); }
 
 // Once its arguments are converted a loader succeeds whatever happens: the
 // user has been told of any fault, and what failed was skipped. The label

@@ -5,10 +5,10 @@
 #include <oleauto.h>
 
 #include <exception>
+#include <utility>
 #include <vector>
 
 #include "unique_com.h"
-#include "win32_text.h"
 
 namespace lorvane {
 namespace {
@@ -24,39 +24,43 @@ std::wstring Upper(std::wstring text) {
   return text;
 }
 
-// The script's folder text as the file layer spells it. A text that UTF-8
-// cannot spell (an unpaired surrogate) reaches no folder: it becomes the
-// empty text, which names none.
-std::string FileLayerPath(const std::wstring& folder) {
-  try {
-    return filelayer::ToUtf8(folder);
-  } catch (const filelayer::FileError&) {
-    return {};
+// The entries that passed so far, in enumeration order.
+class Passed {
+ public:
+  // Moves the entry's texts: each entry passes at most once.
+  void Add(FolderEntry& entry) {
+    entries_.push_back({std::move(entry.name), std::move(entry.path)});
   }
-}
+  [[nodiscard]] const std::vector<ListEntry>& Entries() const noexcept { return entries_; }
+  void Reserve(std::size_t count) { entries_.reserve(count); }
 
-void Append(const LoaderSeams& seams, const FolderEntry& entry) {
-  seams.append(filelayer::ToUtf16(entry.name), filelayer::ToUtf16(entry.path));
-}
+ private:
+  std::vector<ListEntry> entries_;
+};
 
 // Common frame, steps 3 to 5: list the folder, append every entry that
-// `passes` lets through. A folder that cannot be listed changes nothing.
+// `passes` lets through, all at once. A folder that cannot be listed changes
+// nothing.
 template <typename Filter>
-LoadOutcome Enumerate(const LoaderSeams& seams, const std::string& folder, Listing listing,
-                      Filter passes) {
+LoadOutcome Enumerate(const LoaderSeams& seams, const filelayer::Path& folder, Listing listing,
+                      filelayer::EntryDates dates, Filter passes) {
   std::vector<FolderEntry> entries;
   try {
-    entries = listing == Listing::kFiles ? seams.fso->Files(folder) : seams.fso->SubFolders(folder);
+    entries = listing == Listing::kFiles ? seams.fso->Files(folder, dates)
+                                         : seams.fso->SubFolders(folder, dates);
   } catch (const std::exception&) {
     return LoadOutcome::kUnlisted;
   }
-  for (const FolderEntry& entry : entries) {
+  Passed passed;
+  passed.Reserve(entries.size());
+  for (FolderEntry& entry : entries) {
     // A step that fails skips its entry, in both lists; the others still load.
     try {
-      passes(entry);
+      passes(entry, passed);
     } catch (const std::exception&) {
     }
   }
+  seams.append(passed.Entries());
   return LoadOutcome::kLoaded;
 }
 
@@ -66,7 +70,8 @@ bool DateMatches(const LoaderSeams& seams, const LocalDateTime& moment, const st
 }
 
 // The check shared by all five: the folder must exist.
-bool FolderMissing(const LoaderSeams& seams, const std::string& folder, const wchar_t* message) {
+bool FolderMissing(const LoaderSeams& seams, const filelayer::Path& folder,
+                   const wchar_t* message) {
   if (seams.fso->FolderExists(folder)) return false;
   seams.tell(message);
   return true;
@@ -74,9 +79,10 @@ bool FolderMissing(const LoaderSeams& seams, const std::string& folder, const wc
 
 LoadOutcome LoadAll(const LoaderSeams& seams, const std::wstring& folder, Listing listing,
                     const wchar_t* missing) {
-  const std::string path = FileLayerPath(folder);
+  const filelayer::Path path(folder);
   if (FolderMissing(seams, path, missing)) return LoadOutcome::kRefused;
-  return Enumerate(seams, path, listing, [&](const FolderEntry& entry) { Append(seams, entry); });
+  return Enumerate(seams, path, listing, filelayer::EntryDates::kLeftOut,
+                   [](FolderEntry& entry, Passed& passed) { passed.Add(entry); });
 }
 
 }  // namespace
@@ -110,7 +116,7 @@ LoadOutcome LoadFileList(const LoaderSeams& seams, const std::wstring& folder) {
 
 LoadOutcome LoadFilesWithExt(const LoaderSeams& seams, const std::wstring& folder,
                              const std::wstring& extension) {
-  const std::string path = FileLayerPath(folder);
+  const filelayer::Path path(folder);
   if (FolderMissing(seams, path, L"Error. LoadFilesWithExt. No such folder."))
     return LoadOutcome::kRefused;
   if (extension.empty()) {
@@ -118,10 +124,11 @@ LoadOutcome LoadFilesWithExt(const LoaderSeams& seams, const std::wstring& folde
     return LoadOutcome::kRefused;
   }
   const std::wstring wanted = Upper(extension);
-  return Enumerate(seams, path, Listing::kFiles, [&](const FolderEntry& entry) {
-    if (Upper(filelayer::ToUtf16(filelayer::GetExtensionName(entry.path))) == wanted)
-      Append(seams, entry);
-  });
+  return Enumerate(seams, path, Listing::kFiles, filelayer::EntryDates::kLeftOut,
+                   [&](FolderEntry& entry, Passed& passed) {
+                     if (Upper(filelayer::GetExtensionName(entry.path)) == wanted)
+                       passed.Add(entry);
+                   });
 }
 
 LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder,
@@ -130,29 +137,31 @@ LoadOutcome LoadFilesOfDate(const LoaderSeams& seams, const std::wstring& folder
     seams.tell(L"Error. LoadFilesOfDate. Neither created nor modified was set in function call.");
     return LoadOutcome::kRefused;
   }
-  const std::string path = FileLayerPath(folder);
+  const filelayer::Path path(folder);
   if (FolderMissing(seams, path, L"Error. LoadFilesOfDate. No such folder."))
     return LoadOutcome::kRefused;
-  return Enumerate(seams, path, Listing::kFiles, [&](const FolderEntry& entry) {
-    // A file whose both dates match is added once.
-    bool added = false;
-    if (created && DateMatches(seams, entry.dateCreated, date)) {
-      added = true;
-      Append(seams, entry);
-    }
-    if (!added && modified && DateMatches(seams, entry.dateLastModified, date))
-      Append(seams, entry);
-  });
+  return Enumerate(seams, path, Listing::kFiles, filelayer::EntryDates::kRead,
+                   [&](FolderEntry& entry, Passed& passed) {
+                     // A file whose both dates match is added once.
+                     bool added = false;
+                     if (created && DateMatches(seams, entry.dateCreated, date)) {
+                       added = true;
+                       passed.Add(entry);
+                     }
+                     if (!added && modified && DateMatches(seams, entry.dateLastModified, date))
+                       passed.Add(entry);
+                   });
 }
 
 LoadOutcome LoadFoldersOfDate(const LoaderSeams& seams, const std::wstring& folder,
                               const std::wstring& date) {
-  const std::string path = FileLayerPath(folder);
+  const filelayer::Path path(folder);
   if (FolderMissing(seams, path, L"Error. LoadFoldersOfDate. No such folder."))
     return LoadOutcome::kRefused;
-  return Enumerate(seams, path, Listing::kSubFolders, [&](const FolderEntry& entry) {
-    if (DateMatches(seams, entry.dateCreated, date)) Append(seams, entry);
-  });
+  return Enumerate(seams, path, Listing::kSubFolders, filelayer::EntryDates::kRead,
+                   [&](FolderEntry& entry, Passed& passed) {
+                     if (DateMatches(seams, entry.dateCreated, date)) passed.Add(entry);
+                   });
 }
 
 }  // namespace lorvane

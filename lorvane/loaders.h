@@ -1,14 +1,17 @@
 // The five folder and file loaders, apart from COM and the dialog: the file
 // layer, the message box, the date text and the dialog's lists come in as
-// seams so that tests can stand in for each. The script's texts are UTF-16;
-// the loaders speak UTF-8 with the file layer.
+// seams so that tests can stand in for each. The script's texts are UTF-16,
+// as Windows paths are: a folder text reaches the file layer, and a name or
+// path the dialog, unconverted.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "file_system.h"
+#include "pick_dialog.h"
 
 namespace lorvane {
 
@@ -19,8 +22,9 @@ struct LoaderSeams {
   // The date part of an entry's date-time as the user's locale writes it;
   // nothing when it cannot be formed.
   std::function<std::optional<std::wstring>(const filelayer::LocalDateTime&)> dateText;
-  // Appends one entry: its bare name to box1, its full path to box2.
-  std::function<void(const std::wstring& name, const std::wstring& path)> append;
+  // Appends the entries of one load, in order: bare names to box1, full
+  // paths to box2. Called once per load, also when no entry passed.
+  std::function<void(const std::vector<ListEntry>& entries)> append;
 };
 
 enum class LoadOutcome {

@@ -48,6 +48,10 @@ class OtherWindowsDisabled;
 
 struct ThreadState {
   HWND flist = nullptr;
+  // Its controls, kept rather than looked up at every entry of a load.
+  HWND labfol = nullptr;
+  HWND box1 = nullptr;
+  HWND box2 = nullptr;
   HWND focus = nullptr;  // the control to get the focus when shown again
   StoredSelection selItem;
   OtherWindowsDisabled* modal = nullptr;  // the innermost Show running
@@ -157,7 +161,8 @@ struct Dpi {
   int Y(int twips) const { return ::MulDiv(twips, screen.y, 1440); }
 };
 
-HWND Box(int id) { return ::GetDlgItem(Flist(), id); }
+// The calling thread's dialog must be loaded.
+ThreadState& Loaded() noexcept { return *threadStates.Current(); }
 
 // False when the entry cannot be read.
 bool ListText(HWND box, LRESULT index, std::wstring& text) {
@@ -226,12 +231,12 @@ void OnOk(HWND window) noexcept {
   state->focus = ::GetFocus();
   EnableOtherWindows();
   ::ShowWindow(window, SW_HIDE);
-  const LRESULT index = ::SendMessageW(Box(kBox1Id), LB_GETCURSEL, 0, 0);
-  ::SendMessageW(Box(kBox2Id), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+  const LRESULT index = ::SendMessageW(state->box1, LB_GETCURSEL, 0, 0);
+  ::SendMessageW(state->box2, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
   // Nothing may unwind into the window manager; an unreadable entry reads as none.
   std::wstring selected = kit::CatchReturn(std::wstring(), [&] {
     std::wstring text;
-    if (index == LB_ERR || !ListText(Box(kBox2Id), index, text)) text.clear();
+    if (index == LB_ERR || !ListText(state->box2, index, text)) text.clear();
     return text;
   });
   state->selItem.Replace(std::move(selected));
@@ -268,7 +273,10 @@ void OnPaint(HWND window) noexcept {
 
 void OnDestroy(HWND window) noexcept {
   ThreadState* state = threadStates.Current();
-  if (state && state->flist == window) state->flist = nullptr;
+  if (state && state->flist == window) {
+    state->flist = nullptr;
+    state->labfol = state->box1 = state->box2 = nullptr;
+  }
 }
 
 LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -324,6 +332,50 @@ bool RegisterDialogClass(HINSTANCE module) {
 
 void UnregisterDialogClass(HINSTANCE module) { ::UnregisterClassW(kClassName, module); }
 
+// One entry: its display text to box1, its value to box2, or neither.
+HRESULT AddToBoth(HWND box1, HWND box2, const std::wstring& display, const std::wstring& value) {
+  const LRESULT added =
+      ::SendMessageW(box1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(display.c_str()));
+  if (added == LB_ERR || added == LB_ERRSPACE) return E_OUTOFMEMORY;
+  const LRESULT addedValue =
+      ::SendMessageW(box2, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(value.c_str()));
+  if (addedValue == LB_ERR || addedValue == LB_ERRSPACE) {
+    // Entry i of the values must stay the value of entry i on display.
+    ::SendMessageW(box1, LB_DELETESTRING, static_cast<WPARAM>(added), 0);
+    return E_OUTOFMEMORY;
+  }
+  return S_OK;
+}
+
+// Room for the entries' texts at once: a list grown one entry at a time may
+// copy what it holds again and again.
+void Reserve(HWND box, const std::vector<ListEntry>& entries, std::wstring ListEntry::*text) {
+  std::size_t characters = 0;
+  for (const ListEntry& entry : entries) characters += (entry.*text).size() + 1;
+  ::SendMessageW(box, LB_INITSTORAGE, entries.size(),
+                 static_cast<LPARAM>(characters * sizeof(wchar_t)));
+}
+
+// A visible list that appends many entries draws once, after the last, not
+// at each. A hidden one has nothing to hold: the message would show it.
+class RedrawHeld {
+ public:
+  explicit RedrawHeld(HWND box) noexcept
+      : box_(::GetWindowLongPtrW(box, GWL_STYLE) & WS_VISIBLE ? box : nullptr) {
+    if (box_) ::SendMessageW(box_, WM_SETREDRAW, FALSE, 0);
+  }
+  RedrawHeld(const RedrawHeld&) = delete;
+  RedrawHeld& operator=(const RedrawHeld&) = delete;
+  ~RedrawHeld() {
+    if (!box_) return;
+    ::SendMessageW(box_, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(box_, nullptr, TRUE);
+  }
+
+ private:
+  HWND box_;
+};
+
 }  // namespace
 
 HRESULT LoadDialog() {
@@ -339,18 +391,24 @@ HRESULT LoadDialog() {
                                              nullptr, nullptr, Module(), nullptr));
   if (!flist) return LastError();
   // Creation order is the tab order: box1 first, then OK.
-  const bool made =
-      MakeControl(flist.get(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX | WS_VISIBLE,
-                  {60, 120, 5655, 195}, kLabFolId, dpi) &&
-      MakeControl(
-          flist.get(), L"LISTBOX", L"",
-          WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-          {60, 420, 5655, 3960}, kBox1Id, dpi) &&
-      MakeControl(flist.get(), L"BUTTON", L"OK", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
-                  {2580, 4500, 735, 315}, kOkId, dpi) &&
-      MakeControl(flist.get(), L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT, {60, 420, 5655, 3960},
-                  kBox2Id, dpi);
-  if (!made) return LastError();
+  HWND labfol = MakeControl(flist.get(), L"STATIC", L"", SS_LEFT | SS_NOPREFIX | WS_VISIBLE,
+                            {60, 120, 5655, 195}, kLabFolId, dpi);
+  HWND box1 = labfol ? MakeControl(flist.get(), L"LISTBOX", L"",
+                                   WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | WS_BORDER | LBS_NOTIFY |
+                                       LBS_NOINTEGRALHEIGHT,
+                                   {60, 420, 5655, 3960}, kBox1Id, dpi)
+                     : nullptr;
+  HWND ok =
+      box1 ? MakeControl(flist.get(), L"BUTTON", L"OK", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                         {2580, 4500, 735, 315}, kOkId, dpi)
+           : nullptr;
+  HWND box2 = ok ? MakeControl(flist.get(), L"LISTBOX", L"", LBS_NOINTEGRALHEIGHT,
+                               {60, 420, 5655, 3960}, kBox2Id, dpi)
+                 : nullptr;
+  if (!box2) return LastError();
+  state.labfol = labfol;
+  state.box1 = box1;
+  state.box2 = box2;
   state.flist = flist.release();
   state.focus = nullptr;
   forgetState.dismiss();
@@ -382,7 +440,7 @@ HRESULT ShowDialog() {
   });
   ::ShowWindow(flist, SW_SHOW);
   ::SetForegroundWindow(flist);
-  ::SetFocus(::IsChild(flist, state.focus) ? state.focus : Box(kBox1Id));
+  ::SetFocus(::IsChild(flist, state.focus) ? state.focus : state.box1);
   MSG message;
   while (::IsWindow(flist) && ::IsWindowVisible(flist)) {
     const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
@@ -411,36 +469,39 @@ HRESULT HideDialog() {
 
 HRESULT ClearDialog() {
   KIT_RETURN_IF_FAILED(LoadDialog());
-  ::SendMessageW(Box(kBox1Id), LB_RESETCONTENT, 0, 0);
-  ::SendMessageW(Box(kBox2Id), LB_RESETCONTENT, 0, 0);
-  if (!::SetWindowTextW(Box(kLabFolId), L"")) return LastError();
+  const ThreadState& state = Loaded();
+  ::SendMessageW(state.box1, LB_RESETCONTENT, 0, 0);
+  ::SendMessageW(state.box2, LB_RESETCONTENT, 0, 0);
+  if (!::SetWindowTextW(state.labfol, L"")) return LastError();
   return S_OK;
 }
 
 HRESULT AppendEntry(const std::wstring& display, const std::wstring& value) {
   KIT_RETURN_IF_FAILED(LoadDialog());
-  const LRESULT added =
-      ::SendMessageW(Box(kBox1Id), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(display.c_str()));
-  if (added == LB_ERR || added == LB_ERRSPACE) return E_OUTOFMEMORY;
-  const LRESULT addedValue =
-      ::SendMessageW(Box(kBox2Id), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(value.c_str()));
-  if (addedValue == LB_ERR || addedValue == LB_ERRSPACE) {
-    // Entry i of the values must stay the value of entry i on display.
-    ::SendMessageW(Box(kBox1Id), LB_DELETESTRING, static_cast<WPARAM>(added), 0);
-    return E_OUTOFMEMORY;
-  }
+  const ThreadState& state = Loaded();
+  return AddToBoth(state.box1, state.box2, display, value);
+}
+
+HRESULT AppendEntries(const std::vector<ListEntry>& entries) {
+  KIT_RETURN_IF_FAILED(LoadDialog());
+  const ThreadState& state = Loaded();
+  const RedrawHeld held(state.box1);
+  Reserve(state.box1, entries, &ListEntry::display);
+  Reserve(state.box2, entries, &ListEntry::value);
+  for (const ListEntry& entry : entries)
+    AddToBoth(state.box1, state.box2, entry.display, entry.value);
   return S_OK;
 }
 
 HRESULT SetFolderLabel(const std::wstring& folder) {
   KIT_RETURN_IF_FAILED(LoadDialog());
-  return ::SetWindowTextW(Box(kLabFolId), folder.c_str()) ? S_OK : LastError();
+  return ::SetWindowTextW(Loaded().labfol, folder.c_str()) ? S_OK : LastError();
 }
 
 bool DisplayTexts(std::vector<std::wstring>& texts) {
   texts.clear();
   if (FAILED(LoadDialog())) return false;
-  HWND box1 = Box(kBox1Id);
+  HWND box1 = Loaded().box1;
   const LRESULT count = ::SendMessageW(box1, LB_GETCOUNT, 0, 0);
   if (count == LB_ERR) return false;
   std::wstring text;

@@ -19,6 +19,15 @@ HRESULT ShowDialog();
 HRESULT HideDialog();
 HRESULT ClearDialog();
 HRESULT AppendEntry(const std::wstring& display, const std::wstring& value);
+
+// One entry of a load: what box1 shows, and what box2 holds for it.
+struct ListEntry {
+  std::wstring display;
+  std::wstring value;
+};
+// Appends the entries in order, as many AppendEntry calls would; an entry
+// that cannot be appended is skipped and the others go on.
+HRESULT AppendEntries(const std::vector<ListEntry>& entries);
 // The caption of labfol: the folder of the last load.
 HRESULT SetFolderLabel(const std::wstring& folder);
 

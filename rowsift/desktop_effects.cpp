@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-#include "wide_text.h"
+#include "utf_text.h"
 
 namespace rowsift {
 
@@ -31,11 +31,11 @@ DesktopEffects::DesktopEffects(HWND owner) : owner_(owner) {}
 
 void DesktopEffects::ShowMessage(const std::string& text, MessageIcon icon) {
   const UINT iconStyle = icon == MessageIcon::kError ? MB_ICONSTOP : 0;
-  ::MessageBoxW(owner_, Utf16FromUtf8(text).c_str(), kCaption, MB_OK | iconStyle);
+  ::MessageBoxW(owner_, kit::Utf16FromUtf8(text).c_str(), kCaption, MB_OK | iconStyle);
 }
 
 bool DesktopEffects::AskYesNo(const std::string& text) {
-  return ::MessageBoxW(owner_, Utf16FromUtf8(text).c_str(), kCaption,
+  return ::MessageBoxW(owner_, kit::Utf16FromUtf8(text).c_str(), kCaption,
                        MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON1) == IDYES;
 }
 
@@ -65,9 +65,9 @@ void DesktopEffects::ProcessPendingEvents() {
   }
 }
 
-void DesktopEffects::OpenWithShell(const std::string& path) {
+void DesktopEffects::OpenWithShell(const std::filesystem::path& path) {
   // A null folder starts the viewer in the current directory.
-  ::ShellExecuteW(owner_, L"Open", Utf16FromUtf8(path).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  ::ShellExecuteW(owner_, L"Open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 std::string DesktopEffects::TimeStamp() const {
@@ -77,8 +77,8 @@ std::string DesktopEffects::TimeStamp() const {
 }
 
 std::string FormatTimeStamp(const SYSTEMTIME& local) {
-  return Utf8FromUtf16(FormatForUser(::GetDateFormatW, DATE_SHORTDATE, local) + L" " +
-                       FormatForUser(::GetTimeFormatW, 0, local));
+  return kit::Utf8FromUtf16(FormatForUser(::GetDateFormatW, DATE_SHORTDATE, local) + L" " +
+                            FormatForUser(::GetTimeFormatW, 0, local));
 }
 
 }  // namespace rowsift

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <filesystem>
 #include <string>
 
 namespace rowsift {
@@ -40,7 +41,7 @@ class DesktopEffects {
   // Opens the file with the program the desktop associates with it; failures
   // are ignored. COM must be initialised on the thread (the program does it at
   // start), as for any shell call.
-  void OpenWithShell(const std::string& path);
+  void OpenWithShell(const std::filesystem::path& path);
 
   [[nodiscard]] std::string TimeStamp() const;
 

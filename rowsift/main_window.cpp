@@ -8,6 +8,7 @@
 #include "output_name.h"
 #include "rowsift_resources.h"
 #include "screen_dpi.h"
+#include "utf_text.h"
 #include "wide_text.h"
 #include "window_layout.h"
 
@@ -98,7 +99,7 @@ MainWindow::~MainWindow() {
 }
 
 HWND MainWindow::Create(HINSTANCE instance) {
-  const std::wstring className = Utf16FromUtf8(kMainWindowClass);
+  const std::wstring className = kit::Utf16FromUtf8(kMainWindowClass);
   if (!RegisterWindowClass(instance, className, WindowProc)) return nullptr;
   dpi_ = kit::GetScreenDpi().x;
   // The layout gives the client width, but the height of the whole window;
@@ -107,9 +108,9 @@ HWND MainWindow::Create(HINSTANCE instance) {
   ::AdjustWindowRectEx(&frame, kWindowStyle, FALSE, kWindowExStyle);
   const int height = std::max(OuterHeightPixels(debugMode_, dpi_), int{frame.bottom - frame.top});
   return ::CreateWindowExW(kWindowExStyle, className.c_str(),
-                           Utf16FromUtf8(kMainWindowCaption).c_str(), kWindowStyle, CW_USEDEFAULT,
-                           CW_USEDEFAULT, frame.right - frame.left, height, nullptr, nullptr,
-                           instance, this);
+                           kit::Utf16FromUtf8(kMainWindowCaption).c_str(), kWindowStyle,
+                           CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left, height, nullptr,
+                           nullptr, instance, this);
 }
 
 LRESULT CALLBACK MainWindow::WindowProc(HWND window, UINT message, WPARAM wParam,
@@ -168,7 +169,7 @@ bool MainWindow::OnCreate() {
     const bool visible = control.id != kIdDebugList || debugMode_;
     const Rect place = ToPixels(control.twips, dpi_);
     const HWND child = ::CreateWindowExW(
-        windowClass.exStyle, windowClass.name, Utf16FromUtf8(control.caption).c_str(),
+        windowClass.exStyle, windowClass.name, kit::Utf16FromUtf8(control.caption).c_str(),
         WS_CHILD | windowClass.style | (visible ? WS_VISIBLE : 0), place.left, place.top,
         place.width, place.height, window_,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), instance, nullptr);
@@ -249,8 +250,8 @@ void MainWindow::OnBrowse() {
   // Cancelling, like a failing dialog, empties the input path only.
   SetText(kIdInputFile, chosen.value_or(L""));
   if (!chosen) return;
-  if (const std::optional<std::string> proposal = ProposeOutputName(Utf8FromUtf16(*chosen))) {
-    SetText(kIdOutputFile, Utf16FromUtf8(*proposal));
+  if (const std::optional<filelayer::Path> proposal = ProposeOutputName(*chosen)) {
+    SetText(kIdOutputFile, proposal->native());
   }
 }
 
@@ -274,8 +275,8 @@ void MainWindow::SetText(ControlId id, const std::wstring& text) {
   ::SetWindowTextW(Control(id), text.c_str());
 }
 
-std::string MainWindow::InputPath() { return Utf8FromUtf16(TextOf(kIdInputFile)); }
-std::string MainWindow::OutputPath() { return Utf8FromUtf16(TextOf(kIdOutputFile)); }
+filelayer::Path MainWindow::InputPath() { return TextOf(kIdInputFile); }
+filelayer::Path MainWindow::OutputPath() { return TextOf(kIdOutputFile); }
 std::optional<std::string> MainWindow::FilterText() {
   return SpellInCodePage(TextOf(kIdFilterOn), LogCodePage());
 }
@@ -318,9 +319,9 @@ void MainWindow::SetBusyCursor(bool busy) { effects_.SetBusyCursor(busy); }
 
 void MainWindow::AppendDebugLine(const std::string& line) {
   const HWND list = Control(kIdDebugList);
-  const LRESULT count =
-      ::SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf16FromUtf8(line).c_str())) +
-      1;
+  const LRESULT count = ::SendMessageW(list, LB_ADDSTRING, 0,
+                                       reinterpret_cast<LPARAM>(kit::Utf16FromUtf8(line).c_str())) +
+                        1;
   // Scrolled so that the newest line is the last one shown.
   RECT inside;
   ::GetClientRect(list, &inside);
@@ -333,7 +334,7 @@ void MainWindow::AppendDebugLine(const std::string& line) {
 }
 
 void MainWindow::ProcessPendingEvents() { effects_.ProcessPendingEvents(); }
-void MainWindow::OpenWithShell(const std::string& path) { effects_.OpenWithShell(path); }
+void MainWindow::OpenWithShell(const filelayer::Path& path) { effects_.OpenWithShell(path); }
 std::string MainWindow::TimeStamp() { return effects_.TimeStamp(); }
 
 void DiscardQueuedInput() {

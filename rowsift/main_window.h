@@ -34,8 +34,8 @@ class MainWindow : public ParseRunHost {
   HWND Handle() const { return window_; }
 
   // ParseRunHost, for the runs started by "Parse".
-  std::string InputPath() override;
-  std::string OutputPath() override;
+  filelayer::Path InputPath() override;
+  filelayer::Path OutputPath() override;
   std::optional<std::string> FilterText() override;
   bool OpenOutputWhenDone() override;
   bool DebugMode() override;
@@ -47,7 +47,7 @@ class MainWindow : public ParseRunHost {
   void SetBusyCursor(bool busy) override;
   void AppendDebugLine(const std::string& line) override;
   void ProcessPendingEvents() override;
-  void OpenWithShell(const std::string& path) override;
+  void OpenWithShell(const filelayer::Path& path) override;
   std::string TimeStamp() override;
 
  private:

@@ -35,8 +35,8 @@ constexpr char kOutOfMemory[] = "Not enough memory to process the input file.";
 constexpr char kSuccess[] = "Output File Created Successfully!";
 
 struct Job {
-  std::string input;
-  std::string output;
+  filelayer::Path input;
+  filelayer::Path output;
   std::optional<std::string> filter;
   bool debug = false;
 };
@@ -152,7 +152,9 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
     job = {host.InputPath(), host.OutputPath(), host.FilterText(), host.DebugMode()};
     if (!FilesAccepted(host, files, job)) return RunOutcome::kRefused;
     cursor.Show();
-    if (job.debug) LogProgress(host, {host.TimeStamp() + ": Open Input File " + job.input});
+    if (job.debug)
+      LogProgress(host,
+                  {host.TimeStamp() + ": Open Input File " + filelayer::Utf8FromPath(job.input)});
     input = files.OpenInput(job.input);
     if (job.debug) {
       FileLog log(*input);
@@ -172,7 +174,8 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
       LogProgress(host, {"Number of Detail lines = " + std::to_string(pieces),
                          host.TimeStamp() + ": Parsing detail lines."});
       LogProgress(host, {host.TimeStamp() + ": Populating output data..."});
-      LogProgress(host, {host.TimeStamp() + ": Writing to output file " + job.output + "..."});
+      LogProgress(host, {host.TimeStamp() + ": Writing to output file " +
+                         filelayer::Utf8FromPath(job.output) + "..."});
     }
     const auto replacement = files.BeginReplace(job.output);
     FileLog log(*input);

@@ -8,9 +8,10 @@
 // hourglass and the debug lines; the command line on standard error, with
 // an exit code. The run is tested with a recording double.
 //
-// Every text between the run and its host is UTF-8 (paths, messages, debug
-// lines), except the filter text, which is searched for in the log's bytes
-// and so comes in the log's code page.
+// Paths pass between the run and its host in the platform's own form, as the
+// file layer takes them; every other text is UTF-8 (messages, debug lines),
+// except the filter text, which is searched for in the log's bytes and so
+// comes in the log's code page.
 #pragma once
 
 #include <optional>
@@ -33,8 +34,8 @@ class ParseRunHost {
 
   // The job, read once when the run starts: what the checks approve is what
   // the run reads and writes, whatever the host's texts become meanwhile.
-  [[nodiscard]] virtual std::string InputPath() = 0;
-  [[nodiscard]] virtual std::string OutputPath() = 0;
+  [[nodiscard]] virtual filelayer::Path InputPath() = 0;
+  [[nodiscard]] virtual filelayer::Path OutputPath() = 0;
   // Nothing when the log's code page cannot spell the text the user gave:
   // the run is refused then, as no text of the log could match it.
   [[nodiscard]] virtual std::optional<std::string> FilterText() = 0;
@@ -62,7 +63,7 @@ class ParseRunHost {
   virtual void ProcessPendingEvents() = 0;
   // Opens the file with the viewer the desktop associates with it; a failure
   // is ignored.
-  virtual void OpenWithShell(const std::string& path) = 0;
+  virtual void OpenWithShell(const filelayer::Path& path) = 0;
   // The current local date and time as the user's locale writes them: short
   // date, a space, long time.
   [[nodiscard]] virtual std::string TimeStamp() = 0;

@@ -15,7 +15,7 @@
 #include "module_path.h"
 #include "settings_store.h"
 #include "unique_com.h"
-#include "wide_text.h"
+#include "utf_text.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   // The shell, which opens finished reports, wants COM on the window's thread.
@@ -26,10 +26,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
   const std::unique_ptr<rowsift::SettingsStore> settings = rowsift::MakeUserSettingsStore();
   rowsift::OpenFileDialog chooser;
   const std::unique_ptr<filelayer::FileSystem> files = filelayer::MakePlatformFileSystem();
-  const std::wstring programName = rowsift::Utf16FromUtf8(
-      rowsift::ProgramName(rowsift::Utf8FromUtf16(kit::ModulePath(nullptr))));
+  const std::wstring programName =
+      kit::Utf16FromUtf8(rowsift::ProgramName(kit::Utf8FromUtf16(kit::ModulePath(nullptr))));
   const bool debugMode =
-      rowsift::IsDebugSwitch(rowsift::ArgumentText(rowsift::Utf8FromUtf16(::GetCommandLineW())));
+      rowsift::IsDebugSwitch(rowsift::ArgumentText(kit::Utf8FromUtf16(::GetCommandLineW())));
   rowsift::MainWindow mainWindow(*settings, programName, chooser, *files, debugMode);
   const HWND window = mainWindow.Create(instance);
   if (!window) return 1;

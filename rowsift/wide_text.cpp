@@ -37,10 +37,6 @@ std::string FromUtf16(unsigned codePage, std::wstring_view text) {
 
 }  // namespace
 
-std::wstring Utf16FromUtf8(std::string_view utf8) { return ToUtf16(CP_UTF8, utf8); }
-
-std::string Utf8FromUtf16(std::wstring_view utf16) { return FromUtf16(CP_UTF8, utf16); }
-
 std::optional<std::string> SpellInCodePage(std::wstring_view text, unsigned codePage) {
   if (text.empty()) return std::string();
   std::string spelt = FromUtf16(codePage, text);

@@ -902,6 +902,28 @@ TEST_F(LoadersByName, FileListShowsNamesReturnsFullPathsAndAccumulates) {
   EXPECT_EQ(Selected(), log);
 }
 
+// Windows allows a name with an unpaired surrogate, which Explorer shows: the
+// list shows it too, and the pick is a path that opens the file. Wine cannot
+// make such a name (the file layer's own test gives its listing one).
+TEST_F(LoadersByName, ANameWithAnUnpairedSurrogateIsListedAndItsPathOpens) {
+  ScratchFolder folder;
+  const std::wstring name = std::wstring(L"run") + wchar_t(0xD800) + L".log";
+  const std::wstring path = folder / name;
+  if (!kit::unique_file(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr))) {
+    GTEST_SKIP() << "this system cannot make the name (Wine cannot)";
+  }
+  EXPECT_EQ(Load(L"LoadFileList", {folder.Path()}), Texts{});
+  EXPECT_EQ(Names(), NameList{name});
+  ShowDriven(list_.get(), [](HWND dialog) {
+    ::SendMessageW(Parts(dialog).box1, LB_SETCURSEL, 0, 0);
+    PressOk(dialog);
+  });
+  EXPECT_EQ(Selected(), path);
+  EXPECT_TRUE(kit::unique_file(::CreateFileW(Selected().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                             nullptr, OPEN_EXISTING, 0, nullptr)));
+}
+
 TEST_F(LoadersByName, FolderListListsSubfoldersAndSetsTheLabelEvenWhenEmpty) {
   ScratchFolder root;
   root.Folder(L"one");

@@ -20,36 +20,38 @@ using lorvane::LoadOutcome;
 
 class FakeFileSystem final : public filelayer::FileSystem {
  public:
-  std::map<std::string, std::vector<FolderEntry>> files, folders;
+  std::map<std::wstring, std::vector<FolderEntry>> files, folders;
   bool unlistable = false;
 
-  bool FileExists(const std::string&) const override { return false; }
-  bool FolderExists(const std::string& path) const override {
-    return files.count(path) || folders.count(path);
+  bool FileExists(const filelayer::Path&) const override { return false; }
+  bool FolderExists(const filelayer::Path& path) const override {
+    return files.count(path.native()) || folders.count(path.native());
   }
-  std::string ReadAll(const std::string&) const override { return {}; }
-  void WriteAll(const std::string&, std::string_view) const override {}
-  std::vector<FolderEntry> SubFolders(const std::string& folder) const override {
+  std::string ReadAll(const filelayer::Path&) const override { return {}; }
+  void WriteAll(const filelayer::Path&, std::string_view) const override {}
+  std::vector<FolderEntry> SubFolders(const filelayer::Path& folder,
+                                      filelayer::EntryDates) const override {
     return Listing(folders, folder);
   }
-  std::vector<FolderEntry> Files(const std::string& folder) const override {
+  std::vector<FolderEntry> Files(const filelayer::Path& folder,
+                                 filelayer::EntryDates) const override {
     return Listing(files, folder);
   }
 
  private:
-  std::vector<FolderEntry> Listing(const std::map<std::string, std::vector<FolderEntry>>& from,
-                                   const std::string& folder) const {
+  std::vector<FolderEntry> Listing(const std::map<std::wstring, std::vector<FolderEntry>>& from,
+                                   const filelayer::Path& folder) const {
     if (unlistable) throw filelayer::FileError("Access is denied.", ERROR_ACCESS_DENIED);
-    const auto found = from.find(folder);
+    const auto found = from.find(folder.native());
     return found == from.end() ? std::vector<FolderEntry>{} : found->second;
   }
 };
 
 LocalDateTime Day(int day, int hour = 0) { return {2024, 3, day, hour, 0, 0}; }
 
-FolderEntry Entry(const std::string& name, LocalDateTime created, LocalDateTime modified,
-                  const std::string& folder = "C:\\d") {
-  return {name, folder + "\\" + name, created, modified};
+FolderEntry Entry(const std::wstring& name, LocalDateTime created, LocalDateTime modified,
+                  const std::wstring& folder = L"C:\\d") {
+  return {name, folder + L"\\" + name, created, modified};
 }
 
 class Loaders : public ::testing::Test {
@@ -62,9 +64,11 @@ class Loaders : public ::testing::Test {
       return std::to_wstring(t.day) + L"/" + std::to_wstring(t.month) + L"/" +
              std::to_wstring(t.year);
     };
-    seams_.append = [this](const std::wstring& name, const std::wstring& path) {
-      names_.push_back(name);
-      paths_.push_back(path);
+    seams_.append = [this](const std::vector<lorvane::ListEntry>& entries) {
+      for (const auto& entry : entries) {
+        names_.push_back(entry.display);
+        paths_.push_back(entry.value);
+      }
     };
   }
 
@@ -75,8 +79,8 @@ class Loaders : public ::testing::Test {
 };
 
 TEST_F(Loaders, AFolderThatCannotBeListedChangesNothingSilently) {
-  fs_.files["C:\\d"] = {Entry("a.txt", Day(1), Day(1))};
-  fs_.folders["C:\\d"] = {Entry("sub", Day(1), Day(1))};
+  fs_.files[L"C:\\d"] = {Entry(L"a.txt", Day(1), Day(1))};
+  fs_.folders[L"C:\\d"] = {Entry(L"sub", Day(1), Day(1))};
   fs_.unlistable = true;
   EXPECT_EQ(lorvane::LoadFileList(seams_, L"C:\\d"), LoadOutcome::kUnlisted);
   EXPECT_EQ(lorvane::LoadFolderList(seams_, L"C:\\d"), LoadOutcome::kUnlisted);
@@ -89,20 +93,22 @@ TEST_F(Loaders, AFolderThatCannotBeListedChangesNothingSilently) {
 }
 
 TEST_F(Loaders, AStepThatFailsSkipsItsEntryAndTheLoadGoesOn) {
-  fs_.files["C:\\d"] = {Entry("a", Day(1), Day(1)), Entry("fails", Day(1), Day(1)),
-                        Entry("c", Day(1), Day(1))};
-  const auto append = seams_.append;
-  seams_.append = [&](const std::wstring& name, const std::wstring& path) {
-    if (name == L"fails") throw std::bad_alloc();
-    append(name, path);
+  fs_.files[L"C:\\d"] = {Entry(L"a", Day(1), Day(1)), Entry(L"fails", Day(2), Day(2)),
+                         Entry(L"c", Day(1), Day(1))};
+  const auto dateText = seams_.dateText;
+  seams_.dateText = [&](const LocalDateTime& t) {
+    if (t.day == 2) throw std::bad_alloc();
+    return dateText(t);
   };
-  EXPECT_EQ(lorvane::LoadFileList(seams_, L"C:\\d"), LoadOutcome::kLoaded) << "the label is set";
+  EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, true),
+            LoadOutcome::kLoaded)
+      << "the label is set";
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"a", L"c"}));
 }
 
 TEST_F(Loaders, FilesOfDateTestsCreationThenModificationAndAddsAFileOnce) {
-  fs_.files["C:\\d"] = {Entry("created", Day(1), Day(2)), Entry("modified", Day(2), Day(1)),
-                        Entry("both", Day(1), Day(1)), Entry("neither", Day(2), Day(2))};
+  fs_.files[L"C:\\d"] = {Entry(L"created", Day(1), Day(2)), Entry(L"modified", Day(2), Day(1)),
+                         Entry(L"both", Day(1), Day(1)), Entry(L"neither", Day(2), Day(2))};
   EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", L"1/3/2024", true, false),
             LoadOutcome::kLoaded);
   EXPECT_EQ(names_, (std::vector<std::wstring>{L"created", L"both"}));
@@ -117,8 +123,8 @@ TEST_F(Loaders, FilesOfDateTestsCreationThenModificationAndAddsAFileOnce) {
 }
 
 TEST_F(Loaders, DateMustMatchExactlyAndAnUnformableDateMatchesNothing) {
-  fs_.files["C:\\d"] = {Entry("f", Day(1), Day(1)), Entry("bad", {}, {})};
-  fs_.folders["C:\\d"] = fs_.files["C:\\d"];
+  fs_.files[L"C:\\d"] = {Entry(L"f", Day(1), Day(1)), Entry(L"bad", {}, {})};
+  fs_.folders[L"C:\\d"] = fs_.files[L"C:\\d"];
   for (const wchar_t* other : {L"01/03/2024", L"1/3/2024 ", L"2024-03-01", L""}) {
     EXPECT_EQ(lorvane::LoadFilesOfDate(seams_, L"C:\\d", other, true, true), LoadOutcome::kLoaded);
     EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", other), LoadOutcome::kLoaded);
@@ -128,22 +134,26 @@ TEST_F(Loaders, DateMustMatchExactlyAndAnUnformableDateMatchesNothing) {
 }
 
 TEST_F(Loaders, FoldersOfDateLooksAtCreationOnly) {
-  fs_.folders["C:\\d"] = {Entry("created", Day(1), Day(2)), Entry("modified", Day(2), Day(1))};
+  fs_.folders[L"C:\\d"] = {Entry(L"created", Day(1), Day(2)), Entry(L"modified", Day(2), Day(1))};
   EXPECT_EQ(lorvane::LoadFoldersOfDate(seams_, L"C:\\d", L"1/3/2024"), LoadOutcome::kLoaded);
   EXPECT_EQ(names_, std::vector<std::wstring>{L"created"});
   EXPECT_EQ(paths_, std::vector<std::wstring>{L"C:\\d\\created"}) << "box2 gets the full path";
 }
 
-// The script's texts are UTF-16, the file layer's UTF-8: names in any
-// script cross whole, and the extension compares in the locale's capitals.
-TEST_F(Loaders, NamesAndExtensionsInAnyScriptCrossWhole) {
-  const std::string folder = "C:\\R\xc3\xa9sultats \xe6\xb5\x8b\xe8\xaf\x95";
-  fs_.files[folder] = {Entry("\xc5\x81ukasz.\xc3\xa9t\xc3\xa9", Day(1), Day(1), folder),
-                       Entry("other.ete", Day(1), Day(1), folder)};
-  const std::wstring wide = L"C:\\R\u00e9sultats \u6d4b\u8bd5";
-  EXPECT_EQ(lorvane::LoadFilesWithExt(seams_, wide, L"\u00c9T\u00c9"), LoadOutcome::kLoaded);
-  EXPECT_EQ(names_, std::vector<std::wstring>{L"\u0141ukasz.\u00e9t\u00e9"});
-  EXPECT_EQ(paths_, std::vector<std::wstring>{wide + L"\\\u0141ukasz.\u00e9t\u00e9"});
+// The script's texts reach the file layer, and its names and paths the
+// lists, as they are: names in any script and an unpaired surrogate, which
+// no conversion to UTF-8 keeps, cross whole, and the extension compares in
+// the locale's capitals.
+TEST_F(Loaders, NamesInAnyScriptAndUnpairedSurrogatesCrossWhole) {
+  const std::wstring folder = std::wstring(L"C:\\R\u00e9sultats \u6d4b\u8bd5 ") + wchar_t(0xD800);
+  const std::wstring lone = std::wstring(L"a") + wchar_t(0xDC00) + L".\u00e9t\u00e9";
+  fs_.files[folder] = {Entry(L"\u0141ukasz.\u00e9t\u00e9", Day(1), Day(1), folder),
+                       Entry(lone, Day(1), Day(1), folder),
+                       Entry(L"other.ete", Day(1), Day(1), folder)};
+  EXPECT_EQ(lorvane::LoadFilesWithExt(seams_, folder, L"\u00c9T\u00c9"), LoadOutcome::kLoaded);
+  EXPECT_EQ(names_, (std::vector<std::wstring>{L"\u0141ukasz.\u00e9t\u00e9", lone}));
+  EXPECT_EQ(paths_, (std::vector<std::wstring>{folder + L"\\\u0141ukasz.\u00e9t\u00e9",
+                                               folder + L"\\" + lone}));
 }
 
 }  // namespace

@@ -166,6 +166,13 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
   return options;
 }
 
+// The output name proposed for an input path given on the command line;
+// empty when there is none.
+std::string ProposedOutput(const std::string& input) {
+  const std::optional<filelayer::Path> proposal = ProposeOutputName(filelayer::PathFromUtf8(input));
+  return proposal ? filelayer::Utf8FromPath(*proposal) : std::string();
+}
+
 // One log through the parse run. Its messages go to `err`, each line after
 // `name` when several logs run ("" when one does).
 class CommandLineRun final : public ParseRunHost {
@@ -173,14 +180,14 @@ class CommandLineRun final : public ParseRunHost {
   CommandLineRun(std::string input, std::optional<std::string> output, const Options& options,
                  std::string name, std::ostream& err)
       : input_(std::move(input)),
-        output_(output ? *output : ProposeOutputName(input_).value_or("")),
+        output_(output ? *output : ProposedOutput(input_)),
         options_(options),
         name_(std::move(name)),
         err_(err) {}
 
   int Run(const filelayer::FileSystem& files, const CharacterSet& characters, unsigned threads) {
     const std::string junit = JUnitPathFor(output_);
-    if (options_.junit && !options_.overwrite && files.FileExists(junit)) {
+    if (options_.junit && !options_.overwrite && files.FileExists(filelayer::PathFromUtf8(junit))) {
       Refuse("the JUnit file " + junit + " already exists; give --overwrite to replace it");
       return kRefused;
     }
@@ -210,8 +217,8 @@ class CommandLineRun final : public ParseRunHost {
     return kFileFailure;
   }
 
-  std::string InputPath() override { return input_; }
-  std::string OutputPath() override { return output_; }
+  filelayer::Path InputPath() override { return filelayer::PathFromUtf8(input_); }
+  filelayer::Path OutputPath() override { return filelayer::PathFromUtf8(output_); }
   std::optional<std::string> FilterText() override { return options_.filterInLogs; }
   bool DebugMode() override { return false; }
   bool OpenOutputWhenDone() override { return false; }
@@ -249,7 +256,7 @@ class CommandLineRun final : public ParseRunHost {
   void SetBusyCursor(bool) override {}
   void AppendDebugLine(const std::string&) override {}
   void ProcessPendingEvents() override {}
-  void OpenWithShell(const std::string&) override {}
+  void OpenWithShell(const filelayer::Path&) override {}
   std::string TimeStamp() override { return {}; }
 
  private:
@@ -258,7 +265,7 @@ class CommandLineRun final : public ParseRunHost {
   JUnitCounts WriteResults(const filelayer::FileSystem& files, const std::string& junit) {
     const std::string logName = input_.substr(input_.find_last_of("/\\") + 1);
     if (!options_.junit) return collector_->Finish(logName, nullptr);
-    const auto replacement = files.BeginReplace(junit);
+    const auto replacement = files.BeginReplace(filelayer::PathFromUtf8(junit));
     const JUnitSink write = [&](std::string_view piece) { replacement->Append(piece); };
     const JUnitCounts counts = collector_->Finish(logName, &write);
     replacement->Commit();
@@ -321,9 +328,9 @@ std::vector<std::size_t> Waves(const std::vector<EachLog>& logs) {
   std::unordered_map<std::string, std::size_t> lastWriterOf;
   std::vector<std::size_t> waves(logs.size(), 0);
   for (const std::size_t log : order) {
-    const std::optional<std::string> output = ProposeOutputName(logs[log].path);
-    if (!output) continue;
-    const std::string key = filelayer::ComparablePath(*output);
+    const std::string output = ProposedOutput(logs[log].path);
+    if (output.empty()) continue;
+    const std::string key = filelayer::ComparablePath(output);
     const auto [writer, first] = lastWriterOf.try_emplace(key, log);
     if (!first) {
       waves[log] = std::max(waves[log], waves[writer->second] + 1);

@@ -16,6 +16,7 @@
 
 #include "standard_stream.h"
 #include "unique_resource.h"
+#include "utf_text.h"
 #include "wide_text.h"
 
 namespace {
@@ -27,7 +28,7 @@ std::vector<std::string> Arguments() {
   const kit::unique_hlocal arguments(::CommandLineToArgvW(::GetCommandLineW(), &count));
   const auto* const wide = static_cast<const LPWSTR*>(arguments.get());
   std::vector<std::string> utf8;
-  for (int i = 1; wide && i < count; ++i) utf8.push_back(rowsift::Utf8FromUtf16(wide[i]));
+  for (int i = 1; wide && i < count; ++i) utf8.push_back(kit::Utf8FromUtf16(wide[i]));
   return utf8;
 }
 
@@ -38,7 +39,7 @@ int main() {
   const auto files = filelayer::MakePlatformFileSystem();
   // Logs are written in the system code page unless --codepage names another.
   const auto spell = [](const std::string& filter, unsigned codePage) {
-    return rowsift::SpellInCodePage(rowsift::Utf16FromUtf8(filter), codePage);
+    return rowsift::SpellInCodePage(kit::Utf16FromUtf8(filter), codePage);
   };
   const auto resolve = [](unsigned codePage) -> std::optional<unsigned> {
     if (codePage == CP_ACP) return ::GetACP();
@@ -52,7 +53,7 @@ int main() {
     const int size = ::MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
     std::wstring text(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
     if (size > 0) ::MultiByteToWideChar(codePage, 0, bytes.data(), length, text.data(), size);
-    return rowsift::Utf8FromUtf16(text);
+    return kit::Utf8FromUtf16(text);
   };
   const rowsift::LogCodePages codePages{::GetACP(), spell, resolve, decode};
   rowsift::StandardStream out(STD_OUTPUT_HANDLE);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "wide_text.h"
+#include "utf_text.h"
 
 namespace rowsift {
 namespace {
@@ -63,7 +63,7 @@ int StandardStream::Buffer::sync() {
 void StandardStream::Buffer::Write(const std::string& utf8) {
   if (utf8.empty() || !handle_ || handle_ == INVALID_HANDLE_VALUE) return;
   if (console_) {
-    const std::wstring text = Utf16FromUtf8(utf8);
+    const std::wstring text = kit::Utf16FromUtf8(utf8);
     for (std::size_t at = 0; at < text.size();) {
       std::size_t count = std::min(kConsoleChunk, text.size() - at);
       // A surrogate pair stays whole.

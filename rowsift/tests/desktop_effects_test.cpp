@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "unique_resource.h"
-#include "wide_text.h"
+#include "utf_text.h"
 
 namespace rowsift {
 namespace {
@@ -24,7 +24,7 @@ constexpr DWORD kBoxWaitMs = 10000;
 std::string TextOf(HWND window) {
   std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(::GetWindowTextW(window, text.data(), static_cast<int>(text.size())));
-  return Utf8FromUtf16(text);
+  return kit::Utf8FromUtf16(text);
 }
 
 bool HasClass(HWND window, const char* name) {
@@ -315,10 +315,10 @@ TEST_F(DesktopEffectsTest, QuitStaysQueuedForTheMainLoop) {
 }
 
 TEST_F(DesktopEffectsTest, OpeningAMissingFileIsIgnored) {
-  char folder[MAX_PATH] = {};
-  ASSERT_NE(::GetTempPathA(MAX_PATH, folder), 0u);
-  const std::string missing = std::string(folder) + "rowsift-no-such-report-4f1c9a.htm";
-  ASSERT_EQ(::GetFileAttributesA(missing.c_str()), INVALID_FILE_ATTRIBUTES);
+  wchar_t folder[MAX_PATH] = {};
+  ASSERT_NE(::GetTempPathW(MAX_PATH, folder), 0u);
+  const std::wstring missing = std::wstring(folder) + L"rowsift-no-such-report-4f1c9a.htm";
+  ASSERT_EQ(::GetFileAttributesW(missing.c_str()), INVALID_FILE_ATTRIBUTES);
 
   DesktopEffects(Window()).OpenWithShell(missing);
 }
@@ -337,7 +337,7 @@ TEST(TimeStampTest, UsesTheUsersShortDateAndLongTime) {
   wchar_t time[80] = {};
   ASSERT_GT(::GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &local, nullptr, date, 80), 0);
   ASSERT_GT(::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &local, nullptr, time, 80), 0);
-  EXPECT_EQ(FormatTimeStamp(local), Utf8FromUtf16(std::wstring(date) + L" " + time));
+  EXPECT_EQ(FormatTimeStamp(local), kit::Utf8FromUtf16(std::wstring(date) + L" " + time));
 
   // Holds only for an English (United States) user locale, Wine's default.
   if (::GetUserDefaultLCID() == 0x0409) {

@@ -49,15 +49,21 @@ class ScriptedFiles : public filelayer::FileSystem {
  public:
   std::function<void()> onExistenceCheck;
 
-  bool FileExists(const std::string&) const override {
+  bool FileExists(const filelayer::Path&) const override {
     if (onExistenceCheck) onExistenceCheck();
     return false;
   }
-  bool FolderExists(const std::string&) const override { return false; }
-  std::string ReadAll(const std::string&) const override { return {}; }
-  void WriteAll(const std::string&, std::string_view) const override {}
-  std::vector<filelayer::FolderEntry> SubFolders(const std::string&) const override { return {}; }
-  std::vector<filelayer::FolderEntry> Files(const std::string&) const override { return {}; }
+  bool FolderExists(const filelayer::Path&) const override { return false; }
+  std::string ReadAll(const filelayer::Path&) const override { return {}; }
+  void WriteAll(const filelayer::Path&, std::string_view) const override {}
+  std::vector<filelayer::FolderEntry> SubFolders(const filelayer::Path&,
+                                                 filelayer::EntryDates) const override {
+    return {};
+  }
+  std::vector<filelayer::FolderEntry> Files(const filelayer::Path&,
+                                            filelayer::EntryDates) const override {
+    return {};
+  }
 };
 
 BOOL CALLBACK NoteVisibleDialog(HWND window, LPARAM found) {

@@ -81,8 +81,12 @@ class RecordingHost : public ParseRunHost {
     return questions;
   }
 
-  std::string InputPath() override { return Read("input path", inputPath); }
-  std::string OutputPath() override { return Read("output path", outputPath); }
+  filelayer::Path InputPath() override {
+    return filelayer::PathFromUtf8(Read("input path", inputPath));
+  }
+  filelayer::Path OutputPath() override {
+    return filelayer::PathFromUtf8(Read("output path", outputPath));
+  }
   std::optional<std::string> FilterText() override {
     calls.push_back("read filter");
     return filterText;
@@ -125,7 +129,9 @@ class RecordingHost : public ParseRunHost {
     calls.push_back("events");
     if (onPendingEvents) onPendingEvents();
   }
-  void OpenWithShell(const std::string& path) override { calls.push_back("open: " + path); }
+  void OpenWithShell(const filelayer::Path& path) override {
+    calls.push_back("open: " + filelayer::Utf8FromPath(path));
+  }
   std::string TimeStamp() override { return Read("time", kStamp); }
 
  private:
@@ -149,21 +155,29 @@ class FakeFiles : public filelayer::FileSystem {
   }
   int Writes() const { return writes_; }
 
-  bool FileExists(const std::string& path) const override { return files_.count(Key(path)) != 0; }
-  bool FolderExists(const std::string&) const override { return false; }
-  std::string ReadAll(const std::string& path) const override {
+  bool FileExists(const filelayer::Path& path) const override {
+    return files_.count(Key(filelayer::Utf8FromPath(path))) != 0;
+  }
+  bool FolderExists(const filelayer::Path&) const override { return false; }
+  std::string ReadAll(const filelayer::Path& path) const override {
     if (beforeRead) beforeRead();
-    const std::optional<std::string> bytes = Get(path);
+    const std::optional<std::string> bytes = Get(filelayer::Utf8FromPath(path));
     if (!bytes) throw filelayer::FileError("The system cannot find the file specified.", 2);
     return *bytes;
   }
-  void WriteAll(const std::string& path, std::string_view bytes) const override {
+  void WriteAll(const filelayer::Path& path, std::string_view bytes) const override {
     if (beforeWrite) beforeWrite();
-    files_[Key(path)] = std::string(bytes);
+    files_[Key(filelayer::Utf8FromPath(path))] = std::string(bytes);
     ++writes_;
   }
-  std::vector<filelayer::FolderEntry> SubFolders(const std::string&) const override { return {}; }
-  std::vector<filelayer::FolderEntry> Files(const std::string&) const override { return {}; }
+  std::vector<filelayer::FolderEntry> SubFolders(const filelayer::Path&,
+                                                 filelayer::EntryDates) const override {
+    return {};
+  }
+  std::vector<filelayer::FolderEntry> Files(const filelayer::Path&,
+                                            filelayer::EntryDates) const override {
+    return {};
+  }
 
  private:
   static std::string Key(std::string path) {
