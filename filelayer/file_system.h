@@ -121,20 +121,14 @@ class FileSystem {
   // True only for an existing folder; an empty text gives false.
   [[nodiscard]] virtual bool FolderExists(const Path& path) const = 0;
 
-  // The whole file, byte for byte. Throws FileError when it cannot be opened
-  // or read, or is too large to hold in memory.
-  [[nodiscard]] virtual std::string ReadAll(const Path& path) const = 0;
+  // The file opened for reading. Throws FileError when it cannot be opened.
+  [[nodiscard]] virtual std::unique_ptr<InputFile> OpenInput(const Path& path) const = 0;
 
-  // Makes `path` hold exactly `bytes`. The bytes go to a temporary file beside
-  // the target, are flushed, and only then replace the target, so a failure
+  // A replacement of `path`: the bytes go to a temporary file beside the
+  // target, are flushed, and only then replace the target, so a failure
   // (invalid path, read-only target, full disk) leaves any existing file as
   // it was. Throws FileError.
-  virtual void WriteAll(const Path& path, std::string_view bytes) const = 0;
-
-  // The same two, for data streamed through rather than held whole. By
-  // default they fall back on ReadAll and WriteAll. Throw FileError.
-  [[nodiscard]] virtual std::unique_ptr<InputFile> OpenInput(const Path& path) const;
-  [[nodiscard]] virtual std::unique_ptr<FileReplacement> BeginReplace(const Path& path) const;
+  [[nodiscard]] virtual std::unique_ptr<FileReplacement> BeginReplace(const Path& path) const = 0;
 
   // The files a command-line argument names: on Windows, where no shell
   // expands wildcards, those matching a last component holding '*' or '?',

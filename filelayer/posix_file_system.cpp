@@ -380,44 +380,6 @@ class PosixFileSystem final : public FileSystem {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   }
 
-  std::string ReadAll(const Path& path) const override {
-    const unique_fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!file.valid()) FailWithErrno();
-
-    struct stat info;
-    if (::fstat(file.get(), &info) != 0) FailWithErrno();
-    if (S_ISDIR(info.st_mode)) Fail(EISDIR);
-    const auto fileSize = static_cast<std::uint64_t>(info.st_size);
-
-    std::string contents;
-    if (fileSize > contents.max_size()) FailTooLarge(fileSize);
-    try {
-      contents.resize(static_cast<std::size_t>(fileSize));
-    } catch (const std::bad_alloc&) {
-      FailTooLarge(fileSize);
-    }
-
-    std::size_t filled = 0;
-    while (filled < contents.size()) {
-      const ssize_t read = ::read(file.get(), contents.data() + filled,
-                                  std::min(contents.size() - filled, kMaxChunk));
-      if (read < 0) {
-        if (errno == EINTR) continue;
-        FailWithErrno();
-      }
-      if (read == 0) break;  // the file shrank since its size was taken
-      filled += static_cast<std::size_t>(read);
-    }
-    contents.resize(filled);
-    return contents;
-  }
-
-  void WriteAll(const Path& path, std::string_view bytes) const override {
-    PosixReplacement replacement(path);
-    replacement.Append(std::span<const std::string_view>(&bytes, 1));
-    replacement.Commit();
-  }
-
   std::unique_ptr<InputFile> OpenInput(const Path& path) const override {
     unique_fd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.valid()) FailWithErrno();

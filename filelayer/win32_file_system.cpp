@@ -606,38 +606,6 @@ class Win32FileSystem final : public FileSystem {
 
   bool FolderExists(const Path& path) const override { return IsFolder(AttributesOf(path)); }
 
-  std::string ReadAll(const Path& path) const override {
-    std::uint64_t fileSize = 0;
-    const kit::unique_file file = OpenForReading(path, fileSize);
-
-    std::string contents;
-    if (fileSize > contents.max_size()) FailTooLarge(fileSize);
-    try {
-      contents.resize(static_cast<std::size_t>(fileSize));
-    } catch (const std::bad_alloc&) {
-      FailTooLarge(fileSize);
-    }
-
-    std::size_t filled = 0;
-    while (filled < contents.size()) {
-      const DWORD chunk = static_cast<DWORD>(std::min(contents.size() - filled, kMaxChunk));
-      DWORD read = 0;
-      if (!::ReadFile(file.get(), contents.data() + filled, chunk, &read, nullptr)) {
-        FailWithLastError();
-      }
-      if (read == 0) break;  // the file shrank since its size was taken
-      filled += read;
-    }
-    contents.resize(filled);
-    return contents;
-  }
-
-  void WriteAll(const Path& path, std::string_view bytes) const override {
-    Win32Replacement replacement(path);
-    replacement.Append(std::span<const std::string_view>(&bytes, 1));
-    replacement.Commit();
-  }
-
   std::vector<std::string> ExpandWildcards(const std::string& path) const override {
     const std::size_t nameStart = path.find_last_of("\\/:") + 1;
     if (path.find_first_of("*?", nameStart) == std::string::npos) return {path};

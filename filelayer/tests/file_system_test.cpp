@@ -13,6 +13,8 @@
 #include <tuple>
 #include <utility>
 
+#include "held_files.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -34,6 +36,8 @@ static void PrintTo(const LocalDateTime& t, std::ostream* out) {
 namespace {
 
 namespace fs = std::filesystem;
+using kit::testing::ReadAll;
+using kit::testing::WriteAll;
 
 #ifdef _WIN32
 constexpr unsigned long kAccessDenied = ERROR_ACCESS_DENIED;
@@ -194,33 +198,33 @@ TEST_F(FileSystemTest, TellsFilesFromFolders) {
   }
 }
 
-TEST_F(FileSystemTest, ReadAllReturnsEveryByteUnchanged) {
+TEST_F(FileSystemTest, InputGivesEveryByteUnchanged) {
   MakeFile("mixed.bin", AwkwardBytes());
   MakeFile("empty.txt", "");
-  EXPECT_EQ(files_->ReadAll(PathOf("mixed.bin")), AwkwardBytes());
-  EXPECT_EQ(files_->ReadAll(PathOf("empty.txt")), "");
+  EXPECT_EQ(ReadAll(*files_, PathOf("mixed.bin")), AwkwardBytes());
+  EXPECT_EQ(ReadAll(*files_, PathOf("empty.txt")), "");
 }
 
-TEST_F(FileSystemTest, ReadAllOfWhatIsNoFileThrowsWithADescription) {
-  const auto missing = ErrorFrom([&] { std::ignore = files_->ReadAll(PathOf("missing.txt")); });
+TEST_F(FileSystemTest, OpeningWhatIsNoFileThrowsWithADescription) {
+  const auto missing = ErrorFrom([&] { std::ignore = ReadAll(*files_, PathOf("missing.txt")); });
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->code(), kFileNotFound);
   const std::string description = missing->what();
   ASSERT_FALSE(description.empty());
   EXPECT_EQ(description.find_last_not_of(" \r\n"), description.size() - 1) << description;
 
-  EXPECT_THROW(std::ignore = files_->ReadAll(Folder()), FileError);
-  EXPECT_THROW(std::ignore = files_->ReadAll(""), FileError);
+  EXPECT_THROW(std::ignore = ReadAll(*files_, Folder()), FileError);
+  EXPECT_THROW(std::ignore = ReadAll(*files_, ""), FileError);
 }
 
-TEST_F(FileSystemTest, WriteAllCreatesAndReplacesFilesExactly) {
-  files_->WriteAll(PathOf("report.txt"), AwkwardBytes());
+TEST_F(FileSystemTest, ReplacementsCreateAndReplaceFilesExactly) {
+  WriteAll(*files_, PathOf("report.txt"), AwkwardBytes());
   EXPECT_EQ(ContentsOf("report.txt"), AwkwardBytes());
 
-  files_->WriteAll(PathOf("report.txt"), "short");
+  WriteAll(*files_, PathOf("report.txt"), "short");
   EXPECT_EQ(ContentsOf("report.txt"), "short");
 
-  files_->WriteAll(PathOf("report.txt"), "");
+  WriteAll(*files_, PathOf("report.txt"), "");
   EXPECT_EQ(fs::file_size(folder_ / "report.txt"), 0u);
   EXPECT_EQ(Names(), std::vector<std::string>{"report.txt"});
 }
@@ -229,14 +233,14 @@ TEST_F(FileSystemTest, LargeFilesGoThroughInSeveralPiecesIntact) {
   // Just over one 64 MiB piece; the pattern does not repeat at piece boundaries.
   std::string bytes((64u << 20) + 3, '\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 251);
-  files_->WriteAll(PathOf("large.bin"), bytes);
+  WriteAll(*files_, PathOf("large.bin"), bytes);
   EXPECT_EQ(fs::file_size(folder_ / "large.bin"), bytes.size());
-  EXPECT_TRUE(files_->ReadAll(PathOf("large.bin")) == bytes);  // no EXPECT_EQ: 64 MiB diff
+  EXPECT_TRUE(ReadAll(*files_, PathOf("large.bin")) == bytes);  // no EXPECT_EQ: 64 MiB diff
 }
 
-TEST_F(FileSystemTest, WriteAllCanReplaceTheFileJustRead) {
+TEST_F(FileSystemTest, AReplacementCanReplaceTheFileJustRead) {
   MakeFile("data.csv", "a,b\r\n");
-  files_->WriteAll(PathOf("data.csv"), files_->ReadAll(PathOf("data.csv")) + "c,d\r\n");
+  WriteAll(*files_, PathOf("data.csv"), ReadAll(*files_, PathOf("data.csv")) + "c,d\r\n");
   EXPECT_EQ(ContentsOf("data.csv"), "a,b\r\nc,d\r\n");
   EXPECT_EQ(Names(), std::vector<std::string>{"data.csv"});
 }
@@ -371,9 +375,9 @@ TEST_F(FileSystemTest, WithoutRightToCreateBesideTheTargetItIsWrittenInPlace) {
   MakeFile("report.htm", "old report");
   fs::permissions(folder_ / "report.htm", fs::perms::all, fs::perm_options::add);
   WithoutRightToCreateIn(folder_, [&] {
-    files_->WriteAll(PathOf("report.htm"), "new report");
+    WriteAll(*files_, PathOf("report.htm"), "new report");
     EXPECT_EQ(ContentsOf("report.htm"), "new report");
-    const auto error = ErrorFrom([&] { files_->WriteAll(PathOf("new.htm"), "x"); });
+    const auto error = ErrorFrom([&] { WriteAll(*files_, PathOf("new.htm"), "x"); });
     ASSERT_TRUE(error);
     EXPECT_NE(std::string(error->what()).find("no right to create files in " + Folder()),
               std::string::npos)
@@ -418,12 +422,12 @@ TEST_F(FileSystemTest, InputCanBeReplacedOnceReleased) {
   EXPECT_EQ(Names(), std::vector<std::string>{"log.htm"});
 }
 
-TEST_F(FileSystemTest, WriteAllLeavesReadOnlyFilesAndFoldersUntouched) {
+TEST_F(FileSystemTest, ReplacementsLeaveReadOnlyFilesAndFoldersUntouched) {
   MakeFile("locked.txt", "keep me");
   MakeReadOnly("locked.txt");
   MakeFolder("sub");
   for (const std::string& target : {PathOf("locked.txt"), PathOf("sub"), PathOf("sub") + "/"}) {
-    const auto error = ErrorFrom([&] { files_->WriteAll(target, "new"); });
+    const auto error = ErrorFrom([&] { WriteAll(*files_, target, "new"); });
     ASSERT_TRUE(error) << target;
     EXPECT_EQ(error->code(), kAccessDenied) << target;
   }
@@ -432,9 +436,9 @@ TEST_F(FileSystemTest, WriteAllLeavesReadOnlyFilesAndFoldersUntouched) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"locked.txt", "sub"}));
 }
 
-TEST_F(FileSystemTest, WriteAllToAnImpossiblePathCreatesNothing) {
+TEST_F(FileSystemTest, AReplacementOfAnImpossiblePathCreatesNothing) {
   for (const std::string& target : {std::string(), PathOf("missing/x.txt"), PathOf(kInvalidName)}) {
-    EXPECT_THROW(files_->WriteAll(target, "data"), FileError) << target;
+    EXPECT_THROW(WriteAll(*files_, target, "data"), FileError) << target;
   }
   EXPECT_TRUE(Names().empty());
 }
@@ -445,7 +449,7 @@ bool RunningUnderWine() {
   return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-TEST_F(FileSystemTest, ReadAllSharesWithReadersButNotWithAnExclusiveHolder) {
+TEST_F(FileSystemTest, InputSharesWithReadersButNotWithAnExclusiveHolder) {
   MakeFile("held.txt", "original");
   const auto hold = [&](DWORD share_mode) {
     return kit::unique_file(CreateFileA(PathOf("held.txt").c_str(), GENERIC_READ, share_mode,
@@ -454,28 +458,28 @@ TEST_F(FileSystemTest, ReadAllSharesWithReadersButNotWithAnExclusiveHolder) {
   {
     const kit::unique_file reader = hold(FILE_SHARE_READ);
     ASSERT_TRUE(reader);
-    EXPECT_EQ(files_->ReadAll(PathOf("held.txt")), "original");
+    EXPECT_EQ(ReadAll(*files_, PathOf("held.txt")), "original");
   }
 
   kit::unique_file exclusive = hold(0);
   ASSERT_TRUE(exclusive);
-  const auto error = ErrorFrom([&] { files_->ReadAll(PathOf("held.txt")); });
+  const auto error = ErrorFrom([&] { ReadAll(*files_, PathOf("held.txt")); });
   ASSERT_TRUE(error);
   EXPECT_EQ(error->code(), static_cast<unsigned long>(ERROR_SHARING_VIOLATION));
   // Fails only at the final replace, after the temporary file was written.
-  EXPECT_THROW(files_->WriteAll(PathOf("held.txt"), "new"), FileError);
+  EXPECT_THROW(WriteAll(*files_, PathOf("held.txt"), "new"), FileError);
   exclusive.reset();
   EXPECT_EQ(ContentsOf("held.txt"), "original");
   EXPECT_EQ(Names(), std::vector<std::string>{"held.txt"});
 }
 
-TEST_F(FileSystemTest, WriteAllReachesAFolderTooDeepForTheSystemsTemporaryNames) {
+TEST_F(FileSystemTest, ReplacementsReachAFolderTooDeepForTheSystemsTemporaryNames) {
   // The output's path stays within MAX_PATH; a temporary name beside it does not.
   const std::string deep(250 - Folder().size() - 1, 'd');
   ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + (folder_ / deep).wstring()).c_str(), nullptr));
   const std::string output = deep + "\\r.htm";
-  files_->WriteAll(PathOf(output), "first");
-  files_->WriteAll(PathOf(output), "second");
+  WriteAll(*files_, PathOf(output), "first");
+  WriteAll(*files_, PathOf(output), "second");
   EXPECT_EQ(ContentsOf(output), "second");
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_ / deep), fs::directory_iterator()), 1);
 }
@@ -491,7 +495,7 @@ TEST_F(FileSystemTest, AReplacedFileKeepsWhatItIsBeyondItsBytes) {
   constexpr DWORD kKept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
   ASSERT_TRUE(SetFileAttributesA(report.c_str(), kKept));
 
-  files_->WriteAll(report, "new");
+  WriteAll(*files_, report, "new");
   EXPECT_EQ(ContentsOf("report.htm"), "new");
   EXPECT_EQ(Names(), std::vector<std::string>{"report.htm"}) << "no temporary or backup file";
   if (underWine) {
@@ -511,8 +515,8 @@ TEST_F(FileSystemTest, WrittenFilesGetTheModeUsersExpect) {
   umask(umaskBits);
   MakeFile("shared.txt", "old");
   fs::permissions(folder_ / "shared.txt", fs::perms(0640));
-  files_->WriteAll(PathOf("shared.txt"), "new");
-  files_->WriteAll(PathOf("fresh.txt"), "new");
+  WriteAll(*files_, PathOf("shared.txt"), "new");
+  WriteAll(*files_, PathOf("fresh.txt"), "new");
   EXPECT_EQ(static_cast<mode_t>(fs::status(folder_ / "shared.txt").permissions()), 0640u);
   EXPECT_EQ(static_cast<mode_t>(fs::status(folder_ / "fresh.txt").permissions()),
             0666u & ~umaskBits);
@@ -564,8 +568,8 @@ TEST_F(FileSystemTest, PathsGoInAndNamesComeBackUnconvertedInAnyScript) {
 
   EXPECT_TRUE(files_->FolderExists(folder));
   EXPECT_TRUE(files_->FileExists(log));
-  EXPECT_EQ(files_->ReadAll(log), "log");
-  files_->WriteAll(written, "written");
+  EXPECT_EQ(ReadAll(*files_, log), "log");
+  WriteAll(*files_, written, "written");
   EXPECT_EQ(fs::file_size(written), 7u);
 
   const auto listed = SortedByName(files_->Files(folder, EntryDates::kLeftOut));
@@ -603,7 +607,7 @@ TEST_F(FileSystemTest, ANameWithAnUnpairedSurrogateIsListedAndReached) {
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(listed[0].name, name);
   EXPECT_TRUE(files_->FileExists(listed[0].path));
-  EXPECT_EQ(files_->ReadAll(listed[0].path), "");
+  EXPECT_EQ(ReadAll(*files_, listed[0].path), "");
 }
 #endif
 

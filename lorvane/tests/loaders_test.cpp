@@ -12,13 +12,15 @@
 #include <string>
 #include <vector>
 
+#include "held_files.h"
+
 namespace {
 
 using filelayer::FolderEntry;
 using filelayer::LocalDateTime;
 using lorvane::LoadOutcome;
 
-class FakeFileSystem final : public filelayer::FileSystem {
+class FakeFileSystem final : public kit::testing::HeldFileSystem {
  public:
   std::map<std::wstring, std::vector<FolderEntry>> files, folders;
   bool unlistable = false;

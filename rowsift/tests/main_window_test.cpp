@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "held_files.h"
+
 namespace rowsift {
 namespace {
 
@@ -45,7 +47,7 @@ class FakeChooser : public InputFileChooser {
 };
 
 // No file exists; a test may act when a run asks about one.
-class ScriptedFiles : public filelayer::FileSystem {
+class ScriptedFiles : public kit::testing::HeldFileSystem {
  public:
   std::function<void()> onExistenceCheck;
 

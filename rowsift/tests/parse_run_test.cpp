@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "file_system.h"
+#include "held_files.h"
 
 namespace rowsift {
 namespace {
@@ -143,7 +144,7 @@ class RecordingHost : public ParseRunHost {
 
 // Files in memory, named without regard to letter case as on the desktop.
 // A test makes a read or a write fail by throwing from the matching hook.
-class FakeFiles : public filelayer::FileSystem {
+class FakeFiles : public kit::testing::HeldFileSystem {
  public:
   std::function<void()> beforeRead, beforeWrite;
 
