@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "unique_any.h"
 
 namespace kit {
@@ -28,6 +30,8 @@ inline void FreeLibraryValue(HMODULE m) noexcept { ::FreeLibrary(m); }
 inline void UnmapViewValue(void* view) noexcept { ::UnmapViewOfFile(view); }
 inline void GlobalFreeValue(HGLOBAL m) noexcept { ::GlobalFree(m); }
 inline void DestroyWindowValue(HWND w) noexcept { ::DestroyWindow(w); }
+inline void DeleteFileValue(const std::wstring& path) noexcept { ::DeleteFileW(path.c_str()); }
+inline void GlobalUnlockValue(HGLOBAL m) noexcept { ::GlobalUnlock(m); }
 }  // namespace detail
 
 using unique_handle = unique_any<HANDLE, detail::CloseHandleValue>;  // events, processes, threads
@@ -41,6 +45,11 @@ using unique_hmodule = unique_any<HMODULE, detail::FreeLibraryValue>;
 using unique_mapped_view = unique_any<void*, detail::UnmapViewValue>;
 using unique_hglobal = unique_any<HGLOBAL, detail::GlobalFreeValue>;
 using unique_window = unique_any<HWND, detail::DestroyWindowValue>;
+// A file, by path, deleted unless released once it has served.
+using unique_file_path = unique_any<std::wstring, detail::DeleteFileValue>;
+// A global memory block locked for its address (GlobalLock), unlocked with
+// GlobalUnlock.
+using unique_global_lock = unique_any<HGLOBAL, detail::GlobalUnlockValue>;
 
 // A DC borrowed from a window (GetDC, GetWindowDC; a null window for the
 // screen), given back with ReleaseDC.

@@ -20,7 +20,7 @@
 #include "buffered_input.h"
 #include "file_system.h"
 #include "mapped_view_guard.h"
-#include "unique_any.h"
+#include "unique_posix.h"
 
 namespace filelayer {
 
@@ -61,28 +61,11 @@ class AddressBudget {
   std::atomic<std::uint64_t> left_;
 };
 
-void CloseDescriptor(int fd) noexcept { ::close(fd); }
-void UnlinkPath(const std::string& path) noexcept { ::unlink(path.c_str()); }
-void CloseDirectory(DIR* directory) noexcept { ::closedir(directory); }
-
-// Where a range of a file is mapped; unmapped with munmap.
-struct MappedView {
-  const char* address = nullptr;
-  std::size_t size = 0;
-  bool operator==(const MappedView&) const = default;
-};
-void Unmap(const MappedView& view) noexcept {
-  ::munmap(const_cast<char*>(view.address), view.size);
-}
-
-using unique_fd = kit::unique_any_t<kit::value_is_invalid<int, -1, CloseDescriptor>>;
-// A file that is unlinked unless released once it has served.
-using unique_unlinked_path = kit::unique_any<std::string, UnlinkPath>;
-using unique_directory = kit::unique_any<DIR*, CloseDirectory>;
-using unique_mapping = kit::unique_any<MappedView, Unmap>;
+using kit::unique_fd;
+using kit::unique_file_path;
 
 struct TemporaryFile {
-  unique_unlinked_path path;
+  unique_file_path path;
   unique_fd descriptor;
 };
 
@@ -94,7 +77,7 @@ TemporaryFile CreateTemporaryFileIn(const std::string& folder) {
     std::string candidate = folder + "/.filelayer-" + std::to_string(::getpid()) + "-" +
                             std::to_string(counter++) + ".tmp";
     const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return {unique_unlinked_path(std::move(candidate)), unique_fd(fd)};
+    if (fd >= 0) return {unique_file_path(std::move(candidate)), unique_fd(fd)};
     if (errno != EEXIST) FailWithErrno();
   }
 }
@@ -239,7 +222,7 @@ class MappedInput final : public InputFile {
   std::shared_ptr<AddressBudget> budget_;
   std::uint64_t heldWhole_ = 0;  // taken from the budget while mapped whole
   MappedViewGuard guard_;
-  unique_mapping view_;
+  kit::unique_mapped_range view_;
   std::uint64_t viewOffset_ = 0;
 };
 
@@ -410,7 +393,7 @@ class PosixFileSystem final : public FileSystem {
 
  private:
   std::vector<FolderEntry> List(const Path& folder, bool wantFolders, EntryDates dates) const {
-    const unique_directory directory(::opendir(folder.c_str()));
+    const kit::unique_dir directory(::opendir(folder.c_str()));
     if (!directory) FailWithErrno();
 
     std::error_code error;

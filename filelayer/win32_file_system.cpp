@@ -135,13 +135,8 @@ void CopyFileBytes(HANDLE from, HANDLE to) {
 
 bool RefusedForRights(DWORD error) { return error == ERROR_ACCESS_DENIED; }
 
-void DeleteFileAt(const std::wstring& path) noexcept { ::DeleteFileW(path.c_str()); }
-
-// A file that is deleted unless release() is called once it has served.
-using unique_temporary_path = kit::unique_any<std::wstring, DeleteFileAt>;
-
 struct TemporaryFile {
-  unique_temporary_path path;  // declared first so the handle closes before the delete
+  kit::unique_file_path path;  // declared first so the handle closes before the delete
   kit::unique_file handle;
 };
 
@@ -169,7 +164,7 @@ TemporaryFile CreateTemporaryFileIn(const std::wstring& folder) {
                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (handle) {
       TemporaryFile temporary;
-      temporary.path = unique_temporary_path(std::move(path));
+      temporary.path = kit::unique_file_path(std::move(path));
       temporary.handle = std::move(handle);
       return temporary;
     }
@@ -532,7 +527,7 @@ class Win32Replacement final : public FileReplacement {
     temporary_.handle.reset();
     // The target is moved to the backup name first: a replace that fails
     // half-way can then put it back.
-    unique_temporary_path backup(UnusedNameIn(folder_));
+    kit::unique_file_path backup(UnusedNameIn(folder_));
     if (::ReplaceFileW(target_.c_str(), temporary_.path.get().c_str(), backup.get().c_str(),
                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
       return Replaced::kYes;

@@ -271,6 +271,13 @@ void OnPaint(HWND window) noexcept {
   ::EndPaint(window, &paint);
 }
 
+// Closed from the system menu or with Alt+F4: the caller's windows come
+// back first, as after OK.
+void OnClose(HWND window) noexcept {
+  EnableOtherWindows();
+  ::DestroyWindow(window);
+}
+
 void OnDestroy(HWND window) noexcept {
   ThreadState* state = threadStates.Current();
   if (state && state->flist == window) {
@@ -279,7 +286,7 @@ void OnDestroy(HWND window) noexcept {
   }
 }
 
-LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_COMMAND:
       OnCommand(window, wParam);
@@ -288,8 +295,7 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       OnPaint(window);
       return 0;
     case WM_CLOSE:
-      EnableOtherWindows();
-      ::DestroyWindow(window);
+      OnClose(window);
       return 0;
     case WM_DESTROY:
       OnDestroy(window);
@@ -297,6 +303,13 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     default:
       return ::DefWindowProcW(window, message, wParam, lParam);
   }
+}
+
+// Nothing may unwind into the window manager: as in the main window, a
+// message whose handling ran out of memory counts as handled.
+LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+  return kit::CatchReturn<LRESULT>(0,
+                                   [&] { return HandleMessage(window, message, wParam, lParam); });
 }
 
 HWND MakeControl(HWND parent, const wchar_t* className, const wchar_t* text, DWORD style,

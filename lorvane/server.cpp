@@ -97,6 +97,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) noexcept 
   }
 }
 
+// Declared by the SDK without noexcept, which a definition cannot add; the
+// factory's QueryInterface, the one call here, cannot throw.
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
   if (!object) return E_POINTER;
   *object = nullptr;

@@ -25,21 +25,9 @@ constexpr UINT kSystemPaletteEntriesAsked = 255;
 static_assert(sizeof(BITMAPFILEHEADER) == kFileHeaderBytes, "packed file header");
 static_assert(sizeof(BITMAPINFOHEADER) == 40, "image block header");
 
-// The address of a global memory block for as long as this lives.
-class LockedBlock {
- public:
-  explicit LockedBlock(HGLOBAL block) : block_(block), data_(::GlobalLock(block)) {}
-  LockedBlock(const LockedBlock&) = delete;
-  LockedBlock& operator=(const LockedBlock&) = delete;
-  ~LockedBlock() {
-    if (data_) ::GlobalUnlock(block_);
-  }
-  BYTE* data() const { return static_cast<BYTE*>(data_); }
-
- private:
-  HGLOBAL block_;
-  void* data_;
-};
+// The block's address, locked until a unique_global_lock of it goes; null
+// when it cannot be locked.
+BYTE* LockedBytes(HGLOBAL block) { return static_cast<BYTE*>(::GlobalLock(block)); }
 
 // A palette for the conversion when the display works with one: the system
 // palette as it stands now. Null on other displays.
@@ -82,12 +70,14 @@ ImageBlock bitmap_to_dib(HBITMAP bitmap, HPALETTE palette) {
   kit::unique_hglobal block(::GlobalAlloc(GMEM_FIXED, sizeof header));
   if (!block) return {};
   {
-    const LockedBlock view(block.get());
-    std::memcpy(view.data(), &header, sizeof header);
+    BYTE* const bytes = LockedBytes(block.get());
+    if (!bytes) return {};
+    const kit::unique_global_lock locked(block.get());
+    std::memcpy(bytes, &header, sizeof header);
     // The system completes the header: the image size above all.
     ::GetDIBits(screen.get().dc, bitmap, 0, static_cast<UINT>(header.biHeight), nullptr,
-                reinterpret_cast<BITMAPINFO*>(view.data()), DIB_RGB_COLORS);
-    std::memcpy(&header, view.data(), sizeof header);
+                reinterpret_cast<BITMAPINFO*>(bytes), DIB_RGB_COLORS);
+    std::memcpy(&header, bytes, sizeof header);
   }
   std::uint64_t imageBytes = header.biSizeImage;
   if (imageBytes == 0) {
@@ -105,10 +95,11 @@ ImageBlock bitmap_to_dib(HBITMAP bitmap, HPALETTE palette) {
   block.release();
   block.reset(grown);
 
-  const LockedBlock view(block.get());
+  BYTE* const bytes = LockedBytes(block.get());
+  if (!bytes) return {};
+  const kit::unique_global_lock locked(block.get());
   if (!::GetDIBits(screen.get().dc, bitmap, 0, static_cast<UINT>(header.biHeight),
-                   view.data() + header.biSize, reinterpret_cast<BITMAPINFO*>(view.data()),
-                   DIB_RGB_COLORS))
+                   bytes + header.biSize, reinterpret_cast<BITMAPINFO*>(bytes), DIB_RGB_COLORS))
     return {};
   return {std::move(block), static_cast<DWORD>(blockBytes)};
 }
@@ -123,8 +114,10 @@ int write_dib_file(const char* fileName, const ImageBlock& block) {
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return kCannotWriteFile;
 
-  const LockedBlock view(block.memory.get());
-  const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(view.data());
+  const BYTE* const bytes = LockedBytes(block.memory.get());
+  if (!bytes) return kCannotWriteFile;
+  const kit::unique_global_lock locked(block.memory.get());
+  const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(bytes);
   const DWORD blockBytes = block.bytes;
   BITMAPFILEHEADER fileHeader = {};
   fileHeader.bfType = kBitmapFileType;
@@ -135,7 +128,7 @@ int write_dib_file(const char* fileName, const ImageBlock& block) {
   const bool whole =
       ::WriteFile(file.get(), &fileHeader, kFileHeaderBytes, &writtenHeader, nullptr) &&
       writtenHeader == kFileHeaderBytes &&
-      ::WriteFile(file.get(), view.data(), blockBytes, &writtenBlock, nullptr) &&
+      ::WriteFile(file.get(), bytes, blockBytes, &writtenBlock, nullptr) &&
       writtenBlock == blockBytes;
   file.reset();
   if (whole) return 0;

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "cli_app.h"
-#include "unique_any.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -62,27 +61,19 @@ int main() {
 }
 
 #else
-#include <iconv.h>
-
 #include <cerrno>
 #include <iostream>
 
-namespace {
+#include "unique_posix.h"
 
-// iconv_open's "none" is (iconv_t)-1, which no template argument can hold.
-struct IconvTraits {
-  using type = iconv_t;
-  static iconv_t invalid() noexcept { return reinterpret_cast<iconv_t>(-1); }
-  static void close(iconv_t converter) noexcept { ::iconv_close(converter); }
-};
-using unique_iconv = kit::unique_any_t<IconvTraits>;
+namespace {
 
 // The logs' text as UTF-8, for the JUnit file: glibc's converter for the
 // code page --codepage names; without one the logs are taken to be UTF-8.
 std::string Decode(std::string_view bytes, unsigned codePage) {
   if (codePage == 0 || codePage == 65001) return std::string(bytes);
   const std::string name = codePage == 51949 ? "EUC-KR" : "CP" + std::to_string(codePage);
-  const unique_iconv converter(::iconv_open("UTF-8", name.c_str()));
+  const kit::unique_iconv converter(::iconv_open("UTF-8", name.c_str()));
   if (!converter) return std::string(bytes);
   std::string text(bytes.size() * 4, '\0');
   char* in = const_cast<char*>(bytes.data());

@@ -170,9 +170,6 @@ LRESULT CALLBACK RecorderProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 constexpr char kRecorderClass[] = "RowsiftDesktopEffectsTest";
 
-void DestroyWindowValue(HWND window) noexcept { ::DestroyWindow(window); }
-using unique_window = kit::unique_any<HWND, DestroyWindowValue>;
-
 class DesktopEffectsTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -194,7 +191,7 @@ class DesktopEffectsTest : public ::testing::Test {
 
   DesktopEffects effects_{nullptr};
   Recorder recorder_{&effects_, {}, {}};
-  unique_window window_;  // last: its procedure uses the others until it is gone
+  kit::unique_window window_;  // last: its procedure uses the others until it is gone
 };
 
 class MessageBoxTest : public DesktopEffectsTest {
