@@ -232,7 +232,8 @@ void MainWindow::OnParse() {
     const kit::scope_exit ended([this] { running_ = false; });
     // The window has one thread. No system code page is one whose
     // characters cannot be told apart.
-    RunParse(*this, files_, CharacterSet::ForCodePage(LogCodePage()).value_or(CharacterSet()), 1);
+    RunParse(JobFromTexts(), *this, files_,
+             CharacterSet::ForCodePage(LogCodePage()).value_or(CharacterSet()), 1);
   }
   // Outside debug mode the run reads no events, so clicks and keys given to
   // the busy window wait in the queue; a double click on "Parse" would start
@@ -275,17 +276,10 @@ void MainWindow::SetText(ControlId id, const std::wstring& text) {
   ::SetWindowTextW(Control(id), text.c_str());
 }
 
-filelayer::Path MainWindow::InputPath() { return TextOf(kIdInputFile); }
-filelayer::Path MainWindow::OutputPath() { return TextOf(kIdOutputFile); }
-std::optional<std::string> MainWindow::FilterText() {
-  return SpellInCodePage(TextOf(kIdFilterOn), LogCodePage());
+ParseJob MainWindow::JobFromTexts() const {
+  return {TextOf(kIdInputFile), TextOf(kIdOutputFile),
+          SpellInCodePage(TextOf(kIdFilterOn), LogCodePage()), debugMode_};
 }
-
-bool MainWindow::OpenOutputWhenDone() {
-  return ::SendMessageW(Control(kIdOpenOutputFile), BM_GETCHECK, 0, 0) != BST_UNCHECKED;
-}
-
-bool MainWindow::DebugMode() { return debugMode_; }
 
 void MainWindow::Refuse(const std::string& text) {
   effects_.ShowMessage(text, MessageIcon::kError);
@@ -299,6 +293,10 @@ void MainWindow::ReportFailure(const std::string& intro, const std::string& reas
 
 void MainWindow::ReportSuccess(const std::string& text, const FilterCounts&) {
   effects_.ShowMessage(text, MessageIcon::kNone);
+}
+
+bool MainWindow::OpenOutputWhenDone() {
+  return ::SendMessageW(Control(kIdOpenOutputFile), BM_GETCHECK, 0, 0) != BST_UNCHECKED;
 }
 
 void MainWindow::MoveFocus(Field field) {

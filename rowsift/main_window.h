@@ -7,7 +7,6 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
 
 #include "desktop_effects.h"
@@ -33,16 +32,16 @@ class MainWindow : public ParseRunHost {
   HWND Create(HINSTANCE instance);
   HWND Handle() const { return window_; }
 
+  // The job of a run started now: the texts, the filter in the logs' code
+  // page, the debug flag.
+  ParseJob JobFromTexts() const;
+
   // ParseRunHost, for the runs started by "Parse".
-  filelayer::Path InputPath() override;
-  filelayer::Path OutputPath() override;
-  std::optional<std::string> FilterText() override;
-  bool OpenOutputWhenDone() override;
-  bool DebugMode() override;
   void Refuse(const std::string& text) override;
   bool Confirm(Question question, const std::string& text) override;
   void ReportFailure(const std::string& intro, const std::string& reason) override;
   void ReportSuccess(const std::string& text, const FilterCounts& counts) override;
+  bool OpenOutputWhenDone() override;
   void MoveFocus(Field field) override;
   void SetBusyCursor(bool busy) override;
   void AppendDebugLine(const std::string& line) override;

@@ -34,13 +34,6 @@ constexpr char kWriteError[] = "Error writing the output file: ";
 constexpr char kOutOfMemory[] = "Not enough memory to process the input file.";
 constexpr char kSuccess[] = "Output File Created Successfully!";
 
-struct Job {
-  filelayer::Path input;
-  filelayer::Path output;
-  std::optional<std::string> filter;
-  bool debug = false;
-};
-
 // The hourglass is shown only once the checks have passed, and the normal
 // cursor must come back however the run ends.
 class BusyCursor {
@@ -108,7 +101,7 @@ RunOutcome Fail(ParseRunHost& host, std::string_view intro, std::string_view rea
 
 // The checks before anything is read or written; false when the user is told
 // why the run stops or chooses to stop it.
-bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files, const Job& job) {
+bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files, const ParseJob& job) {
   if (!files.FileExists(job.input)) {
     host.Refuse(kInputNotFound);
     host.MoveFocus(Field::kInputFile);
@@ -142,14 +135,14 @@ bool FilesAccepted(ParseRunHost& host, const filelayer::FileSystem& files, const
   return true;
 }
 
-// Everything up to the written file, for the job it reads from the host.
-RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& files,
-                             const CharacterSet& characters, unsigned threads, BusyCursor& cursor,
-                             Job& job, FilterCounts& counts) {
+}  // namespace
+
+RunOutcome RunParse(const ParseJob& job, ParseRunHost& host, const filelayer::FileSystem& files,
+                    const CharacterSet& characters, unsigned threads) {
+  BusyCursor cursor(host);
   std::unique_ptr<filelayer::InputFile> input;
   std::int64_t pieces = -1;
   try {
-    job = {host.InputPath(), host.OutputPath(), host.FilterText(), host.DebugMode()};
     if (!FilesAccepted(host, files, job)) return RunOutcome::kRefused;
     cursor.Show();
     if (job.debug)
@@ -169,6 +162,7 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
   // The log streams from the input through the filter into a temporary file
   // beside the output, which takes the output's place only when complete: a
   // failure leaves the existing output, even the input itself, intact.
+  FilterCounts counts;
   try {
     if (job.debug) {
       LogProgress(host, {"Number of Detail lines = " + std::to_string(pieces),
@@ -198,24 +192,11 @@ RunOutcome CheckReadAndWrite(ParseRunHost& host, const filelayer::FileSystem& fi
   } catch (const std::exception& failure) {
     return Fail(host, kWriteError, failure.what(), RunOutcome::kWriteFailed);
   }
+
+  // The viewer starts only after the user has closed the box.
+  host.ReportSuccess(kSuccess, counts);
+  if (host.OpenOutputWhenDone()) host.OpenWithShell(job.output);
   return RunOutcome::kWritten;
-}
-
-}  // namespace
-
-RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files,
-                    const CharacterSet& characters, unsigned threads) {
-  BusyCursor cursor(host);
-  Job job;
-  FilterCounts counts;
-  const RunOutcome outcome =
-      CheckReadAndWrite(host, files, characters, threads, cursor, job, counts);
-  if (outcome == RunOutcome::kWritten) {
-    // The viewer starts only after the user has closed the box.
-    host.ReportSuccess(kSuccess, counts);
-    if (host.OpenOutputWhenDone()) host.OpenWithShell(job.output);
-  }
-  return outcome;
 }
 
 }  // namespace rowsift

@@ -4,7 +4,7 @@
 // of the output file, and reports.
 //
 // The checks, the questions and every text the user is told are the run's
-// own. Its host shows them: the window in message boxes, with the focus, the
+// own. Its host hands it the job and shows them: the window in message boxes, with the focus, the
 // hourglass and the debug lines; the command line on standard error, with
 // an exit code. The run is tested with a recording double.
 //
@@ -28,20 +28,22 @@ namespace rowsift {
 enum class Field { kInputFile, kOutputFile, kFilter };
 enum class Question { kSameFile, kOutputExists };
 
+// What one run reads and writes, fixed when it starts: what the checks
+// approve is what the run reads and writes, whatever the host's texts become
+// meanwhile.
+struct ParseJob {
+  filelayer::Path input;
+  filelayer::Path output;
+  // Nothing when the log's code page cannot spell the text the user gave:
+  // the run is refused then, as no text of the log could match it.
+  std::optional<std::string> filter;
+  // Time-stamped progress lines go to the host's debug list.
+  bool debug = false;
+};
+
 class ParseRunHost {
  public:
   virtual ~ParseRunHost() = default;
-
-  // The job, read once when the run starts: what the checks approve is what
-  // the run reads and writes, whatever the host's texts become meanwhile.
-  [[nodiscard]] virtual filelayer::Path InputPath() = 0;
-  [[nodiscard]] virtual filelayer::Path OutputPath() = 0;
-  // Nothing when the log's code page cannot spell the text the user gave:
-  // the run is refused then, as no text of the log could match it.
-  [[nodiscard]] virtual std::optional<std::string> FilterText() = 0;
-  [[nodiscard]] virtual bool DebugMode() = 0;
-  // Read once the output is written.
-  [[nodiscard]] virtual bool OpenOutputWhenDone() = 0;
 
   // The chosen files are refused before anything is read; `text` says why.
   virtual void Refuse(const std::string& text) = 0;
@@ -52,21 +54,26 @@ class ParseRunHost {
   // The output is written.
   virtual void ReportSuccess(const std::string& text, const FilterCounts& counts) = 0;
   // The output's bytes as they are written, in order, for a host that reads
-  // them on the way; ignored by default.
+  // them on the way.
   virtual void OutputWritten(std::span<const std::string_view>) {}
 
-  // What only a desktop has: the focus, the cursor, the debug lines, event
-  // processing between the steps, the shell, the clock.
-  virtual void MoveFocus(Field field) = 0;
-  virtual void SetBusyCursor(bool busy) = 0;
-  virtual void AppendDebugLine(const std::string& line) = 0;
-  virtual void ProcessPendingEvents() = 0;
+  // What only a desktop has: the open-when-done option, the focus, the
+  // cursor, the debug lines, event processing between the steps, the shell,
+  // the clock. A console has none of them, and leaves these as they are.
+
+  // Asked once the output is written: the user may change the option while
+  // a debug-mode run processes events.
+  [[nodiscard]] virtual bool OpenOutputWhenDone() { return false; }
+  virtual void MoveFocus(Field) {}
+  virtual void SetBusyCursor(bool) {}
+  virtual void AppendDebugLine(const std::string&) {}
+  virtual void ProcessPendingEvents() {}
   // Opens the file with the viewer the desktop associates with it; a failure
   // is ignored.
-  virtual void OpenWithShell(const filelayer::Path& path) = 0;
+  virtual void OpenWithShell(const filelayer::Path&) {}
   // The current local date and time as the user's locale writes them: short
-  // date, a space, long time.
-  [[nodiscard]] virtual std::string TimeStamp() = 0;
+  // date, a space, long time. Asked only by a run in debug mode.
+  [[nodiscard]] virtual std::string TimeStamp() { return {}; }
 };
 
 // How a run ended; the user has been told already.
@@ -75,7 +82,7 @@ enum class RunOutcome { kWritten, kRefused, kReadFailed, kWriteFailed };
 // `characters` are those of the code page the log is written in. The log is
 // filtered on `threads` threads at once where it is mapped whole; the window
 // keeps to its one.
-RunOutcome RunParse(ParseRunHost& host, const filelayer::FileSystem& files,
+RunOutcome RunParse(const ParseJob& job, ParseRunHost& host, const filelayer::FileSystem& files,
                     const CharacterSet& characters, unsigned threads);
 
 }  // namespace rowsift

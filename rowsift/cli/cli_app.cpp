@@ -83,8 +83,6 @@ constexpr char kUsage[] =
 
 struct Options {
   std::optional<std::string> filter;
-  std::string filterInLogs;  // in the logs' code page
-  LogTextDecoder decode;     // the logs' text as UTF-8
   bool overwrite = false;
   bool each = false;
   bool junit = false;
@@ -166,6 +164,13 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
   return options;
 }
 
+// How the logs are written, worked out once the options are read.
+struct LogSpelling {
+  CharacterSet characters;
+  std::string filter;     // the filter text in the logs' code page
+  LogTextDecoder decode;  // the logs' text as UTF-8
+};
+
 // The output name proposed for an input path given on the command line;
 // empty when there is none.
 std::string ProposedOutput(const std::string& input) {
@@ -185,14 +190,16 @@ class CommandLineRun final : public ParseRunHost {
         name_(std::move(name)),
         err_(err) {}
 
-  int Run(const filelayer::FileSystem& files, const CharacterSet& characters, unsigned threads) {
+  int Run(const filelayer::FileSystem& files, const LogSpelling& spelling, unsigned threads) {
     const std::string junit = JUnitPathFor(output_);
     if (options_.junit && !options_.overwrite && files.FileExists(filelayer::PathFromUtf8(junit))) {
       Refuse("the JUnit file " + junit + " already exists; give --overwrite to replace it");
       return kRefused;
     }
-    if (options_.junit || options_.failOnFailed) collector_.emplace(options_.decode);
-    switch (RunParse(*this, files, characters, threads)) {
+    if (options_.junit || options_.failOnFailed) collector_.emplace(spelling.decode);
+    const ParseJob job{filelayer::PathFromUtf8(input_), filelayer::PathFromUtf8(output_),
+                       spelling.filter};
+    switch (RunParse(job, *this, files, spelling.characters, threads)) {
       case RunOutcome::kWritten:
         break;
       case RunOutcome::kRefused:
@@ -216,12 +223,6 @@ class CommandLineRun final : public ParseRunHost {
     }
     return kFileFailure;
   }
-
-  filelayer::Path InputPath() override { return filelayer::PathFromUtf8(input_); }
-  filelayer::Path OutputPath() override { return filelayer::PathFromUtf8(output_); }
-  std::optional<std::string> FilterText() override { return options_.filterInLogs; }
-  bool DebugMode() override { return false; }
-  bool OpenOutputWhenDone() override { return false; }
 
   void Refuse(const std::string& text) override {
     err_ << "rowsift-cli: " << name_ << text << '\n';
@@ -250,14 +251,6 @@ class CommandLineRun final : public ParseRunHost {
     err_ << name_ << "Kept " << counts.keptRows << " of " << counts.detailRows
          << " detail rows; wrote " << output_ << '\n';
   }
-
-  // A pipeline has no window, cursor, debug list or viewer.
-  void MoveFocus(Field) override {}
-  void SetBusyCursor(bool) override {}
-  void AppendDebugLine(const std::string&) override {}
-  void ProcessPendingEvents() override {}
-  void OpenWithShell(const filelayer::Path&) override {}
-  std::string TimeStamp() override { return {}; }
 
  private:
   // The kept rows' statuses, read as the output was written, and with
@@ -344,8 +337,8 @@ std::vector<std::size_t> Waves(const std::vector<EachLog>& logs) {
 
 // Every log into its proposed output name, several at a time. The messages
 // of each log come out together, in the order the logs were named.
-int RunEach(const Options& options, const filelayer::FileSystem& files,
-            const CharacterSet& characters, std::ostream& err) {
+int RunEach(const Options& options, const LogSpelling& spelling, const filelayer::FileSystem& files,
+            std::ostream& err) {
   struct Result {
     std::string messages;
     int code = kDone;
@@ -370,7 +363,7 @@ int RunEach(const Options& options, const filelayer::FileSystem& files,
         std::ostringstream messages;
         const std::string& input = inputs[i].path;
         result.code = CommandLineRun(input, std::nullopt, options, input + ": ", messages)
-                          .Run(files, characters, 1);
+                          .Run(files, spelling, 1);
         result.messages = messages.str();
       } catch (const std::exception& failure) {  // out of memory before the run could say so
         result = {inputs[i].path + ": " + failure.what() + "\n", kFileFailure};
@@ -395,7 +388,7 @@ int RunEach(const Options& options, const filelayer::FileSystem& files,
 int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& files,
            const LogCodePages& codePages, std::ostream& out, std::ostream& err) {
   std::string usageError;
-  std::optional<Options> options = ParseArguments(args, usageError);
+  const std::optional<Options> options = ParseArguments(args, usageError);
   if (!options) {
     err << "rowsift-cli: " << usageError << "\n\n" << kUsage;
     return kRefused;
@@ -431,16 +424,16 @@ int RunCli(const std::vector<std::string>& args, const filelayer::FileSystem& fi
         << " cannot spell the filter text, so it could match no row; nothing was written\n";
     return kRefused;
   }
-  options->filterInLogs = *filterInLogs;
-  options->decode = [&codePages, codePage](std::string_view bytes) {
-    return codePages.decode ? codePages.decode(bytes, codePage) : std::string(bytes);
-  };
-  if (options->each) return RunEach(*options, files, *characters, err);
+  const LogSpelling spelling{
+      *characters, *filterInLogs, [&codePages, codePage](std::string_view bytes) {
+        return codePages.decode ? codePages.decode(bytes, codePage) : std::string(bytes);
+      }};
+  if (options->each) return RunEach(*options, spelling, files, err);
   const std::optional<std::string> output =
       options->paths.size() == 2 ? std::optional<std::string>(options->paths[1]) : std::nullopt;
   // One log: its rows on every processor.
   return CommandLineRun(options->paths[0], output, *options, "", err)
-      .Run(files, *characters, Processors());
+      .Run(files, spelling, Processors());
 }
 
 }  // namespace rowsift

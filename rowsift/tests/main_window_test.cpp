@@ -159,9 +159,9 @@ TEST_F(MainWindowTest, BrowseChoiceFillsTheInputAndProposesTheOutput) {
 TEST_F(MainWindowTest, TheFilterGoesToTheRunInTheSystemCodePageOrNotAtAll) {
   if (::GetACP() != 1252) GTEST_SKIP() << "written for a Western code page, Wine's default";
   SetText(kIdFilterOn, L"Caf\u00e9");
-  EXPECT_EQ(window_->FilterText(), "Caf\xE9");
+  EXPECT_EQ(window_->JobFromTexts().filter, "Caf\xE9");
   SetText(kIdFilterOn, L"\u03a9mega");
-  EXPECT_EQ(window_->FilterText(), std::nullopt) << "not \"?mega\" nor \"Omega\"";
+  EXPECT_EQ(window_->JobFromTexts().filter, std::nullopt) << "not \"?mega\" nor \"Omega\"";
 }
 
 TEST_F(MainWindowTest, CancelledBrowseEmptiesOnlyTheInput) {
