@@ -17,6 +17,7 @@
 #include <new>
 #include <utility>
 
+#include "address_budget.h"
 #include "buffered_input.h"
 #include "file_system.h"
 #include "mapped_view_guard.h"
@@ -43,23 +44,6 @@ constexpr std::size_t kMaxChunk = 64u << 20;
                       " bytes of the file (of its " + std::to_string(fileSize) + ") at once.",
                   ENOMEM);
 }
-
-// Bytes of the address space that files mapped whole may take together.
-class AddressBudget {
- public:
-  explicit AddressBudget(std::uint64_t bytes) : left_(bytes) {}
-  [[nodiscard]] bool Take(std::uint64_t bytes) {
-    std::uint64_t left = left_.load();
-    do {
-      if (bytes > left) return false;
-    } while (!left_.compare_exchange_weak(left, left - bytes));
-    return true;
-  }
-  void Give(std::uint64_t bytes) { left_ += bytes; }
-
- private:
-  std::atomic<std::uint64_t> left_;
-};
 
 using kit::unique_fd;
 using kit::unique_file_path;

@@ -14,6 +14,7 @@
 #include <span>
 #include <utility>
 
+#include "address_budget.h"
 #include "buffered_input.h"
 #include "file_system.h"
 #include "unique_resource.h"
@@ -55,23 +56,6 @@ FileError SystemError(DWORD code) {
                       " bytes of the file (of its " + std::to_string(fileSize) + ") at once.",
                   ERROR_NOT_ENOUGH_MEMORY);
 }
-
-// Bytes of the address space that files mapped whole may take together.
-class AddressBudget {
- public:
-  explicit AddressBudget(std::uint64_t bytes) : left_(bytes) {}
-  [[nodiscard]] bool Take(std::uint64_t bytes) {
-    std::uint64_t left = left_.load();
-    do {
-      if (bytes > left) return false;
-    } while (!left_.compare_exchange_weak(left, left - bytes));
-    return true;
-  }
-  void Give(std::uint64_t bytes) { left_ += bytes; }
-
- private:
-  std::atomic<std::uint64_t> left_;
-};
 
 // The absolute form of `path`, with '/' turned into '\'.
 std::wstring FullPathOf(const Path& path) {

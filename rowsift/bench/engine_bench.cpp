@@ -232,44 +232,34 @@ int main(int argc, char** argv) {
                      5);
   table.push_back(Ratio("rowsift-cli run with --junit / without", withJUnit, without, 1.5));
 
-  // Many small logs in one call beside one cp of them all.
-  {
-    const fs::path logs = folder / "each";
-    const fs::path copies = folder / "each-copies";
+  // Many logs in one call beside one cp of them all: 200 of 1 MB, and 10,000
+  // of 10 KB for what --each does before and around the filtering. The names
+  // are short, relative to the logs' folder, so that 10,000 fit a command.
+  const auto eachBesideCopy = [&](const std::string& name, int count, long rows, int runs) {
+    const fs::path logs = folder / name;
+    const fs::path copies = folder / (name + "-copies");
     fs::create_directories(logs);
     fs::create_directories(copies);
-    const std::string small = GenerateLog(6500);  // about 1 MB
+    const std::string small = GenerateLog(rows);
     std::string names;
-    for (int i = 0; i < 200; ++i) {
-      const fs::path path = logs / ("run" + std::to_string(i) + ".htm");
-      WriteFile(path, small);
-      names += " " + Quote(path.string());
+    for (int i = 0; i < count; ++i) {
+      const std::string file = "run" + std::to_string(i) + ".htm";
+      WriteFile(logs / file, small);
+      names += " " + file;
     }
-    const auto [each, copyAll] =
-        TimeSideBySide(Quote(cli) + " --overwrite --filter Login --each" + names + " 2>/dev/null",
-                       "cp" + names + " " + Quote(copies.string()), 9);
+    const std::string inLogs = "cd " + Quote(logs.string()) + " && ";
+    return TimeSideBySide(
+        inLogs + Quote(cli) + " --overwrite --filter Login --each" + names + " 2>/dev/null",
+        inLogs + "cp" + names + " " + Quote(copies.string()), runs);
+  };
+  {
+    const auto [each, copyAll] = eachBesideCopy("each", 200, 6500, 9);  // about 1 MB each
     table.push_back(Ratio("rowsift-cli --each, 200 logs of 1 MB / one cp of them all (" +
                               std::to_string(std::thread::hardware_concurrency()) + " cores)",
                           each, copyAll, 0));
   }
-
-  // Very many small logs: what --each does before and around the filtering.
   {
-    const fs::path logs = folder / "many";
-    const fs::path copies = folder / "many-copies";
-    fs::create_directories(logs);
-    fs::create_directories(copies);
-    const std::string small = GenerateLog(65);  // about 10 KB
-    std::string names;
-    for (int i = 0; i < 10000; ++i) {
-      const std::string name = "run" + std::to_string(i) + ".htm";
-      WriteFile(logs / name, small);
-      names += " " + name;
-    }
-    const std::string inLogs = "cd " + Quote(logs.string()) + " && ";
-    const auto [each, copyAll] = TimeSideBySide(
-        inLogs + Quote(cli) + " --overwrite --filter Login --each" + names + " 2>/dev/null",
-        inLogs + "cp" + names + " " + Quote(copies.string()), 3);
+    const auto [each, copyAll] = eachBesideCopy("many", 10000, 65, 3);  // about 10 KB each
     table.push_back(
         Ratio("rowsift-cli --each, 10,000 logs of 10 KB / one cp of them all", each, copyAll, 0));
   }
