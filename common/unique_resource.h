@@ -1,6 +1,6 @@
 // The owners of Win32 resources: kernel handles, registry keys, GDI objects
-// and device contexts, memory blocks, modules and windows, each a unique_any
-// with the function that releases it.
+// and device contexts, memory blocks, modules, windows and window classes,
+// each a unique_any with the function that releases it.
 #pragma once
 
 #include <windows.h>
@@ -102,6 +102,39 @@ using unique_palette_selection = unique_any_t<dc_selection_traits<detail::Select
 [[nodiscard]] inline unique_palette_selection SelectPaletteInto(HDC dc, HPALETTE palette) {
   const HPALETTE previous = ::SelectPalette(dc, palette, FALSE);
   return unique_palette_selection(previous ? dc_selection{dc, previous} : dc_selection{});
+}
+
+// A window class a module registered, unregistered by its atom.
+struct window_class {
+  ATOM atom;
+  HINSTANCE module;
+  bool operator==(const window_class&) const = default;
+};
+struct window_class_traits {
+  using type = window_class;
+  static window_class invalid() noexcept { return {}; }
+  static void close(window_class value) noexcept {
+    // MAKEINTATOM, in the Unicode spelling whatever UNICODE says.
+    ::UnregisterClassW(reinterpret_cast<LPCWSTR>(static_cast<ULONG_PTR>(value.atom)), value.module);
+  }
+};
+using unique_window_class = unique_any_t<window_class_traits>;
+// A top-level window's class as the kit's windows have it: the arrow cursor,
+// and the dialog face behind the controls. Empty when it cannot be registered.
+[[nodiscard]] inline unique_window_class RegisterWindowClass(HINSTANCE module, const wchar_t* name,
+                                                             WNDPROC procedure, HICON icon,
+                                                             HICON smallIcon = nullptr) noexcept {
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = module;
+  windowClass.hIcon = icon;
+  windowClass.hIconSm = smallIcon;
+  windowClass.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
+  windowClass.lpszClassName = name;
+  const ATOM atom = ::RegisterClassExW(&windowClass);
+  return unique_window_class(atom ? window_class{atom, module} : window_class{});
 }
 
 }  // namespace kit

@@ -7,6 +7,7 @@
 #include "error_handling.h"
 #include "module.h"
 #include "screen_dpi.h"
+#include "twips.h"
 #include "unique_resource.h"
 
 namespace lorvane {
@@ -157,8 +158,8 @@ HWND Flist() noexcept {
 // Twips to pixels at the screen's resolution.
 struct Dpi {
   kit::ScreenDpi screen = kit::GetScreenDpi();
-  int X(int twips) const { return ::MulDiv(twips, screen.x, 1440); }
-  int Y(int twips) const { return ::MulDiv(twips, screen.y, 1440); }
+  int X(int twips) const { return kit::TwipsToPixels(twips, screen.x); }
+  int Y(int twips) const { return kit::TwipsToPixels(twips, screen.y); }
 };
 
 // The calling thread's dialog must be loaded.
@@ -330,20 +331,9 @@ HRESULT LastError() {
   return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
-bool RegisterDialogClass(HINSTANCE module) {
-  WNDCLASSEXW windowClass{};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = DialogProc;
-  windowClass.hInstance = module;
-  windowClass.hIcon =
-      static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, LR_SHARED));
-  windowClass.hCursor = ::LoadCursor(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  windowClass.lpszClassName = kClassName;
-  return ::RegisterClassExW(&windowClass) != 0;
-}
-
-void UnregisterDialogClass(HINSTANCE module) { ::UnregisterClassW(kClassName, module); }
+// flist's class. A plain value, not an owner: at process exit nothing is
+// given back (DllMain), and an owner's static destructor would.
+kit::window_class dialogClass{};
 
 // One entry: its display text to box1, its value to box2, or neither.
 HRESULT AddToBoth(HWND box1, HWND box2, const std::wstring& display, const std::wstring& value) {
@@ -531,14 +521,18 @@ std::wstring SelectedItem() {
 }
 
 bool AttachDialogs(HINSTANCE module) {
-  return threadStates.Allocate() && RegisterDialogClass(module);
+  if (!threadStates.Allocate()) return false;
+  const HICON icon =
+      static_cast<HICON>(::LoadImageW(module, MAKEINTRESOURCEW(1), IMAGE_ICON, 32, 32, LR_SHARED));
+  dialogClass = kit::RegisterWindowClass(module, kClassName, DialogProc, icon).release();
+  return dialogClass.atom != 0;
 }
 
 void EndThreadDialog() noexcept { threadStates.EndCurrent(); }
 
-void DetachDialogs(HINSTANCE module) noexcept {
+void DetachDialogs() noexcept {
   threadStates.ReleaseAll();
-  UnregisterDialogClass(module);
+  const kit::unique_window_class unregistered(std::exchange(dialogClass, {}));
 }
 
 }  // namespace lorvane

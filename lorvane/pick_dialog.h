@@ -41,6 +41,6 @@ HRESULT SetFolderLabel(const std::wstring& folder);
 // The calling thread ends: its state goes, sSelItem with it.
 void EndThreadDialog() noexcept;
 // The module is freed: every thread's state goes, and the window class.
-void DetachDialogs(HINSTANCE module) noexcept;
+void DetachDialogs() noexcept;
 
 }  // namespace lorvane

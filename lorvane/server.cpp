@@ -89,7 +89,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) noexcept 
       // an unload by FreeLibrary gives back what the module holds.
       if (!reserved) {
         lorvane::ReleaseListTypeInfo();
-        lorvane::DetachDialogs(instance);
+        lorvane::DetachDialogs();
       }
       return TRUE;
     default:

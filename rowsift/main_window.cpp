@@ -60,24 +60,11 @@ kit::unique_hgdiobj CreateDialogFont() {
   return kit::unique_hgdiobj(::CreateFontIndirectW(&metrics.lfMessageFont));
 }
 
-// A Unicode window: its boxes take and give characters of every script.
-bool RegisterWindowClass(HINSTANCE instance, const std::wstring& name, WNDPROC procedure) {
-  WNDCLASSEXW existing = {};
-  existing.cbSize = sizeof existing;
-  if (::GetClassInfoExW(instance, name.c_str(), &existing)) return true;
-
-  WNDCLASSEXW windowClass = {};
-  windowClass.cbSize = sizeof windowClass;
-  windowClass.lpfnWndProc = procedure;
-  windowClass.hInstance = instance;
-  windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_ROWSIFT));
-  windowClass.hIconSm = static_cast<HICON>(
-      ::LoadImageW(instance, MAKEINTRESOURCEW(IDI_ROWSIFT), IMAGE_ICON,
-                   ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-  windowClass.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
-  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_BTNFACE + 1));
-  windowClass.lpszClassName = name.c_str();
-  return ::RegisterClassExW(&windowClass) != 0;
+// The program's icon at the size the system shows beside a caption.
+HICON SmallProgramIcon(HINSTANCE instance) {
+  return static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(IDI_ROWSIFT), IMAGE_ICON,
+                                         ::GetSystemMetrics(SM_CXSMICON),
+                                         ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
 }
 
 }  // namespace
@@ -100,7 +87,11 @@ MainWindow::~MainWindow() {
 
 HWND MainWindow::Create(HINSTANCE instance) {
   const std::wstring className = kit::Utf16FromUtf8(kMainWindowClass);
-  if (!RegisterWindowClass(instance, className, WindowProc)) return nullptr;
+  // A Unicode window: its boxes take and give characters of every script.
+  windowClass_ = kit::RegisterWindowClass(instance, className.c_str(), WindowProc,
+                                          ::LoadIconW(instance, MAKEINTRESOURCEW(IDI_ROWSIFT)),
+                                          SmallProgramIcon(instance));
+  if (!windowClass_) return nullptr;
   dpi_ = kit::GetScreenDpi().x;
   // The layout gives the client width, but the height of the whole window;
   // that height grows only where the frame would leave too little client area.

@@ -76,6 +76,7 @@ class MainWindow : public ParseRunHost {
   const filelayer::FileSystem& files_;
   const bool debugMode_;
 
+  kit::unique_window_class windowClass_;  // outlives window_, which the destructor ends
   HWND window_ = nullptr;
   int dpi_ = USER_DEFAULT_SCREEN_DPI;
   kit::unique_hgdiobj font_;

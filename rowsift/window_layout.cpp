@@ -1,10 +1,11 @@
 #include "window_layout.h"
 
+#include "twips.h"
+
 namespace rowsift {
 
 namespace {
 
-constexpr int kTwipsPerInch = 1440;
 constexpr int kClientWidthTwips = 6600;
 constexpr int kOuterHeightTwips = 3000;
 constexpr int kDebugOuterHeightTwips = 5000;
@@ -33,24 +34,19 @@ constexpr ControlLayout kControls[] = {
 
 std::span<const ControlLayout> MainWindowControls() { return kControls; }
 
-int TwipsToPixels(int twips, int dpi) {
-  const long long scaled = static_cast<long long>(twips) * dpi;
-  return static_cast<int>((scaled + kTwipsPerInch / 2) / kTwipsPerInch);
-}
-
 Rect ToPixels(const Rect& twips, int dpi) {
-  return {TwipsToPixels(twips.left, dpi), TwipsToPixels(twips.top, dpi),
-          TwipsToPixels(twips.width, dpi), TwipsToPixels(twips.height, dpi)};
+  return {kit::TwipsToPixels(twips.left, dpi), kit::TwipsToPixels(twips.top, dpi),
+          kit::TwipsToPixels(twips.width, dpi), kit::TwipsToPixels(twips.height, dpi)};
 }
 
-int ClientWidthPixels(int dpi) { return TwipsToPixels(kClientWidthTwips, dpi); }
+int ClientWidthPixels(int dpi) { return kit::TwipsToPixels(kClientWidthTwips, dpi); }
 
 int OuterHeightPixels(bool debugMode, int dpi) {
-  return TwipsToPixels(debugMode ? kDebugOuterHeightTwips : kOuterHeightTwips, dpi);
+  return kit::TwipsToPixels(debugMode ? kDebugOuterHeightTwips : kOuterHeightTwips, dpi);
 }
 
 int MinimumClientHeightPixels(bool debugMode, int dpi) {
-  return TwipsToPixels(debugMode ? kDebugClientHeightTwips : kClientHeightTwips, dpi);
+  return kit::TwipsToPixels(debugMode ? kDebugClientHeightTwips : kClientHeightTwips, dpi);
 }
 
 }  // namespace rowsift

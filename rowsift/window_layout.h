@@ -26,8 +26,7 @@ struct ControlLayout {
 // this order so that Tab follows it.
 [[nodiscard]] std::span<const ControlLayout> MainWindowControls();
 
-// Rounded to the nearest pixel as MulDiv does; twips are never negative here.
-[[nodiscard]] int TwipsToPixels(int twips, int dpi);
+// Each value rounded as kit::TwipsToPixels rounds it.
 [[nodiscard]] Rect ToPixels(const Rect& twips, int dpi);
 
 [[nodiscard]] int ClientWidthPixels(int dpi);

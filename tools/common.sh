@@ -17,6 +17,8 @@ fi
 # compiled.
 export CCACHE_BASEDIR="$root" CCACHE_SLOPPINESS=locale
 
+source tools/wine-env.sh
+
 # Whether this machine executes 32-bit programs, which wine32 needs: some
 # kernels have no 32-bit support at all. Asked by running wine32's own
 # loader, so only after tools/setup.sh has installed it.
@@ -43,9 +45,7 @@ build_kit() {
 prepare_prefixes() {
   local preset=$1 bits=${1#win} dir=$root/build/$1
   tools/own-display.sh 640x480x24 tools/wine-session.sh "$dir/wineprefix" "$bits" true
-  local wineserver=wineserver
-  [ "$bits" = 32 ] || wineserver=/usr/lib/wine/wineserver64
-  WINEPREFIX="$dir/wineprefix" "$wineserver" -w
+  (wine_environment "$dir/wineprefix" "$bits" -all && "$wineserver" -w)
   if [ ! -f "$dir/wineprefix-8bit/.kit-configured" ]; then
     rm -rf "$dir/wineprefix-8bit"
     cp -a "$dir/wineprefix" "$dir/wineprefix-8bit"

@@ -9,13 +9,11 @@ prefix=$1 bits=$2
 shift 2
 [ -n "${DISPLAY:-}" ] || { echo "wine-session: needs an X display (run under tools/own-display.sh)" >&2; exit 2; }
 
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-if [ "$bits" = 64 ]; then
-  export WINELOADER=/usr/lib/wine/wine64
-  wine=/usr/lib/wine/wine64 wineserver=/usr/lib/wine/wineserver64
-else
-  wine=wine wineserver=wineserver
-fi
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+# Quiet whatever the caller's WINEDEBUG says: the prefix's set-up and the
+# wineserver write nothing into the output, and each program the session runs
+# gets its own setting from tools/wine-run (ctest's, or quiet again).
+wine_environment "$prefix" "$bits" -all
 
 if [ ! -f "$prefix/.kit-configured" ]; then
   echo "wine-session: creating the test prefix $prefix" >&2
