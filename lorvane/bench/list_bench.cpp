@@ -26,6 +26,7 @@
 #include "file_system.h"
 #include "lorvane_h.h"
 #include "scratch_folder.h"
+#include "stopwatch.h"
 #include "unique_com.h"
 #include "unique_resource.h"
 
@@ -37,19 +38,8 @@ constexpr int kRounds = 3;
 constexpr wchar_t kDialogClass[] = L"LorvaneListDialog";
 constexpr int kOkId = 104;
 
-double Seconds() {
-  LARGE_INTEGER now, frequency;
-  ::QueryPerformanceCounter(&now);
-  ::QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-template <typename Work>
-double Timed(Work work) {
-  const double begun = Seconds();
-  work();
-  return Seconds() - begun;
-}
+using kit::testing::Seconds;
+using kit::testing::Timed;
 
 // `count` empty files, named as a test run names its captures.
 bool MakeFiles(const std::wstring& folder, int count) {

@@ -10,6 +10,7 @@
 
 #include "library_binding.h"
 #include "screen_test_support.h"
+#include "stopwatch.h"
 #include "unique_resource.h"
 
 namespace {
@@ -17,19 +18,8 @@ namespace {
 constexpr int kWidth = 1920, kHeight = 1080;
 constexpr int kBulkRuns = 7;
 
-double Seconds() {
-  LARGE_INTEGER now, frequency;
-  ::QueryPerformanceCounter(&now);
-  ::QueryPerformanceFrequency(&frequency);
-  return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-template <typename Work>
-double Timed(Work work) {
-  const double start = Seconds();
-  work();
-  return Seconds() - start;
-}
+using kit::testing::Seconds;
+using kit::testing::Timed;
 
 template <typename Work>
 double MedianOf(int runs, Work work) {
