@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "file_system.h"
 
@@ -18,7 +19,8 @@ using filelayer::InputFile;
 using filelayer::Path;
 
 // A double that reads and writes files whole: its input comes from
-// ReadAll, its replacement goes to WriteAll on Commit.
+// ReadAll, its replacement goes to WriteAll on Commit. It lists no folder
+// unless it says otherwise.
 class HeldFileSystem : public FileSystem {
  public:
   [[nodiscard]] virtual std::string ReadAll(const Path& path) const = 0;
@@ -29,6 +31,14 @@ class HeldFileSystem : public FileSystem {
   }
   [[nodiscard]] std::unique_ptr<FileReplacement> BeginReplace(const Path& path) const override {
     return std::make_unique<HeldReplacement>(*this, path);
+  }
+  [[nodiscard]] std::vector<filelayer::FolderEntry> SubFolders(
+      const Path&, filelayer::EntryDates) const override {
+    return {};
+  }
+  [[nodiscard]] std::vector<filelayer::FolderEntry> Files(const Path&,
+                                                          filelayer::EntryDates) const override {
+    return {};
   }
 
  private:

@@ -58,14 +58,6 @@ class ScriptedFiles : public kit::testing::HeldFileSystem {
   bool FolderExists(const filelayer::Path&) const override { return false; }
   std::string ReadAll(const filelayer::Path&) const override { return {}; }
   void WriteAll(const filelayer::Path&, std::string_view) const override {}
-  std::vector<filelayer::FolderEntry> SubFolders(const filelayer::Path&,
-                                                 filelayer::EntryDates) const override {
-    return {};
-  }
-  std::vector<filelayer::FolderEntry> Files(const filelayer::Path&,
-                                            filelayer::EntryDates) const override {
-    return {};
-  }
 };
 
 BOOL CALLBACK NoteVisibleDialog(HWND window, LPARAM found) {

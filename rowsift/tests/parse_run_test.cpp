@@ -154,14 +154,6 @@ class FakeFiles : public kit::testing::HeldFileSystem {
     files_[Key(filelayer::Utf8FromPath(path))] = std::string(bytes);
     ++writes_;
   }
-  std::vector<filelayer::FolderEntry> SubFolders(const filelayer::Path&,
-                                                 filelayer::EntryDates) const override {
-    return {};
-  }
-  std::vector<filelayer::FolderEntry> Files(const filelayer::Path&,
-                                            filelayer::EntryDates) const override {
-    return {};
-  }
 
  private:
   static std::string Key(std::string path) {
