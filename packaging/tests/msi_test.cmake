@@ -123,6 +123,14 @@ function(kit_products out)
   set(${out} "${versions}" PARENT_SCOPE)
 endfunction()
 
+# expect_products(VERSIONS WHEN): Apps & features lists exactly VERSIONS.
+function(expect_products expected when)
+  kit_products(products)
+  if(NOT products STREQUAL expected)
+    stop("${when}, Apps & features lists: ${products}")
+  endif()
+endfunction()
+
 function(system_path out)
   run(rc text ${reg} query ${environment} /v PATH)
   string(REGEX REPLACE ".*PATH +REG_[A-Z_]+ +([^\n]*).*" "\\1" text "${text}")
@@ -184,10 +192,7 @@ system_path(path_before)
 
 # ---- A fresh install -------------------------------------------------------
 msiexec(/i ${WORK}/kit-new.msi succeeds)
-kit_products(products)
-if(NOT products STREQUAL version)
-  stop("after installing ${version}, Apps & features lists: ${products}")
-endif()
+expect_products("${version}" "after installing ${version}")
 
 # ---- The kit in use, with no regsvr32 --------------------------------------
 set(hosts "${bits}|${folder}")
@@ -298,24 +303,15 @@ expect_removed("after the removal")
 
 # ---- Upgrade, then removal -------------------------------------------------
 msiexec(/i ${WORK}/kit-old.msi succeeds)
-kit_products(products)
-if(NOT products STREQUAL older)
-  stop("after installing ${older}, Apps & features lists: ${products}")
-endif()
+expect_products("${older}" "after installing ${older}")
 msiexec(/i ${WORK}/kit-new.msi succeeds)
-kit_products(products)
-if(NOT products STREQUAL version)
-  stop("after the upgrade from ${older} to ${version}, Apps & features lists: ${products}")
-endif()
+expect_products("${version}" "after the upgrade from ${older} to ${version}")
 file(READ "${scratch}/drive_c/Program Files/Test automation kit/README.txt" readme)
 if(NOT readme MATCHES "\nVersion ${version}[^.0-9]")
   stop("the upgrade left the README of another version in place")
 endif()
 msiexec(/i ${WORK}/kit-old.msi fails)
-kit_products(products)
-if(NOT products STREQUAL version)
-  stop("after refusing ${older} over ${version}, Apps & features lists: ${products}")
-endif()
+expect_products("${version}" "after refusing ${older} over ${version}")
 
 expect_removed("after the upgrade's removal")
 

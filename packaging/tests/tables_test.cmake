@@ -23,6 +23,14 @@ function(msiinfo out)
   set(${out} "${text}" PARENT_SCOPE)
 endfunction()
 
+# expect_match(TEXT REGEX WHAT): WHAT is noted of this package unless TEXT
+# matches REGEX.
+function(expect_match text regex what)
+  if(NOT text MATCHES "${regex}")
+    set(failures "${failures}\n${arch}: ${what}" PARENT_SCOPE)
+  endif()
+endfunction()
+
 set(failures "")
 foreach(arch IN ITEMS x64 x86)
   set(msi ${WORK}/kit-${arch}.msi)
@@ -42,15 +50,11 @@ foreach(arch IN ITEMS x64 x86)
   endif()
 
   msiinfo(properties export ${msi} Property)
-  if(NOT properties MATCHES "\nProductVersion\t${version}\n")
-    string(APPEND failures "\n${arch}: the product version is not ${version}")
-  endif()
-  if(NOT properties MATCHES "\nUpgradeCode\t${upgrade_code}\n")
-    string(APPEND failures "\n${arch}: the upgrade code is not ${upgrade_code}")
-  endif()
-  if(NOT properties MATCHES "\nALLUSERS\t1\n")
-    string(APPEND failures "\n${arch}: not a per-machine package")
-  endif()
+  expect_match("${properties}" "\nProductVersion\t${version}\n"
+               "the product version is not ${version}")
+  expect_match("${properties}" "\nUpgradeCode\t${upgrade_code}\n"
+               "the upgrade code is not ${upgrade_code}")
+  expect_match("${properties}" "\nALLUSERS\t1\n" "not a per-machine package")
 
   msiinfo(summary suminfo ${msi})
   if(arch STREQUAL "x64")
@@ -58,14 +62,11 @@ foreach(arch IN ITEMS x64 x86)
   else()
     set(template "Intel;1033")
   endif()
-  if(NOT summary MATCHES "\nTemplate: ${template}\n")
-    string(APPEND failures "\n${arch}: the platform is not ${template}")
-  endif()
+  expect_match("${summary}" "\nTemplate: ${template}\n" "the platform is not ${template}")
 
   msiinfo(environment export ${msi} Environment)
-  if(NOT environment MATCHES "\t=-\\*PATH\t\\[~\\];\\[KitFolder")
-    string(APPEND failures "\n${arch}: PATH is not extended on install and restored on removal")
-  endif()
+  expect_match("${environment}" "\t=-\\*PATH\t\\[~\\];\\[KitFolder"
+               "PATH is not extended on install and restored on removal")
 
   # An action of type 1 (in its low three bits) calls a DLL, from the Binary
   # table or an installed file.
