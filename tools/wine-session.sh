@@ -30,6 +30,9 @@ if [ ! -f "$prefix/.kit-configured" ]; then
   touch "$prefix/.kit-configured"
 fi
 
+# A session owns its prefix: a server that an interrupted session left
+# running there, bound to a display that is gone, is ended first.
+"$wineserver" -k >/dev/null 2>&1 || true
 "$wineserver" -p </dev/null >/dev/null 2>&1
 # Start Wine's own background processes now, detached from the caller's
 # output: a test runner that captures a program's output would otherwise wait
