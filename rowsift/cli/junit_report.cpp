@@ -27,14 +27,6 @@ constexpr std::size_t kNpos = std::string_view::npos;
 
 enum class Outcome { kPassed, kFailed, kOther };
 
-bool EqualsAsciiIgnoringCase(std::string_view text, std::string_view lower) {
-  return text.size() == lower.size() &&
-         std::equal(text.begin(), text.end(), lower.begin(), [](char a, char b) {
-           return FoldAscii(static_cast<unsigned char>(a)) ==
-                  FoldAscii(static_cast<unsigned char>(b));
-         });
-}
-
 bool IsSpace(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
 
 // Bytes that a cell's text or the XML cannot take as they are.
@@ -88,7 +80,7 @@ std::optional<std::pair<char32_t, std::size_t>> Reference(std::string_view text,
     const unsigned char first = FoldAscii(static_cast<unsigned char>(rest[1]));
     for (const auto& [name, c] : kNamed) {
       if (static_cast<unsigned char>(name[1]) == first && rest.size() >= name.size() &&
-          EqualsAsciiIgnoringCase(rest.substr(0, name.size()), name))
+          EqualsIgnoreCase(rest.substr(0, name.size()), name))
         return std::pair{c, name.size()};
     }
     return std::nullopt;
@@ -240,8 +232,7 @@ void AppendEscaped(std::string_view text, bool attribute, std::string& xml) {
 // indent marks, goes in as it is.
 void AppendCellXml(std::string_view cell, const LogTextDecoder& decode, std::string& scratch,
                    std::string& xml) {
-  while (cell.size() >= 5 && cell[0] == '&' &&
-         EqualsAsciiIgnoringCase(cell.substr(0, 5), "&nbsp")) {
+  while (cell.size() >= 5 && cell[0] == '&' && EqualsIgnoreCase(cell.substr(0, 5), "&nbsp")) {
     cell = Trimmed(cell.substr(cell.size() > 5 && cell[5] == ';' ? 6 : 5));
   }
   if (std::none_of(cell.begin(), cell.end(), [](char c) { return kXmlSpecial[c]; })) {
@@ -332,8 +323,8 @@ class DetailRows {
   static std::string_view TextOf(std::string_view cell, std::string& scratch) {
     // The usual cell: "<TD>" (the first behind "<TR>") and text.
     while (cell.size() >= 4 && cell[0] == '<' &&
-           (EqualsAsciiIgnoringCase(cell.substr(0, 4), kCellOpen) ||
-            EqualsAsciiIgnoringCase(cell.substr(0, 4), kRowOpen))) {
+           (EqualsIgnoreCase(cell.substr(0, 4), kCellOpen) ||
+            EqualsIgnoreCase(cell.substr(0, 4), kRowOpen))) {
       cell = Trimmed(cell.substr(4));
     }
     if (cell.find('<') == kNpos) return cell;
@@ -364,8 +355,8 @@ class DetailRows {
     const char* const bytes = log_.data();
     std::size_t cellStart = at_;
     for (std::size_t open; (open = tags_.Next()) != kNpos;) {
-      if (open < at_ || log_.size() - open < 5 || bytes[open + 1] != '/' ||
-          bytes[open + 4] != '>' || FoldAscii(static_cast<unsigned char>(bytes[open + 2])) != 't') {
+      if (log_.size() - open < 5 || bytes[open + 1] != '/' || bytes[open + 4] != '>' ||
+          FoldAscii(static_cast<unsigned char>(bytes[open + 2])) != 't') {
         continue;
       }
       const unsigned char closing = FoldAscii(static_cast<unsigned char>(bytes[open + 3]));
@@ -395,8 +386,8 @@ class DetailRows {
 
 Outcome OutcomeOf(std::string_view statusCell) {
   const std::string_view status = Trimmed(statusCell);
-  if (EqualsAsciiIgnoringCase(status, "failed")) return Outcome::kFailed;
-  if (EqualsAsciiIgnoringCase(status, "passed")) return Outcome::kPassed;
+  if (EqualsIgnoreCase(status, "failed")) return Outcome::kFailed;
+  if (EqualsIgnoreCase(status, "passed")) return Outcome::kPassed;
   return Outcome::kOther;
 }
 
@@ -478,16 +469,8 @@ long TimeOfDay(std::string_view text) {
   return value[0] * 3600 + value[1] * 60 + value[2];
 }
 
-}  // namespace
-
-long SecondsBetween(std::string_view from, std::string_view to) {
-  const long start = TimeOfDay(from);
-  const long end = TimeOfDay(to);
-  if (start < 0 || end < 0) return -1;
-  return end >= start ? end - start : end + 86400 - start;
-}
-
-namespace {
+// Seconds from one time of day to the next, forward across midnight.
+long SecondsUntil(long start, long end) { return end >= start ? end - start : end + 86400 - start; }
 
 // A kept row's <testcase> element, all but its time, which depends on the
 // next row of its iteration: that may come in a later stretch.
@@ -613,7 +596,7 @@ std::size_t AfterLastRow(std::string_view text) {
     const std::size_t open = text.rfind('<', at - 1);
     if (open == kNpos) return 0;
     if (text.size() - open >= kRowClose.size() &&
-        EqualsAsciiIgnoringCase(text.substr(open, kRowClose.size()), kRowClose)) {
+        EqualsIgnoreCase(text.substr(open, kRowClose.size()), kRowClose)) {
       return open + kRowClose.size();
     }
     at = open;
@@ -749,9 +732,7 @@ JUnitCounts JUnitCollector::Finish(std::string_view logName, const JUnitSink* wr
       if (Case* previous = suite->last) {
         // The step before in this iteration took until this one began.
         if (previous->timeOfDay >= 0 && row.timeOfDay >= 0) {
-          previous->seconds = row.timeOfDay >= previous->timeOfDay
-                                  ? row.timeOfDay - previous->timeOfDay
-                                  : row.timeOfDay + 86400 - previous->timeOfDay;
+          previous->seconds = SecondsUntil(previous->timeOfDay, row.timeOfDay);
           suite->seconds += previous->seconds;
         }
         previous->nextInSuite = &row;
@@ -810,8 +791,8 @@ JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
 std::string JUnitPathFor(const std::string& output) {
   for (const std::string_view extension : {std::string_view(".html"), std::string_view(".htm")}) {
     if (output.size() > extension.size() &&
-        EqualsAsciiIgnoringCase(std::string_view(output).substr(output.size() - extension.size()),
-                                extension)) {
+        EqualsIgnoreCase(std::string_view(output).substr(output.size() - extension.size()),
+                         extension)) {
       return output.substr(0, output.size() - extension.size()) + ".xml";
     }
   }

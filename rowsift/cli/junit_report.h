@@ -58,8 +58,4 @@ JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
 // case; with ".xml" added to any other name.
 [[nodiscard]] std::string JUnitPathFor(const std::string& output);
 
-// Seconds from `from` to `to`, both "h:mm:ss" on a 24-hour clock, going
-// forward across midnight; -1 where either is no such time.
-[[nodiscard]] long SecondsBetween(std::string_view from, std::string_view to);
-
 }  // namespace rowsift
