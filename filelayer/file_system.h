@@ -109,6 +109,9 @@ class FileReplacement {
   // The pieces, in order, as if joined.
   virtual void Append(std::span<const std::string_view> pieces) = 0;
   void Append(std::string_view bytes) { Append(std::span<const std::string_view>(&bytes, 1)); }
+  // Writes `bytes` over bytes appended before, from `offset` on: a file
+  // whose start is known only at its end. Later pieces still go at the end.
+  virtual void WriteOver(std::uint64_t offset, std::string_view bytes) = 0;
   virtual void Commit() = 0;
 };
 

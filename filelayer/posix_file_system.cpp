@@ -265,6 +265,20 @@ class PosixReplacement final : public FileReplacement {
 #endif
   }
 
+  void WriteOver(std::uint64_t offset, std::string_view bytes) override {
+    while (!bytes.empty()) {
+      const ssize_t written =
+          ::pwrite(temporary_.descriptor.get(), bytes.data(), std::min(bytes.size(), kMaxChunk),
+                   static_cast<off_t>(offset));
+      if (written < 0) {
+        if (errno == EINTR) continue;
+        FailWithErrno();
+      }
+      bytes.remove_prefix(static_cast<std::size_t>(written));
+      offset += static_cast<std::uint64_t>(written);
+    }
+  }
+
   void Commit() override {
     if (besideTarget_) {
       if (targetExists_ && ::fchmod(temporary_.descriptor.get(), existing_.st_mode & 07777) != 0)

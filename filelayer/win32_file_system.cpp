@@ -406,6 +406,25 @@ class Win32Replacement final : public FileReplacement {
     }
   }
 
+  // A positioned write moves the file pointer of a handle opened for
+  // synchronous writing: it goes back to the end for the pieces after.
+  void WriteOver(std::uint64_t offset, std::string_view bytes) override {
+    WritePending();
+    while (!bytes.empty()) {
+      OVERLAPPED at{};
+      at.Offset = static_cast<DWORD>(offset);
+      at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+      const DWORD chunk = static_cast<DWORD>(std::min(bytes.size(), kMaxChunk));
+      DWORD written = 0;
+      if (!::WriteFile(temporary_.handle.get(), bytes.data(), chunk, &written, &at))
+        FailWithLastError();
+      bytes.remove_prefix(written);
+      offset += written;
+    }
+    const LARGE_INTEGER none{};
+    if (!::SetFilePointerEx(temporary_.handle.get(), none, nullptr, FILE_END)) FailWithLastError();
+  }
+
   void Commit() override {
     WritePending();
     if (!besideTarget_) return WriteOverTarget();

@@ -175,12 +175,8 @@ RunOutcome RunParse(const ParseJob& job, ParseRunHost& host, const filelayer::Fi
     FileLog log(*input);
     const FilterPattern filter(*job.filter, characters);
     counts = FilterReport(
-        log, filter,
-        [&](std::span<const std::string_view> pieces) {
-          replacement->Append(pieces);
-          host.OutputWritten(pieces);
-        },
-        threads);
+        log, filter, [&](std::span<const std::string_view> pieces) { replacement->Append(pieces); },
+        threads, host.KeptRows());
     log.CheckViewsRead();
     input.reset();  // the output may be the input itself
     replacement->Commit();

@@ -15,9 +15,7 @@
 #pragma once
 
 #include <optional>
-#include <span>
 #include <string>
-#include <string_view>
 
 #include "character_set.h"
 #include "file_system.h"
@@ -53,9 +51,8 @@ class ParseRunHost {
   virtual void ReportFailure(const std::string& intro, const std::string& reason) = 0;
   // The output is written.
   virtual void ReportSuccess(const std::string& text, const FilterCounts& counts) = 0;
-  // The output's bytes as they are written, in order, for a host that reads
-  // them on the way.
-  virtual void OutputWritten(std::span<const std::string_view>) {}
+  // Where a host reads the kept rows on the filter's way; none by default.
+  [[nodiscard]] virtual KeptRowReader* KeptRows() { return nullptr; }
 
   // What only a desktop has: the open-when-done option, the focus, the
   // cursor, the debug lines, event processing between the steps, the shell,

@@ -63,6 +63,9 @@ class HeldFileSystem : public FileSystem {
     void Append(std::span<const std::string_view> pieces) override {
       for (const std::string_view piece : pieces) bytes_.append(piece);
     }
+    void WriteOver(std::uint64_t offset, std::string_view bytes) override {
+      bytes_.replace(static_cast<std::size_t>(offset), bytes.size(), bytes);
+    }
     void Commit() override { files_.WriteAll(path_, bytes_); }
 
    private:

@@ -224,6 +224,14 @@ TEST_F(FileSystemTest, ReplacementsCreateAndReplaceFilesExactly) {
   WriteAll(*files_, PathOf("report.txt"), "short");
   EXPECT_EQ(ContentsOf("report.txt"), "short");
 
+  // A start known only at the end goes over the bytes kept for it.
+  const std::unique_ptr<FileReplacement> replacement = files_->BeginReplace(PathOf("report.txt"));
+  replacement->Append("....body");
+  replacement->WriteOver(0, "head");
+  replacement->Append(" end");
+  replacement->Commit();
+  EXPECT_EQ(ContentsOf("report.txt"), "headbody end");
+
   WriteAll(*files_, PathOf("report.txt"), "");
   EXPECT_EQ(fs::file_size(folder_ / "report.txt"), 0u);
   EXPECT_EQ(Names(), std::vector<std::string>{"report.txt"});

@@ -196,7 +196,13 @@ class CommandLineRun final : public ParseRunHost {
       Refuse("the JUnit file " + junit + " already exists; give --overwrite to replace it");
       return kRefused;
     }
-    if (options_.junit || options_.failOnFailed) collector_.emplace(spelling.decode);
+    if (options_.junit || options_.failOnFailed) {
+      JUnitFileOpener openFile;
+      if (options_.junit)
+        openFile = [&files, junit] { return files.BeginReplace(filelayer::PathFromUtf8(junit)); };
+      collector_.emplace(spelling.decode, input_.substr(input_.find_last_of("/\\") + 1),
+                         std::move(openFile));
+    }
     const ParseJob job{filelayer::PathFromUtf8(input_), filelayer::PathFromUtf8(output_),
                        spelling.filter};
     switch (RunParse(job, *this, files, spelling.characters, threads)) {
@@ -210,7 +216,7 @@ class CommandLineRun final : public ParseRunHost {
     }
     if (!collector_) return kDone;
     try {
-      const JUnitCounts counts = WriteResults(files, junit);
+      const JUnitCounts counts = collector_->Finish();
       err_ << name_ << "Kept rows by status: " << counts.passed << " passed, " << counts.failed
            << " failed, " << counts.other << " other";
       if (options_.junit) err_ << "; wrote " << junit;
@@ -242,10 +248,7 @@ class CommandLineRun final : public ParseRunHost {
   void ReportFailure(const std::string& intro, const std::string& reason) override {
     err_ << name_ << intro << reason << '\n';
   }
-  void OutputWritten(std::span<const std::string_view> pieces) override {
-    if (!collector_) return;
-    for (const std::string_view piece : pieces) collector_->Add(piece);
-  }
+  KeptRowReader* KeptRows() override { return collector_ ? &*collector_ : nullptr; }
 
   void ReportSuccess(const std::string&, const FilterCounts& counts) override {
     err_ << name_ << "Kept " << counts.keptRows << " of " << counts.detailRows
@@ -253,18 +256,6 @@ class CommandLineRun final : public ParseRunHost {
   }
 
  private:
-  // The kept rows' statuses, read as the output was written, and with
-  // --junit their JUnit file.
-  JUnitCounts WriteResults(const filelayer::FileSystem& files, const std::string& junit) {
-    const std::string logName = input_.substr(input_.find_last_of("/\\") + 1);
-    if (!options_.junit) return collector_->Finish(logName, nullptr);
-    const auto replacement = files.BeginReplace(filelayer::PathFromUtf8(junit));
-    const JUnitSink write = [&](std::string_view piece) { replacement->Append(piece); };
-    const JUnitCounts counts = collector_->Finish(logName, &write);
-    replacement->Commit();
-    return counts;
-  }
-
   const std::string input_;
   const std::string output_;
   std::optional<JUnitCollector> collector_;

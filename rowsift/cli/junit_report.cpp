@@ -1,21 +1,22 @@
 #include "junit_report.h"
 
 #include <algorithm>
-#include <bit>
+#include <atomic>
 #include <charconv>
-#include <condition_variable>
 #include <cstddef>
-#include <cstring>
+#include <cstdint>
 #include <deque>
+#include <exception>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <mutex>
-#include <optional>
-#include <system_error>
-#include <thread>
-#include <unordered_map>
+#include <span>
+#include <utility>
 #include <vector>
 
+#include "kept_row_cells.h"
+#include "log_xml_text.h"
 #include "report_rows.h"
 #include "simd.h"
 #include "text_search.h"
@@ -27,367 +28,11 @@ constexpr std::size_t kNpos = std::string_view::npos;
 
 enum class Outcome { kPassed, kFailed, kOther };
 
-bool IsSpace(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
-
-// Bytes that a cell's text or the XML cannot take as they are.
-struct ByteTable {
-  bool marks[256] = {};
-  constexpr ByteTable(std::string_view bytes, bool fromHigh, bool controls) {
-    for (const char c : bytes) marks[static_cast<unsigned char>(c)] = true;
-    for (int c = 0; c < 256; ++c) {
-      if ((fromHigh && c >= 0x7F) || (controls && c < 0x20)) marks[c] = true;
-    }
-  }
-  bool operator[](char c) const { return marks[static_cast<unsigned char>(c)]; }
-};
-constexpr ByteTable kCellSpecial("&\r\n\t", false, false);
-constexpr ByteTable kXmlSpecial("&<>\"'", true, true);
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-void AppendUtf8(char32_t c, std::string& out) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// The character a reference at text[at] ("&amp;", "&#233;", "&#xE9;", and
-// the log's indent mark "&nbsp" without its semicolon) stands for, and its
-// length; nothing where it is no reference.
-std::optional<std::pair<char32_t, std::size_t>> Reference(std::string_view text, std::size_t at) {
-  static constexpr std::pair<std::string_view, char32_t> kNamed[] = {
-      {"&amp;", '&'},   {"&lt;", '<'},    {"&gt;", '>'},  {"&quot;", '"'},
-      {"&apos;", '\''}, {"&nbsp;", 0xA0}, {"&nbsp", 0xA0}};
-  const std::string_view rest = text.substr(at);
-  if (rest.size() < 3) return std::nullopt;
-  if (rest[1] != '#') {
-    const unsigned char first = FoldAscii(static_cast<unsigned char>(rest[1]));
-    for (const auto& [name, c] : kNamed) {
-      if (static_cast<unsigned char>(name[1]) == first && rest.size() >= name.size() &&
-          EqualsIgnoreCase(rest.substr(0, name.size()), name))
-        return std::pair{c, name.size()};
-    }
-    return std::nullopt;
-  }
-  if (rest.size() < 4) return std::nullopt;
-  const bool hex = rest[2] == 'x' || rest[2] == 'X';
-  const std::size_t digits = hex ? 3 : 2;
-  const std::size_t end = rest.find(';', digits);
-  if (end == kNpos || end == digits || end > digits + 8) return std::nullopt;
-  std::uint32_t value = 0;
-  const auto [stop, error] =
-      std::from_chars(rest.data() + digits, rest.data() + end, value, hex ? 16 : 10);
-  if (error != std::errc() || stop != rest.data() + end) return std::nullopt;
-  return std::pair{static_cast<char32_t>(value), end + 1};
-}
-
-// Appends the text of a cell (its tags already removed) to `text` as UTF-8:
-// the code page decoded, character references and indent marks decoded,
-// line breaks as spaces, white space trimmed. Returns where it begins: the
-// size `text` had.
-std::size_t AppendCellText(std::string_view bytes, const LogTextDecoder& decode,
-                           std::string& text) {
-  bytes = Trimmed(bytes);
-  std::string decoded;
-  if (std::any_of(bytes.begin(), bytes.end(), [](char c) { return c & 0x80; })) {
-    decoded = decode(bytes);
-    bytes = decoded;
-  }
-  const std::size_t begin = text.size();
-  std::size_t plain = 0;  // the start of bytes that go in as they are
-  for (std::size_t at = 0; at < bytes.size();) {
-    const char c = bytes[at];
-    if (!kCellSpecial[c]) {
-      ++at;
-      continue;
-    }
-    text.append(bytes.substr(plain, at - plain));
-    if (c != '&') {
-      text += ' ';
-      ++at;
-    } else if (const auto reference = Reference(bytes, at)) {
-      AppendUtf8(reference->first, text);
-      at += reference->second;
-    } else {
-      text += c;
-      ++at;
-    }
-    plain = at;
-  }
-  text.append(bytes.substr(plain));
-  // The no-break spaces of indent marks, at either end.
-  const auto noBreakSpaceAt = [&](std::size_t at) {
-    return text.size() - at >= 2 && text[at] == '\xC2' && text[at + 1] == '\xA0';
-  };
-  std::size_t first = begin;
-  for (;;) {
-    if (first < text.size() && IsSpace(text[first])) {
-      ++first;
-    } else if (noBreakSpaceAt(first)) {
-      first += 2;
-    } else {
-      break;
-    }
-  }
-  if (first != begin) text.erase(begin, first - begin);
-  for (;;) {
-    if (text.size() > begin && IsSpace(text.back())) {
-      text.pop_back();
-    } else if (text.size() - begin >= 2 && noBreakSpaceAt(text.size() - 2)) {
-      text.resize(text.size() - 2);
-    } else {
-      break;
-    }
-  }
-  return begin;
-}
-
-// Where the characters XML forbids, and what is not UTF-8, become U+FFFD.
-void AppendEscaped(std::string_view text, bool attribute, std::string& xml) {
-  static constexpr char kReplacement[] = "\xEF\xBF\xBD";
-  for (std::size_t at = 0; at < text.size();) {
-    // A run that needs nothing done goes in whole.
-    std::size_t plain = at;
-    while (plain < text.size() && !kXmlSpecial[text[plain]]) ++plain;
-    xml.append(text.substr(at, plain - at));
-    at = plain;
-    if (at == text.size()) break;
-    const auto lead = static_cast<unsigned char>(text[at]);
-    if (lead < 0x80) {
-      switch (lead) {
-        case '&':
-          xml += "&amp;";
-          break;
-        case '<':
-          xml += "&lt;";
-          break;
-        case '>':
-          xml += "&gt;";
-          break;
-        case '"':
-          xml += attribute ? "&quot;" : "\"";
-          break;
-        case '\'':
-          xml += attribute ? "&apos;" : "'";
-          break;
-        case '\t':
-          xml += attribute ? "&#9;" : "\t";
-          break;
-        case '\n':
-          xml += attribute ? "&#10;" : "\n";
-          break;
-        case '\r':
-          xml += "&#13;";
-          break;
-        default:
-          if (lead < 0x20 || lead == 0x7F) {
-            xml += kReplacement;
-          } else {
-            xml += static_cast<char>(lead);
-          }
-      }
-      ++at;
-      continue;
-    }
-    std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-    char32_t c = lead & (0x7F >> length);
-    bool valid = lead >= 0xC2 && lead <= 0xF4 && at + length <= text.size();
-    for (std::size_t i = 1; valid && i < length; ++i) {
-      const auto next = static_cast<unsigned char>(text[at + i]);
-      valid = (next & 0xC0) == 0x80;
-      c = (c << 6) | (next & 0x3F);
-    }
-    const char32_t lowest = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    valid = valid && c >= lowest && c <= 0x10FFFF && !(c >= 0xD800 && c <= 0xDFFF) && c != 0xFFFE &&
-            c != 0xFFFF;
-    if (!valid) {
-      xml += kReplacement;
-      ++at;
-      while (at < text.size() && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) ++at;
-      continue;
-    }
-    xml.append(text.substr(at, length));
-    at += length;
-  }
-}
-
-// Appends a cell's text (its tags already dropped) as an attribute's
-// value. The usual name or number, ASCII without references behind its
-// indent marks, goes in as it is.
-void AppendCellXml(std::string_view cell, const LogTextDecoder& decode, std::string& scratch,
-                   std::string& xml) {
-  while (cell.size() >= 5 && cell[0] == '&' && EqualsIgnoreCase(cell.substr(0, 5), "&nbsp")) {
-    cell = Trimmed(cell.substr(cell.size() > 5 && cell[5] == ';' ? 6 : 5));
-  }
-  if (std::none_of(cell.begin(), cell.end(), [](char c) { return kXmlSpecial[c]; })) {
-    xml += cell;
-    return;
-  }
-  scratch.clear();
-  AppendCellText(cell, decode, scratch);
-  AppendEscaped(scratch, true, xml);
-}
-
-// Where each "<" of a text is, found sixteen bytes at a time where the
-// processor can.
-class TagStarts {
- public:
-  explicit TagStarts(std::string_view text) : text_(text) {}
-
-  // The next "<" after the one given last; npos at the end.
-  std::size_t Next() {
-    while (marks_ == 0) {
-      if (block_ >= text_.size()) return kNpos;
-      Mark();
-    }
-    const std::size_t at = block_ - kBlock + static_cast<std::size_t>(std::countr_zero(marks_));
-    marks_ &= marks_ - 1;
-    return at;
-  }
-
- private:
-  static constexpr std::size_t kBlock = 16;
-
-  // The marks of the next block.
-  void Mark() {
-    const char* const bytes = text_.data() + block_;
-    marks_ = 0;
-#if ROWSIFT_SSE2
-    if (text_.size() - block_ >= kBlock) {
-      marks_ = simd::Mask(_mm_cmpeq_epi8(simd::Load(bytes), simd::Splat('<')));
-      block_ += kBlock;
-      return;
-    }
-#endif
-    const std::size_t size = std::min(kBlock, text_.size() - block_);
-    for (std::size_t i = 0; i < size; ++i) {
-      if (bytes[i] == '<') marks_ |= 1u << i;
-    }
-    block_ += kBlock;
-  }
-
-  std::string_view text_;
-  std::size_t block_ = 0;  // the end of the block marked
-  unsigned marks_ = 0;
-};
-
-// The detail rows of a condensed log: the rows between the first bare
-// "<TR>" and the last "</TR>" with at least four "</TD>", not the heading
-// and not a row without an iteration, the rows the filter kept for their
-// text. A row's cells end at its "</TD>"s; only a cell's own text is read
-// later, its tags dropped then.
-class DetailRows {
- public:
-  // The rows of `rows`, which starts where a row starts.
-  explicit DetailRows(std::string_view rows) : log_(rows), tags_(rows) {}
-
-  // The next detail row; false at the end.
-  bool Next() {
-    for (;;) {
-      if (!ReadRow()) return false;
-      if (closes_ < 4) continue;
-      for (int i = 0; i < 5; ++i) read_[i] = false;
-      const std::string_view itr = Cell(0);
-      if (itr.empty() || itr == kHeadingMark) continue;
-      return true;
-    }
-  }
-
-  // A cell's text: its tags dropped, white space trimmed, otherwise the
-  // log's bytes. Valid until the next row.
-  std::string_view Cell(int i) {
-    if (!read_[i]) {
-      text_[i] = TextOf(Trimmed(raw_[i]), scratch_[i]);
-      read_[i] = true;
-    }
-    return text_[i];
-  }
-
- private:
-  static std::string_view TextOf(std::string_view cell, std::string& scratch) {
-    // The usual cell: "<TD>" (the first behind "<TR>") and text.
-    while (cell.size() >= 4 && cell[0] == '<' &&
-           (EqualsIgnoreCase(cell.substr(0, 4), kCellOpen) ||
-            EqualsIgnoreCase(cell.substr(0, 4), kRowOpen))) {
-      cell = Trimmed(cell.substr(4));
-    }
-    if (cell.find('<') == kNpos) return cell;
-    // A tag ends at its ">", unless another "<" comes first: then the "<"
-    // was text. Cells are short: plain loops beat memchr here.
-    scratch.clear();
-    const std::size_t size = cell.size();
-    for (std::size_t at = 0; at < size;) {
-      std::size_t end = at;
-      if (cell[at] == '<') {
-        end = at + 1;
-        while (end < size && cell[end] != '>' && cell[end] != '<') ++end;
-        if (end < size && cell[end] == '>') {
-          at = end + 1;
-          continue;
-        }
-      }
-      while (end < size && cell[end] != '<') ++end;
-      scratch.append(cell.data() + at, end - at);
-      at = end;
-    }
-    return Trimmed(scratch);
-  }
-
-  // False where the log ends before the row does: that is the tail.
-  bool ReadRow() {
-    closes_ = 0;
-    const char* const bytes = log_.data();
-    std::size_t cellStart = at_;
-    for (std::size_t open; (open = tags_.Next()) != kNpos;) {
-      if (log_.size() - open < 5 || bytes[open + 1] != '/' || bytes[open + 4] != '>' ||
-          FoldAscii(static_cast<unsigned char>(bytes[open + 2])) != 't') {
-        continue;
-      }
-      const unsigned char closing = FoldAscii(static_cast<unsigned char>(bytes[open + 3]));
-      if (closing == 'd') {
-        if (closes_ < 5) raw_[closes_] = log_.substr(cellStart, open - cellStart);
-        ++closes_;
-        cellStart = open + kCellClose.size();
-      } else if (closing == 'r') {
-        if (closes_ == 4) raw_[4] = log_.substr(cellStart, open - cellStart);
-        at_ = open + kRowClose.size();
-        return true;
-      }
-    }
-    at_ = log_.size();
-    return false;
-  }
-
-  std::string_view log_;
-  TagStarts tags_;
-  std::size_t at_ = 0;
-  int closes_ = 0;
-  std::string_view raw_[5];
-  bool read_[5] = {};
-  std::string_view text_[5];
-  std::string scratch_[5];
-};
-
 Outcome OutcomeOf(std::string_view statusCell) {
   const std::string_view status = Trimmed(statusCell);
-  if (EqualsIgnoreCase(status, "failed")) return Outcome::kFailed;
-  if (EqualsIgnoreCase(status, "passed")) return Outcome::kPassed;
+  if (status.size() != 6) return Outcome::kOther;
+  if (StartsWithFolded(status, "failed")) return Outcome::kFailed;
+  if (StartsWithFolded(status, "passed")) return Outcome::kPassed;
   return Outcome::kOther;
 }
 
@@ -406,39 +51,14 @@ void Count(Outcome outcome, JUnitCounts& counts) {
   }
 }
 
-// The text of the head's <TITLE>, if it has one.
-std::string TitleOf(std::string_view head, const LogTextDecoder& decode) {
-  const std::size_t open = FindIgnoreCase(head, "<title");
-  if (open == kNpos) return {};
-  const std::size_t textStart = head.find('>', open);
-  if (textStart == kNpos) return {};
-  const std::size_t close = FindIgnoreCase(head, "</title", textStart);
-  if (close == kNpos) return {};
-  std::string withoutTags;
-  const std::string_view inner = head.substr(textStart + 1, close - textStart - 1);
-  for (std::size_t at = 0; at < inner.size();) {
-    const std::size_t open = inner.find('<', at);
-    withoutTags.append(inner.substr(at, open - at));
-    if (open == kNpos) break;
-    const std::size_t end = inner.find('>', open);
-    if (end == kNpos) {
-      withoutTags.append(inner.substr(open));
-      break;
-    }
-    at = end + 1;
-  }
-  std::string title;
-  AppendCellText(withoutTags, decode, title);
-  return title;
-}
-
 void AppendNumber(std::uint64_t number, std::string& xml) {
   char digits[24];
   const auto [end, error] = std::to_chars(std::begin(digits), std::end(digits), number);
   xml.append(digits, end);
 }
 
-void AppendCounts(std::uint64_t tests, std::uint64_t failures, long seconds, std::string& xml) {
+void AppendCounts(std::uint64_t tests, std::uint64_t failures, std::int64_t seconds,
+                  std::string& xml) {
   xml += " tests=\"";
   AppendNumber(tests, xml);
   xml += "\" failures=\"";
@@ -472,320 +92,575 @@ long TimeOfDay(std::string_view text) {
 // Seconds from one time of day to the next, forward across midnight.
 long SecondsUntil(long start, long end) { return end >= start ? end - start : end + 86400 - start; }
 
-// A kept row's <testcase> element, all but its time, which depends on the
-// next row of its iteration: that may come in a later stretch.
-struct Case {
-  Outcome outcome = Outcome::kPassed;
-  long timeOfDay = -1;  // -1 where the time cell is no time
-  long seconds = 0;
-  std::string_view iteration;  // as the log has it
-  std::string_view suiteName;  // as text, escaped
-  std::string_view beforeTime;
-  std::string_view afterTime;
-  Case* nextInSuite = nullptr;
-};
-
-// The cases of a stretch of rows, parsed and written out on a thread of
-// their own. Kept at one address: the cases' views point into `texts`.
-struct ParsedRows {
-  std::string texts;
-  std::vector<Case> cases;
-};
-
-// A part of `texts` while it may still move.
-struct Span {
-  std::size_t begin;
-  std::size_t end;
-  std::string_view In(const std::string& texts) const {
-    return std::string_view(texts).substr(begin, end - begin);
-  }
-};
-
+constexpr std::string_view kSuiteStart = "  <testsuite name=\"";
+constexpr std::string_view kSuiteEnd = "  </testsuite>\n";
 constexpr std::string_view kCaseStart = "    <testcase name=\"";
 constexpr std::string_view kClassName = "\" classname=\"";
 constexpr std::string_view kTime = "\" time=\"";
 constexpr std::string_view kPassedCaseEnd = "\"/>\n";
+constexpr std::string_view kFileStart =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"";
+constexpr std::string_view kFileEnd = "</testsuites>\n";
 
-std::unique_ptr<ParsedRows> ParseRows(std::string_view rows, const LogTextDecoder& decode) {
-  auto parsed = std::make_unique<ParsedRows>();
-  std::string& texts = parsed->texts;
-  struct Spans {
-    Span iteration, suiteName, beforeTime, afterTime;
-  };
-  std::vector<Spans> spans;
-  texts.reserve(rows.size());
-  Span lastIteration{0, 0};
-  Span lastSuiteName{0, 0};
-  std::string suiteXml;  // its name as an attribute's value
-  std::string scratch;
-  DetailRows walk(rows);
-  while (walk.Next()) {
-    const Outcome outcome = OutcomeOf(walk.Cell(1));
-    const std::string_view iteration = walk.Cell(0);
-    Spans row;
-    if (spans.empty() || iteration != lastIteration.In(texts)) {
-      lastIteration = {texts.size(), texts.size() + iteration.size()};
-      texts += iteration;
-      suiteXml.clear();
-      AppendCellXml(iteration, decode, scratch, suiteXml);
-      lastSuiteName.begin = texts.size();
-      texts += suiteXml;
-      lastSuiteName.end = texts.size();
-    }
-    row.iteration = lastIteration;
-    row.suiteName = lastSuiteName;
+class JUnitPart;
 
-    row.beforeTime.begin = texts.size();
-    texts.append(kCaseStart);
-    AppendCellXml(walk.Cell(2), decode, scratch, texts);
-    texts.append(kClassName);
-    texts.append(suiteXml);
-    texts.append(kTime);
-    row.beforeTime.end = texts.size();
-
-    row.afterTime.begin = texts.size();
-    scratch.clear();
-    switch (outcome) {
-      case Outcome::kPassed:
-        break;  // kPassedCaseEnd, which every passed case shares
-      case Outcome::kFailed:
-        AppendCellText(walk.Cell(4), decode, scratch);
-        texts += "\"><failure message=\"";
-        AppendEscaped(scratch, true, texts);
-        texts += "\">";
-        AppendEscaped(scratch, false, texts);
-        texts += "</failure></testcase>\n";
-        break;
-      case Outcome::kOther:
-        AppendCellText(walk.Cell(1), decode, scratch);
-        scratch += ": ";
-        AppendCellText(walk.Cell(4), decode, scratch);
-        texts += "\"><system-out>";
-        AppendEscaped(scratch, false, texts);
-        texts += "</system-out></testcase>\n";
-        break;
-    }
-    row.afterTime.end = texts.size();
-    Case& added = parsed->cases.emplace_back();
-    added.outcome = outcome;
-    added.timeOfDay = TimeOfDay(walk.Cell(3));
-    spans.push_back(row);
-  }
-  for (std::size_t i = 0; i < spans.size(); ++i) {
-    Case& row = parsed->cases[i];
-    row.iteration = spans[i].iteration.In(texts);
-    row.suiteName = spans[i].suiteName.In(texts);
-    row.beforeTime = spans[i].beforeTime.In(texts);
-    row.afterTime = row.outcome == Outcome::kPassed ? kPassedCaseEnd : spans[i].afterTime.In(texts);
-  }
-  return parsed;
-}
-
-struct Suite {
-  std::string_view name;  // as text, escaped
-  Case* first = nullptr;
-  Case* last = nullptr;
+// Kept rows of one iteration that follow each other in one part, written
+// out as a whole <testsuite> element as if no other row of the iteration
+// came: its last case takes "0" seconds. Positions are in the part's text.
+struct Run {
+  std::size_t begin = 0;
+  std::size_t nameSize = 0;  // the suite's name, escaped, behind kSuiteStart
+  std::size_t casesBegin = 0;
+  std::size_t lastTime = 0;  // the "0" of the last case's time
+  std::size_t end = 0;
+  std::size_t nameHash = 0;
   std::uint64_t tests = 0;
   std::uint64_t failures = 0;
-  long seconds = 0;
+  std::int64_t seconds = 0;  // of the run's own cases
+  long firstTimeOfDay = -1;
+  long lastTimeOfDay = -1;
+  // Where a later run of the iteration comes: the last case's seconds, and
+  // that run.
+  std::int64_t lastSeconds = 0;
+  Run* nextInSuite = nullptr;
+  JUnitPart* part = nullptr;  // once the part has ended
+
+  std::string_view Text(std::size_t from, std::size_t to) const;
+  std::string_view Name() const {
+    return Text(begin + kSuiteStart.size(), begin + kSuiteStart.size() + nameSize);
+  }
+  std::string_view CasesBefore() const { return Text(casesBegin, lastTime); }
+  std::string_view CasesAfter() const { return Text(lastTime + 1, end - kSuiteEnd.size()); }
 };
 
-// Where the last row of `text` ends; 0 when none does.
-std::size_t AfterLastRow(std::string_view text) {
-  for (std::size_t at = text.size(); at > 0;) {
-    const std::size_t open = text.rfind('<', at - 1);
-    if (open == kNpos) return 0;
-    if (text.size() - open >= kRowClose.size() &&
-        EqualsIgnoreCase(text.substr(open, kRowClose.size()), kRowClose)) {
-      return open + kRowClose.size();
+// The cases of one part of the log, read on the filter's thread for it;
+// only counted where no file is written.
+class JUnitPart final : public KeptRowReader::Part {
+ public:
+  // `text` and `runs` come empty, their memory perhaps kept from a part
+  // before.
+  JUnitPart(const LogTextDecoder& decode, bool written, std::string text, std::vector<Run> runs)
+      : text(std::move(text)), runs(std::move(runs)), decode_(decode), written_(written) {}
+
+  void Read(std::string_view row, const FilterCut& cut,
+            std::span<const std::size_t> cellEnds) override {
+    if (!cells_.Read(row, cut, cellEnds)) return;
+    const std::string_view iteration = cells_.Text(0);
+    if (KeptUnconditionally(iteration)) return;  // the heading, a row of no iteration
+    const std::string_view status = cells_.Text(1);
+    const Outcome outcome = OutcomeOf(status);
+    Count(outcome, counts);
+    if (!written_) return;
+
+    const long timeOfDay = TimeOfDay(cells_.Text(3));
+    if (!open_ || iteration != iteration_) StartRunOf(iteration);
+    if (run_.tests > 0) {
+      // The case before in this iteration took until this one began.
+      std::int64_t seconds = 0;
+      if (run_.lastTimeOfDay >= 0 && timeOfDay >= 0)
+        seconds = SecondsUntil(run_.lastTimeOfDay, timeOfDay);
+      run_.seconds += seconds;
+      AppendNumber(static_cast<std::uint64_t>(seconds), cases_);
+      cases_ += LastCaseEnd();
+    } else {
+      run_.firstTimeOfDay = timeOfDay;
     }
-    at = open;
+    run_.lastTimeOfDay = timeOfDay;
+    ++run_.tests;
+    if (outcome == Outcome::kFailed) ++run_.failures;
+
+    cases_ += kCaseStart;
+    AppendCellXml(cells_.Text(2), decode_, cellXml_, cases_);
+    cases_ += kClassName;
+    cases_ += suiteName_;
+    cases_ += kTime;
+    lastPassed_ = outcome == Outcome::kPassed;
+    switch (outcome) {
+      case Outcome::kPassed:
+        break;
+      case Outcome::kFailed:
+        cellXml_.clear();
+        AppendCellText(cells_.Text(4), decode_, cellXml_);
+        lastCaseEnd_ = "\"><failure message=\"";
+        AppendEscaped(cellXml_, true, lastCaseEnd_);
+        lastCaseEnd_ += "\">";
+        AppendEscaped(cellXml_, false, lastCaseEnd_);
+        lastCaseEnd_ += "</failure></testcase>\n";
+        break;
+      case Outcome::kOther:
+        cellXml_.clear();
+        AppendCellText(status, decode_, cellXml_);
+        cellXml_ += ": ";
+        AppendCellText(cells_.Text(4), decode_, cellXml_);
+        lastCaseEnd_ = "\"><system-out>";
+        AppendEscaped(cellXml_, false, lastCaseEnd_);
+        lastCaseEnd_ += "</system-out></testcase>\n";
+        break;
+    }
   }
-  return 0;
+
+  // Writes out the run still open; once every row is read.
+  void EndRun() {
+    if (!open_) return;
+    open_ = false;
+    Run& run = runs.emplace_back(run_);
+    run.begin = text.size();
+    text += kSuiteStart;
+    run.nameSize = suiteName_.size();
+    run.nameHash = std::hash<std::string_view>()(suiteName_);
+    text += suiteName_;
+    text += '"';
+    AppendCounts(run.tests, run.failures, run.seconds, text);
+    text += ">\n";
+    run.casesBegin = text.size();
+    text += cases_;
+    run.lastTime = text.size();
+    text += '0';
+    text += LastCaseEnd();
+    text += kSuiteEnd;
+    run.end = text.size();
+  }
+
+  std::string text;
+  std::vector<Run> runs;
+  JUnitCounts counts;
+  std::size_t runsUnwritten = 0;  // once the part has ended
+
+ private:
+  // A row of another iteration than the one before. Rows whose first cells
+  // differ only in spelling ("1", "<B>1</B>", "&#49;") share their suite.
+  void StartRunOf(std::string_view iteration) {
+    std::string name;
+    AppendCellXml(iteration, decode_, cellXml_, name);
+    iteration_ = iteration;
+    if (open_ && name == suiteName_) return;
+    EndRun();
+    open_ = true;
+    run_ = Run();
+    suiteName_ = std::move(name);
+    cases_.clear();
+  }
+
+  // The rest of the last case: every passed case ends alike.
+  std::string_view LastCaseEnd() const { return lastPassed_ ? kPassedCaseEnd : lastCaseEnd_; }
+
+  const LogTextDecoder& decode_;
+  const bool written_;
+  bool lastPassed_ = false;
+  bool open_ = false;
+  Run run_;                  // the open run's counts and times
+  std::string iteration_;    // its last row's first cell as text
+  std::string suiteName_;    // its name, escaped
+  std::string cases_;        // its cases, the last one up to its time
+  std::string lastCaseEnd_;  // the rest of the last case
+  KeptRowCells cells_;
+  std::string cellXml_;
+};
+
+std::string_view Run::Text(std::size_t from, std::size_t to) const {
+  return std::string_view(part->text).substr(from, to - from);
+}
+
+// An iteration's suite while it is not yet written out: its runs, in log
+// order.
+struct Suite {
+  Run* first = nullptr;
+  Run* last = nullptr;
+  std::uint64_t tests = 0;
+  std::uint64_t failures = 0;
+  std::int64_t seconds = 0;
+};
+
+// Every suite by name, found through the names' hashes, which the parts
+// worked out on their threads. Suites are numbered as they come and
+// written out in that order; of one written out, only the hash is kept, so
+// that a name seen for the first time, the usual case, is told apart
+// without reading another name.
+class SuiteTable {
+ public:
+  static constexpr std::size_t kNew = SIZE_MAX;
+  static constexpr std::size_t kWrittenOut = SIZE_MAX - 1;
+
+  // The number of `run`'s suite among those not yet written out
+  // (`waiting`, the first of which has the number `firstWaiting`); kNew
+  // where there is none yet, which is then numbered `waiting.size()` on;
+  // kWrittenOut where it may be written out already.
+  // Asks the processor to fetch the slot where a search for `hash` starts:
+  // the slots lie far apart in memory, and the hashes are known ahead.
+  void Prefetch(std::size_t hash) const {
+#if ROWSIFT_SSE2
+    if (!slots_.empty()) {
+      _mm_prefetch(reinterpret_cast<const char*>(&slots_[hash & (slots_.size() - 1)]), _MM_HINT_T0);
+    }
+#else
+    static_cast<void>(hash);
+#endif
+  }
+
+  std::size_t Find(const Run& run, const std::deque<Suite>& waiting, std::size_t firstWaiting) {
+    if (2 * (used_ + 1) > slots_.size()) Grow();
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = run.nameHash & mask;; at = (at + 1) & mask) {
+      Slot& slot = slots_[at];
+      if (slot.suite == kEmpty) {
+        slot = {run.nameHash, firstWaiting + waiting.size()};
+        ++used_;
+        return kNew;
+      }
+      if (slot.hash != run.nameHash) continue;
+      if (slot.suite < firstWaiting) return kWrittenOut;
+      if (waiting[slot.suite - firstWaiting].first->Name() == run.Name())
+        return slot.suite - firstWaiting;
+    }
+  }
+
+ private:
+  static constexpr std::size_t kEmpty = SIZE_MAX;
+  struct Slot {
+    std::size_t hash = 0;
+    std::size_t suite = kEmpty;
+  };
+
+  void Grow() {
+    std::vector<Slot> old =
+        std::exchange(slots_, std::vector<Slot>(std::max<std::size_t>(1024, 2 * slots_.size())));
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.suite == kEmpty) continue;
+      std::size_t at = slot.hash & mask;
+      while (slots_[at].suite != kEmpty) at = (at + 1) & mask;
+      slots_[at] = slot;
+    }
+  }
+
+  std::vector<Slot> slots_;
+  std::size_t used_ = 0;
+};
+
+// The file's pieces: stretches of the parts' texts where they lie, joined
+// while they follow each other, and text written here; appended to the
+// file about a megabyte at a time, and whenever the parts may go. Short
+// stretches are copied: the system takes many small pieces slowly.
+class XmlPieces {
+ public:
+  void Add(std::string_view text) {
+    if (text.size() < kShortPiece) {
+      OwnText() += text;
+      return OwnTextAdded();
+    }
+    if (!pieces_.empty() && !pieces_.back().inOwnText &&
+        pieces_.back().data + pieces_.back().size == text.data()) {
+      pieces_.back().size += text.size();
+    } else {
+      pieces_.push_back({text.data(), 0, text.size(), false});
+    }
+    held_ += text.size();
+  }
+
+  // Where text of the file's own is appended; call OwnTextAdded() after.
+  std::string& OwnText() {
+    ownFrom_ = own_.size();
+    return own_;
+  }
+  void OwnTextAdded() {
+    const std::size_t size = own_.size() - ownFrom_;
+    if (size == 0) return;
+    if (!pieces_.empty() && pieces_.back().inOwnText &&
+        pieces_.back().offset + pieces_.back().size == ownFrom_) {
+      pieces_.back().size += size;
+    } else {
+      pieces_.push_back({nullptr, ownFrom_, size, true});
+    }
+    held_ += size;
+  }
+
+  bool Full() const { return held_ >= kBatch || pieces_.size() >= kMostPieces; }
+
+  // Returns the bytes appended.
+  std::uint64_t AppendTo(filelayer::FileReplacement& file) {
+    views_.clear();
+    for (const Piece& piece : pieces_)
+      views_.emplace_back(piece.inOwnText ? own_.data() + piece.offset : piece.data, piece.size);
+    file.Append(views_);
+    const std::uint64_t appended = held_;
+    pieces_.clear();
+    own_.clear();
+    held_ = 0;
+    return appended;
+  }
+
+ private:
+  static constexpr std::size_t kBatch = 1 << 20;
+  static constexpr std::size_t kMostPieces = 1024;
+  static constexpr std::size_t kShortPiece = 4096;
+
+  struct Piece {
+    const char* data;    // a part's text
+    std::size_t offset;  // or text in own_, which may move as it grows
+    std::size_t size;
+    bool inOwnText;
+  };
+
+  std::vector<Piece> pieces_;
+  std::string own_;
+  std::size_t ownFrom_ = 0;
+  std::vector<std::string_view> views_;
+  std::size_t held_ = 0;
+};
+
+// The start of the file up to its first suite: the totals' attributes, and,
+// where it was written before they were known, spaces on a line of their
+// own up to the size kept for it then.
+std::string FileStart(std::string_view title, const JUnitCounts& counts, std::int64_t seconds,
+                      std::size_t keptSize) {
+  std::string start(kFileStart);
+  AppendEscaped(title, true, start);
+  start += '"';
+  AppendCounts(counts.cases, counts.failed, seconds, start);
+  start += ">\n";
+  if (keptSize > start.size()) {
+    start.append(keptSize - start.size() - 1, ' ');
+    start += '\n';
+  }
+  return start;
 }
 
 }  // namespace
 
-// The log is cut into stretches of whole rows as it comes; a thread of the
-// collector's own parses them meanwhile, and the calling thread joins in at
-// the end. Joined in log order, each row falls into its iteration's suite.
+// The parts' runs are joined into suites as the parts end, in log order: a
+// run of an iteration seen before joins its suite, and the last case before
+// it learns its time. Suites are written out in the order their iterations
+// first appear, each once no later run is expected to join it: once it has
+// runs after its last. A run that joins a suite written out already sends
+// the collector through the log again, holding every suite to the end.
 struct JUnitCollector::State {
-  static constexpr std::size_t kStretch = 1 << 20;
+  State(LogTextDecoder decodeText, std::string name, JUnitFileOpener opener, std::size_t held)
+      : decode(std::move(decodeText)),
+        logName(std::move(name)),
+        openFile(std::move(opener)),
+        batch(held) {}
 
-  explicit State(LogTextDecoder decodeText) : decode(std::move(decodeText)) {}
-
-  // Parses the stretches handed on: the collector's thread until the last
-  // one has come, the calling thread, at the end, while any waits.
-  void ParseWaiting(bool untilLast) {
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      if (untilLast) {
-        changed.wait(lock, [&] { return stopping || ended || next < stretches.size(); });
-      }
-      if (stopping || next == stretches.size()) return;
-      const std::size_t index = next++;
-      const std::string stretch = std::move(stretches[index]);
-      lock.unlock();
-      std::unique_ptr<ParsedRows> rows = ParseRows(stretch, decode);
-      lock.lock();
-      parsed[index] = std::move(rows);
+  // Writes out the suites that wait, in order: all of them, or those no
+  // later run is expected to join.
+  void WriteOut(bool all) {
+    if (!file) {
+      file = openFile();
+      title = TitleOf(head, decode);
+      if (title.empty()) title = logName;
+      // The totals, unknown until the end, get room for their longest.
+      const std::size_t longest =
+          FileStart(title, {UINT64_MAX, 0, UINT64_MAX, 0}, INT64_MAX, 0).size();
+      std::string& start = pieces.OwnText();
+      start = all ? FileStart(title, counts, writtenSeconds + WaitingSeconds(), 0)
+                  : FileStart(title, counts, 0, longest);
+      startSize = all ? 0 : start.size();
+      pieces.OwnTextAdded();
+    }
+    const Run* const held = all ? nullptr : lastRun;
+    while (!waiting.empty() && waiting.front().last != held) {
+      const Suite& suite = waiting.front();
+      WriteSuite(suite);
+      writtenSeconds += suite.seconds;
+      waiting.pop_front();
+      ++firstWaiting;
+      if (pieces.Full()) written += pieces.AppendTo(*file);
+    }
+    written += pieces.AppendTo(*file);
+    waitingBytes = 0;
+    for (const Suite& suite : waiting) {
+      for (const Run* run = suite.first; run; run = run->nextInSuite)
+        waitingBytes += run->end - run->begin;
+    }
+    // The parts whose runs are all written out go, their memory kept for
+    // parts to come.
+    while (!parts.empty() && parts.front()->runsUnwritten == 0) {
+      Spare spare{std::move(parts.front()->text), std::move(parts.front()->runs)};
+      parts.pop_front();
+      spare.text.clear();
+      spare.runs.clear();
+      const std::lock_guard<std::mutex> lock(spareLock);
+      spares.push_back(std::move(spare));
     }
   }
 
-  void Hand(std::string stretch) {
-    {
-      const std::lock_guard<std::mutex> lock(mutex);
-      stretches.push_back(std::move(stretch));
-      parsed.emplace_back();
+  void WriteSuite(const Suite& suite) {
+    for (Run* run = suite.first; run; run = run->nextInSuite) --run->part->runsUnwritten;
+    if (suite.first == suite.last) {
+      pieces.Add(suite.first->Text(suite.first->begin, suite.first->end));
+      return;
     }
-    changed.notify_all();
-    if (!parser.joinable() && !parserRefused) {
-      try {
-        parser = std::thread([this] { ParseWaiting(true); });
-      } catch (const std::system_error&) {
-        parserRefused = true;  // parsed on the calling thread at the end
-      }
+    // An iteration in several runs: its own start tag, and each run's cases
+    // with the last one's time as the next run gives it.
+    std::string& start = pieces.OwnText();
+    start += kSuiteStart;
+    start += suite.first->Name();
+    start += '"';
+    AppendCounts(suite.tests, suite.failures, suite.seconds, start);
+    start += ">\n";
+    pieces.OwnTextAdded();
+    for (const Run* run = suite.first; run; run = run->nextInSuite) {
+      pieces.Add(run->CasesBefore());
+      AppendNumber(static_cast<std::uint64_t>(run->lastSeconds), pieces.OwnText());
+      pieces.OwnTextAdded();
+      pieces.Add(run->CasesAfter());
     }
+    pieces.OwnText() += kSuiteEnd;
+    pieces.OwnTextAdded();
   }
 
-  void Stop() {
-    {
-      const std::lock_guard<std::mutex> lock(mutex);
-      stopping = true;
+  std::int64_t WaitingSeconds() const {
+    std::int64_t seconds = 0;
+    for (const Suite& suite : waiting) seconds += suite.seconds;
+    return seconds;
+  }
+
+  // Joins the part's runs into their suites; false where one joins a suite
+  // written out already.
+  bool Join(JUnitPart& part) {
+    constexpr std::size_t kAhead = 8;
+    part.runsUnwritten = part.runs.size();
+    for (std::size_t i = 0; i < part.runs.size(); ++i) {
+      Run& run = part.runs[i];
+      if (i + kAhead < part.runs.size()) suiteOf.Prefetch(part.runs[i + kAhead].nameHash);
+      run.part = &part;
+      waitingBytes += run.end - run.begin;
+      lastRun = &run;
+      const std::size_t found = suiteOf.Find(run, waiting, firstWaiting);
+      if (found == SuiteTable::kWrittenOut) return false;
+      if (found == SuiteTable::kNew) {
+        waiting.push_back({&run, &run, run.tests, run.failures, run.seconds});
+        continue;
+      }
+      Suite& suite = waiting[found];
+      Run& before = *suite.last;
+      if (before.lastTimeOfDay >= 0 && run.firstTimeOfDay >= 0)
+        before.lastSeconds = SecondsUntil(before.lastTimeOfDay, run.firstTimeOfDay);
+      before.nextInSuite = &run;
+      suite.last = &run;
+      suite.tests += run.tests;
+      suite.failures += run.failures;
+      suite.seconds += before.lastSeconds + run.seconds;
     }
-    changed.notify_all();
-    if (parser.joinable()) parser.join();
+    return true;
   }
 
   const LogTextDecoder decode;
-  std::string head;  // the log up to its first "<TR>", while that is not found
-  bool inRows = false;
-  std::string pending;  // rows not yet handed on
+  const std::string logName;
+  const JUnitFileOpener openFile;
+  const std::size_t batch;  // how much waits in memory before it is written out
 
-  std::mutex mutex;
-  std::condition_variable changed;
-  std::vector<std::string> stretches;
-  std::vector<std::unique_ptr<ParsedRows>> parsed;
-  std::size_t next = 0;  // the first stretch not yet taken
-  bool ended = false;
-  bool stopping = false;
-  std::thread parser;
-  bool parserRefused = false;
+  std::string head;  // up to the end of its <TITLE>, where it has one
+  bool titleEnded = false;
+  JUnitCounts counts;
+  bool holdAll = false;  // the second time through the log
+  // Set once a run joined a suite written out already: the parts still to
+  // come only count, as the log is read again.
+  std::atomic<bool> joinedTooLate{false};
+
+  std::deque<std::unique_ptr<JUnitPart>> parts;  // those with runs not yet written out
+  std::deque<Suite> waiting;
+  std::size_t firstWaiting = 0;  // the number of the first suite waiting
+  std::size_t waitingBytes = 0;
+  const Run* lastRun = nullptr;  // the latest, whose suite the next part may go on
+  SuiteTable suiteOf;
+
+  std::unique_ptr<filelayer::FileReplacement> file;
+  std::string title;
+  XmlPieces pieces;
+  std::uint64_t written = 0;
+  std::size_t startSize = 0;  // kept for the file's start, where it was written early
+  std::int64_t writtenSeconds = 0;
+  std::exception_ptr writeFailure;
+
+  struct Spare {
+    std::string text;
+    std::vector<Run> runs;
+  };
+  std::mutex spareLock;
+  std::vector<Spare> spares;
 };
 
-JUnitCollector::JUnitCollector(LogTextDecoder decode)
-    : state_(std::make_unique<State>(std::move(decode))) {}
+JUnitCollector::JUnitCollector(LogTextDecoder decode, std::string logName, JUnitFileOpener openFile,
+                               std::size_t batch)
+    : state_(std::make_unique<State>(std::move(decode), std::move(logName), std::move(openFile),
+                                     batch)) {}
 
-JUnitCollector::~JUnitCollector() { state_->Stop(); }
+JUnitCollector::~JUnitCollector() = default;
 
-JUnitCollector::JUnitCollector(JUnitCollector&&) noexcept = default;
-
-void JUnitCollector::Add(std::string_view bytes) {
+void JUnitCollector::Head(std::string_view bytes) {
   State& state = *state_;
-  if (!state.inRows) {
-    const std::size_t searchFrom = state.head.size() < 3 ? 0 : state.head.size() - 3;
-    state.head += bytes;
-    const std::size_t rowsStart = FindIgnoreCase(state.head, kRowOpen, searchFrom);
-    if (rowsStart == kNpos) return;
-    state.inRows = true;
-    state.pending = state.head.substr(rowsStart);
-    state.head.resize(rowsStart);
-  } else {
-    state.pending += bytes;
-  }
-  if (state.pending.size() < State::kStretch) return;
-  const std::size_t rowsEnd = AfterLastRow(state.pending);
-  if (rowsEnd == 0) return;
-  std::string rest = state.pending.substr(rowsEnd);
-  state.pending.resize(rowsEnd);
-  state.Hand(std::move(state.pending));
-  state.pending = std::move(rest);
-  state.pending.reserve(State::kStretch + (64 << 10));
+  if (state.titleEnded) return;
+  const std::size_t searchFrom = state.head.size() < 6 ? 0 : state.head.size() - 6;
+  state.head += bytes;
+  state.titleEnded = FindIgnoreCase(state.head, "</title", searchFrom) != kNpos;
 }
 
-JUnitCounts JUnitCollector::Finish(std::string_view logName, const JUnitSink* write) {
+std::unique_ptr<KeptRowReader::Part> JUnitCollector::StartPart() {
   State& state = *state_;
-  if (state.inRows && !state.pending.empty()) state.Hand(std::move(state.pending));
+  State::Spare spare;
   {
-    const std::lock_guard<std::mutex> lock(state.mutex);
-    state.ended = true;
-  }
-  state.changed.notify_all();
-  state.ParseWaiting(false);
-  // Whatever the collector's thread still parses is done when it ends.
-  if (state.parser.joinable()) state.parser.join();
-
-  std::deque<Suite> suites;
-  std::unordered_map<std::string_view, Suite*> suiteOf;  // by the escaped name
-  std::string_view lastIteration;  // rows of one iteration mostly follow each other
-  Suite* suite = nullptr;
-  JUnitCounts counts;
-  for (const std::unique_ptr<ParsedRows>& rows : state.parsed) {
-    for (Case& row : rows->cases) {
-      if (!suite || row.iteration != lastIteration) {
-        const auto [found, added] = suiteOf.try_emplace(row.suiteName, nullptr);
-        if (added) found->second = &suites.emplace_back(Suite{row.suiteName});
-        suite = found->second;
-        lastIteration = row.iteration;
-      }
-      Count(row.outcome, counts);
-      if (Case* previous = suite->last) {
-        // The step before in this iteration took until this one began.
-        if (previous->timeOfDay >= 0 && row.timeOfDay >= 0) {
-          previous->seconds = SecondsUntil(previous->timeOfDay, row.timeOfDay);
-          suite->seconds += previous->seconds;
-        }
-        previous->nextInSuite = &row;
-      } else {
-        suite->first = &row;
-      }
-      suite->last = &row;
-      ++suite->tests;
-      if (row.outcome == Outcome::kFailed) ++suite->failures;
+    const std::lock_guard<std::mutex> lock(state.spareLock);
+    if (!state.spares.empty()) {
+      spare = std::move(state.spares.back());
+      state.spares.pop_back();
     }
   }
-  if (!write) return counts;
-
-  // Written out a piece at a time, so the file never waits whole in memory.
-  constexpr std::size_t kPiece = 1 << 20;
-  std::string xml;
-  xml.reserve(kPiece + (64 << 10));
-  std::string title = TitleOf(state.head, state.decode);
-  if (title.empty()) title = logName;
-  long totalSeconds = 0;
-  for (const Suite& each : suites) totalSeconds += each.seconds;
-  xml += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"";
-  AppendEscaped(title, true, xml);
-  xml += '"';
-  AppendCounts(counts.cases, counts.failed, totalSeconds, xml);
-  xml += ">\n";
-  for (const Suite& each : suites) {
-    xml += "  <testsuite name=\"";
-    xml += each.name;
-    xml += '"';
-    AppendCounts(each.tests, each.failures, each.seconds, xml);
-    xml += ">\n";
-    for (const Case* row = each.first; row; row = row->nextInSuite) {
-      xml += row->beforeTime;
-      AppendNumber(static_cast<std::uint64_t>(row->seconds), xml);
-      xml += row->afterTime;
-      if (xml.size() >= kPiece) {
-        (*write)(xml);
-        xml.clear();
-      }
-    }
-    xml += "  </testsuite>\n";
-  }
-  xml += "</testsuites>\n";
-  (*write)(xml);
-  return counts;
+  const bool written = state.openFile && !state.joinedTooLate;
+  return std::make_unique<JUnitPart>(state.decode, written, std::move(spare.text),
+                                     std::move(spare.runs));
 }
 
-JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
-                       const LogTextDecoder& decode, const JUnitSink& write) {
-  JUnitCollector collector(decode);
-  collector.Add(condensedLog);
-  return collector.Finish(logName, &write);
+void JUnitCollector::EndPart(std::unique_ptr<Part> ended) {
+  State& state = *state_;
+  if (state.joinedTooLate) return;
+  // Every part this collector is given back is one it started.
+  std::unique_ptr<JUnitPart> part(static_cast<JUnitPart*>(ended.release()));
+  state.counts.cases += part->counts.cases;
+  state.counts.passed += part->counts.passed;
+  state.counts.failed += part->counts.failed;
+  state.counts.other += part->counts.other;
+  if (!state.openFile || state.writeFailure) return;
+  part->EndRun();
+  JUnitPart& joined = *part;
+  state.parts.push_back(std::move(part));
+  if (!state.Join(joined)) {
+    state.joinedTooLate = true;
+    return;
+  }
+  if (state.holdAll || state.waitingBytes < state.batch) return;
+  // A file that cannot be written fails the JUnit file alone, at the end:
+  // the condensed log is written all the same.
+  try {
+    state.WriteOut(false);
+  } catch (const std::exception&) {
+    state.writeFailure = std::current_exception();
+  }
+}
+
+bool JUnitCollector::ReadAgain() {
+  State& state = *state_;
+  if (!state.joinedTooLate) return false;
+  // Everything from the start, the file too, every suite held to the end.
+  state_ = std::make_unique<State>(state.decode, state.logName, state.openFile, state.batch);
+  state_->holdAll = true;
+  return true;
+}
+
+JUnitCounts JUnitCollector::Finish() {
+  State& state = *state_;
+  if (!state.openFile) return state.counts;
+  if (state.writeFailure) std::rethrow_exception(state.writeFailure);
+  const bool startedEarly = static_cast<bool>(state.file);
+  state.WriteOut(true);
+  state.pieces.OwnText() += kFileEnd;
+  state.pieces.OwnTextAdded();
+  state.pieces.AppendTo(*state.file);
+  if (startedEarly) {
+    state.file->WriteOver(
+        0, FileStart(state.title, state.counts, state.writtenSeconds, state.startSize));
+  }
+  state.file->Commit();
+  return state.counts;
 }
 
 std::string JUnitPathFor(const std::string& output) {

@@ -5,17 +5,18 @@
 // whether it passed.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
-namespace rowsift {
+#include "file_system.h"
+#include "log_xml_text.h"
+#include "report_filter.h"
 
-// The log's bytes as UTF-8. What the log's code page cannot map becomes
-// U+FFFD.
-using LogTextDecoder = std::function<std::string(std::string_view bytes)>;
+namespace rowsift {
 
 struct JUnitCounts {
   std::uint64_t cases = 0;  // the kept detail rows
@@ -24,35 +25,39 @@ struct JUnitCounts {
   std::uint64_t other = 0;  // a warning, "Done", an empty status: passed, and said so
 };
 
-// Takes the JUnit file's bytes, piece after piece.
-using JUnitSink = std::function<void(std::string_view piece)>;
+// Begins the JUnit file, when there is something to write.
+using JUnitFileOpener = std::function<std::unique_ptr<filelayer::FileReplacement>()>;
 
-// Reads a condensed log as it is written, parsing its rows on a thread of
-// its own meanwhile, and at the end gives their counts and writes the JUnit
-// file: well-formed UTF-8 whatever the log holds, its suites named after the
-// log's <TITLE>, or the log's file name where it has none.
-class JUnitCollector {
+// Reads the kept rows on the filter's way, each part of the log on the
+// filter's thread for it, where its cases are written out as whole suites,
+// and joins the suites by iteration as the parts end. Gives the counts,
+// and, given `openFile`, writes the JUnit file: well-formed UTF-8 whatever
+// the log holds, its suites named after the log's <TITLE>, or `logName`
+// where it has none. Suites are written out about every `batch` bytes as
+// the parts end, the file's start, which holds the totals, only at the end.
+class JUnitCollector final : public KeptRowReader {
  public:
-  explicit JUnitCollector(LogTextDecoder decode);
-  ~JUnitCollector();
-  JUnitCollector(JUnitCollector&&) noexcept;
+  static constexpr std::size_t kBatch = 1 << 20;
+
+  JUnitCollector(LogTextDecoder decode, std::string logName, JUnitFileOpener openFile = {},
+                 std::size_t batch = kBatch);
+  ~JUnitCollector() override;
   JUnitCollector(const JUnitCollector&) = delete;
   JUnitCollector& operator=(const JUnitCollector&) = delete;
 
-  // The log's next bytes, in order; from one thread at a time.
-  void Add(std::string_view bytes);
-  // Once every byte is added: the counts, and the JUnit file into `write`
-  // where one is given.
-  JUnitCounts Finish(std::string_view logName, const JUnitSink* write);
+  void Head(std::string_view bytes) override;
+  [[nodiscard]] std::unique_ptr<Part> StartPart() override;
+  void EndPart(std::unique_ptr<Part> part) override;
+  [[nodiscard]] bool ReadAgain() override;
+
+  // Once every part has ended: the counts; the JUnit file, where one is
+  // written, is completed and committed.
+  JUnitCounts Finish();
 
  private:
   struct State;
   std::unique_ptr<State> state_;
 };
-
-// The JUnit file of a condensed log held whole.
-JUnitCounts WriteJUnit(std::string_view condensedLog, std::string_view logName,
-                       const LogTextDecoder& decode, const JUnitSink& write);
 
 // `output` with ".xml" in place of its ".htm" or ".html", in any letter
 // case; with ".xml" added to any other name.

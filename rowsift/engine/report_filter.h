@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -50,12 +51,46 @@ struct FilterCounts {
 // bytes, valid only during the call, and rewritten text.
 using ReportWriter = std::function<void(std::span<const std::string_view> pieces)>;
 
+struct FilterCut;
+
+// Reads what the filter keeps as the output holds it, on the filter's own
+// pass: the head, then the detail rows kept for the filter text. A log
+// filtered on several threads is read in parts at once, one reader part to
+// a thread; the parts end in log order.
+class KeptRowReader {
+ public:
+  class Part {
+   public:
+    virtual ~Part() = default;
+    // A kept detail row, from the end of the row before to its "</TR>":
+    // the output holds `row` less its bytes [cut.before, cut.after), where
+    // cut.indents indents stand instead. `cellEnds`, where the filter found
+    // them on its way, are where the row's first "</TD>"s start, up to
+    // five. Valid only during the call.
+    virtual void Read(std::string_view row, const FilterCut& cut,
+                      std::span<const std::size_t> cellEnds) = 0;
+  };
+
+  virtual ~KeptRowReader() = default;
+  // The head's next bytes, before any part starts; valid only during the call.
+  virtual void Head(std::string_view bytes) = 0;
+  [[nodiscard]] virtual std::unique_ptr<Part> StartPart() = 0;
+  // The part's rows follow those of every part ended before it. Called on
+  // one thread at a time.
+  virtual void EndPart(std::unique_ptr<Part> part) = 0;
+  // Once every part has ended: true to read the head and the rows once
+  // more, from the start, for a reader that wrote out too early what the
+  // rows that came later change. The output is not written again.
+  [[nodiscard]] virtual bool ReadAgain() { return false; }
+};
+
 // Filters the log into `write`, about a megabyte at a time, the log's own
 // bytes never copied. With more than one thread, a
 // log that comes in one window is cut into parts filtered on that many
-// threads at once; the output is the same.
+// threads at once; the output is the same. `kept`, where given, reads the
+// kept rows on the way.
 FilterCounts FilterReport(LogSource& log, const FilterPattern& filter, const ReportWriter& write,
-                          unsigned threads = 1);
+                          unsigned threads = 1, KeptRowReader* kept = nullptr);
 
 // The same for a log in memory, appended to `output`.
 FilterCounts FilterReport(std::string_view input, const FilterPattern& filter, std::string& output);

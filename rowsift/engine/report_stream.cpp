@@ -141,9 +141,10 @@ class RowOutput {
 // filter may start.
 class RowFilter {
  public:
-  RowFilter(const FilterPattern& filter, RowOutput& out)
+  RowFilter(const FilterPattern& filter, RowOutput& out, KeptRowReader::Part* kept)
       : filter_(filter),
         out_(out),
+        kept_(kept),
         markBlocks_(ChooseMarkBlocks()),
         reach_(std::max(
             {kRowClose.size() - 1, filter.FirstAnchor().offset, filter.SecondAnchor().offset})),
@@ -218,7 +219,7 @@ class RowFilter {
   bool ClosesRow(const char* bytes, std::size_t at) {
     const std::uint32_t word = LoadWord(bytes + at) | CaseBits("\0\0\x20\x20");
     if (word == LoadWord("</td")) {
-      if (cellCloses_ < 3) cellCloseAt_[cellCloses_] = at;
+      if (cellCloses_ < kCellEndsKept) cellCloseAt_[cellCloses_] = at;
       ++cellCloses_;
     }
     return word == LoadWord("</tr");
@@ -258,8 +259,16 @@ class RowFilter {
       }
     }
     // The parser's way, for every row the quick reading does not cover.
-    if (AppendSelectedRow(MakeRecord(row, arena_, scratch_), filter_, out_.Text()))
+    const LogData record = MakeRecord(row, arena_, scratch_);
+    std::string& text = out_.Text();
+    const std::size_t rowText = text.size();
+    if (AppendSelectedRow(record, filter_, text)) {
       ++counts_.keptRows;
+      if (kept_ && !KeptUnconditionally(record.Itr)) {
+        const std::size_t size = text.size() - rowText;
+        kept_->Read(std::string_view(text).substr(rowText), FilterCut{size, size, 0}, {});
+      }
+    }
     out_.TextAdded();
   }
 
@@ -278,6 +287,12 @@ class RowFilter {
       out_.TextAdded();
     }
     AppendRowText(row, cut.after, row.size());
+    if (kept_) {
+      std::size_t cellEnds[kCellEndsKept];
+      const std::size_t known = std::min<std::size_t>(cellCloses_, kCellEndsKept);
+      for (std::size_t i = 0; i < known; ++i) cellEnds[i] = cellCloseAt_[i] - rowStart_;
+      kept_->Read(row, cut, std::span<const std::size_t>(cellEnds, known));
+    }
   }
 
   // Bytes [from, to) of the row as its record holds it: closed by "</TR>"
@@ -296,6 +311,7 @@ class RowFilter {
 
   const FilterPattern& filter_;
   RowOutput& out_;
+  KeptRowReader::Part* const kept_;
   const MarkBlocksFunction markBlocks_;
   const std::size_t reach_;  // how far past a block the marking reads
   const bool mayMatchInRowClose_;
@@ -305,7 +321,9 @@ class RowFilter {
 
   std::size_t rowStart_ = 0;
   unsigned cellCloses_ = 0;
-  std::size_t cellCloseAt_[3] = {};  // the first three "</TD>" of the row
+  // The first "</TD>"s of the row: three decide it, five go to kept_.
+  static constexpr unsigned kCellEndsKept = 5;
+  std::size_t cellCloseAt_[kCellEndsKept] = {};
   std::size_t match_ = kNpos;
 
   FilterCounts counts_;
@@ -327,12 +345,17 @@ std::uint64_t FindAcross(LogSource& log, std::uint64_t from, std::string_view pa
   return kNowhere;
 }
 
-void CopyAll(LogSource& log, std::uint64_t from, RowOutput& out) {
-  while (from < log.Size()) {
+// The log from `from` to `to` as it is: the head, or a tail that no row
+// closes. Only the head is given to `kept`.
+void CopyAll(LogSource& log, std::uint64_t from, std::uint64_t to, RowOutput& out,
+             KeptRowReader* kept) {
+  while (from < to) {
     const std::string_view window = log.Read(from, 1);
-    out.Copy(window);
+    const auto part = static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), to - from));
+    out.Copy(window.substr(0, part));
     out.Finish();
-    from += window.size();
+    if (kept) kept->Head(window.substr(0, part));
+    from += part;
   }
 }
 
@@ -340,7 +363,7 @@ void CopyAll(LogSource& log, std::uint64_t from, RowOutput& out) {
 // ends and filtered on `threads` threads; the parts' outputs go on in order,
 // and only a few parts are held at any time.
 FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const FilterPattern& filter,
-                           RowOutput& out, unsigned threads) {
+                           RowOutput& out, unsigned threads, KeptRowReader* kept) {
   // A few parts to a thread, none larger than a few megabytes.
   const std::size_t partSize =
       std::clamp<std::size_t>((log.size() - rowsStart) / (4 * threads), 256, 4 << 20);
@@ -354,6 +377,7 @@ FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const Fi
 
   struct Part {
     std::unique_ptr<RowOutput> output;
+    std::unique_ptr<KeptRowReader::Part> kept;
     FilterCounts counts;
   };
   std::vector<Part> parts(bounds.size() - 1);
@@ -374,14 +398,16 @@ FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const Fi
       }
     }
     if (!partOutput) partOutput = std::make_unique<RowOutput>();
-    RowFilter rows(filter, *partOutput);
+    std::unique_ptr<KeptRowReader::Part> keptPart = kept ? kept->StartPart() : nullptr;
+    RowFilter rows(filter, *partOutput, keptPart.get());
     const std::string_view text = log.substr(bounds[i], bounds[i + 1] - bounds[i]);
     const std::size_t done = rows.FilterRows(text);
     partOutput->Copy(text.substr(done));  // the tail, in the last part
-    parts[i] = {std::move(partOutput), rows.Counts()};
+    parts[i] = {std::move(partOutput), std::move(keptPart), rows.Counts()};
   };
   jobs.deliver = [&](std::size_t i) {
     out.Pass(*parts[i].output);
+    if (kept) kept->EndPart(std::move(parts[i].kept));
     counts.detailRows += parts[i].counts.detailRows;
     counts.keptRows += parts[i].counts.keptRows;
     const std::lock_guard<std::mutex> lock(spareLock);
@@ -393,34 +419,28 @@ FilterCounts FilterInParts(std::string_view log, std::size_t rowsStart, const Fi
 
 // The whole filter, from the log's windows into the output.
 FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& out,
-                        unsigned threads) {
+                        unsigned threads, KeptRowReader* kept) {
   const std::uint64_t size = log.Size();
   const std::uint64_t rowsStart = FindAcross(log, 0, kRowOpen);
   if (rowsStart == kNowhere) {
     // Nothing to filter: the whole log passes through as the head.
-    CopyAll(log, 0, out);
+    CopyAll(log, 0, size, out, kept);
     out.Finish();
     return {};
   }
-  for (std::uint64_t at = 0; at < rowsStart;) {
-    const std::string_view window = log.Read(at, 1);
-    const auto part =
-        static_cast<std::size_t>(std::min<std::uint64_t>(window.size(), rowsStart - at));
-    out.Copy(window.substr(0, part));
-    out.Finish();
-    at += part;
-  }
+  CopyAll(log, 0, rowsStart, out, kept);
   if (threads > 1) {
     const std::string_view whole = log.Read(0, 1);
     if (whole.size() == size) {
       const FilterCounts counts =
-          FilterInParts(whole, static_cast<std::size_t>(rowsStart), filter, out, threads);
+          FilterInParts(whole, static_cast<std::size_t>(rowsStart), filter, out, threads, kept);
       out.Finish();
       return counts;
     }
   }
 
-  RowFilter rows(filter, out);
+  std::unique_ptr<KeptRowReader::Part> keptPart = kept ? kept->StartPart() : nullptr;
+  RowFilter rows(filter, out, keptPart.get());
   std::uint64_t offset = rowsStart;
   std::size_t wanted = kRowClose.size();
   for (;;) {
@@ -441,7 +461,7 @@ FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& 
     const std::uint64_t rowClose =
         FindAcross(log, offset + window.size() - (kRowClose.size() - 1), kRowClose);
     if (rowClose == kNowhere) {
-      CopyAll(log, offset, out);
+      CopyAll(log, offset, size, out, nullptr);
       break;
     }
     const std::uint64_t rowSize = rowClose + kRowClose.size() - offset;
@@ -449,6 +469,7 @@ FilterCounts FilterInto(LogSource& log, const FilterPattern& filter, RowOutput& 
     wanted = static_cast<std::size_t>(rowSize);
   }
   out.Finish();
+  if (kept) kept->EndPart(std::move(keptPart));
   return rows.Counts();
 }
 
@@ -461,9 +482,15 @@ std::string_view TextSource::Read(std::uint64_t offset, std::size_t length) {
 }
 
 FilterCounts FilterReport(LogSource& log, const FilterPattern& filter, const ReportWriter& write,
-                          unsigned threads) {
+                          unsigned threads, KeptRowReader* kept) {
   RowOutput out(write);
-  return FilterInto(log, filter, out, threads);
+  const FilterCounts counts = FilterInto(log, filter, out, threads, kept);
+  if (kept && kept->ReadAgain()) {
+    const ReportWriter nowhere = [](std::span<const std::string_view>) {};
+    RowOutput unwritten(nowhere);
+    FilterInto(log, filter, unwritten, threads, kept);
+  }
+  return counts;
 }
 
 FilterCounts FilterReport(std::string_view input, const FilterPattern& filter,
@@ -474,7 +501,7 @@ FilterCounts FilterReport(std::string_view input, const FilterPattern& filter,
     for (const std::string_view piece : pieces) output.append(piece);
   };
   RowOutput out(append);
-  return FilterInto(log, filter, out, 1);
+  return FilterInto(log, filter, out, 1, nullptr);
 }
 
 std::int64_t CountDetailPieces(LogSource& log) {

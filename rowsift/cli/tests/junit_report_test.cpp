@@ -1,11 +1,20 @@
-// The JUnit file of a condensed log: suites, cases, outcomes, times and
-// escaping, whatever the cells hold.
+// The JUnit file of the rows a filter kept: suites, cases, outcomes, times
+// and escaping, whatever the cells hold, and whichever part of the log the
+// rows were read in.
 #include "junit_report.h"
 
 #include <gtest/gtest.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
+
+#include "report_rows.h"
 
 namespace rowsift {
 namespace {
@@ -17,8 +26,38 @@ std::string Row(std::string_view itr, std::string_view status, std::string_view 
          "</TD></TR>";
 }
 
-JUnitSink AppendTo(std::string& xml) {
-  return [&xml](std::string_view piece) { xml += piece; };
+// The JUnit file as it is committed.
+class CommittedFile final : public filelayer::FileReplacement {
+ public:
+  explicit CommittedFile(std::string& file) : file_(file) {}
+  void Append(std::span<const std::string_view> pieces) override {
+    for (const std::string_view piece : pieces) bytes_ += piece;
+  }
+  void WriteOver(std::uint64_t offset, std::string_view bytes) override {
+    bytes_.replace(static_cast<std::size_t>(offset), bytes.size(), bytes);
+  }
+  void Commit() override { file_ = bytes_; }
+
+ private:
+  std::string& file_;
+  std::string bytes_;
+};
+
+JUnitFileOpener CommitTo(std::string& file) {
+  return [&file] { return std::make_unique<CommittedFile>(file); };
+}
+
+using Parts = std::vector<std::vector<std::string>>;
+
+// The collector given the head, then the rows part by part, as the filter
+// gives them.
+void ReadInParts(JUnitCollector& collector, std::string_view head, const Parts& parts) {
+  collector.Head(head);
+  for (const std::vector<std::string>& rows : parts) {
+    std::unique_ptr<KeptRowReader::Part> part = collector.StartPart();
+    for (const std::string& row : rows) part->Read(row, FilterCut{row.size(), row.size(), 0}, {});
+    collector.EndPart(std::move(part));
+  }
 }
 
 // Latin-1 for the test: each byte is the character of the same number.
@@ -36,29 +75,37 @@ std::string FromLatin1(std::string_view bytes) {
   return text;
 }
 
-TEST(WriteJUnit, SuitesByIterationCasesByRowOutcomesByStatusAndEveryTextEscaped) {
-  const std::string log =
-      "<html><head><title>Nightly &amp; <b>Login</b></title></head><table>\r\n"
-      "<TR><TD>Itr#</TD><TD>Status</TD><TD>Step</TD><TD>Time</TD><TD>Details</TD></TR>" +
-      Row("1", "<FONT CLASS=pass>Passed</FONT>", "&nbsp&nbspOpen <i>caf\xE9</i>", "23:59:58",
-          "ok") +
-      Row("2", "FAILED", "Check &lt;total&gt;", "10:00:00", "expected 5, found \"6\" ]]> \x01") +
-      Row("1", "Warning", "Check", "00:00:03", "slow &#x263A;") +
-      Row("1", "Passed", "Check", "not a time", "") + Row("", "Passed", "no iteration", "", "") +
-      Row("2", "", "Close", "10:00:30", "") + "\r\n</table></html>";
+const std::string kHead = "<html><head><title>Nightly &amp; <b>Login</b></title></head><table>\r\n";
+
+// Iteration 1 runs across the parts' bound, and comes back after 2.
+const Parts kParts = {
+    {Row("Itr#", "Status", "Step", "Time", "Details"),
+     Row("1", "<FONT CLASS=pass>Passed</FONT>", "&nbsp&nbspOpen <i>caf\xE9</i>", "23:59:58", "ok")},
+    {Row("<B>1</B>", "Passed", "Log in", "23:59:59", ""),
+     Row("2", "FAILED", "Check &lt;total&gt;", "10:00:00", "expected 5, found \"6\" ]]> \x01"),
+     Row("1", "Warning", "Check", "00:00:03", "slow &#x263A;"),
+     Row("1", "Passed", "Check", "not a time", "")},
+    {},
+    {Row("", "Passed", "no iteration", "", ""), Row("2", "", "Close", "10:00:30", "")}};
+
+TEST(JUnitCollector, SuitesByIterationCasesByRowOutcomesByStatusAndEveryTextEscaped) {
   std::string xml;
-  const JUnitCounts counts = WriteJUnit(log, "run.htm", FromLatin1, AppendTo(xml));
-  EXPECT_EQ(counts.cases, 5u);
-  EXPECT_EQ(counts.passed, 2u);
+  JUnitCollector collector(FromLatin1, "run.htm", CommitTo(xml));
+  ReadInParts(collector, kHead, kParts);
+  EXPECT_FALSE(collector.ReadAgain());
+  const JUnitCounts counts = collector.Finish();
+  EXPECT_EQ(counts.cases, 6u);
+  EXPECT_EQ(counts.passed, 3u);
   EXPECT_EQ(counts.failed, 1u);
   EXPECT_EQ(counts.other, 2u);
   EXPECT_EQ(xml,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<testsuites name=\"Nightly &amp; Login\" tests=\"5\" failures=\"1\" errors=\"0\" "
+            "<testsuites name=\"Nightly &amp; Login\" tests=\"6\" failures=\"1\" errors=\"0\" "
             "skipped=\"0\" time=\"35\">\n"
-            "  <testsuite name=\"1\" tests=\"3\" failures=\"0\" errors=\"0\" skipped=\"0\" "
+            "  <testsuite name=\"1\" tests=\"4\" failures=\"0\" errors=\"0\" skipped=\"0\" "
             "time=\"5\">\n"
-            "    <testcase name=\"Open caf\xC3\xA9\" classname=\"1\" time=\"5\"/>\n"
+            "    <testcase name=\"Open caf\xC3\xA9\" classname=\"1\" time=\"1\"/>\n"
+            "    <testcase name=\"Log in\" classname=\"1\" time=\"4\"/>\n"
             "    <testcase name=\"Check\" classname=\"1\" time=\"0\"><system-out>Warning: slow "
             "\xE2\x98\xBA</system-out></testcase>\n"
             "    <testcase name=\"Check\" classname=\"1\" time=\"0\"/>\n"
@@ -72,14 +119,76 @@ TEST(WriteJUnit, SuitesByIterationCasesByRowOutcomesByStatusAndEveryTextEscaped)
             "</system-out></testcase>\n"
             "  </testsuite>\n"
             "</testsuites>\n");
-  JUnitCollector countsOnly(FromLatin1);
-  countsOnly.Add(log);
-  EXPECT_EQ(countsOnly.Finish("run.htm", nullptr).failed, 1u);
+  const std::string wholeAtTheEnd = xml;
+
+  // Written out suite by suite as the parts end, the start last, in the room
+  // kept for the longest totals.
+  JUnitCollector early(FromLatin1, "run.htm", CommitTo(xml), 1);
+  ReadInParts(early, kHead, kParts);
+  EXPECT_FALSE(early.ReadAgain());
+  early.Finish();
+  const std::size_t startEnd = xml.find(">\n", xml.find("<testsuites")) + 2;
+  const std::size_t padding = xml.find("  <testsuite") - startEnd;
+  EXPECT_EQ(xml.substr(startEnd, padding), std::string(padding - 1, ' ') + "\n");
+  EXPECT_GT(padding, 40u);
+  EXPECT_EQ(xml.erase(startEnd, padding), wholeAtTheEnd);
+
+  JUnitCollector countsOnly(FromLatin1, "run.htm");
+  ReadInParts(countsOnly, "", kParts);
+  EXPECT_EQ(countsOnly.Finish().failed, 1u);
 }
 
-TEST(WriteJUnit, ALogWithoutTitleOrRowsIsAnEmptySuiteListNamedAfterTheFile) {
+TEST(JUnitCollector, AnIterationBackAfterItsSuiteWasWrittenOutTakesASecondReading) {
+  const Parts parts = {{Row("1", "Passed", "a", "10:00:00", "")},
+                       {Row("2", "Passed", "b", "10:00:01", "")},
+                       {Row("1", "Failed", "c", "10:00:05", "late")}};
   std::string xml;
-  EXPECT_EQ(WriteJUnit("<html>no rows</html>", "run.htm", FromLatin1, AppendTo(xml)).cases, 0u);
+  JUnitCollector collector(FromLatin1, "run.htm", CommitTo(xml), 1);
+  ReadInParts(collector, "", parts);
+  ASSERT_TRUE(collector.ReadAgain());
+  ReadInParts(collector, "", parts);
+  EXPECT_FALSE(collector.ReadAgain());
+  EXPECT_EQ(collector.Finish().cases, 3u);
+  EXPECT_EQ(xml,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<testsuites name=\"run.htm\" tests=\"3\" failures=\"1\" errors=\"0\" skipped=\"0\" "
+            "time=\"5\">\n"
+            "  <testsuite name=\"1\" tests=\"2\" failures=\"1\" errors=\"0\" skipped=\"0\" "
+            "time=\"5\">\n"
+            "    <testcase name=\"a\" classname=\"1\" time=\"5\"/>\n"
+            "    <testcase name=\"c\" classname=\"1\" time=\"0\"><failure message=\"late\">late"
+            "</failure></testcase>\n"
+            "  </testsuite>\n"
+            "  <testsuite name=\"2\" tests=\"1\" failures=\"0\" errors=\"0\" skipped=\"0\" "
+            "time=\"0\">\n"
+            "    <testcase name=\"b\" classname=\"2\" time=\"0\"/>\n"
+            "  </testsuite>\n"
+            "</testsuites>\n");
+}
+
+TEST(JUnitCollector, ACutRowIsReadAsTheOutputHoldsIt) {
+  std::string xml;
+  JUnitCollector collector(FromLatin1, "run.htm", CommitTo(xml));
+  std::unique_ptr<KeptRowReader::Part> part = collector.StartPart();
+  // "Login2" cut from the step, which keeps two indents; then a cut that
+  // takes a cell's closing tag, joining the step and its time.
+  const std::string step = Row("1", "Passed", "Login2Open", "10:00:00", "");
+  const std::size_t login = step.find("Login2");
+  part->Read(step, FilterCut{login, login + 6, 2}, {});
+  const std::string joined = Row("1", "Passed", "Close", "x", "y");
+  const std::size_t close = joined.find("</TD><TD>x");
+  part->Read(joined, FilterCut{close, close + 9, 0}, {});
+  collector.EndPart(std::move(part));
+  EXPECT_EQ(collector.Finish().cases, 2u);
+  EXPECT_NE(xml.find("<testcase name=\"Open\" classname=\"1\" time=\"0\"/>"), std::string::npos);
+  EXPECT_NE(xml.find("<testcase name=\"Closex\" classname=\"1\" time=\"0\"/>"), std::string::npos);
+}
+
+TEST(JUnitCollector, ALogWithoutTitleOrRowsIsAnEmptySuiteListNamedAfterTheFile) {
+  std::string xml;
+  JUnitCollector collector(FromLatin1, "run.htm", CommitTo(xml));
+  ReadInParts(collector, "<html>no rows</html>", {});
+  EXPECT_EQ(collector.Finish().cases, 0u);
   EXPECT_EQ(xml,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<testsuites name=\"run.htm\" tests=\"0\" failures=\"0\" errors=\"0\" skipped=\"0\" "

@@ -1,0 +1,271 @@
+#include "kept_row_cells.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <iterator>
+
+#include "report_rows.h"
+#include "simd.h"
+
+namespace rowsift {
+namespace {
+
+// The cells of a kept row, their tags still in them: the first five, the
+// fifth running to the row's end where no "</TD>" closes it. False where
+// the row has fewer than four "</TD>".
+bool SplitCells(std::string_view row, std::string_view (&cells)[5]) {
+  constexpr std::size_t kBlock = 16;
+  const char* const bytes = row.data();
+  const std::size_t size = row.size();
+  int closes = 0;
+  std::size_t cellStart = 0;
+  // The closing tags' "</", sixteen places at a time where the processor
+  // can.
+  for (std::size_t block = 0; block < size; block += kBlock) {
+    unsigned marks = 0;
+#if ROWSIFT_SSE2
+    if (size - block > kBlock) {
+      marks = simd::Mask(
+          _mm_and_si128(_mm_cmpeq_epi8(simd::Load(bytes + block), simd::Splat('<')),
+                        _mm_cmpeq_epi8(simd::Load(bytes + block + 1), simd::Splat('/'))));
+    } else
+#endif
+    {
+      for (std::size_t i = 0; i < kBlock && block + i + 1 < size; ++i) {
+        if (bytes[block + i] == '<' && bytes[block + i + 1] == '/') marks |= 1u << i;
+      }
+    }
+    for (; marks != 0; marks &= marks - 1) {
+      const std::size_t open = block + static_cast<std::size_t>(std::countr_zero(marks));
+      if (size - open < 5 || bytes[open + 4] != '>' ||
+          FoldAscii(static_cast<unsigned char>(bytes[open + 2])) != 't') {
+        continue;
+      }
+      const unsigned char closing = FoldAscii(static_cast<unsigned char>(bytes[open + 3]));
+      if (closing == 'd') {
+        if (closes < 5) cells[closes] = row.substr(cellStart, open - cellStart);
+        ++closes;
+        cellStart = open + kCellClose.size();
+      } else if (closing == 'r') {
+        if (closes == 4) cells[4] = row.substr(cellStart, open - cellStart);
+        return true;
+      }
+    }
+  }
+  return closes >= 4;
+}
+
+// The cells of a row whose first four or five "</TD>" are known.
+void CellsAt(std::string_view row, std::span<const std::size_t> cellEnds,
+             std::string_view (&cells)[5]) {
+  std::size_t cellStart = 0;
+  for (std::size_t i = 0; i < cellEnds.size(); ++i) {
+    cells[i] = row.substr(cellStart, cellEnds[i] - cellStart);
+    cellStart = cellEnds[i] + kCellClose.size();
+  }
+  if (cellEnds.size() == 4)
+    cells[4] = row.substr(cellStart, row.size() - kRowClose.size() - cellStart);
+}
+
+// Whether a "</TD>" or a "</TR>" starts at text[at].
+bool ClosesCellOrRowAt(std::string_view text, std::size_t at) {
+  if (text.size() - at < 5 || text[at] != '<' || text[at + 1] != '/' || text[at + 4] != '>' ||
+      FoldAscii(static_cast<unsigned char>(text[at + 2])) != 't') {
+    return false;
+  }
+  const unsigned char closing = FoldAscii(static_cast<unsigned char>(text[at + 3]));
+  return closing == 'd' || closing == 'r';
+}
+
+// Whether a cut without brackets ends or makes a "</TD>" or "</TR>" that
+// starts right in front of it.
+bool CutMovesCellBound(std::string_view row, const FilterCut& cut) {
+  char joined[9];
+  for (std::size_t at = cut.before - std::min<std::size_t>(cut.before, 4); at < cut.before; ++at) {
+    if (row[at] != '<') continue;
+    if (ClosesCellOrRowAt(row, at)) return true;
+    std::size_t size = cut.before - at;
+    std::memcpy(joined, row.data() + at, size);
+    const std::string_view inserted = cut.indents > 0 ? kIndent : row.substr(cut.after, 5);
+    const std::size_t added = std::min(inserted.size(), sizeof joined - size);
+    std::memcpy(joined + size, inserted.data(), added);
+    size += added;
+    if (ClosesCellOrRowAt(std::string_view(joined, size), 0)) return true;
+  }
+  return false;
+}
+
+// The places of "<" and ">" in a text of at most 64 bytes, a bit each,
+// marked sixteen bytes at a time: false where the processor cannot, or
+// where fewer than the blocks' bytes may be read from the text's start.
+struct Brackets {
+  std::uint64_t opens = 0;
+  std::uint64_t closes = 0;
+
+  bool Mark(std::string_view text, std::size_t readable) {
+#if ROWSIFT_SSE2
+    constexpr std::size_t kBlock = 16;
+    if (text.size() > 64 || readable < (text.size() + kBlock - 1) / kBlock * kBlock) return false;
+    for (std::size_t block = 0; block < text.size(); block += kBlock) {
+      const __m128i bytes = simd::Load(text.data() + block);
+      opens |= std::uint64_t{simd::Mask(_mm_cmpeq_epi8(bytes, simd::Splat('<')))} << block;
+      closes |= std::uint64_t{simd::Mask(_mm_cmpeq_epi8(bytes, simd::Splat('>')))} << block;
+    }
+    const std::uint64_t inText =
+        text.size() == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << text.size()) - 1;
+    opens &= inText;
+    closes &= inText;
+    return true;
+#else
+    static_cast<void>(text);
+    static_cast<void>(readable);
+    return false;
+#endif
+  }
+
+  // The first mark of `marks` at or after `from`; `none` where there is none.
+  static std::size_t Next(std::uint64_t marks, std::size_t from, std::size_t none) {
+    const std::uint64_t after = from >= 64 ? 0 : marks >> from;
+    return after == 0 ? none : from + static_cast<std::size_t>(std::countr_zero(after));
+  }
+};
+
+// Joins a cell's text between its tags: one stretch, the usual case, as it
+// lies; more, in `scratch`.
+class CellStretches {
+ public:
+  explicit CellStretches(std::string& scratch) : scratch_(scratch) {}
+  void Add(std::string_view text) {
+    if (joined_) {
+      scratch_ += text;
+    } else if (stretch_.empty()) {
+      stretch_ = text;
+    } else {
+      scratch_.assign(stretch_);
+      scratch_ += text;
+      joined_ = true;
+    }
+  }
+  std::string_view Text() const { return joined_ ? std::string_view(scratch_) : stretch_; }
+
+ private:
+  std::string& scratch_;
+  std::string_view stretch_;
+  bool joined_ = false;
+};
+
+// A cell's text: its tags dropped, white space trimmed, otherwise the log's
+// bytes, in `scratch` where tags had to go. `readable` bytes may be read
+// from the cell's start, its own and the row's after it.
+std::string_view CellText(std::string_view cell, std::size_t readable, std::string& scratch) {
+  const char* const start = cell.data();
+  cell = Trimmed(cell);
+  // The usual cell: "<TD>" (the first behind "<TR>") and text.
+  while (StartsWithFolded(cell, "<td>") || StartsWithFolded(cell, "<tr>"))
+    cell = Trimmed(cell.substr(4));
+  readable -= static_cast<std::size_t>(cell.data() - start);
+  // A tag ends at its ">", unless another "<" comes first: then the "<"
+  // was text.
+  const std::size_t size = cell.size();
+  CellStretches text(scratch);
+  Brackets marks;
+  if (marks.Mark(cell, readable)) {
+    if (marks.opens == 0) return cell;
+    for (std::size_t at = 0; at < size;) {
+      std::size_t end = Brackets::Next(marks.opens, at, size);
+      if (end == at) {
+        end = Brackets::Next(marks.opens, at + 1, size);
+        const std::size_t tagEnd = Brackets::Next(marks.closes, at + 1, size);
+        if (tagEnd < end) {
+          at = tagEnd + 1;
+          continue;
+        }
+      }
+      text.Add(cell.substr(at, end - at));
+      at = end;
+    }
+    return Trimmed(text.Text());
+  }
+  // Long cells, and where the processor cannot: plain loops, which beat
+  // memchr on the short ones.
+  std::size_t firstTag = 0;
+  while (firstTag < size && cell[firstTag] != '<') ++firstTag;
+  if (firstTag == size) return cell;
+  for (std::size_t at = 0; at < size;) {
+    std::size_t end = at;
+    if (cell[at] == '<') {
+      end = at + 1;
+      while (end < size && cell[end] != '>' && cell[end] != '<') ++end;
+      if (end < size && cell[end] == '>') {
+        at = end + 1;
+        continue;
+      }
+    }
+    while (end < size && cell[end] != '<') ++end;
+    text.Add(cell.substr(at, end - at));
+    at = end;
+  }
+  return Trimmed(text.Text());
+}
+
+}  // namespace
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool KeptRowCells::Read(std::string_view row, const FilterCut& cut,
+                        std::span<const std::size_t> cellEnds) {
+  std::fill(std::begin(cells_), std::end(cells_), std::string_view());
+  const std::string_view removed = row.substr(cut.before, cut.after - cut.before);
+  const auto isBracket = [](char c) { return c == '<' || c == '>'; };
+  if (std::any_of(removed.begin(), removed.end(), isBracket) || CutMovesCellBound(row, cut)) {
+    cutRow_.assign(row.substr(0, cut.before));
+    for (int i = 0; i < cut.indents; ++i) cutRow_ += kIndent;
+    cutRow_ += row.substr(cut.after);
+    if (!SplitCells(cutRow_, cells_)) return false;
+    ReadableIn(cutRow_);
+    return true;
+  }
+  if (cellEnds.size() >= 4) {
+    CellsAt(row, cellEnds, cells_);
+  } else if (!SplitCells(row, cells_)) {
+    return false;
+  }
+  ReadableIn(row);
+  if (removed.empty() && cut.indents == 0) return true;
+  for (int i = 0; i < kCells; ++i) {
+    const std::string_view cell = cells_[i];
+    if (cell.data() == nullptr) break;
+    const auto begin = static_cast<std::size_t>(cell.data() - row.data());
+    if (cut.before < begin || cut.after > begin + cell.size()) continue;
+    cutCell_.assign(cell.substr(0, cut.before - begin));
+    for (int indent = 0; indent < cut.indents; ++indent) cutCell_ += kIndent;
+    cutCell_ += cell.substr(cut.after - begin);
+    // Room to read the cell sixteen bytes at a time.
+    const std::size_t size = cutCell_.size();
+    cutCell_.append(16, '\0');
+    cells_[i] = std::string_view(cutCell_).substr(0, size);
+    readable_[i] = cutCell_.size();
+    break;
+  }
+  return true;
+}
+
+void KeptRowCells::ReadableIn(std::string_view text) {
+  for (int i = 0; i < kCells; ++i) {
+    readable_[i] = cells_[i].data() == nullptr
+                       ? 0
+                       : static_cast<std::size_t>(text.data() + text.size() - cells_[i].data());
+  }
+}
+
+std::string_view KeptRowCells::Text(int cell) {
+  return CellText(cells_[cell], readable_[cell], scratch_[cell]);
+}
+
+}  // namespace rowsift
