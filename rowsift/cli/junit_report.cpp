@@ -108,22 +108,23 @@ class JUnitPart;
 // out as a whole <testsuite> element as if no other row of the iteration
 // came: its last case takes "0" seconds. Positions are in the part's text.
 struct Run {
+  // What writing out a suite of one run takes, together.
+  JUnitPart* part = nullptr;
   std::size_t begin = 0;
+  std::size_t end = 0;
+  std::int64_t seconds = 0;  // of the run's own cases
+
   std::size_t nameSize = 0;  // the suite's name, escaped, behind kSuiteStart
   std::size_t casesBegin = 0;
   std::size_t lastTime = 0;  // the "0" of the last case's time
-  std::size_t end = 0;
-  std::size_t nameHash = 0;
   std::uint64_t tests = 0;
   std::uint64_t failures = 0;
-  std::int64_t seconds = 0;  // of the run's own cases
   long firstTimeOfDay = -1;
   long lastTimeOfDay = -1;
   // Where a later run of the iteration comes: the last case's seconds, and
   // that run.
   std::int64_t lastSeconds = 0;
   Run* nextInSuite = nullptr;
-  JUnitPart* part = nullptr;  // once the part has ended
 
   std::string_view Text(std::size_t from, std::size_t to) const;
   std::string_view Name() const {
@@ -137,10 +138,14 @@ struct Run {
 // only counted where no file is written.
 class JUnitPart final : public KeptRowReader::Part {
  public:
-  // `text` and `runs` come empty, their memory perhaps kept from a part
-  // before.
-  JUnitPart(const LogTextDecoder& decode, bool written, std::string text, std::vector<Run> runs)
-      : text(std::move(text)), runs(std::move(runs)), decode_(decode), written_(written) {}
+  // The buffers come empty, their memory perhaps kept from a part before.
+  JUnitPart(const LogTextDecoder& decode, bool written, std::string text, std::vector<Run> runs,
+            std::vector<std::size_t> nameHashes)
+      : text(std::move(text)),
+        runs(std::move(runs)),
+        nameHashes(std::move(nameHashes)),
+        decode_(decode),
+        written_(written) {}
 
   void Read(std::string_view row, const FilterCut& cut,
             std::span<const std::size_t> cellEnds) override {
@@ -204,10 +209,11 @@ class JUnitPart final : public KeptRowReader::Part {
     if (!open_) return;
     open_ = false;
     Run& run = runs.emplace_back(run_);
+    run.part = this;
     run.begin = text.size();
     text += kSuiteStart;
     run.nameSize = suiteName_.size();
-    run.nameHash = std::hash<std::string_view>()(suiteName_);
+    nameHashes.push_back(std::hash<std::string_view>()(suiteName_));
     text += suiteName_;
     text += '"';
     AppendCounts(run.tests, run.failures, run.seconds, text);
@@ -223,6 +229,7 @@ class JUnitPart final : public KeptRowReader::Part {
 
   std::string text;
   std::vector<Run> runs;
+  std::vector<std::size_t> nameHashes;  // of the runs' suites, apart: the suites are found by them
   JUnitCounts counts;
   std::size_t runsUnwritten = 0;  // once the part has ended
 
@@ -262,13 +269,15 @@ std::string_view Run::Text(std::size_t from, std::size_t to) const {
 }
 
 // An iteration's suite while it is not yet written out: its runs, in log
-// order.
+// order, and, once it has several, their counts.
 struct Suite {
   Run* first = nullptr;
   Run* last = nullptr;
   std::uint64_t tests = 0;
   std::uint64_t failures = 0;
   std::int64_t seconds = 0;
+
+  std::int64_t Seconds() const { return first == last ? first->seconds : seconds; }
 };
 
 // Every suite by name, found through the names' hashes, which the parts
@@ -281,10 +290,6 @@ class SuiteTable {
   static constexpr std::size_t kNew = SIZE_MAX;
   static constexpr std::size_t kWrittenOut = SIZE_MAX - 1;
 
-  // The number of `run`'s suite among those not yet written out
-  // (`waiting`, the first of which has the number `firstWaiting`); kNew
-  // where there is none yet, which is then numbered `waiting.size()` on;
-  // kWrittenOut where it may be written out already.
   // Asks the processor to fetch the slot where a search for `hash` starts:
   // the slots lie far apart in memory, and the hashes are known ahead.
   void Prefetch(std::size_t hash) const {
@@ -297,17 +302,22 @@ class SuiteTable {
 #endif
   }
 
-  std::size_t Find(const Run& run, const std::deque<Suite>& waiting, std::size_t firstWaiting) {
+  // The number of the suite of `run`, whose name has the hash `hash`, among
+  // those not yet written out (`waiting`, the first of which has the number
+  // `firstWaiting`); kNew where there is none yet, which is then numbered
+  // `waiting.size()` on; kWrittenOut where it may be written out already.
+  std::size_t Find(std::size_t hash, const Run& run, const std::vector<Suite>& waiting,
+                   std::size_t firstWaiting) {
     if (2 * (used_ + 1) > slots_.size()) Grow();
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = run.nameHash & mask;; at = (at + 1) & mask) {
+    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
       Slot& slot = slots_[at];
       if (slot.suite == kEmpty) {
-        slot = {run.nameHash, firstWaiting + waiting.size()};
+        slot = {hash, firstWaiting + waiting.size()};
         ++used_;
         return kNew;
       }
-      if (slot.hash != run.nameHash) continue;
+      if (slot.hash != hash) continue;
       if (slot.suite < firstWaiting) return kWrittenOut;
       if (waiting[slot.suite - firstWaiting].first->Name() == run.Name())
         return slot.suite - firstWaiting;
@@ -376,17 +386,14 @@ class XmlPieces {
 
   bool Full() const { return held_ >= kBatch || pieces_.size() >= kMostPieces; }
 
-  // Returns the bytes appended.
-  std::uint64_t AppendTo(filelayer::FileReplacement& file) {
+  void AppendTo(filelayer::FileReplacement& file) {
     views_.clear();
     for (const Piece& piece : pieces_)
       views_.emplace_back(piece.inOwnText ? own_.data() + piece.offset : piece.data, piece.size);
     file.Append(views_);
-    const std::uint64_t appended = held_;
     pieces_.clear();
     own_.clear();
     held_ = 0;
-    return appended;
   }
 
  private:
@@ -450,22 +457,22 @@ struct JUnitCollector::State {
       // The totals, unknown until the end, get room for their longest.
       const std::size_t longest =
           FileStart(title, {UINT64_MAX, 0, UINT64_MAX, 0}, INT64_MAX, 0).size();
-      std::string& start = pieces.OwnText();
-      start = all ? FileStart(title, counts, writtenSeconds + WaitingSeconds(), 0)
-                  : FileStart(title, counts, 0, longest);
+      const std::string start = all ? FileStart(title, counts, WaitingSeconds(), 0)
+                                    : FileStart(title, counts, 0, longest);
       startSize = all ? 0 : start.size();
+      pieces.OwnText() += start;
       pieces.OwnTextAdded();
     }
     const Run* const held = all ? nullptr : lastRun;
-    while (!waiting.empty() && waiting.front().last != held) {
-      const Suite& suite = waiting.front();
-      WriteSuite(suite);
-      writtenSeconds += suite.seconds;
-      waiting.pop_front();
-      ++firstWaiting;
-      if (pieces.Full()) written += pieces.AppendTo(*file);
+    std::size_t done = 0;
+    for (; done < waiting.size() && waiting[done].last != held; ++done) {
+      WriteSuite(waiting[done]);
+      writtenSeconds += waiting[done].Seconds();
+      if (pieces.Full()) pieces.AppendTo(*file);
     }
-    written += pieces.AppendTo(*file);
+    waiting.erase(waiting.begin(), waiting.begin() + static_cast<std::ptrdiff_t>(done));
+    firstWaiting += done;
+    pieces.AppendTo(*file);
     waitingBytes = 0;
     for (const Suite& suite : waiting) {
       for (const Run* run = suite.first; run; run = run->nextInSuite)
@@ -474,10 +481,12 @@ struct JUnitCollector::State {
     // The parts whose runs are all written out go, their memory kept for
     // parts to come.
     while (!parts.empty() && parts.front()->runsUnwritten == 0) {
-      Spare spare{std::move(parts.front()->text), std::move(parts.front()->runs)};
+      JUnitPart& part = *parts.front();
+      Spare spare{std::move(part.text), std::move(part.runs), std::move(part.nameHashes)};
       parts.pop_front();
       spare.text.clear();
       spare.runs.clear();
+      spare.nameHashes.clear();
       const std::lock_guard<std::mutex> lock(spareLock);
       spares.push_back(std::move(spare));
     }
@@ -510,28 +519,34 @@ struct JUnitCollector::State {
 
   std::int64_t WaitingSeconds() const {
     std::int64_t seconds = 0;
-    for (const Suite& suite : waiting) seconds += suite.seconds;
+    for (const Suite& suite : waiting) seconds += suite.Seconds();
     return seconds;
   }
 
   // Joins the part's runs into their suites; false where one joins a suite
   // written out already.
+  // The usual run, of a new suite, is not read here: only its name's hash.
   bool Join(JUnitPart& part) {
     constexpr std::size_t kAhead = 8;
-    part.runsUnwritten = part.runs.size();
-    for (std::size_t i = 0; i < part.runs.size(); ++i) {
+    const std::size_t runs = part.runs.size();
+    part.runsUnwritten = runs;
+    waitingBytes += part.text.size();
+    if (runs > 0) lastRun = &part.runs.back();
+    for (std::size_t i = 0; i < runs; ++i) {
+      if (i + kAhead < runs) suiteOf.Prefetch(part.nameHashes[i + kAhead]);
       Run& run = part.runs[i];
-      if (i + kAhead < part.runs.size()) suiteOf.Prefetch(part.runs[i + kAhead].nameHash);
-      run.part = &part;
-      waitingBytes += run.end - run.begin;
-      lastRun = &run;
-      const std::size_t found = suiteOf.Find(run, waiting, firstWaiting);
+      const std::size_t found = suiteOf.Find(part.nameHashes[i], run, waiting, firstWaiting);
       if (found == SuiteTable::kWrittenOut) return false;
       if (found == SuiteTable::kNew) {
-        waiting.push_back({&run, &run, run.tests, run.failures, run.seconds});
+        waiting.push_back({&run, &run});
         continue;
       }
       Suite& suite = waiting[found];
+      if (suite.first == suite.last) {
+        suite.tests = suite.first->tests;
+        suite.failures = suite.first->failures;
+        suite.seconds = suite.first->seconds;
+      }
       Run& before = *suite.last;
       if (before.lastTimeOfDay >= 0 && run.firstTimeOfDay >= 0)
         before.lastSeconds = SecondsUntil(before.lastTimeOfDay, run.firstTimeOfDay);
@@ -558,7 +573,7 @@ struct JUnitCollector::State {
   std::atomic<bool> joinedTooLate{false};
 
   std::deque<std::unique_ptr<JUnitPart>> parts;  // those with runs not yet written out
-  std::deque<Suite> waiting;
+  std::vector<Suite> waiting;
   std::size_t firstWaiting = 0;  // the number of the first suite waiting
   std::size_t waitingBytes = 0;
   const Run* lastRun = nullptr;  // the latest, whose suite the next part may go on
@@ -567,7 +582,6 @@ struct JUnitCollector::State {
   std::unique_ptr<filelayer::FileReplacement> file;
   std::string title;
   XmlPieces pieces;
-  std::uint64_t written = 0;
   std::size_t startSize = 0;  // kept for the file's start, where it was written early
   std::int64_t writtenSeconds = 0;
   std::exception_ptr writeFailure;
@@ -575,6 +589,7 @@ struct JUnitCollector::State {
   struct Spare {
     std::string text;
     std::vector<Run> runs;
+    std::vector<std::size_t> nameHashes;
   };
   std::mutex spareLock;
   std::vector<Spare> spares;
@@ -607,7 +622,7 @@ std::unique_ptr<KeptRowReader::Part> JUnitCollector::StartPart() {
   }
   const bool written = state.openFile && !state.joinedTooLate;
   return std::make_unique<JUnitPart>(state.decode, written, std::move(spare.text),
-                                     std::move(spare.runs));
+                                     std::move(spare.runs), std::move(spare.nameHashes));
 }
 
 void JUnitCollector::EndPart(std::unique_ptr<Part> ended) {

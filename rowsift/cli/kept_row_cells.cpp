@@ -212,12 +212,6 @@ std::string_view CellText(std::string_view cell, std::size_t readable, std::stri
 
 }  // namespace
 
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 bool KeptRowCells::Read(std::string_view row, const FilterCut& cut,
                         std::span<const std::size_t> cellEnds) {
   std::fill(std::begin(cells_), std::end(cells_), std::string_view());

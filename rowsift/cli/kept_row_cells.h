@@ -16,7 +16,11 @@ struct FilterCut;
 inline bool IsSpace(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
 
 // `text` without white space at either end: spaces, tabs, line breaks.
-std::string_view Trimmed(std::string_view text);
+inline std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
+  return text;
+}
 
 // Whether `text` starts with `lower`, ASCII in lower case, in any letter
 // case. For the short texts of cells: inline.

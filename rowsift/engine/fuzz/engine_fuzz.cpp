@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -148,13 +149,16 @@ struct ModelResult {
   std::string output;
   std::int64_t pieceCount = -1;
   std::uint64_t kept = 0;
+  std::uint64_t keptForFilter = 0;  // not the heading, nor a row of no iteration
 };
 
-std::string ModelSelect(const ModelFilter& filter, const std::string& htmlString, bool& kept) {
+std::string ModelSelect(const ModelFilter& filter, const std::string& htmlString, bool& kept,
+                        bool* forFilter = nullptr) {
   std::string cells[5];
   bool filled;
   ModelParse(htmlString, cells, filled);
   kept = true;
+  if (forFilter) *forFilter = !(cells[0] == "Itr#" || cells[0].empty());
   if (cells[0] == "Itr#" || cells[0].empty()) return htmlString;
   const std::size_t at = filter.Find(htmlString);
   if (at == std::string::npos) {
@@ -189,12 +193,45 @@ ModelResult Model(const ModelFilter& filter, std::string_view input,
     const std::string htmlString = std::string(input.substr(from, close - from)) + "</TR>";
     if (rows) rows->push_back(std::string(input.substr(from, close + 5 - from)));
     bool kept;
-    result.output += ModelSelect(filter, htmlString, kept);
+    bool forFilter;
+    result.output += ModelSelect(filter, htmlString, kept, &forFilter);
     result.kept += kept;
+    result.keptForFilter += kept && forFilter;
   }
   result.output += input.substr(from);
   return result;
 }
+
+// Counts the rows a reader of the kept rows is given, and checks each one's
+// cut and cell ends against the row.
+class CountingReader final : public rowsift::KeptRowReader {
+ public:
+  std::uint64_t rows = 0;
+
+  void Head(std::string_view) override {}
+  std::unique_ptr<Part> StartPart() override { return std::make_unique<CountingPart>(); }
+  void EndPart(std::unique_ptr<Part> part) override {
+    rows += static_cast<CountingPart&>(*part).rows;
+  }
+
+ private:
+  struct CountingPart final : Part {
+    void Read(std::string_view row, const rowsift::FilterCut& cut,
+              std::span<const std::size_t> cellEnds) override {
+      Require(cut.before <= cut.after && cut.after <= row.size() && cut.indents >= 0 &&
+              cut.indents <= 9);
+      const std::string lower = Lower(row);
+      std::size_t next = 0;
+      for (const std::size_t end : cellEnds) {
+        next = lower.find("</td>", next);
+        Require(end == next);
+        next += 5;
+      }
+      ++rows;
+    }
+    std::uint64_t rows = 0;
+  };
+};
 
 CharacterSet CodePageOf(std::uint8_t choice) {
   constexpr unsigned kDoubleByte[] = {932, 936, 949, 950};
@@ -245,16 +282,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   {
     rowsift::TextSource log(input);
     std::string inParts;
+    CountingReader reader;
     const rowsift::FilterCounts partCounts =
-        rowsift::FilterReport(log, filter, AppendTo(inParts), 3);
+        rowsift::FilterReport(log, filter, AppendTo(inParts), 3, &reader);
     Require(inParts == expected.output && partCounts.detailRows == counts.detailRows &&
-            partCounts.keptRows == counts.keptRows);
+            partCounts.keptRows == counts.keptRows && reader.rows == expected.keptForFilter);
   }
   for (std::size_t window : {1, 6, 64}) {
     rowsift::TextSource log(input, window);
     std::string streamed;
-    rowsift::FilterReport(log, filter, AppendTo(streamed));
-    Require(streamed == expected.output);
+    CountingReader reader;
+    rowsift::FilterReport(log, filter, AppendTo(streamed), 1, &reader);
+    Require(streamed == expected.output && reader.rows == expected.keptForFilter);
     Require(rowsift::CountDetailPieces(log) == expected.pieceCount);
   }
   return 0;

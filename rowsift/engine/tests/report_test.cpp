@@ -2,6 +2,7 @@
 // count, the rows' quick reading against the parser's, and the windows.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -36,25 +37,67 @@ std::string Filter(std::string_view input, std::string_view filter,
   return output;
 }
 
+// The head and the kept detail rows as a reader is given them, each row as
+// the output holds it, closed by "</TR>"; the cell ends are checked against
+// the row.
+class KeptRowsAsText final : public KeptRowReader {
+ public:
+  std::string head;
+  std::string rows;
+
+  void Head(std::string_view bytes) override { head += bytes; }
+  std::unique_ptr<Part> StartPart() override { return std::make_unique<TextPart>(); }
+  void EndPart(std::unique_ptr<Part> part) override { rows += static_cast<TextPart&>(*part).rows; }
+
+ private:
+  struct TextPart final : Part {
+    void Read(std::string_view row, const FilterCut& cut,
+              std::span<const std::size_t> cellEnds) override {
+      std::size_t next = 0;
+      for (const std::size_t end : cellEnds) {
+        next = FindIgnoreCase(row, kCellClose, next);
+        EXPECT_EQ(end, next) << row;
+        next += kCellClose.size();
+      }
+      std::string text(row.substr(0, cut.before));
+      for (int i = 0; i < cut.indents; ++i) text += kIndent;
+      text += row.substr(cut.after);
+      rows += text.substr(0, text.size() - kRowClose.size()) + std::string(kRowClose);
+    }
+    std::string rows;
+  };
+};
+
 // The same log through windows of every size up to `largest` bytes, and in
 // parts on several threads, must give the same output and piece count as
-// the log in one piece on one thread.
-void ExpectSameThroughWindows(std::string_view input, std::string_view filter,
-                              std::size_t largest) {
+// the log in one piece on one thread, and, where `keptRows` are given, the
+// same kept rows to a reader.
+void ExpectSameThroughWindows(std::string_view input, std::string_view filter, std::size_t largest,
+                              const std::string* keptRows = nullptr) {
   const std::string whole = Filter(input, filter);
+  const std::string head(input.substr(0, FindIgnoreCase(input, kRowOpen)));
+  const auto expectKept = [&](const KeptRowsAsText& kept, const std::string& how) {
+    if (!keptRows) return;
+    EXPECT_EQ(kept.head, head) << how;
+    EXPECT_EQ(kept.rows, *keptRows) << how;
+  };
   TextSource inOnePiece(input);
   const std::int64_t pieces = CountDetailPieces(inOnePiece);
-  for (unsigned threads = 2; threads <= 4; ++threads) {
+  for (unsigned threads = 1; threads <= 4; ++threads) {
     std::string inParts;
-    FilterReport(inOnePiece, FilterPattern(filter), AppendTo(inParts), threads);
+    KeptRowsAsText kept;
+    FilterReport(inOnePiece, FilterPattern(filter), AppendTo(inParts), threads, &kept);
     EXPECT_EQ(inParts, whole) << threads << " threads";
+    expectKept(kept, std::to_string(threads) + " threads");
   }
   for (std::size_t window = 1; window <= largest; ++window) {
     TextSource log(input, window);
     std::string streamed;
-    FilterReport(log, FilterPattern(filter), AppendTo(streamed));
+    KeptRowsAsText kept;
+    FilterReport(log, FilterPattern(filter), AppendTo(streamed), 1, &kept);
     EXPECT_EQ(streamed, whole) << "window " << window;
     EXPECT_EQ(CountDetailPieces(log), pieces) << "window " << window;
+    expectKept(kept, "window " + std::to_string(window));
   }
 }
 
@@ -150,19 +193,22 @@ TEST(FilterReport, EveryRowComesOutAsTheParsersVerdictHasIt) {
   // Behind the heading row, each row is a piece of the cut as it stands.
   std::string log = kHead + std::string(kHeading);
   std::string expected = log;
+  std::string keptRows;  // those kept for the filter, as a reader is given them
   TextArena arena;
   std::string scratch;
   const FilterPattern filter("login");
   for (const std::string& row : rows) {
     log += row;
     std::string verdict;
-    AppendSelectedRow(MakeRecord(row, arena, scratch), filter, verdict);
+    const LogData record = MakeRecord(row, arena, scratch);
+    if (AppendSelectedRow(record, filter, verdict) && !KeptUnconditionally(record.Itr))
+      keptRows += verdict;
     expected += verdict;
   }
   log += kTail;
   expected += kTail;
   EXPECT_EQ(Filter(log, "login"), expected);
-  ExpectSameThroughWindows(log, "login", 40);
+  ExpectSameThroughWindows(log, "login", 40, &keptRows);
 }
 
 TEST(FilterReport, HandedOnAboutAMegabyteAtATime) {
