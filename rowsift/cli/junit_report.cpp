@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <exception>
 #include <functional>
@@ -57,15 +58,28 @@ void AppendNumber(std::uint64_t number, std::string& xml) {
   xml.append(digits, end);
 }
 
+// A suite's counts as attributes, put together here and appended at once:
+// every run writes them.
 void AppendCounts(std::uint64_t tests, std::uint64_t failures, std::int64_t seconds,
                   std::string& xml) {
-  xml += " tests=\"";
-  AppendNumber(tests, xml);
-  xml += "\" failures=\"";
-  AppendNumber(failures, xml);
-  xml += "\" errors=\"0\" skipped=\"0\" time=\"";
-  AppendNumber(static_cast<std::uint64_t>(seconds), xml);
-  xml += '"';
+  constexpr std::string_view kTests = " tests=\"";
+  constexpr std::string_view kFailures = "\" failures=\"";
+  constexpr std::string_view kTime = "\" errors=\"0\" skipped=\"0\" time=\"";
+  char text[kTests.size() + kFailures.size() + kTime.size() + 3 * 20 + 1];
+  char* at = text;
+  const auto put = [&](std::string_view constant) {
+    std::memcpy(at, constant.data(), constant.size());
+    at += constant.size();
+  };
+  const auto number = [&](std::uint64_t value) { at = std::to_chars(at, at + 20, value).ptr; };
+  put(kTests);
+  number(tests);
+  put(kFailures);
+  number(failures);
+  put(kTime);
+  number(static_cast<std::uint64_t>(seconds));
+  *at++ = '"';
+  xml.append(text, static_cast<std::size_t>(at - text));
 }
 
 // Seconds since midnight of "h:mm:ss" or "hh:mm:ss"; -1 for any other text.
@@ -176,9 +190,7 @@ class JUnitPart final : public KeptRowReader::Part {
 
     cases_ += kCaseStart;
     AppendCellXml(cells_.Text(2), decode_, cellXml_, cases_);
-    cases_ += kClassName;
-    cases_ += suiteName_;
-    cases_ += kTime;
+    cases_ += caseNameEnd_;
     lastPassed_ = outcome == Outcome::kPassed;
     switch (outcome) {
       case Outcome::kPassed:
@@ -241,6 +253,9 @@ class JUnitPart final : public KeptRowReader::Part {
     AppendCellXml(iteration, decode_, cellXml_, name);
     iteration_ = iteration;
     if (open_ && name == suiteName_) return;
+    caseNameEnd_.assign(kClassName);
+    caseNameEnd_ += name;
+    caseNameEnd_ += kTime;
     EndRun();
     open_ = true;
     run_ = Run();
@@ -258,6 +273,7 @@ class JUnitPart final : public KeptRowReader::Part {
   Run run_;                  // the open run's counts and times
   std::string iteration_;    // its last row's first cell as text
   std::string suiteName_;    // its name, escaped
+  std::string caseNameEnd_;  // what follows a case's name up to its time
   std::string cases_;        // its cases, the last one up to its time
   std::string lastCaseEnd_;  // the rest of the last case
   KeptRowCells cells_;

@@ -86,6 +86,7 @@ bool CutMovesCellBound(std::string_view row, const FilterCut& cut) {
   for (std::size_t at = cut.before - std::min<std::size_t>(cut.before, 4); at < cut.before; ++at) {
     if (row[at] != '<') continue;
     if (ClosesCellOrRowAt(row, at)) return true;
+    if (at + 1 < cut.before && row[at + 1] != '/') continue;  // no closing tag, whatever follows
     std::size_t size = cut.before - at;
     std::memcpy(joined, row.data() + at, size);
     const std::string_view inserted = cut.indents > 0 ? kIndent : row.substr(cut.after, 5);
@@ -237,12 +238,18 @@ bool KeptRowCells::Read(std::string_view row, const FilterCut& cut,
     if (cell.data() == nullptr) break;
     const auto begin = static_cast<std::size_t>(cell.data() - row.data());
     if (cut.before < begin || cut.after > begin + cell.size()) continue;
-    cutCell_.assign(cell.substr(0, cut.before - begin));
-    for (int indent = 0; indent < cut.indents; ++indent) cutCell_ += kIndent;
-    cutCell_ += cell.substr(cut.after - begin);
-    // Room to read the cell sixteen bytes at a time.
-    const std::size_t size = cutCell_.size();
-    cutCell_.append(16, '\0');
+    const std::string_view before = cell.substr(0, cut.before - begin);
+    const std::string_view after = cell.substr(cut.after - begin);
+    const std::size_t size =
+        before.size() + static_cast<std::size_t>(cut.indents) * kIndent.size() + after.size();
+    // With room behind it to read the cell sixteen bytes at a time.
+    cutCell_.resize(size + 16);
+    char* out = cutCell_.data();
+    std::memcpy(out, before.data(), before.size());
+    out += before.size();
+    for (int indent = 0; indent < cut.indents; ++indent, out += kIndent.size())
+      std::memcpy(out, kIndent.data(), kIndent.size());
+    std::memcpy(out, after.data(), after.size());
     cells_[i] = std::string_view(cutCell_).substr(0, size);
     readable_[i] = cutCell_.size();
     break;
