@@ -58,14 +58,16 @@ void AppendNumber(std::uint64_t number, std::string& xml) {
   xml.append(digits, end);
 }
 
-// A suite's counts as attributes, put together here and appended at once:
-// every run writes them.
-void AppendCounts(std::uint64_t tests, std::uint64_t failures, std::int64_t seconds,
-                  std::string& xml) {
-  constexpr std::string_view kTests = " tests=\"";
+// The end of a start tag whose name attribute comes last before it: the
+// counts as attributes. Put together here and appended at once: every run
+// writes them.
+void AppendCountsClosingTag(std::uint64_t tests, std::uint64_t failures, std::int64_t seconds,
+                            std::string& xml) {
+  constexpr std::string_view kTests = "\" tests=\"";
   constexpr std::string_view kFailures = "\" failures=\"";
   constexpr std::string_view kTime = "\" errors=\"0\" skipped=\"0\" time=\"";
-  char text[kTests.size() + kFailures.size() + kTime.size() + 3 * 20 + 1];
+  constexpr std::string_view kClose = "\">\n";
+  char text[kTests.size() + kFailures.size() + kTime.size() + kClose.size() + 3 * 20];
   char* at = text;
   const auto put = [&](std::string_view constant) {
     std::memcpy(at, constant.data(), constant.size());
@@ -78,7 +80,7 @@ void AppendCounts(std::uint64_t tests, std::uint64_t failures, std::int64_t seco
   number(failures);
   put(kTime);
   number(static_cast<std::uint64_t>(seconds));
-  *at++ = '"';
+  put(kClose);
   xml.append(text, static_cast<std::size_t>(at - text));
 }
 
@@ -112,6 +114,7 @@ constexpr std::string_view kCaseStart = "    <testcase name=\"";
 constexpr std::string_view kClassName = "\" classname=\"";
 constexpr std::string_view kTime = "\" time=\"";
 constexpr std::string_view kPassedCaseEnd = "\"/>\n";
+constexpr std::string_view kPassedLastCaseAndSuiteEnd = "0\"/>\n  </testsuite>\n";
 constexpr std::string_view kFileStart =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"";
 constexpr std::string_view kFileEnd = "</testsuites>\n";
@@ -164,15 +167,26 @@ class JUnitPart final : public KeptRowReader::Part {
   void Read(std::string_view row, const FilterCut& cut,
             std::span<const std::size_t> cellEnds) override {
     if (!cells_.Read(row, cut, cellEnds)) return;
-    const std::string_view iteration = cells_.Text(0);
-    if (KeptUnconditionally(iteration)) return;  // the heading, a row of no iteration
-    const std::string_view status = cells_.Text(1);
-    const Outcome outcome = OutcomeOf(status);
+    // Rows mostly repeat the first cell of the row before, byte for byte:
+    // the same iteration.
+    if (!iterationRead_ || cells_.Raw(0) != iterationCell_) {
+      const std::string_view iteration = cells_.Text(0);
+      if (KeptUnconditionally(iteration)) return;  // the heading, a row of no iteration
+      iterationCell_.assign(cells_.Raw(0));
+      iterationRead_ = true;
+      if (written_ && (!open_ || iteration != iteration_)) StartRunOf(iteration);
+    }
+    // Rows mostly repeat the status cell of the row before, byte for byte.
+    if (cells_.Raw(1) != statusCell_) {
+      statusCell_.assign(cells_.Raw(1));
+      status_.assign(cells_.Text(1));
+      outcome_ = OutcomeOf(status_);
+    }
+    const Outcome outcome = outcome_;
     Count(outcome, counts);
     if (!written_) return;
 
     const long timeOfDay = TimeOfDay(cells_.Text(3));
-    if (!open_ || iteration != iteration_) StartRunOf(iteration);
     if (run_.tests > 0) {
       // The case before in this iteration took until this one began.
       std::int64_t seconds = 0;
@@ -206,7 +220,7 @@ class JUnitPart final : public KeptRowReader::Part {
         break;
       case Outcome::kOther:
         cellXml_.clear();
-        AppendCellText(status, decode_, cellXml_);
+        AppendCellText(status_, decode_, cellXml_);
         cellXml_ += ": ";
         AppendCellText(cells_.Text(4), decode_, cellXml_);
         lastCaseEnd_ = "\"><system-out>";
@@ -227,15 +241,17 @@ class JUnitPart final : public KeptRowReader::Part {
     run.nameSize = suiteName_.size();
     nameHashes.push_back(std::hash<std::string_view>()(suiteName_));
     text += suiteName_;
-    text += '"';
-    AppendCounts(run.tests, run.failures, run.seconds, text);
-    text += ">\n";
+    AppendCountsClosingTag(run.tests, run.failures, run.seconds, text);
     run.casesBegin = text.size();
     text += cases_;
     run.lastTime = text.size();
-    text += '0';
-    text += LastCaseEnd();
-    text += kSuiteEnd;
+    if (lastPassed_) {
+      text += kPassedLastCaseAndSuiteEnd;
+    } else {
+      text += '0';
+      text += lastCaseEnd_;
+      text += kSuiteEnd;
+    }
     run.end = text.size();
   }
 
@@ -270,13 +286,18 @@ class JUnitPart final : public KeptRowReader::Part {
   const bool written_;
   bool lastPassed_ = false;
   bool open_ = false;
-  Run run_;                  // the open run's counts and times
-  std::string iteration_;    // its last row's first cell as text
+  Run run_;                    // the open run's counts and times
+  std::string iteration_;      // its last row's first cell as text
+  std::string iterationCell_;  // that cell as the output holds it
+  bool iterationRead_ = false;
   std::string suiteName_;    // its name, escaped
   std::string caseNameEnd_;  // what follows a case's name up to its time
   std::string cases_;        // its cases, the last one up to its time
   std::string lastCaseEnd_;  // the rest of the last case
   KeptRowCells cells_;
+  std::string statusCell_;  // the last status cell read, as the output holds it
+  std::string status_;      // its text
+  Outcome outcome_ = Outcome::kOther;
   std::string cellXml_;
 };
 
@@ -366,17 +387,17 @@ class SuiteTable {
 // The file's pieces: stretches of the parts' texts where they lie, joined
 // while they follow each other, and text written here; appended to the
 // file about a megabyte at a time, and whenever the parts may go. Short
-// stretches are copied: the system takes many small pieces slowly.
+// stretches that follow no other are copied: the system takes many small
+// pieces slowly.
 class XmlPieces {
  public:
   void Add(std::string_view text) {
-    if (text.size() < kShortPiece) {
-      OwnText() += text;
-      return OwnTextAdded();
-    }
     if (!pieces_.empty() && !pieces_.back().inOwnText &&
         pieces_.back().data + pieces_.back().size == text.data()) {
       pieces_.back().size += text.size();
+    } else if (text.size() < kShortPiece) {
+      OwnText() += text;
+      return OwnTextAdded();
     } else {
       pieces_.push_back({text.data(), 0, text.size(), false});
     }
@@ -438,9 +459,7 @@ std::string FileStart(std::string_view title, const JUnitCounts& counts, std::in
                       std::size_t keptSize) {
   std::string start(kFileStart);
   AppendEscaped(title, true, start);
-  start += '"';
-  AppendCounts(counts.cases, counts.failed, seconds, start);
-  start += ">\n";
+  AppendCountsClosingTag(counts.cases, counts.failed, seconds, start);
   if (keptSize > start.size()) {
     start.append(keptSize - start.size() - 1, ' ');
     start += '\n';
@@ -519,9 +538,7 @@ struct JUnitCollector::State {
     std::string& start = pieces.OwnText();
     start += kSuiteStart;
     start += suite.first->Name();
-    start += '"';
-    AppendCounts(suite.tests, suite.failures, suite.seconds, start);
-    start += ">\n";
+    AppendCountsClosingTag(suite.tests, suite.failures, suite.seconds, start);
     pieces.OwnTextAdded();
     for (const Run* run = suite.first; run; run = run->nextInSuite) {
       pieces.Add(run->CasesBefore());

@@ -48,6 +48,8 @@ class KeptRowCells {
   // A cell's text: its tags dropped, white space trimmed, otherwise the
   // log's bytes. Valid until the next Read.
   [[nodiscard]] std::string_view Text(int cell);
+  // A cell as the output holds it, its tags still in it.
+  [[nodiscard]] std::string_view Raw(int cell) const { return cells_[cell]; }
 
  private:
   // How much may be read from the start of each cell, of `text` or none.
