@@ -387,21 +387,26 @@ class SuiteTable {
 // The file's pieces: stretches of the parts' texts where they lie, joined
 // while they follow each other, and text written here; appended to the
 // file about a megabyte at a time, and whenever the parts may go. Short
-// stretches that follow no other are copied: the system takes many small
-// pieces slowly.
+// stretches between texts of the file's own are copied: the system takes
+// many small pieces slowly.
 class XmlPieces {
  public:
   void Add(std::string_view text) {
+    if (text.empty()) return;
     if (!pieces_.empty() && !pieces_.back().inOwnText &&
         pieces_.back().data + pieces_.back().size == text.data()) {
       pieces_.back().size += text.size();
-    } else if (text.size() < kShortPiece) {
-      OwnText() += text;
-      return OwnTextAdded();
     } else {
       pieces_.push_back({text.data(), 0, text.size(), false});
     }
     held_ += text.size();
+  }
+
+  // A stretch between texts of the file's own: copied where it is short.
+  void AddBetween(std::string_view text) {
+    if (text.size() >= kShortPiece) return Add(text);
+    OwnText() += text;
+    OwnTextAdded();
   }
 
   // Where text of the file's own is appended; call OwnTextAdded() after.
@@ -541,10 +546,10 @@ struct JUnitCollector::State {
     AppendCountsClosingTag(suite.tests, suite.failures, suite.seconds, start);
     pieces.OwnTextAdded();
     for (const Run* run = suite.first; run; run = run->nextInSuite) {
-      pieces.Add(run->CasesBefore());
+      pieces.AddBetween(run->CasesBefore());
       AppendNumber(static_cast<std::uint64_t>(run->lastSeconds), pieces.OwnText());
       pieces.OwnTextAdded();
-      pieces.Add(run->CasesAfter());
+      pieces.AddBetween(run->CasesAfter());
     }
     pieces.OwnText() += kSuiteEnd;
     pieces.OwnTextAdded();
