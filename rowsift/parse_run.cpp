@@ -178,6 +178,7 @@ RunOutcome RunParse(const ParseJob& job, ParseRunHost& host, const filelayer::Fi
         log, filter, [&](std::span<const std::string_view> pieces) { replacement->Append(pieces); },
         threads, host.KeptRows());
     log.CheckViewsRead();
+    host.LogReadWhole();
     input.reset();  // the output may be the input itself
     replacement->Commit();
     if (job.debug) LogProgress(host, {host.TimeStamp() + ": Process completed.", ""});

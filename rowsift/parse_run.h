@@ -53,6 +53,9 @@ class ParseRunHost {
   virtual void ReportSuccess(const std::string& text, const FilterCounts& counts) = 0;
   // Where a host reads the kept rows on the filter's way; none by default.
   [[nodiscard]] virtual KeptRowReader* KeptRows() { return nullptr; }
+  // The log was read whole and every row went through the filter: what was
+  // read from it on the way is sound. The output is committed next.
+  virtual void LogReadWhole() {}
 
   // What only a desktop has: the open-when-done option, the focus, the
   // cursor, the debug lines, event processing between the steps, the shell,

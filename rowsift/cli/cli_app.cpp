@@ -249,6 +249,11 @@ class CommandLineRun final : public ParseRunHost {
     err_ << name_ << intro << reason << '\n';
   }
   KeptRowReader* KeptRows() override { return collector_ ? &*collector_ : nullptr; }
+  // The JUnit file takes its place beside the condensed log, which does not
+  // wait for it: each is replaced whole, on its own.
+  void LogReadWhole() override {
+    if (collector_) collector_->StartCommit();
+  }
 
   void ReportSuccess(const std::string&, const FilterCounts& counts) override {
     err_ << name_ << "Kept " << counts.keptRows << " of " << counts.detailRows

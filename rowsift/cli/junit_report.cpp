@@ -9,10 +9,12 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <future>
 #include <iterator>
 #include <memory>
 #include <mutex>
 #include <span>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -555,6 +557,19 @@ struct JUnitCollector::State {
     pieces.OwnTextAdded();
   }
 
+  // Writes out what waits, the file's end, and its start where the totals
+  // were not known then, and puts the file in place.
+  void Commit() {
+    if (writeFailure) std::rethrow_exception(writeFailure);
+    const bool startedEarly = static_cast<bool>(file);
+    WriteOut(true);
+    pieces.OwnText() += kFileEnd;
+    pieces.OwnTextAdded();
+    pieces.AppendTo(*file);
+    if (startedEarly) file->WriteOver(0, FileStart(title, counts, writtenSeconds, startSize));
+    file->Commit();
+  }
+
   std::int64_t WaitingSeconds() const {
     std::int64_t seconds = 0;
     for (const Suite& suite : waiting) seconds += suite.Seconds();
@@ -623,6 +638,7 @@ struct JUnitCollector::State {
   std::size_t startSize = 0;  // kept for the file's start, where it was written early
   std::int64_t writtenSeconds = 0;
   std::exception_ptr writeFailure;
+  std::future<void> committing;  // the commit, where it runs on a thread of its own
 
   struct Spare {
     std::string text;
@@ -637,8 +653,6 @@ JUnitCollector::JUnitCollector(LogTextDecoder decode, std::string logName, JUnit
                                std::size_t batch)
     : state_(std::make_unique<State>(std::move(decode), std::move(logName), std::move(openFile),
                                      batch)) {}
-
-JUnitCollector::~JUnitCollector() = default;
 
 void JUnitCollector::Head(std::string_view bytes) {
   State& state = *state_;
@@ -699,21 +713,31 @@ bool JUnitCollector::ReadAgain() {
   return true;
 }
 
+void JUnitCollector::StartCommit() {
+  State& state = *state_;
+  if (!state.openFile || state.committing.valid()) return;
+  try {
+    state.committing = std::async(std::launch::async, [&state] { state.Commit(); });
+  } catch (const std::system_error&) {
+    // No thread to spare: Finish commits.
+  }
+}
+
 JUnitCounts JUnitCollector::Finish() {
   State& state = *state_;
   if (!state.openFile) return state.counts;
-  if (state.writeFailure) std::rethrow_exception(state.writeFailure);
-  const bool startedEarly = static_cast<bool>(state.file);
-  state.WriteOut(true);
-  state.pieces.OwnText() += kFileEnd;
-  state.pieces.OwnTextAdded();
-  state.pieces.AppendTo(*state.file);
-  if (startedEarly) {
-    state.file->WriteOver(
-        0, FileStart(state.title, state.counts, state.writtenSeconds, state.startSize));
+  if (state.committing.valid()) {
+    state.committing.get();
+  } else {
+    state.Commit();
   }
-  state.file->Commit();
   return state.counts;
+}
+
+JUnitCollector::~JUnitCollector() {
+  // A commit under way ends before the collector goes; its failure, not
+  // asked for, with it.
+  if (state_->committing.valid()) state_->committing.wait();
 }
 
 std::string JUnitPathFor(const std::string& output) {

@@ -50,8 +50,13 @@ class JUnitCollector final : public KeptRowReader {
   void EndPart(std::unique_ptr<Part> part) override;
   [[nodiscard]] bool ReadAgain() override;
 
-  // Once every part has ended: the counts; the JUnit file, where one is
-  // written, is completed and committed.
+  // Once every part has ended and the log is known to be read whole:
+  // completes the JUnit file and puts it in place on a thread of its own,
+  // beside whatever the caller does meanwhile.
+  void StartCommit();
+  // Once every part has ended: the counts, and the JUnit file, where one is
+  // written, completed and in place, committed here unless StartCommit did.
+  // Throws what writing the file failed with.
   JUnitCounts Finish();
 
  private:

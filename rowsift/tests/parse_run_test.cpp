@@ -64,6 +64,8 @@ class RecordingHost : public ParseRunHost {
   std::deque<bool> answers;               // the user's answers, question by question
   std::function<void()> onPendingEvents;  // what the user does while the window is responsive
   Calls calls;
+  int logsReadWhole = 0;
+  bool outputThenWritten = false;  // when the log was said to be read whole
 
   // What the user sees and what reaches the desktop, without the reads.
   Calls Visible() const {
@@ -117,6 +119,11 @@ class RecordingHost : public ParseRunHost {
     calls.push_back("open: " + filelayer::Utf8FromPath(path));
   }
   std::string TimeStamp() override { return Read("time", kStamp); }
+  void LogReadWhole() override {
+    ++logsReadWhole;
+    outputThenWritten = writtenYet && writtenYet();
+  }
+  std::function<bool()> writtenYet;
 
  private:
   std::string Read(const std::string& what, const std::string& value) {
@@ -279,7 +286,10 @@ TEST_F(ParseRunTest, AFilterTheLogsCodePageCannotSpellIsRefusedBeforeAnyQuestion
 // ---- Successful runs ----
 
 TEST_F(ParseRunTest, QuietRunShowsOnlyTheCursorAndTheSuccessBox) {
+  host_.writtenYet = [&] { return files_.Writes() > 0; };
   EXPECT_EQ(Run(), RunOutcome::kWritten);
+  EXPECT_EQ(host_.logsReadWhole, 1);
+  EXPECT_FALSE(host_.outputThenWritten) << "the host hears of the whole log before the commit";
   EXPECT_EQ(host_.Visible(), (Calls{"cursor: busy", kSuccessBox, "cursor: normal"}));
   EXPECT_EQ(files_.Get(kOutput), kFiltered);
   EXPECT_EQ(files_.Get(kInput), kReport);
@@ -351,6 +361,7 @@ TEST_F(ParseRunTest, UnreadableInputEndsInTheParseErrorBox) {
                    "because it is being used by another process.",
                    "cursor: normal"}));
   EXPECT_EQ(files_.Writes(), 0);
+  EXPECT_EQ(host_.logsReadWhole, 0);
 }
 
 TEST_F(ParseRunTest, RunningOutOfMemoryIsExplainedInPlainWords) {
