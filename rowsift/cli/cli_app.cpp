@@ -211,23 +211,13 @@ class CommandLineRun final : public ParseRunHost {
       case RunOutcome::kRefused:
         return kRefused;
       case RunOutcome::kReadFailed:
+        return kFileFailure;
       case RunOutcome::kWriteFailed:
+        // The JUnit file went on without the condensed log: say how it ended.
+        if (logReadWhole_ && collector_) ReportKeptRows(junit);
         return kFileFailure;
     }
-    if (!collector_) return kDone;
-    try {
-      const JUnitCounts counts = collector_->Finish();
-      err_ << name_ << "Kept rows by status: " << counts.passed << " passed, " << counts.failed
-           << " failed, " << counts.other << " other";
-      if (options_.junit) err_ << "; wrote " << junit;
-      err_ << '\n';
-      return options_.failOnFailed && counts.failed > 0 ? kFailedRows : kDone;
-    } catch (const std::bad_alloc&) {
-      ReportFailure("Error writing the JUnit file: ", "Not enough memory.");
-    } catch (const std::exception& failure) {
-      ReportFailure("Error writing the JUnit file: ", failure.what());
-    }
-    return kFileFailure;
+    return collector_ ? ReportKeptRows(junit) : kDone;
   }
 
   void Refuse(const std::string& text) override {
@@ -252,6 +242,7 @@ class CommandLineRun final : public ParseRunHost {
   // The JUnit file takes its place beside the condensed log, which does not
   // wait for it: each is replaced whole, on its own.
   void LogReadWhole() override {
+    logReadWhole_ = true;
     if (collector_) collector_->StartCommit();
   }
 
@@ -261,9 +252,28 @@ class CommandLineRun final : public ParseRunHost {
   }
 
  private:
+  // The kept rows' statuses on standard error, with --junit once the JUnit
+  // file is in place; the exit code they give.
+  int ReportKeptRows(const std::string& junit) {
+    try {
+      const JUnitCounts counts = collector_->Finish();
+      err_ << name_ << "Kept rows by status: " << counts.passed << " passed, " << counts.failed
+           << " failed, " << counts.other << " other";
+      if (options_.junit) err_ << "; wrote " << junit;
+      err_ << '\n';
+      return options_.failOnFailed && counts.failed > 0 ? kFailedRows : kDone;
+    } catch (const std::bad_alloc&) {
+      ReportFailure("Error writing the JUnit file: ", "Not enough memory.");
+    } catch (const std::exception& failure) {
+      ReportFailure("Error writing the JUnit file: ", failure.what());
+    }
+    return kFileFailure;
+  }
+
   const std::string input_;
   const std::string output_;
   std::optional<JUnitCollector> collector_;
+  bool logReadWhole_ = false;
   const Options& options_;
   const std::string name_;
   std::ostream& err_;
