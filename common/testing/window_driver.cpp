@@ -165,6 +165,12 @@ Image CaptureScreenRect(const RECT& rect) {
 
 int Channel(std::uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFFu); }
 
+// Whether this program runs under Wine, whose ntdll says its version.
+bool UnderWine() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace
 
 void WaitUntil(const std::function<bool()>& condition, const std::string& what, Timeout timeout) {
@@ -384,6 +390,13 @@ SIZE ClientSize(HWND window) {
   return SIZE{rect.right - rect.left, rect.bottom - rect.top};
 }
 
+HWND ActiveWindowOf(HWND window) {
+  GUITHREADINFO input = {};
+  input.cbSize = sizeof input;
+  if (!::GetGUIThreadInfo(ThreadOf(window), &input)) return nullptr;
+  return input.hwndActive;
+}
+
 HWND FocusedWindow(HWND window) {
   GUITHREADINFO input = {};
   input.cbSize = sizeof input;
@@ -392,12 +405,24 @@ HWND FocusedWindow(HWND window) {
 }
 
 void WaitForFocus(HWND expected, Timeout timeout) {
+  const HWND top = ::GetAncestor(expected, GA_ROOT);
   try {
-    WaitUntil([&] { return FocusedWindow(expected) == expected; },
-              "the focus on " + Describe(expected), timeout);
+    WaitUntil(
+        [&] {
+          if (FocusedWindow(expected) == expected) return true;
+          // Under Wine, with no window manager, another program's window
+          // coming or going on the shared screen can leave the program
+          // with no active window at all, which Windows never does after
+          // a box: the driver activates it again, as a user's click would,
+          // and the program puts the focus back where it had it.
+          if (UnderWine() && ActiveWindowOf(expected) == nullptr) ::SetForegroundWindow(top);
+          return false;
+        },
+        "the focus on " + Describe(expected), timeout);
   } catch (const DriverError& failure) {
     throw DriverError(std::string(failure.what()) + "; it is on " +
-                      Describe(FocusedWindow(expected)));
+                      Describe(FocusedWindow(expected)) + ", the active window " +
+                      Describe(ActiveWindowOf(expected)));
   }
 }
 

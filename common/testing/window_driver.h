@@ -111,6 +111,8 @@ SIZE ClientSize(HWND window);
 // The window with the keyboard focus in the thread that owns `window`; null
 // when that thread has none.
 HWND FocusedWindow(HWND window);
+// The active window of the thread that owns `window`, if any.
+HWND ActiveWindowOf(HWND window);
 void WaitForFocus(HWND expected, Timeout timeout = kDefaultTimeout);
 
 // Asks the window to close, as its close box does, without waiting.
