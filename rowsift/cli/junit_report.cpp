@@ -20,6 +20,7 @@
 
 #include "kept_row_cells.h"
 #include "log_xml_text.h"
+#include "piece_list.h"
 #include "report_rows.h"
 #include "simd.h"
 #include "text_search.h"
@@ -171,11 +172,10 @@ class JUnitPart final : public KeptRowReader::Part {
     if (!cells_.Read(row, cut, cellEnds)) return;
     // Rows mostly repeat the first cell of the row before, byte for byte:
     // the same iteration.
-    if (!iterationRead_ || cells_.Raw(0) != iterationCell_) {
+    if (iterationCell_.empty() || cells_.Raw(0) != iterationCell_) {
       const std::string_view iteration = cells_.Text(0);
       if (KeptUnconditionally(iteration)) return;  // the heading, a row of no iteration
       iterationCell_.assign(cells_.Raw(0));
-      iterationRead_ = true;
       if (written_ && (!open_ || iteration != iteration_)) StartRunOf(iteration);
     }
     // Rows mostly repeat the status cell of the row before, byte for byte.
@@ -290,12 +290,11 @@ class JUnitPart final : public KeptRowReader::Part {
   bool open_ = false;
   Run run_;                    // the open run's counts and times
   std::string iteration_;      // its last row's first cell as text
-  std::string iterationCell_;  // that cell as the output holds it
-  bool iterationRead_ = false;
-  std::string suiteName_;    // its name, escaped
-  std::string caseNameEnd_;  // what follows a case's name up to its time
-  std::string cases_;        // its cases, the last one up to its time
-  std::string lastCaseEnd_;  // the rest of the last case
+  std::string iterationCell_;  // that cell as the output holds it; none before the first
+  std::string suiteName_;      // its name, escaped
+  std::string caseNameEnd_;    // what follows a case's name up to its time
+  std::string cases_;          // its cases, the last one up to its time
+  std::string lastCaseEnd_;    // the rest of the last case
   KeptRowCells cells_;
   std::string statusCell_;  // the last status cell read, as the output holds it
   std::string status_;      // its text
@@ -386,25 +385,15 @@ class SuiteTable {
   std::size_t used_ = 0;
 };
 
-// The file's pieces: stretches of the parts' texts where they lie, joined
-// while they follow each other, and text written here; appended to the
-// file about a megabyte at a time, and whenever the parts may go. Short
-// stretches between texts of the file's own are copied: the system takes
-// many small pieces slowly.
+// The file's pieces: stretches of the parts' texts where they lie, and text
+// of the file's own; appended to the file about a megabyte at a time, and
+// whenever the parts may go.
 class XmlPieces {
  public:
-  void Add(std::string_view text) {
-    if (text.empty()) return;
-    if (!pieces_.empty() && !pieces_.back().inOwnText &&
-        pieces_.back().data + pieces_.back().size == text.data()) {
-      pieces_.back().size += text.size();
-    } else {
-      pieces_.push_back({text.data(), 0, text.size(), false});
-    }
-    held_ += text.size();
-  }
+  void Add(std::string_view text) { pieces_.AddInPlace(text); }
 
-  // A stretch between texts of the file's own: copied where it is short.
+  // A stretch between texts of the file's own: copied where it is short, as
+  // the system takes many small pieces slowly.
   void AddBetween(std::string_view text) {
     if (text.size() >= kShortPiece) return Add(text);
     OwnText() += text;
@@ -412,32 +401,14 @@ class XmlPieces {
   }
 
   // Where text of the file's own is appended; call OwnTextAdded() after.
-  std::string& OwnText() {
-    ownFrom_ = own_.size();
-    return own_;
-  }
-  void OwnTextAdded() {
-    const std::size_t size = own_.size() - ownFrom_;
-    if (size == 0) return;
-    if (!pieces_.empty() && pieces_.back().inOwnText &&
-        pieces_.back().offset + pieces_.back().size == ownFrom_) {
-      pieces_.back().size += size;
-    } else {
-      pieces_.push_back({nullptr, ownFrom_, size, true});
-    }
-    held_ += size;
-  }
+  std::string& OwnText() { return pieces_.OwnText(); }
+  void OwnTextAdded() { pieces_.OwnTextAdded(); }
 
-  bool Full() const { return held_ >= kBatch || pieces_.size() >= kMostPieces; }
+  bool Full() const { return pieces_.Bytes() >= kBatch || pieces_.Count() >= kMostPieces; }
 
   void AppendTo(filelayer::FileReplacement& file) {
-    views_.clear();
-    for (const Piece& piece : pieces_)
-      views_.emplace_back(piece.inOwnText ? own_.data() + piece.offset : piece.data, piece.size);
-    file.Append(views_);
-    pieces_.clear();
-    own_.clear();
-    held_ = 0;
+    file.Append(pieces_.Views());
+    pieces_.Clear();
   }
 
  private:
@@ -445,18 +416,7 @@ class XmlPieces {
   static constexpr std::size_t kMostPieces = 1024;
   static constexpr std::size_t kShortPiece = 4096;
 
-  struct Piece {
-    const char* data;    // a part's text
-    std::size_t offset;  // or text in own_, which may move as it grows
-    std::size_t size;
-    bool inOwnText;
-  };
-
-  std::vector<Piece> pieces_;
-  std::string own_;
-  std::size_t ownFrom_ = 0;
-  std::vector<std::string_view> views_;
-  std::size_t held_ = 0;
+  PieceList pieces_;
 };
 
 // The start of the file up to its first suite: the totals' attributes, and,

@@ -12,6 +12,17 @@
 namespace rowsift {
 namespace {
 
+// 'd' where a "</TD>" starts at text[at], 'r' where a "</TR>" does, in any
+// letter case; 0 otherwise.
+unsigned char ClosingTagAt(std::string_view text, std::size_t at) {
+  if (text.size() - at < 5 || text[at] != '<' || text[at + 1] != '/' || text[at + 4] != '>' ||
+      FoldAscii(static_cast<unsigned char>(text[at + 2])) != 't') {
+    return 0;
+  }
+  const unsigned char closing = FoldAscii(static_cast<unsigned char>(text[at + 3]));
+  return closing == 'd' || closing == 'r' ? closing : 0;
+}
+
 // The cells of a kept row, their tags still in them: the first five, the
 // fifth running to the row's end where no "</TD>" closes it. False where
 // the row has fewer than four "</TD>".
@@ -39,11 +50,7 @@ bool SplitCells(std::string_view row, std::string_view (&cells)[5]) {
     }
     for (; marks != 0; marks &= marks - 1) {
       const std::size_t open = block + static_cast<std::size_t>(std::countr_zero(marks));
-      if (size - open < 5 || bytes[open + 4] != '>' ||
-          FoldAscii(static_cast<unsigned char>(bytes[open + 2])) != 't') {
-        continue;
-      }
-      const unsigned char closing = FoldAscii(static_cast<unsigned char>(bytes[open + 3]));
+      const unsigned char closing = ClosingTagAt(row, open);
       if (closing == 'd') {
         if (closes < 5) cells[closes] = row.substr(cellStart, open - cellStart);
         ++closes;
@@ -69,23 +76,13 @@ void CellsAt(std::string_view row, std::span<const std::size_t> cellEnds,
     cells[4] = row.substr(cellStart, row.size() - kRowClose.size() - cellStart);
 }
 
-// Whether a "</TD>" or a "</TR>" starts at text[at].
-bool ClosesCellOrRowAt(std::string_view text, std::size_t at) {
-  if (text.size() - at < 5 || text[at] != '<' || text[at + 1] != '/' || text[at + 4] != '>' ||
-      FoldAscii(static_cast<unsigned char>(text[at + 2])) != 't') {
-    return false;
-  }
-  const unsigned char closing = FoldAscii(static_cast<unsigned char>(text[at + 3]));
-  return closing == 'd' || closing == 'r';
-}
-
 // Whether a cut without brackets ends or makes a "</TD>" or "</TR>" that
 // starts right in front of it.
 bool CutMovesCellBound(std::string_view row, const FilterCut& cut) {
   char joined[9];
   for (std::size_t at = cut.before - std::min<std::size_t>(cut.before, 4); at < cut.before; ++at) {
     if (row[at] != '<') continue;
-    if (ClosesCellOrRowAt(row, at)) return true;
+    if (ClosingTagAt(row, at) != 0) return true;
     if (at + 1 < cut.before && row[at + 1] != '/') continue;  // no closing tag, whatever follows
     std::size_t size = cut.before - at;
     std::memcpy(joined, row.data() + at, size);
@@ -93,7 +90,7 @@ bool CutMovesCellBound(std::string_view row, const FilterCut& cut) {
     const std::size_t added = std::min(inserted.size(), sizeof joined - size);
     std::memcpy(joined + size, inserted.data(), added);
     size += added;
-    if (ClosesCellOrRowAt(std::string_view(joined, size), 0)) return true;
+    if (ClosingTagAt(std::string_view(joined, size), 0) != 0) return true;
   }
   return false;
 }

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "ordered_pool.h"
+#include "piece_list.h"
 #include "report_filter.h"
 #include "report_rows.h"
 #include "row_marks.h"
@@ -56,19 +57,11 @@ class RowOutput {
   // Where rewritten text is appended; call TextAdded() after.
   std::string& Text() {
     EndRun();
-    textFrom_ = text_.size();
-    return text_;
+    return pieces_.OwnText();
   }
   void TextAdded() {
-    const std::size_t size = text_.size() - textFrom_;
-    if (size == 0) return;
-    if (!pieces_.empty() && pieces_.back().inText &&
-        pieces_.back().offset + pieces_.back().size == textFrom_) {
-      pieces_.back().size += size;
-    } else {
-      pieces_.push_back({nullptr, textFrom_, size, true});
-    }
-    Added(size);
+    pieces_.OwnTextAdded();
+    Added();
   }
 
   // Must be called before the log's window moves: runs point into it.
@@ -80,8 +73,8 @@ class RowOutput {
       Text().append(run);
       return TextAdded();
     }
-    pieces_.push_back({run.data(), 0, run.size(), false});
-    Added(run.size());
+    pieces_.AddInPlace(run);
+    Added();
   }
 
   // Hands on what is held; for a log read in windows, before the window moves.
@@ -101,38 +94,20 @@ class RowOutput {
   }
 
  private:
-  struct Piece {
-    const char* data;    // a run of the log
-    std::size_t offset;  // or text in text_, which may move as it grows
-    std::size_t size;
-    bool inText;
-  };
-
-  void Added(std::size_t bytes) {
-    held_ += bytes;
-    if (write_ && held_ >= kBatch) Flush();
+  void Added() {
+    if (write_ && pieces_.Bytes() >= kBatch) Flush();
   }
 
   void Flush() {
-    if (!write_ || pieces_.empty()) return;
-    views_.clear();
-    for (const Piece& piece : pieces_) {
-      views_.emplace_back(piece.inText ? text_.data() + piece.offset : piece.data, piece.size);
-    }
-    (*write_)(views_);
-    pieces_.clear();
-    text_.clear();
-    held_ = 0;
+    if (!write_ || pieces_.Count() == 0) return;
+    (*write_)(pieces_.Views());
+    pieces_.Clear();
   }
 
   const ReportWriter* write_ = nullptr;
   const char* runBegin_ = nullptr;
   const char* runEnd_ = nullptr;
-  std::vector<Piece> pieces_;
-  std::string text_;
-  std::vector<std::string_view> views_;
-  std::size_t textFrom_ = 0;
-  std::size_t held_ = 0;
+  PieceList pieces_;  // runs of the log, and the rewritten text and short runs
 };
 
 // Filters the complete rows of each window into the output. The rows are
