@@ -13,6 +13,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <system_error>
 #include <utility>
@@ -55,10 +56,19 @@ void Count(Outcome outcome, JUnitCounts& counts) {
   }
 }
 
+// Writes `number` at `at`, where 20 bytes are free; returns its end. The
+// usual number, a count or seconds, has one digit.
+char* PutNumber(char* at, std::uint64_t number) {
+  if (number < 10) {
+    *at = static_cast<char>('0' + number);
+    return at + 1;
+  }
+  return std::to_chars(at, at + 20, number).ptr;
+}
+
 void AppendNumber(std::uint64_t number, std::string& xml) {
-  char digits[24];
-  const auto [end, error] = std::to_chars(std::begin(digits), std::end(digits), number);
-  xml.append(digits, end);
+  char digits[20];
+  xml.append(digits, PutNumber(digits, number));
 }
 
 // The end of a start tag whose name attribute comes last before it: the
@@ -76,7 +86,7 @@ void AppendCountsClosingTag(std::uint64_t tests, std::uint64_t failures, std::in
     std::memcpy(at, constant.data(), constant.size());
     at += constant.size();
   };
-  const auto number = [&](std::uint64_t value) { at = std::to_chars(at, at + 20, value).ptr; };
+  const auto number = [&](std::uint64_t value) { at = PutNumber(at, value); };
   put(kTests);
   number(tests);
   put(kFailures);
@@ -116,7 +126,7 @@ constexpr std::string_view kSuiteEnd = "  </testsuite>\n";
 constexpr std::string_view kCaseStart = "    <testcase name=\"";
 constexpr std::string_view kClassName = "\" classname=\"";
 constexpr std::string_view kTime = "\" time=\"";
-constexpr std::string_view kPassedCaseEnd = "\"/>\n";
+constexpr std::string_view kPassedCaseEndAndCaseStart = "\"/>\n    <testcase name=\"";
 constexpr std::string_view kPassedLastCaseAndSuiteEnd = "0\"/>\n  </testsuite>\n";
 constexpr std::string_view kFileStart =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"";
@@ -173,10 +183,11 @@ class JUnitPart final : public KeptRowReader::Part {
     // Rows mostly repeat the first cell of the row before, byte for byte:
     // the same iteration.
     if (iterationCell_.empty() || cells_.Raw(0) != iterationCell_) {
-      const std::string_view iteration = cells_.Text(0);
+      const std::optional<std::string_view> plain = cells_.PlainText(0);
+      const std::string_view iteration = plain ? *plain : cells_.Text(0);
       if (KeptUnconditionally(iteration)) return;  // the heading, a row of no iteration
       iterationCell_.assign(cells_.Raw(0));
-      if (written_ && (!open_ || iteration != iteration_)) StartRunOf(iteration);
+      if (written_) StartRunOf(iteration, plain.has_value());
     }
     // Rows mostly repeat the status cell of the row before, byte for byte.
     if (cells_.Raw(1) != statusCell_) {
@@ -188,24 +199,38 @@ class JUnitPart final : public KeptRowReader::Part {
     Count(outcome, counts);
     if (!written_) return;
 
-    const long timeOfDay = TimeOfDay(cells_.Text(3));
+    const std::optional<std::string_view> plainTime = cells_.PlainText(3);
+    const long timeOfDay = TimeOfDay(plainTime ? *plainTime : cells_.Text(3));
     if (run_.tests > 0) {
       // The case before in this iteration took until this one began.
       std::int64_t seconds = 0;
       if (run_.lastTimeOfDay >= 0 && timeOfDay >= 0)
         seconds = SecondsUntil(run_.lastTimeOfDay, timeOfDay);
       run_.seconds += seconds;
-      AppendNumber(static_cast<std::uint64_t>(seconds), cases_);
-      cases_ += LastCaseEnd();
+      // Every passed case ends alike: that end and the next case's start at once.
+      char time[20 + kPassedCaseEndAndCaseStart.size()];
+      char* end = PutNumber(time, static_cast<std::uint64_t>(seconds));
+      if (lastPassed_) {
+        std::memcpy(end, kPassedCaseEndAndCaseStart.data(), kPassedCaseEndAndCaseStart.size());
+        cases_.append(time, end + kPassedCaseEndAndCaseStart.size());
+      } else {
+        cases_.append(time, end);
+        cases_ += lastCaseEnd_;
+        cases_ += kCaseStart;
+      }
     } else {
       run_.firstTimeOfDay = timeOfDay;
+      cases_ += kCaseStart;
     }
     run_.lastTimeOfDay = timeOfDay;
     ++run_.tests;
     if (outcome == Outcome::kFailed) ++run_.failures;
 
-    cases_ += kCaseStart;
-    AppendCellXml(cells_.Text(2), decode_, cellXml_, cases_);
+    if (const std::optional<std::string_view> name = cells_.PlainName(2)) {
+      cases_ += *name;
+    } else {
+      AppendCellXml(cells_.Text(2), decode_, cellXml_, cases_);
+    }
     cases_ += caseNameEnd_;
     lastPassed_ = outcome == Outcome::kPassed;
     switch (outcome) {
@@ -264,32 +289,32 @@ class JUnitPart final : public KeptRowReader::Part {
   std::size_t runsUnwritten = 0;  // once the part has ended
 
  private:
-  // A row of another iteration than the one before. Rows whose first cells
-  // differ only in spelling ("1", "<B>1</B>", "&#49;") share their suite.
-  void StartRunOf(std::string_view iteration) {
-    std::string name;
-    AppendCellXml(iteration, decode_, cellXml_, name);
-    iteration_ = iteration;
+  // A row whose first cell differs from the row before's: of another
+  // iteration, unless only in spelling ("1", "<B>1</B>", "&#49;"), which
+  // shares the suite. A plain iteration is its own name.
+  void StartRunOf(std::string_view iteration, bool plain) {
+    std::string_view name = iteration;
+    if (!plain) {
+      nameXml_.clear();
+      AppendCellXml(iteration, decode_, cellXml_, nameXml_);
+      name = nameXml_;
+    }
     if (open_ && name == suiteName_) return;
-    caseNameEnd_.assign(kClassName);
-    caseNameEnd_ += name;
-    caseNameEnd_ += kTime;
     EndRun();
     open_ = true;
     run_ = Run();
-    suiteName_ = std::move(name);
+    suiteName_.assign(name);
+    caseNameEnd_.assign(kClassName);
+    caseNameEnd_ += name;
+    caseNameEnd_ += kTime;
     cases_.clear();
   }
-
-  // The rest of the last case: every passed case ends alike.
-  std::string_view LastCaseEnd() const { return lastPassed_ ? kPassedCaseEnd : lastCaseEnd_; }
 
   const LogTextDecoder& decode_;
   const bool written_;
   bool lastPassed_ = false;
   bool open_ = false;
   Run run_;                    // the open run's counts and times
-  std::string iteration_;      // its last row's first cell as text
   std::string iterationCell_;  // that cell as the output holds it; none before the first
   std::string suiteName_;      // its name, escaped
   std::string caseNameEnd_;    // what follows a case's name up to its time
@@ -300,6 +325,7 @@ class JUnitPart final : public KeptRowReader::Part {
   std::string status_;      // its text
   Outcome outcome_ = Outcome::kOther;
   std::string cellXml_;
+  std::string nameXml_;
 };
 
 std::string_view Run::Text(std::size_t from, std::size_t to) const {

@@ -27,6 +27,7 @@ unsigned char ClosingTagAt(std::string_view text, std::size_t at) {
 // fifth running to the row's end where no "</TD>" closes it. False where
 // the row has fewer than four "</TD>".
 bool SplitCells(std::string_view row, std::string_view (&cells)[5]) {
+  std::fill(std::begin(cells), std::end(cells), std::string_view());
   constexpr std::size_t kBlock = 16;
   const char* const bytes = row.data();
   const std::size_t size = row.size();
@@ -130,6 +131,56 @@ struct Brackets {
   }
 };
 
+// A cell trimmed, behind the "<TD>" that opens it (the first behind "<TR>"),
+// where the usual cell has its only tags.
+std::string_view PastOpeningTags(std::string_view cell) {
+  // Four bytes at once, the tag names' letters folded to lower case.
+  const auto word = [](const char* bytes) {
+    std::uint32_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+  };
+  static const char kFold[4] = {0, 0x20, 0x20, 0};
+  const std::uint32_t fold = word(kFold);
+  const std::uint32_t cellOpen = word("<td>");
+  const std::uint32_t rowOpen = word("<tr>");
+  cell = Trimmed(cell);
+  while (cell.size() >= 4) {
+    const std::uint32_t tag = word(cell.data()) | fold;
+    if (tag != cellOpen && tag != rowOpen) break;
+    cell.remove_prefix(4);
+    while (!cell.empty() && IsSpace(cell.front())) cell.remove_prefix(1);
+  }
+  return cell;
+}
+
+// Whether `text` is printable ASCII but for what HTML or XML read
+// otherwise: "<", ">", "&" and quotes. `readable` bytes may be read from its
+// start; sixteen at a time where that many may.
+bool IsPlain(std::string_view text, std::size_t readable) {
+  const auto plain = [](unsigned char c) {
+    return c >= 0x20 && c < 0x7F && c != '<' && c != '>' && c != '&' && c != '"' && c != '\'';
+  };
+  std::size_t at = 0;
+#if ROWSIFT_SSE2
+  constexpr std::size_t kBlock = 16;
+  for (; at < text.size() && readable - at >= kBlock; at += kBlock) {
+    const __m128i bytes = simd::Load(text.data() + at);
+    // Below 0x20, and from 0x80 on, as signed bytes.
+    __m128i marks = _mm_or_si128(_mm_cmplt_epi8(bytes, simd::Splat(0x20)),
+                                 _mm_cmpeq_epi8(bytes, simd::Splat(0x7F)));
+    for (const char special : {'<', '>', '&', '"', '\''})
+      marks = _mm_or_si128(marks, _mm_cmpeq_epi8(bytes, simd::Splat(special)));
+    const std::size_t inText = std::min(kBlock, text.size() - at);
+    if ((simd::Mask(marks) & ((1u << inText) - 1)) != 0) return false;
+  }
+#endif
+  for (; at < text.size(); ++at) {
+    if (!plain(static_cast<unsigned char>(text[at]))) return false;
+  }
+  return true;
+}
+
 // Joins a cell's text between its tags: one stretch, the usual case, as it
 // lies; more, in `scratch`.
 class CellStretches {
@@ -159,10 +210,7 @@ class CellStretches {
 // from the cell's start, its own and the row's after it.
 std::string_view CellText(std::string_view cell, std::size_t readable, std::string& scratch) {
   const char* const start = cell.data();
-  cell = Trimmed(cell);
-  // The usual cell: "<TD>" (the first behind "<TR>") and text.
-  while (StartsWithFolded(cell, "<td>") || StartsWithFolded(cell, "<tr>"))
-    cell = Trimmed(cell.substr(4));
+  cell = PastOpeningTags(cell);
   readable -= static_cast<std::size_t>(cell.data() - start);
   // A tag ends at its ">", unless another "<" comes first: then the "<"
   // was text.
@@ -212,58 +260,97 @@ std::string_view CellText(std::string_view cell, std::size_t readable, std::stri
 
 bool KeptRowCells::Read(std::string_view row, const FilterCut& cut,
                         std::span<const std::size_t> cellEnds) {
-  std::fill(std::begin(cells_), std::end(cells_), std::string_view());
+  cutIn_ = -1;
+  copied_ = -1;
+  const bool changed = cut.after > cut.before || cut.indents > 0;
   const std::string_view removed = row.substr(cut.before, cut.after - cut.before);
   const auto isBracket = [](char c) { return c == '<' || c == '>'; };
-  if (std::any_of(removed.begin(), removed.end(), isBracket) || CutMovesCellBound(row, cut)) {
+  if (changed &&
+      (std::any_of(removed.begin(), removed.end(), isBracket) || CutMovesCellBound(row, cut))) {
     cutRow_.assign(row.substr(0, cut.before));
     for (int i = 0; i < cut.indents; ++i) cutRow_ += kIndent;
     cutRow_ += row.substr(cut.after);
-    if (!SplitCells(cutRow_, cells_)) return false;
-    ReadableIn(cutRow_);
-    return true;
+    end_ = cutRow_.data() + cutRow_.size();
+    return SplitCells(cutRow_, cells_);
   }
+  end_ = row.data() + row.size();
   if (cellEnds.size() >= 4) {
     CellsAt(row, cellEnds, cells_);
   } else if (!SplitCells(row, cells_)) {
     return false;
   }
-  ReadableIn(row);
-  if (removed.empty() && cut.indents == 0) return true;
+  if (!changed) return true;
   for (int i = 0; i < kCells; ++i) {
     const std::string_view cell = cells_[i];
     if (cell.data() == nullptr) break;
     const auto begin = static_cast<std::size_t>(cell.data() - row.data());
     if (cut.before < begin || cut.after > begin + cell.size()) continue;
-    const std::string_view before = cell.substr(0, cut.before - begin);
-    const std::string_view after = cell.substr(cut.after - begin);
-    const std::size_t size =
-        before.size() + static_cast<std::size_t>(cut.indents) * kIndent.size() + after.size();
-    // With room behind it to read the cell sixteen bytes at a time.
-    cutCell_.resize(size + 16);
-    char* out = cutCell_.data();
-    std::memcpy(out, before.data(), before.size());
-    out += before.size();
-    for (int indent = 0; indent < cut.indents; ++indent, out += kIndent.size())
-      std::memcpy(out, kIndent.data(), kIndent.size());
-    std::memcpy(out, after.data(), after.size());
-    cells_[i] = std::string_view(cutCell_).substr(0, size);
-    readable_[i] = cutCell_.size();
+    cutIn_ = i;
+    cutBefore_ = cut.before - begin;
+    cutAfter_ = cut.after - begin;
+    indents_ = cut.indents;
     break;
   }
   return true;
 }
 
-void KeptRowCells::ReadableIn(std::string_view text) {
-  for (int i = 0; i < kCells; ++i) {
-    readable_[i] = cells_[i].data() == nullptr
-                       ? 0
-                       : static_cast<std::size_t>(text.data() + text.size() - cells_[i].data());
-  }
+void KeptRowCells::CopyCutCell() {
+  const std::string_view cell = cells_[cutIn_];
+  const std::string_view before = cell.substr(0, cutBefore_);
+  const std::string_view after = cell.substr(cutAfter_);
+  const std::size_t size =
+      before.size() + static_cast<std::size_t>(indents_) * kIndent.size() + after.size();
+  // With room behind it to read the cell sixteen bytes at a time.
+  cutCell_.resize(size + 16);
+  char* out = cutCell_.data();
+  std::memcpy(out, before.data(), before.size());
+  out += before.size();
+  for (int indent = 0; indent < indents_; ++indent, out += kIndent.size())
+    std::memcpy(out, kIndent.data(), kIndent.size());
+  std::memcpy(out, after.data(), after.size());
+  cells_[cutIn_] = std::string_view(cutCell_).substr(0, size);
+  copied_ = cutIn_;
+  cutIn_ = -1;
+}
+
+std::size_t KeptRowCells::Readable(int cell) const {
+  const char* const start = cells_[cell].data();
+  if (start == nullptr) return 0;
+  const char* const end = cell == copied_ ? cutCell_.data() + cutCell_.size() : end_;
+  return static_cast<std::size_t>(end - start);
+}
+
+std::string_view KeptRowCells::Raw(int cell) {
+  if (cell == cutIn_) CopyCutCell();
+  return cells_[cell];
 }
 
 std::string_view KeptRowCells::Text(int cell) {
-  return CellText(cells_[cell], readable_[cell], scratch_[cell]);
+  if (cell == cutIn_) CopyCutCell();
+  return CellText(cells_[cell], Readable(cell), scratch_[cell]);
+}
+
+std::optional<std::string_view> KeptRowCells::PlainText(int cell) {
+  if (cell == cutIn_) return std::nullopt;  // the filter's indent marks are no plain text
+  const std::string_view text = PastOpeningTags(cells_[cell]);
+  const auto skipped = static_cast<std::size_t>(text.data() - cells_[cell].data());
+  if (!IsPlain(text, Readable(cell) - skipped)) return std::nullopt;
+  return text;
+}
+
+std::optional<std::string_view> KeptRowCells::PlainName(int cell) {
+  if (cell != cutIn_) return PlainText(cell);
+  // The output holds the bytes before the cut, the indents, and those
+  // after it: where only tags come before, the name is what comes after,
+  // unless a ";" there would end the last indent's mark.
+  const std::string_view raw = cells_[cell];
+  if (!PastOpeningTags(raw.substr(0, cutBefore_)).empty()) return std::nullopt;
+  const std::string_view after = raw.substr(cutAfter_);
+  if (indents_ > 0 && !after.empty() && after.front() == ';') return std::nullopt;
+  const std::string_view text = Trimmed(after);
+  const auto skipped = static_cast<std::size_t>(text.data() - raw.data());
+  if (!IsPlain(text, Readable(cell) - skipped)) return std::nullopt;
+  return text;
 }
 
 }  // namespace rowsift

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -13,7 +15,13 @@ namespace rowsift {
 
 struct FilterCut;
 
-inline bool IsSpace(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
+// A space, tab or line break: one test of a bit for the usual byte.
+inline bool IsSpace(char c) {
+  constexpr std::uint64_t kSpaces =
+      std::uint64_t{1} << ' ' | std::uint64_t{1} << '\r' | std::uint64_t{1} << '\n' | std::uint64_t{1} << '\t';
+  const auto byte = static_cast<unsigned char>(c);
+  return byte <= ' ' && ((kSpaces >> byte) & 1) != 0;
+}
 
 // `text` without white space at either end: spaces, tabs, line breaks.
 inline std::string_view Trimmed(std::string_view text) {
@@ -35,8 +43,9 @@ inline bool StartsWithFolded(std::string_view text, std::string_view lower) {
 
 // The first five cells of a kept row, read from the row as the log has it
 // and the filter's cut: a cut that leaves the tags as they are changes one
-// cell, which alone is copied. Cells end at their "</TD>"; the fifth, where
-// none closes it, at the row's "</TR>".
+// cell, which alone is copied, and only when it is asked for as the output
+// holds it. Cells end at their "</TD>"; the fifth, where none closes it, at
+// the row's "</TR>".
 class KeptRowCells {
  public:
   static constexpr int kCells = 5;
@@ -49,17 +58,35 @@ class KeptRowCells {
   // log's bytes. Valid until the next Read.
   [[nodiscard]] std::string_view Text(int cell);
   // A cell as the output holds it, its tags still in it.
-  [[nodiscard]] std::string_view Raw(int cell) const { return cells_[cell]; }
+  [[nodiscard]] std::string_view Raw(int cell);
+
+  // The usual cell, its opening tags and printable ASCII that neither HTML
+  // nor XML reads otherwise, is its own text and its own XML, found without
+  // a copy. Text(cell), where the cell is such; nothing otherwise.
+  [[nodiscard]] std::optional<std::string_view> PlainText(int cell);
+  // The same for the text a name takes: Text(cell) behind the indent marks
+  // that lead it, the filter's among them.
+  [[nodiscard]] std::optional<std::string_view> PlainName(int cell);
 
  private:
-  // How much may be read from the start of each cell, of `text` or none.
-  void ReadableIn(std::string_view text);
+  // Puts the cell the cut changes as the output holds it in cutCell_.
+  void CopyCutCell();
+  // How much may be read from the start of a cell: up to the end of the
+  // text it lies in.
+  [[nodiscard]] std::size_t Readable(int cell) const;
 
   std::string_view cells_[kCells];
-  std::size_t readable_[kCells] = {};
+  const char* end_ = nullptr;    // of the row, or of cutRow_, where the cells lie
   std::string scratch_[kCells];  // a cell's text where tags had to go
   std::string cutRow_;           // a row whose cut changes its tags, as the output holds it
-  std::string cutCell_;          // the cell a cut changes, as the output holds it
+  // The cell a cut changes, while it is not copied: its number, and where
+  // the cut lies in it.
+  int cutIn_ = -1;
+  std::size_t cutBefore_ = 0;
+  std::size_t cutAfter_ = 0;
+  int indents_ = 0;
+  std::string cutCell_;  // that cell as the output holds it, once copied
+  int copied_ = -1;      // and its number then
 };
 
 }  // namespace rowsift

@@ -178,10 +178,21 @@ TEST(JUnitCollector, ACutRowIsReadAsTheOutputHoldsIt) {
   const std::string joined = Row("1", "Passed", "Close", "x", "y");
   const std::size_t close = joined.find("</TD><TD>x");
   part->Read(joined, FilterCut{close, close + 9, 0}, {});
+  // An indent followed by ";" reads as "&nbsp;", which the ";" ends; one
+  // in the middle of a name is a no-break space there.
+  const std::string semicolon = Row("1", "Passed", "Login;Next", "10:00:01", "");
+  const std::size_t semicolonLogin = semicolon.find("Login");
+  part->Read(semicolon, FilterCut{semicolonLogin, semicolonLogin + 5, 1}, {});
+  const std::string middle = Row("1", "Passed", "Pre Login Post", "10:00:02", "");
+  const std::size_t middleLogin = middle.find("Login");
+  part->Read(middle, FilterCut{middleLogin, middleLogin + 5, 1}, {});
   collector.EndPart(std::move(part));
-  EXPECT_EQ(collector.Finish().cases, 2u);
+  EXPECT_EQ(collector.Finish().cases, 4u);
   EXPECT_NE(xml.find("<testcase name=\"Open\" classname=\"1\" time=\"0\"/>"), std::string::npos);
   EXPECT_NE(xml.find("<testcase name=\"Closex\" classname=\"1\" time=\"0\"/>"), std::string::npos);
+  EXPECT_NE(xml.find("<testcase name=\"Next\" classname=\"1\" time=\"1\"/>"), std::string::npos);
+  EXPECT_NE(xml.find("<testcase name=\"Pre \xC2\xA0 Post\" classname=\"1\" time=\"0\"/>"),
+            std::string::npos);
 }
 
 TEST(JUnitCollector, ALogWithoutTitleOrRowsIsAnEmptySuiteListNamedAfterTheFile) {
