@@ -17,8 +17,8 @@ struct FilterCut;
 
 // A space, tab or line break: one test of a bit for the usual byte.
 inline bool IsSpace(char c) {
-  constexpr std::uint64_t kSpaces =
-      std::uint64_t{1} << ' ' | std::uint64_t{1} << '\r' | std::uint64_t{1} << '\n' | std::uint64_t{1} << '\t';
+  constexpr std::uint64_t kSpaces = std::uint64_t{1} << ' ' | std::uint64_t{1} << '\r' |
+                                    std::uint64_t{1} << '\n' | std::uint64_t{1} << '\t';
   const auto byte = static_cast<unsigned char>(c);
   return byte <= ' ' && ((kSpaces >> byte) & 1) != 0;
 }
