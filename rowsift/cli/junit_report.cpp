@@ -71,30 +71,37 @@ void AppendNumber(std::uint64_t number, std::string& xml) {
   xml.append(digits, PutNumber(digits, number));
 }
 
-// The end of a start tag whose name attribute comes last before it: the
-// counts as attributes. Put together here and appended at once: every run
-// writes them.
+// Writes `bytes` at `at`; returns their end.
+char* Put(char* at, std::string_view bytes) {
+  std::memcpy(at, bytes.data(), bytes.size());
+  return at + bytes.size();
+}
+
+constexpr std::string_view kTestsAttribute = "\" tests=\"";
+constexpr std::string_view kFailuresAttribute = "\" failures=\"";
+constexpr std::string_view kTimeAttribute = "\" errors=\"0\" skipped=\"0\" time=\"";
+constexpr std::string_view kStartTagEnd = "\">\n";
+// The most PutCountsClosingTag writes.
+constexpr std::size_t kCountsClosingTagMost = kTestsAttribute.size() + kFailuresAttribute.size() +
+                                              kTimeAttribute.size() + kStartTagEnd.size() + 3 * 20;
+
+// Writes the end of a start tag whose name attribute comes last before it:
+// the counts as attributes. Returns its end.
+char* PutCountsClosingTag(char* at, std::uint64_t tests, std::uint64_t failures,
+                          std::int64_t seconds) {
+  at = Put(at, kTestsAttribute);
+  at = PutNumber(at, tests);
+  at = Put(at, kFailuresAttribute);
+  at = PutNumber(at, failures);
+  at = Put(at, kTimeAttribute);
+  at = PutNumber(at, static_cast<std::uint64_t>(seconds));
+  return Put(at, kStartTagEnd);
+}
+
 void AppendCountsClosingTag(std::uint64_t tests, std::uint64_t failures, std::int64_t seconds,
                             std::string& xml) {
-  constexpr std::string_view kTests = "\" tests=\"";
-  constexpr std::string_view kFailures = "\" failures=\"";
-  constexpr std::string_view kTime = "\" errors=\"0\" skipped=\"0\" time=\"";
-  constexpr std::string_view kClose = "\">\n";
-  char text[kTests.size() + kFailures.size() + kTime.size() + kClose.size() + 3 * 20];
-  char* at = text;
-  const auto put = [&](std::string_view constant) {
-    std::memcpy(at, constant.data(), constant.size());
-    at += constant.size();
-  };
-  const auto number = [&](std::uint64_t value) { at = PutNumber(at, value); };
-  put(kTests);
-  number(tests);
-  put(kFailures);
-  number(failures);
-  put(kTime);
-  number(static_cast<std::uint64_t>(seconds));
-  put(kClose);
-  xml.append(text, static_cast<std::size_t>(at - text));
+  char text[kCountsClosingTagMost];
+  xml.append(text, PutCountsClosingTag(text, tests, failures, seconds));
 }
 
 // Seconds since midnight of "h:mm:ss" or "hh:mm:ss"; -1 for any other text.
@@ -263,23 +270,32 @@ class JUnitPart final : public KeptRowReader::Part {
     open_ = false;
     Run& run = runs.emplace_back(run_);
     run.part = this;
+    const std::string_view name = SuiteName();
+    run.nameSize = name.size();
+    nameHashes.push_back(std::hash<std::string_view>()(name));
+    // The suite written at once where the text has grown for the most it
+    // can take.
     run.begin = text.size();
-    text += kSuiteStart;
-    run.nameSize = suiteName_.size();
-    nameHashes.push_back(std::hash<std::string_view>()(suiteName_));
-    text += suiteName_;
-    AppendCountsClosingTag(run.tests, run.failures, run.seconds, text);
-    run.casesBegin = text.size();
-    text += cases_;
-    run.lastTime = text.size();
+    const std::size_t most = kSuiteStart.size() + name.size() + kCountsClosingTagMost +
+                             cases_.size() + 1 + lastCaseEnd_.size() +
+                             kPassedLastCaseAndSuiteEnd.size() + kSuiteEnd.size();
+    text.resize(run.begin + most);
+    char* const start = text.data();
+    char* at = Put(start + run.begin, kSuiteStart);
+    at = Put(at, name);
+    at = PutCountsClosingTag(at, run.tests, run.failures, run.seconds);
+    run.casesBegin = static_cast<std::size_t>(at - start);
+    at = Put(at, cases_);
+    run.lastTime = static_cast<std::size_t>(at - start);
     if (lastPassed_) {
-      text += kPassedLastCaseAndSuiteEnd;
+      at = Put(at, kPassedLastCaseAndSuiteEnd);
     } else {
-      text += '0';
-      text += lastCaseEnd_;
-      text += kSuiteEnd;
+      *at++ = '0';
+      at = Put(at, lastCaseEnd_);
+      at = Put(at, kSuiteEnd);
     }
-    run.end = text.size();
+    run.end = static_cast<std::size_t>(at - start);
+    text.resize(run.end);
   }
 
   std::string text;
@@ -299,15 +315,19 @@ class JUnitPart final : public KeptRowReader::Part {
       AppendCellXml(iteration, decode_, cellXml_, nameXml_);
       name = nameXml_;
     }
-    if (open_ && name == suiteName_) return;
+    if (open_ && name == SuiteName()) return;
     EndRun();
     open_ = true;
     run_ = Run();
-    suiteName_.assign(name);
-    caseNameEnd_.assign(kClassName);
-    caseNameEnd_ += name;
-    caseNameEnd_ += kTime;
+    caseNameEnd_.resize(kClassName.size() + name.size() + kTime.size());
+    Put(Put(Put(caseNameEnd_.data(), kClassName), name), kTime);
     cases_.clear();
+  }
+
+  // The open run's suite name, escaped.
+  std::string_view SuiteName() const {
+    return std::string_view(caseNameEnd_)
+        .substr(kClassName.size(), caseNameEnd_.size() - kClassName.size() - kTime.size());
   }
 
   const LogTextDecoder& decode_;
@@ -316,8 +336,7 @@ class JUnitPart final : public KeptRowReader::Part {
   bool open_ = false;
   Run run_;                    // the open run's counts and times
   std::string iterationCell_;  // that cell as the output holds it; none before the first
-  std::string suiteName_;      // its name, escaped
-  std::string caseNameEnd_;    // what follows a case's name up to its time
+  std::string caseNameEnd_;    // what follows a case's name up to its time: the suite's name
   std::string cases_;          // its cases, the last one up to its time
   std::string lastCaseEnd_;    // the rest of the last case
   KeptRowCells cells_;
