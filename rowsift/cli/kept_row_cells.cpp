@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "log_xml_text.h"
 #include "report_rows.h"
 #include "simd.h"
 
@@ -152,33 +153,6 @@ std::string_view PastOpeningTags(std::string_view cell) {
     while (!cell.empty() && IsSpace(cell.front())) cell.remove_prefix(1);
   }
   return cell;
-}
-
-// Whether `text` is printable ASCII but for what HTML or XML read
-// otherwise: "<", ">", "&" and quotes. `readable` bytes may be read from its
-// start; sixteen at a time where that many may.
-bool IsPlain(std::string_view text, std::size_t readable) {
-  const auto plain = [](unsigned char c) {
-    return c >= 0x20 && c < 0x7F && c != '<' && c != '>' && c != '&' && c != '"' && c != '\'';
-  };
-  std::size_t at = 0;
-#if ROWSIFT_SSE2
-  constexpr std::size_t kBlock = 16;
-  for (; at < text.size() && readable - at >= kBlock; at += kBlock) {
-    const __m128i bytes = simd::Load(text.data() + at);
-    // Below 0x20, and from 0x80 on, as signed bytes.
-    __m128i marks = _mm_or_si128(_mm_cmplt_epi8(bytes, simd::Splat(0x20)),
-                                 _mm_cmpeq_epi8(bytes, simd::Splat(0x7F)));
-    for (const char special : {'<', '>', '&', '"', '\''})
-      marks = _mm_or_si128(marks, _mm_cmpeq_epi8(bytes, simd::Splat(special)));
-    const std::size_t inText = std::min(kBlock, text.size() - at);
-    if ((simd::Mask(marks) & ((1u << inText) - 1)) != 0) return false;
-  }
-#endif
-  for (; at < text.size(); ++at) {
-    if (!plain(static_cast<unsigned char>(text[at]))) return false;
-  }
-  return true;
 }
 
 // Joins a cell's text between its tags: one stretch, the usual case, as it
@@ -334,7 +308,7 @@ std::optional<std::string_view> KeptRowCells::PlainText(int cell) {
   if (cell == cutIn_) return std::nullopt;  // the filter's indent marks are no plain text
   const std::string_view text = PastOpeningTags(cells_[cell]);
   const auto skipped = static_cast<std::size_t>(text.data() - cells_[cell].data());
-  if (!IsPlain(text, Readable(cell) - skipped)) return std::nullopt;
+  if (!IsPlainXml(text, Readable(cell) - skipped)) return std::nullopt;
   return text;
 }
 
@@ -349,7 +323,7 @@ std::optional<std::string_view> KeptRowCells::PlainName(int cell) {
   if (indents_ > 0 && !after.empty() && after.front() == ';') return std::nullopt;
   const std::string_view text = Trimmed(after);
   const auto skipped = static_cast<std::size_t>(text.data() - raw.data());
-  if (!IsPlain(text, Readable(cell) - skipped)) return std::nullopt;
+  if (!IsPlainXml(text, Readable(cell) - skipped)) return std::nullopt;
   return text;
 }
 

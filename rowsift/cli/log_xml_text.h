@@ -25,6 +25,12 @@ std::size_t AppendCellText(std::string_view bytes, const LogTextDecoder& decode,
 // text. The characters XML forbids, and what is not UTF-8, become U+FFFD.
 void AppendEscaped(std::string_view text, bool attribute, std::string& xml);
 
+// Whether UTF-8 `text` goes into XML as it is, and is a cell's text as it
+// is: printable ASCII without "<", ">", "&" or quotes. `readable` bytes may
+// be read from its start (at least its size); sixteen at a time where that
+// many may.
+[[nodiscard]] bool IsPlainXml(std::string_view text, std::size_t readable);
+
 // Appends a cell's text (its tags already dropped) as an attribute's value;
 // `scratch` is working space.
 void AppendCellXml(std::string_view cell, const LogTextDecoder& decode, std::string& scratch,
