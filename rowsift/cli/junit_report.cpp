@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <span>
 #include <system_error>
@@ -139,6 +141,37 @@ constexpr std::string_view kFileStart =
     "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"";
 constexpr std::string_view kFileEnd = "</testsuites>\n";
 
+// What a suite is found by. Iterations are numbered: a name that reads as
+// a number below kNumberedSuites, in digits without leading zeros, is that
+// number; any other name, its hash with the top bit set.
+constexpr std::uint64_t kNumberedSuites = 1 << 20;
+
+std::uint64_t SuiteKeyOf(std::string_view name) {
+  if (!name.empty() && name.size() <= 7 && (name[0] != '0' || name.size() == 1)) {
+    std::uint64_t number = 0;
+    std::size_t at = 0;
+    for (; at < name.size() && name[at] >= '0' && name[at] <= '9'; ++at)
+      number = number * 10 + static_cast<std::uint64_t>(name[at] - '0');
+    if (at == name.size() && number < kNumberedSuites) return number;
+  }
+  // Eight bytes at a time, each step mixed through a multiplication, the
+  // whole once more, so that the top bits, which place it, depend on every
+  // byte.
+  std::uint64_t hash = 0x9E3779B97F4A7C15u ^ name.size();
+  for (;;) {
+    std::uint64_t word = 0;
+    const std::size_t size = std::min<std::size_t>(8, name.size());
+    std::memcpy(&word, name.data(), size);
+    hash = (hash ^ word) * 0xFF51AFD7ED558CCDu;
+    hash ^= hash >> 32;
+    name.remove_prefix(size);
+    if (name.empty()) break;
+  }
+  hash *= 0xC4CEB9FE1A85EC53u;
+  hash ^= hash >> 29;
+  return hash | std::uint64_t{1} << 63;
+}
+
 class JUnitPart;
 
 // Kept rows of one iteration that follow each other in one part, written
@@ -177,10 +210,10 @@ class JUnitPart final : public KeptRowReader::Part {
  public:
   // The buffers come empty, their memory perhaps kept from a part before.
   JUnitPart(const LogTextDecoder& decode, bool written, std::string text, std::vector<Run> runs,
-            std::vector<std::size_t> nameHashes)
+            std::vector<std::uint64_t> suiteKeys)
       : text(std::move(text)),
         runs(std::move(runs)),
-        nameHashes(std::move(nameHashes)),
+        suiteKeys(std::move(suiteKeys)),
         decode_(decode),
         written_(written) {}
 
@@ -272,7 +305,7 @@ class JUnitPart final : public KeptRowReader::Part {
     run.part = this;
     const std::string_view name = SuiteName();
     run.nameSize = name.size();
-    nameHashes.push_back(std::hash<std::string_view>()(name));
+    suiteKeys.push_back(SuiteKeyOf(name));
     // The suite written at once where the text has grown for the most it
     // can take.
     run.begin = text.size();
@@ -300,7 +333,7 @@ class JUnitPart final : public KeptRowReader::Part {
 
   std::string text;
   std::vector<Run> runs;
-  std::vector<std::size_t> nameHashes;  // of the runs' suites, apart: the suites are found by them
+  std::vector<std::uint64_t> suiteKeys;  // of the runs' suites, apart: the suites are found by them
   JUnitCounts counts;
   std::size_t runsUnwritten = 0;  // once the part has ended
 
@@ -363,44 +396,59 @@ struct Suite {
   std::int64_t Seconds() const { return first == last ? first->seconds : seconds; }
 };
 
-// Every suite by name, found through the names' hashes, which the parts
-// worked out on their threads. Suites are numbered as they come and
-// written out in that order; of one written out, only the hash is kept, so
-// that a name seen for the first time, the usual case, is told apart
-// without reading another name.
+// Every suite by its key, which the parts worked out on their threads.
+// Suites are numbered as they come and written out in that order; of one
+// written out, only the key is kept, so that a name seen for the first
+// time, the usual case, is told apart without reading another name.
+//
+// A numbered suite is found where its number points. A hashed one is
+// found in slots placed by the top of the hash: in the order of their
+// hashes, which a bigger table takes in one pass, front to back, where
+// slots placed at random would miss the cache on every move.
 class SuiteTable {
  public:
   static constexpr std::size_t kNew = SIZE_MAX;
   static constexpr std::size_t kWrittenOut = SIZE_MAX - 1;
 
-  // Asks the processor to fetch the slot where a search for `hash` starts:
-  // the slots lie far apart in memory, and the hashes are known ahead.
-  void Prefetch(std::size_t hash) const {
+  // Asks the processor to fetch where a search for `key` starts: the
+  // slots lie far apart in memory, and the keys are known ahead.
+  void Prefetch(std::uint64_t key) const {
 #if ROWSIFT_SSE2
-    if (!slots_.empty()) {
-      _mm_prefetch(reinterpret_cast<const char*>(&slots_[hash & (slots_.size() - 1)]), _MM_HINT_T0);
-    }
+    if (key >= kNumberedSuites && !slots_.empty())
+      _mm_prefetch(reinterpret_cast<const char*>(&slots_[Home(Tag(key))]), _MM_HINT_T0);
 #else
-    static_cast<void>(hash);
+    static_cast<void>(key);
 #endif
   }
 
-  // The number of the suite of `run`, whose name has the hash `hash`, among
+  // The number of the suite of `run`, whose name has the key `key`, among
   // those not yet written out (`waiting`, the first of which has the number
   // `firstWaiting`); kNew where there is none yet, which is then numbered
   // `waiting.size()` on; kWrittenOut where it may be written out already.
-  std::size_t Find(std::size_t hash, const Run& run, const std::vector<Suite>& waiting,
+  std::size_t Find(std::uint64_t key, const Run& run, const std::vector<Suite>& waiting,
                    std::size_t firstWaiting) {
-    if (2 * (used_ + 1) > slots_.size()) Grow();
-    const std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = hash & mask;; at = (at + 1) & mask) {
-      Slot& slot = slots_[at];
-      if (slot.suite == kEmpty) {
-        slot = {hash, firstWaiting + waiting.size()};
-        ++used_;
+    if (key < kNumberedSuites) {
+      if (key >= byNumber_.size()) {
+        byNumber_.resize(std::clamp<std::size_t>(2 * byNumber_.size(), key + 1, kNumberedSuites));
+      }
+      std::uint32_t& suite = byNumber_[key];
+      if (suite == 0) {
+        suite = Number(key) + 1;
         return kNew;
       }
-      if (slot.hash != hash) continue;
+      return suite - 1 < firstWaiting ? kWrittenOut : suite - 1 - firstWaiting;
+    }
+    if (2 * (hashed_ + 1) > slots_.size()) Grow();
+    const std::uint32_t tag = Tag(key);
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t at = Home(tag);; at = (at + 1) & mask) {
+      Slot& slot = slots_[at];
+      if (slot.suite == kEmpty) {
+        slot = {tag, Number(key)};
+        ++hashed_;
+        return kNew;
+      }
+      if (slot.tag != tag || keys_[slot.suite] != key) continue;
       if (slot.suite < firstWaiting) return kWrittenOut;
       if (waiting[slot.suite - firstWaiting].first->Name() == run.Name())
         return slot.suite - firstWaiting;
@@ -408,26 +456,42 @@ class SuiteTable {
   }
 
  private:
-  static constexpr std::size_t kEmpty = SIZE_MAX;
+  static constexpr std::uint32_t kEmpty = UINT32_MAX;
   struct Slot {
-    std::size_t hash = 0;
-    std::size_t suite = kEmpty;
+    std::uint32_t tag = 0;
+    std::uint32_t suite = kEmpty;
   };
 
+  // The hash's bits below the one that marks it.
+  static std::uint32_t Tag(std::uint64_t key) { return static_cast<std::uint32_t>(key >> 31); }
+  std::size_t Home(std::uint32_t tag) const { return tag >> shift_; }
+
+  std::uint32_t Number(std::uint64_t key) {
+    keys_.push_back(key);
+    return static_cast<std::uint32_t>(keys_.size() - 1);
+  }
+
   void Grow() {
-    std::vector<Slot> old =
-        std::exchange(slots_, std::vector<Slot>(std::max<std::size_t>(1024, 2 * slots_.size())));
-    const std::size_t mask = slots_.size() - 1;
+    // A suite's number must fit its slot: a table this big is more memory
+    // than any machine has.
+    if (slots_.size() > (std::size_t{1} << 30)) throw std::bad_alloc();
+    const std::size_t size = std::max<std::size_t>(1024, 2 * slots_.size());
+    std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size));
+    shift_ = 32 - std::countr_zero(size);
+    const std::size_t mask = size - 1;
     for (const Slot& slot : old) {
       if (slot.suite == kEmpty) continue;
-      std::size_t at = slot.hash & mask;
+      std::size_t at = Home(slot.tag);
       while (slots_[at].suite != kEmpty) at = (at + 1) & mask;
       slots_[at] = slot;
     }
   }
 
-  std::vector<Slot> slots_;
-  std::size_t used_ = 0;
+  std::vector<std::uint32_t> byNumber_;  // a numbered suite's number + 1; 0 for none yet
+  std::vector<Slot> slots_;              // the hashed suites
+  int shift_ = 32;
+  std::size_t hashed_ = 0;
+  std::vector<std::uint64_t> keys_;  // by suite number
 };
 
 // The file's pieces: stretches of the parts' texts where they lie, and text
@@ -529,11 +593,11 @@ struct JUnitCollector::State {
     // parts to come.
     while (!parts.empty() && parts.front()->runsUnwritten == 0) {
       JUnitPart& part = *parts.front();
-      Spare spare{std::move(part.text), std::move(part.runs), std::move(part.nameHashes)};
+      Spare spare{std::move(part.text), std::move(part.runs), std::move(part.suiteKeys)};
       parts.pop_front();
       spare.text.clear();
       spare.runs.clear();
-      spare.nameHashes.clear();
+      spare.suiteKeys.clear();
       const std::lock_guard<std::mutex> lock(spareLock);
       spares.push_back(std::move(spare));
     }
@@ -591,9 +655,9 @@ struct JUnitCollector::State {
     waitingBytes += part.text.size();
     if (runs > 0) lastRun = &part.runs.back();
     for (std::size_t i = 0; i < runs; ++i) {
-      if (i + kAhead < runs) suiteOf.Prefetch(part.nameHashes[i + kAhead]);
+      if (i + kAhead < runs) suiteOf.Prefetch(part.suiteKeys[i + kAhead]);
       Run& run = part.runs[i];
-      const std::size_t found = suiteOf.Find(part.nameHashes[i], run, waiting, firstWaiting);
+      const std::size_t found = suiteOf.Find(part.suiteKeys[i], run, waiting, firstWaiting);
       if (found == SuiteTable::kWrittenOut) return false;
       if (found == SuiteTable::kNew) {
         waiting.push_back({&run, &run});
@@ -648,7 +712,7 @@ struct JUnitCollector::State {
   struct Spare {
     std::string text;
     std::vector<Run> runs;
-    std::vector<std::size_t> nameHashes;
+    std::vector<std::uint64_t> suiteKeys;
   };
   std::mutex spareLock;
   std::vector<Spare> spares;
@@ -679,7 +743,7 @@ std::unique_ptr<KeptRowReader::Part> JUnitCollector::StartPart() {
   }
   const bool written = state.openFile && !state.joinedTooLate;
   return std::make_unique<JUnitPart>(state.decode, written, std::move(spare.text),
-                                     std::move(spare.runs), std::move(spare.nameHashes));
+                                     std::move(spare.runs), std::move(spare.suiteKeys));
 }
 
 void JUnitCollector::EndPart(std::unique_ptr<Part> ended) {

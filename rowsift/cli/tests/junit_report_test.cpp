@@ -139,31 +139,36 @@ TEST(JUnitCollector, SuitesByIterationCasesByRowOutcomesByStatusAndEveryTextEsca
 }
 
 TEST(JUnitCollector, AnIterationBackAfterItsSuiteWasWrittenOutTakesASecondReading) {
-  const Parts parts = {{Row("1", "Passed", "a", "10:00:00", "")},
-                       {Row("2", "Passed", "b", "10:00:01", "")},
-                       {Row("1", "Failed", "c", "10:00:05", "late")}};
-  std::string xml;
-  JUnitCollector collector(FromLatin1, "run.htm", CommitTo(xml), 1);
-  ReadInParts(collector, "", parts);
-  ASSERT_TRUE(collector.ReadAgain());
-  ReadInParts(collector, "", parts);
-  EXPECT_FALSE(collector.ReadAgain());
-  EXPECT_EQ(collector.Finish().cases, 3u);
-  EXPECT_EQ(xml,
-            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<testsuites name=\"run.htm\" tests=\"3\" failures=\"1\" errors=\"0\" skipped=\"0\" "
-            "time=\"5\">\n"
-            "  <testsuite name=\"1\" tests=\"2\" failures=\"1\" errors=\"0\" skipped=\"0\" "
-            "time=\"5\">\n"
-            "    <testcase name=\"a\" classname=\"1\" time=\"5\"/>\n"
-            "    <testcase name=\"c\" classname=\"1\" time=\"0\"><failure message=\"late\">late"
-            "</failure></testcase>\n"
-            "  </testsuite>\n"
-            "  <testsuite name=\"2\" tests=\"1\" failures=\"0\" errors=\"0\" skipped=\"0\" "
-            "time=\"0\">\n"
-            "    <testcase name=\"b\" classname=\"2\" time=\"0\"/>\n"
-            "  </testsuite>\n"
-            "</testsuites>\n");
+  // Numbered iterations, and names found by their hash ("01" is not "1").
+  for (const auto& [first, second] : {std::pair<std::string, std::string>{"1", "2"},
+                                      std::pair<std::string, std::string>{"Run 1", "01"}}) {
+    SCOPED_TRACE(first);
+    const Parts parts = {{Row(first, "Passed", "a", "10:00:00", "")},
+                         {Row(second, "Passed", "b", "10:00:01", "")},
+                         {Row(first, "Failed", "c", "10:00:05", "late")}};
+    std::string xml;
+    JUnitCollector collector(FromLatin1, "run.htm", CommitTo(xml), 1);
+    ReadInParts(collector, "", parts);
+    ASSERT_TRUE(collector.ReadAgain());
+    ReadInParts(collector, "", parts);
+    EXPECT_FALSE(collector.ReadAgain());
+    EXPECT_EQ(collector.Finish().cases, 3u);
+    EXPECT_EQ(xml,
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<testsuites name=\"run.htm\" tests=\"3\" failures=\"1\" errors=\"0\" skipped=\"0\" "
+              "time=\"5\">\n"
+              "  <testsuite name=\"" + first + "\" tests=\"2\" failures=\"1\" errors=\"0\" "
+              "skipped=\"0\" time=\"5\">\n"
+              "    <testcase name=\"a\" classname=\"" + first + "\" time=\"5\"/>\n"
+              "    <testcase name=\"c\" classname=\"" + first + "\" time=\"0\"><failure "
+              "message=\"late\">late</failure></testcase>\n"
+              "  </testsuite>\n"
+              "  <testsuite name=\"" + second + "\" tests=\"1\" failures=\"0\" errors=\"0\" "
+              "skipped=\"0\" time=\"0\">\n"
+              "    <testcase name=\"b\" classname=\"" + second + "\" time=\"0\"/>\n"
+              "  </testsuite>\n"
+              "</testsuites>\n");
+  }
 }
 
 TEST(JUnitCollector, ACutRowIsReadAsTheOutputHoldsIt) {
