@@ -87,6 +87,10 @@ constexpr std::string_view kStartTagEnd = "\">\n";
 constexpr std::size_t kCountsClosingTagMost = kTestsAttribute.size() + kFailuresAttribute.size() +
                                               kTimeAttribute.size() + kStartTagEnd.size() + 3 * 20;
 
+// The least it writes: counts of one digit each.
+constexpr std::size_t kCountsClosingTagLeast = kTestsAttribute.size() + kFailuresAttribute.size() +
+                                               kTimeAttribute.size() + kStartTagEnd.size() + 3;
+
 // Writes the end of a start tag whose name attribute comes last before it:
 // the counts as attributes. Returns its end.
 char* PutCountsClosingTag(char* at, std::uint64_t tests, std::uint64_t failures,
@@ -172,6 +176,49 @@ std::uint64_t SuiteKeyOf(std::string_view name) {
   return hash | std::uint64_t{1} << 63;
 }
 
+// A part's text, grown without first filling the bytes then written: room
+// is reserved behind the text, written, and committed.
+class PartText {
+ public:
+  PartText() = default;
+  PartText(PartText&& other) noexcept
+      : bytes_(std::move(other.bytes_)),
+        size_(std::exchange(other.size_, 0)),
+        capacity_(std::exchange(other.capacity_, 0)) {}
+  PartText& operator=(PartText&& other) noexcept {
+    bytes_ = std::move(other.bytes_);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+    return *this;
+  }
+
+  std::size_t size() const { return size_; }
+  char* data() { return bytes_.get(); }
+  std::string_view View() const { return {bytes_.get(), size_}; }
+  // Room for `more` bytes behind the text, where the pointer returned
+  // points; the text may move.
+  char* Reserve(std::size_t more) {
+    if (capacity_ - size_ < more) Grow(size_ + more);
+    return bytes_.get() + size_;
+  }
+  // The text up to `end`, within the room reserved.
+  void Commit(const char* end) { size_ = static_cast<std::size_t>(end - bytes_.get()); }
+  void Clear() { size_ = 0; }
+
+ private:
+  void Grow(std::size_t least) {
+    const std::size_t capacity = std::max({least, 2 * capacity_, std::size_t{4096}});
+    std::unique_ptr<char[]> bytes = std::make_unique_for_overwrite<char[]>(capacity);
+    if (size_ > 0) std::memcpy(bytes.get(), bytes_.get(), size_);
+    bytes_ = std::move(bytes);
+    capacity_ = capacity;
+  }
+
+  std::unique_ptr<char[]> bytes_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
+
 class JUnitPart;
 
 // Kept rows of one iteration that follow each other in one part, written
@@ -209,7 +256,7 @@ struct Run {
 class JUnitPart final : public KeptRowReader::Part {
  public:
   // The buffers come empty, their memory perhaps kept from a part before.
-  JUnitPart(const LogTextDecoder& decode, bool written, std::string text, std::vector<Run> runs,
+  JUnitPart(const LogTextDecoder& decode, bool written, PartText text, std::vector<Run> runs,
             std::vector<std::uint64_t> suiteKeys)
       : text(std::move(text)),
         runs(std::move(runs)),
@@ -241,37 +288,39 @@ class JUnitPart final : public KeptRowReader::Part {
 
     const std::optional<std::string_view> plainTime = cells_.PlainText(3);
     const long timeOfDay = TimeOfDay(plainTime ? *plainTime : cells_.Text(3));
+    std::string_view name;
+    if (const std::optional<std::string_view> plainName = cells_.PlainName(2)) {
+      name = *plainName;
+    } else {
+      nameXml_.clear();
+      AppendCellXml(cells_.Text(2), decode_, cellXml_, nameXml_);
+      name = nameXml_;
+    }
+    // The case goes in behind the one before, whose time it completes,
+    // with one reservation of room.
+    char* at = text.Reserve(20 +
+                            std::max(kPassedCaseEndAndCaseStart.size(),
+                                     lastCaseEnd_.size() + kCaseStart.size()) +
+                            name.size() + caseNameEnd_.size());
     if (run_.tests > 0) {
       // The case before in this iteration took until this one began.
       std::int64_t seconds = 0;
       if (run_.lastTimeOfDay >= 0 && timeOfDay >= 0)
         seconds = SecondsUntil(run_.lastTimeOfDay, timeOfDay);
       run_.seconds += seconds;
+      at = PutNumber(at, static_cast<std::uint64_t>(seconds));
       // Every passed case ends alike: that end and the next case's start at once.
-      char time[20 + kPassedCaseEndAndCaseStart.size()];
-      char* end = PutNumber(time, static_cast<std::uint64_t>(seconds));
-      if (lastPassed_) {
-        std::memcpy(end, kPassedCaseEndAndCaseStart.data(), kPassedCaseEndAndCaseStart.size());
-        cases_.append(time, end + kPassedCaseEndAndCaseStart.size());
-      } else {
-        cases_.append(time, end);
-        cases_ += lastCaseEnd_;
-        cases_ += kCaseStart;
-      }
+      at = lastPassed_ ? Put(at, kPassedCaseEndAndCaseStart)
+                       : Put(Put(at, lastCaseEnd_), kCaseStart);
     } else {
       run_.firstTimeOfDay = timeOfDay;
-      cases_ += kCaseStart;
+      at = Put(at, kCaseStart);
     }
+    at = Put(Put(at, name), caseNameEnd_);
+    text.Commit(at);
     run_.lastTimeOfDay = timeOfDay;
     ++run_.tests;
     if (outcome == Outcome::kFailed) ++run_.failures;
-
-    if (const std::optional<std::string_view> name = cells_.PlainName(2)) {
-      cases_ += *name;
-    } else {
-      AppendCellXml(cells_.Text(2), decode_, cellXml_, cases_);
-    }
-    cases_ += caseNameEnd_;
     lastPassed_ = outcome == Outcome::kPassed;
     switch (outcome) {
       case Outcome::kPassed:
@@ -301,37 +350,41 @@ class JUnitPart final : public KeptRowReader::Part {
   void EndRun() {
     if (!open_) return;
     open_ = false;
-    Run& run = runs.emplace_back(run_);
-    run.part = this;
     const std::string_view name = SuiteName();
-    run.nameSize = name.size();
-    suiteKeys.push_back(SuiteKeyOf(name));
-    // The suite written at once where the text has grown for the most it
-    // can take.
-    run.begin = text.size();
-    const std::size_t most = kSuiteStart.size() + name.size() + kCountsClosingTagMost +
-                             cases_.size() + 1 + lastCaseEnd_.size() +
-                             kPassedLastCaseAndSuiteEnd.size() + kSuiteEnd.size();
-    text.resize(run.begin + most);
+    char counts[kCountsClosingTagMost];
+    const std::string_view countsTag(
+        counts, static_cast<std::size_t>(
+                    PutCountsClosingTag(counts, run_.tests, run_.failures, run_.seconds) - counts));
+    // The start tag goes in the room kept before the cases, which counts of
+    // one digit fill; longer counts move the cases up.
+    const std::size_t shift = kSuiteStart.size() + name.size() + countsTag.size() -
+                              (run_.casesBegin - run_.begin);
+    text.Reserve(shift + 1 +
+                 std::max(lastCaseEnd_.size() + kSuiteEnd.size(), kPassedLastCaseAndSuiteEnd.size()));
     char* const start = text.data();
-    char* at = Put(start + run.begin, kSuiteStart);
-    at = Put(at, name);
-    at = PutCountsClosingTag(at, run.tests, run.failures, run.seconds);
-    run.casesBegin = static_cast<std::size_t>(at - start);
-    at = Put(at, cases_);
-    run.lastTime = static_cast<std::size_t>(at - start);
+    if (shift > 0) {
+      std::memmove(start + run_.casesBegin + shift, start + run_.casesBegin,
+                   text.size() - run_.casesBegin);
+      run_.casesBegin += shift;
+    }
+    Put(Put(Put(start + run_.begin, kSuiteStart), name), countsTag);
+    run_.lastTime = text.size() + shift;
+    char* at = start + run_.lastTime;
     if (lastPassed_) {
       at = Put(at, kPassedLastCaseAndSuiteEnd);
     } else {
       *at++ = '0';
-      at = Put(at, lastCaseEnd_);
-      at = Put(at, kSuiteEnd);
+      at = Put(Put(at, lastCaseEnd_), kSuiteEnd);
     }
-    run.end = static_cast<std::size_t>(at - start);
-    text.resize(run.end);
+    text.Commit(at);
+    run_.end = text.size();
+    run_.part = this;
+    run_.nameSize = name.size();
+    runs.push_back(run_);
+    suiteKeys.push_back(SuiteKeyOf(name));
   }
 
-  std::string text;
+  PartText text;
   std::vector<Run> runs;
   std::vector<std::uint64_t> suiteKeys;  // of the runs' suites, apart: the suites are found by them
   JUnitCounts counts;
@@ -354,7 +407,10 @@ class JUnitPart final : public KeptRowReader::Part {
     run_ = Run();
     caseNameEnd_.resize(kClassName.size() + name.size() + kTime.size());
     Put(Put(Put(caseNameEnd_.data(), kClassName), name), kTime);
-    cases_.clear();
+    // Room for the suite's start tag, written once its counts are known.
+    run_.begin = text.size();
+    run_.casesBegin = run_.begin + kSuiteStart.size() + name.size() + kCountsClosingTagLeast;
+    text.Commit(text.Reserve(run_.casesBegin - run_.begin) + (run_.casesBegin - run_.begin));
   }
 
   // The open run's suite name, escaped.
@@ -370,7 +426,6 @@ class JUnitPart final : public KeptRowReader::Part {
   Run run_;                    // the open run's counts and times
   std::string iterationCell_;  // that cell as the output holds it; none before the first
   std::string caseNameEnd_;    // what follows a case's name up to its time: the suite's name
-  std::string cases_;          // its cases, the last one up to its time
   std::string lastCaseEnd_;    // the rest of the last case
   KeptRowCells cells_;
   std::string statusCell_;  // the last status cell read, as the output holds it
@@ -381,7 +436,7 @@ class JUnitPart final : public KeptRowReader::Part {
 };
 
 std::string_view Run::Text(std::size_t from, std::size_t to) const {
-  return std::string_view(part->text).substr(from, to - from);
+  return part->text.View().substr(from, to - from);
 }
 
 // An iteration's suite while it is not yet written out: its runs, in log
@@ -595,7 +650,7 @@ struct JUnitCollector::State {
       JUnitPart& part = *parts.front();
       Spare spare{std::move(part.text), std::move(part.runs), std::move(part.suiteKeys)};
       parts.pop_front();
-      spare.text.clear();
+      spare.text.Clear();
       spare.runs.clear();
       spare.suiteKeys.clear();
       const std::lock_guard<std::mutex> lock(spareLock);
@@ -710,7 +765,7 @@ struct JUnitCollector::State {
   std::future<void> committing;  // the commit, where it runs on a thread of its own
 
   struct Spare {
-    std::string text;
+    PartText text;
     std::vector<Run> runs;
     std::vector<std::uint64_t> suiteKeys;
   };

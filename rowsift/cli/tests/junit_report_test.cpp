@@ -77,12 +77,14 @@ std::string FromLatin1(std::string_view bytes) {
 
 const std::string kHead = "<html><head><title>Nightly &amp; <b>Login</b></title></head><table>\r\n";
 
-// Iteration 1 runs across the parts' bound, and comes back after 2.
+// Iteration 1 runs across the parts' bound, and comes back after 2; 2
+// comes back too, after a run whose time takes two digits.
 const Parts kParts = {
     {Row("Itr#", "Status", "Step", "Time", "Details"),
      Row("1", "<FONT CLASS=pass>Passed</FONT>", "&nbsp&nbspOpen <i>caf\xE9</i>", "23:59:58", "ok")},
     {Row("<B>1</B>", "Passed", "Log in", "23:59:59", ""),
      Row("2", "FAILED", "Check &lt;total&gt;", "10:00:00", "expected 5, found \"6\" ]]> \x01"),
+     Row("2", "Passed", "Wait", "10:00:12", ""),
      Row("1", "Warning", "Check", "00:00:03", "slow &#x263A;"),
      Row("1", "Passed", "Check", "not a time", "")},
     {},
@@ -94,13 +96,13 @@ TEST(JUnitCollector, SuitesByIterationCasesByRowOutcomesByStatusAndEveryTextEsca
   ReadInParts(collector, kHead, kParts);
   EXPECT_FALSE(collector.ReadAgain());
   const JUnitCounts counts = collector.Finish();
-  EXPECT_EQ(counts.cases, 6u);
-  EXPECT_EQ(counts.passed, 3u);
+  EXPECT_EQ(counts.cases, 7u);
+  EXPECT_EQ(counts.passed, 4u);
   EXPECT_EQ(counts.failed, 1u);
   EXPECT_EQ(counts.other, 2u);
   EXPECT_EQ(xml,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-            "<testsuites name=\"Nightly &amp; Login\" tests=\"6\" failures=\"1\" errors=\"0\" "
+            "<testsuites name=\"Nightly &amp; Login\" tests=\"7\" failures=\"1\" errors=\"0\" "
             "skipped=\"0\" time=\"35\">\n"
             "  <testsuite name=\"1\" tests=\"4\" failures=\"0\" errors=\"0\" skipped=\"0\" "
             "time=\"5\">\n"
@@ -110,11 +112,12 @@ TEST(JUnitCollector, SuitesByIterationCasesByRowOutcomesByStatusAndEveryTextEsca
             "\xE2\x98\xBA</system-out></testcase>\n"
             "    <testcase name=\"Check\" classname=\"1\" time=\"0\"/>\n"
             "  </testsuite>\n"
-            "  <testsuite name=\"2\" tests=\"2\" failures=\"1\" errors=\"0\" skipped=\"0\" "
+            "  <testsuite name=\"2\" tests=\"3\" failures=\"1\" errors=\"0\" skipped=\"0\" "
             "time=\"30\">\n"
-            "    <testcase name=\"Check &lt;total&gt;\" classname=\"2\" time=\"30\"><failure "
+            "    <testcase name=\"Check &lt;total&gt;\" classname=\"2\" time=\"12\"><failure "
             "message=\"expected 5, found &quot;6&quot; ]]&gt; \xEF\xBF\xBD\">expected 5, found "
             "\"6\" ]]&gt; \xEF\xBF\xBD</failure></testcase>\n"
+            "    <testcase name=\"Wait\" classname=\"2\" time=\"18\"/>\n"
             "    <testcase name=\"Close\" classname=\"2\" time=\"0\"><system-out>: "
             "</system-out></testcase>\n"
             "  </testsuite>\n"
