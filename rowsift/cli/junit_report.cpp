@@ -110,25 +110,25 @@ void AppendCountsClosingTag(std::uint64_t tests, std::uint64_t failures, std::in
   xml.append(text, PutCountsClosingTag(text, tests, failures, seconds));
 }
 
+// A digit's value; for any other byte, a value that puts any hour, minute
+// or second it is part of out of range.
+unsigned DigitValue(char c) {
+  const auto value = static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
+  return value <= 9 ? value : 1000;
+}
+
 // Seconds since midnight of "h:mm:ss" or "hh:mm:ss"; -1 for any other text.
 long TimeOfDay(std::string_view text) {
   text = Trimmed(text);
-  const std::size_t hourDigits = text.size() - 6;
-  if (text.size() < 7 || text.size() > 8 || text[hourDigits] != ':' ||
-      text[hourDigits + 3] != ':') {
-    return -1;
-  }
-  long value[3] = {};
-  const std::size_t starts[3] = {0, hourDigits + 1, hourDigits + 4};
-  const std::size_t lengths[3] = {hourDigits, 2, 2};
-  for (int i = 0; i < 3; ++i) {
-    for (std::size_t at = starts[i]; at < starts[i] + lengths[i]; ++at) {
-      if (text[at] < '0' || text[at] > '9') return -1;
-      value[i] = value[i] * 10 + (text[at] - '0');
-    }
-  }
-  if (value[0] > 23 || value[1] > 59 || value[2] > 59) return -1;
-  return value[0] * 3600 + value[1] * 60 + value[2];
+  if (text.size() != 7 && text.size() != 8) return -1;
+  const char* const rest = text.data() + text.size() - 6;  // ":mm:ss"
+  if (rest[0] != ':' || rest[3] != ':') return -1;
+  unsigned hours = DigitValue(text[0]);
+  if (text.size() == 8) hours = hours * 10 + DigitValue(text[1]);
+  const unsigned minutes = DigitValue(rest[1]) * 10 + DigitValue(rest[2]);
+  const unsigned seconds = DigitValue(rest[4]) * 10 + DigitValue(rest[5]);
+  if (hours > 23 || minutes > 59 || seconds > 59) return -1;
+  return static_cast<long>(hours * 3600 + minutes * 60 + seconds);
 }
 
 // Seconds from one time of day to the next, forward across midnight.

@@ -58,7 +58,10 @@ class KeptRowCells {
   // log's bytes. Valid until the next Read.
   [[nodiscard]] std::string_view Text(int cell);
   // A cell as the output holds it, its tags still in it.
-  [[nodiscard]] std::string_view Raw(int cell);
+  [[nodiscard]] std::string_view Raw(int cell) {
+    if (cell == cutIn_) CopyCutCell();
+    return cells_[cell];
+  }
 
   // The usual cell, its opening tags and printable ASCII that neither HTML
   // nor XML reads otherwise, is its own text and its own XML, found without

@@ -205,20 +205,13 @@ void AppendEscaped(std::string_view text, bool attribute, std::string& xml) {
   }
 }
 
-bool IsPlainXml(std::string_view text, std::size_t readable) {
+bool IsLongTextPlainXml(std::string_view text, std::size_t readable) {
   std::size_t at = 0;
 #if ROWSIFT_SSE2
-  // kXmlSpecial, sixteen bytes at a time.
   constexpr std::size_t kBlock = 16;
   for (; at < text.size() && readable - at >= kBlock; at += kBlock) {
-    const __m128i bytes = simd::Load(text.data() + at);
-    // Below 0x20, and from 0x80 on, as signed bytes.
-    __m128i marks = _mm_or_si128(_mm_cmplt_epi8(bytes, simd::Splat(0x20)),
-                                 _mm_cmpeq_epi8(bytes, simd::Splat(0x7F)));
-    for (const char special : {'<', '>', '&', '"', '\''})
-      marks = _mm_or_si128(marks, _mm_cmpeq_epi8(bytes, simd::Splat(special)));
     const std::size_t inText = std::min(kBlock, text.size() - at);
-    if ((simd::Mask(marks) & ((1u << inText) - 1)) != 0) return false;
+    if ((NotPlainXmlBlock(text.data() + at) & ((1u << inText) - 1)) != 0) return false;
   }
 #endif
   for (; at < text.size(); ++at) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "simd.h"
+
 namespace rowsift {
 
 // The log's bytes as UTF-8. What the log's code page cannot map becomes
@@ -25,11 +27,33 @@ std::size_t AppendCellText(std::string_view bytes, const LogTextDecoder& decode,
 // text. The characters XML forbids, and what is not UTF-8, become U+FFFD.
 void AppendEscaped(std::string_view text, bool attribute, std::string& xml);
 
+#if ROWSIFT_SSE2
+// The bytes of the sixteen at `at` that are not plain XML text, a bit each.
+inline unsigned NotPlainXmlBlock(const char* at) {
+  const __m128i bytes = simd::Load(at);
+  // Below 0x20, and from 0x80 on, as signed bytes.
+  __m128i marks = _mm_or_si128(_mm_cmplt_epi8(bytes, simd::Splat(0x20)),
+                               _mm_cmpeq_epi8(bytes, simd::Splat(0x7F)));
+  for (const char special : {'<', '>', '&', '"', '\''})
+    marks = _mm_or_si128(marks, _mm_cmpeq_epi8(bytes, simd::Splat(special)));
+  return simd::Mask(marks);
+}
+#endif
+
+// IsPlainXml for a text of any length.
+[[nodiscard]] bool IsLongTextPlainXml(std::string_view text, std::size_t readable);
+
 // Whether UTF-8 `text` goes into XML as it is, and is a cell's text as it
 // is: printable ASCII without "<", ">", "&" or quotes. `readable` bytes may
 // be read from its start (at least its size); sixteen at a time where that
-// many may.
-[[nodiscard]] bool IsPlainXml(std::string_view text, std::size_t readable);
+// many may, the usual cell's text in one step, inline.
+[[nodiscard]] inline bool IsPlainXml(std::string_view text, std::size_t readable) {
+#if ROWSIFT_SSE2
+  if (text.size() <= 16 && readable >= 16)
+    return (NotPlainXmlBlock(text.data()) & ((1u << text.size()) - 1)) == 0;
+#endif
+  return IsLongTextPlainXml(text, readable);
+}
 
 // Appends a cell's text (its tags already dropped) as an attribute's value;
 // `scratch` is working space.
