@@ -83,13 +83,6 @@ void CellsAt(std::string_view row, std::span<const std::size_t> cellEnds,
 // Whether a cut without brackets ends or makes a "</TD>" or "</TR>" that
 // starts right in front of it.
 bool CutMovesCellBound(std::string_view row, const FilterCut& cut) {
-  // The usual cut has no "<" in the four bytes before it: one test of them.
-  if (cut.before >= 4) {
-    std::uint32_t before;
-    std::memcpy(&before, row.data() + cut.before - 4, sizeof before);
-    const std::uint32_t opens = before ^ 0x3C3C3C3Cu;  // a zero byte where a "<" was
-    if (((opens - 0x01010101u) & ~opens & 0x80808080u) == 0) return false;
-  }
   char joined[9];
   for (std::size_t at = cut.before - std::min<std::size_t>(cut.before, 4); at < cut.before; ++at) {
     if (row[at] != '<') continue;
