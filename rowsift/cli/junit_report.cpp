@@ -117,9 +117,9 @@ unsigned DigitValue(char c) {
   return value <= 9 ? value : 1000;
 }
 
-// Seconds since midnight of "h:mm:ss" or "hh:mm:ss"; -1 for any other text.
+// Seconds since midnight of "h:mm:ss" or "hh:mm:ss"; -1 for any other
+// text. Cells' texts come trimmed.
 long TimeOfDay(std::string_view text) {
-  text = Trimmed(text);
   if (text.size() != 7 && text.size() != 8) return -1;
   const char* const rest = text.data() + text.size() - 6;  // ":mm:ss"
   if (rest[0] != ':' || rest[3] != ':') return -1;

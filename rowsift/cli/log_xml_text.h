@@ -46,11 +46,15 @@ inline unsigned NotPlainXmlBlock(const char* at) {
 // Whether UTF-8 `text` goes into XML as it is, and is a cell's text as it
 // is: printable ASCII without "<", ">", "&" or quotes. `readable` bytes may
 // be read from its start (at least its size); sixteen at a time where that
-// many may, the usual cell's text in one step, inline.
+// many may, the usual cell's text in a step or two, inline.
 [[nodiscard]] inline bool IsPlainXml(std::string_view text, std::size_t readable) {
 #if ROWSIFT_SSE2
   if (text.size() <= 16 && readable >= 16)
     return (NotPlainXmlBlock(text.data()) & ((1u << text.size()) - 1)) == 0;
+  if (text.size() <= 32 && readable >= 32) {
+    const unsigned inSecond = (1u << (text.size() - 16)) - 1;
+    return (NotPlainXmlBlock(text.data()) | (NotPlainXmlBlock(text.data() + 16) & inSecond)) == 0;
+  }
 #endif
   return IsLongTextPlainXml(text, readable);
 }

@@ -78,7 +78,8 @@ std::string FromLatin1(std::string_view bytes) {
 const std::string kHead = "<html><head><title>Nightly &amp; <b>Login</b></title></head><table>\r\n";
 
 // Iteration 1 runs across the parts' bound, and comes back after 2; 2
-// comes back too, after a run whose time takes two digits.
+// comes back too, after a run whose time takes two digits, with a name
+// whose reference lies past its sixteenth byte.
 const Parts kParts = {
     {Row("Itr#", "Status", "Step", "Time", "Details"),
      Row("1", "<FONT CLASS=pass>Passed</FONT>", "&nbsp&nbspOpen <i>caf\xE9</i>", "23:59:58", "ok")},
@@ -88,7 +89,8 @@ const Parts kParts = {
      Row("1", "Warning", "Check", "00:00:03", "slow &#x263A;"),
      Row("1", "Passed", "Check", "not a time", "")},
     {},
-    {Row("", "Passed", "no iteration", "", ""), Row("2", "", "Close", "10:00:30", "")}};
+    {Row("", "Passed", "no iteration", "", ""),
+     Row("2", "", "Close the orders &#65;", "10:00:30", "")}};
 
 TEST(JUnitCollector, SuitesByIterationCasesByRowOutcomesByStatusAndEveryTextEscaped) {
   std::string xml;
@@ -118,7 +120,7 @@ TEST(JUnitCollector, SuitesByIterationCasesByRowOutcomesByStatusAndEveryTextEsca
             "message=\"expected 5, found &quot;6&quot; ]]&gt; \xEF\xBF\xBD\">expected 5, found "
             "\"6\" ]]&gt; \xEF\xBF\xBD</failure></testcase>\n"
             "    <testcase name=\"Wait\" classname=\"2\" time=\"18\"/>\n"
-            "    <testcase name=\"Close\" classname=\"2\" time=\"0\"><system-out>: "
+            "    <testcase name=\"Close the orders A\" classname=\"2\" time=\"0\"><system-out>: "
             "</system-out></testcase>\n"
             "  </testsuite>\n"
             "</testsuites>\n");
