@@ -206,8 +206,11 @@ class PartText {
   void Clear() { size_ = 0; }
 
  private:
+  // Fourfold: each growth copies the text into fresh memory, which the
+  // system hands out a page at a time, and a part's text grows from little
+  // to about a megabyte where no spare comes.
   void Grow(std::size_t least) {
-    const std::size_t capacity = std::max({least, 2 * capacity_, std::size_t{4096}});
+    const std::size_t capacity = std::max({least, 4 * capacity_, std::size_t{4096}});
     std::unique_ptr<char[]> bytes = std::make_unique_for_overwrite<char[]>(capacity);
     if (size_ > 0) std::memcpy(bytes.get(), bytes_.get(), size_);
     bytes_ = std::move(bytes);
