@@ -460,9 +460,9 @@ struct Suite {
 // time, the usual case, is told apart without reading another name.
 //
 // A numbered suite is found where its number points. A hashed one is
-// found in slots placed by the top of the hash: in the order of their
-// hashes, which a bigger table takes in one pass, front to back, where
-// slots placed at random would miss the cache on every move.
+// found in slots that hold its key, placed by the top of the hash: in the
+// order of their hashes, which a bigger table takes in one pass, front to
+// back, where slots placed at random would miss the cache on every move.
 class SuiteTable {
  public:
   static constexpr std::size_t kNew = SIZE_MAX;
@@ -473,7 +473,7 @@ class SuiteTable {
   void Prefetch(std::uint64_t key) const {
 #if ROWSIFT_SSE2
     if (key >= kNumberedSuites && !slots_.empty())
-      _mm_prefetch(reinterpret_cast<const char*>(&slots_[Home(Tag(key))]), _MM_HINT_T0);
+      _mm_prefetch(reinterpret_cast<const char*>(&slots_[Home(key)]), _MM_HINT_T0);
 #else
     static_cast<void>(key);
 #endif
@@ -491,22 +491,21 @@ class SuiteTable {
       }
       std::uint32_t& suite = byNumber_[key];
       if (suite == 0) {
-        suite = Number(key) + 1;
+        suite = static_cast<std::uint32_t>(++suites_);
         return kNew;
       }
       return suite - 1 < firstWaiting ? kWrittenOut : suite - 1 - firstWaiting;
     }
     if (2 * (hashed_ + 1) > slots_.size()) Grow();
-    const std::uint32_t tag = Tag(key);
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t at = Home(tag);; at = (at + 1) & mask) {
+    for (std::size_t at = Home(key);; at = (at + 1) & mask) {
       Slot& slot = slots_[at];
       if (slot.suite == kEmpty) {
-        slot = {tag, Number(key)};
+        slot = {key, static_cast<std::uint32_t>(suites_++)};
         ++hashed_;
         return kNew;
       }
-      if (slot.tag != tag || keys_[slot.suite] != key) continue;
+      if (slot.key != key) continue;
       if (slot.suite < firstWaiting) return kWrittenOut;
       if (waiting[slot.suite - firstWaiting].first->Name() == run.Name())
         return slot.suite - firstWaiting;
@@ -516,17 +515,14 @@ class SuiteTable {
  private:
   static constexpr std::uint32_t kEmpty = UINT32_MAX;
   struct Slot {
-    std::uint32_t tag = 0;
+    std::uint64_t key = 0;
     std::uint32_t suite = kEmpty;
   };
 
-  // The hash's bits below the one that marks it.
-  static std::uint32_t Tag(std::uint64_t key) { return static_cast<std::uint32_t>(key >> 31); }
-  std::size_t Home(std::uint32_t tag) const { return tag >> shift_; }
-
-  std::uint32_t Number(std::uint64_t key) {
-    keys_.push_back(key);
-    return static_cast<std::uint32_t>(keys_.size() - 1);
+  // Where a search for a hashed key starts: by the hash's top bits, below
+  // the one that marks it.
+  std::size_t Home(std::uint64_t key) const {
+    return static_cast<std::size_t>((key << 1) >> shift_);
   }
 
   void Grow() {
@@ -535,11 +531,11 @@ class SuiteTable {
     if (slots_.size() > (std::size_t{1} << 30)) throw std::bad_alloc();
     const std::size_t size = std::max<std::size_t>(1024, 2 * slots_.size());
     std::vector<Slot> old = std::exchange(slots_, std::vector<Slot>(size));
-    shift_ = 32 - std::countr_zero(size);
+    shift_ = 64 - std::countr_zero(size);
     const std::size_t mask = size - 1;
     for (const Slot& slot : old) {
       if (slot.suite == kEmpty) continue;
-      std::size_t at = Home(slot.tag);
+      std::size_t at = Home(slot.key);
       while (slots_[at].suite != kEmpty) at = (at + 1) & mask;
       slots_[at] = slot;
     }
@@ -547,9 +543,9 @@ class SuiteTable {
 
   std::vector<std::uint32_t> byNumber_;  // a numbered suite's number + 1; 0 for none yet
   std::vector<Slot> slots_;              // the hashed suites
-  int shift_ = 32;
+  int shift_ = 64;
   std::size_t hashed_ = 0;
-  std::vector<std::uint64_t> keys_;  // by suite number
+  std::size_t suites_ = 0;  // numbered so far
 };
 
 // The file's pieces: stretches of the parts' texts where they lie, and text
