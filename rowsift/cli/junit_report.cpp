@@ -301,10 +301,9 @@ class JUnitPart final : public KeptRowReader::Part {
     }
     // The case goes in behind the one before, whose time it completes,
     // with one reservation of room.
-    char* at = text.Reserve(20 +
-                            std::max(kPassedCaseEndAndCaseStart.size(),
-                                     lastCaseEnd_.size() + kCaseStart.size()) +
-                            name.size() + caseNameEnd_.size());
+    char* at = text.Reserve(
+        20 + std::max(kPassedCaseEndAndCaseStart.size(), lastCaseEnd_.size() + kCaseStart.size()) +
+        name.size() + caseNameEnd_.size());
     if (run_.tests > 0) {
       // The case before in this iteration took until this one began.
       std::int64_t seconds = 0;
@@ -360,10 +359,11 @@ class JUnitPart final : public KeptRowReader::Part {
                     PutCountsClosingTag(counts, run_.tests, run_.failures, run_.seconds) - counts));
     // The start tag goes in the room kept before the cases, which counts of
     // one digit fill; longer counts move the cases up.
-    const std::size_t shift = kSuiteStart.size() + name.size() + countsTag.size() -
-                              (run_.casesBegin - run_.begin);
-    text.Reserve(shift + 1 +
-                 std::max(lastCaseEnd_.size() + kSuiteEnd.size(), kPassedLastCaseAndSuiteEnd.size()));
+    const std::size_t shift =
+        kSuiteStart.size() + name.size() + countsTag.size() - (run_.casesBegin - run_.begin);
+    text.Reserve(
+        shift + 1 +
+        std::max(lastCaseEnd_.size() + kSuiteEnd.size(), kPassedLastCaseAndSuiteEnd.size()));
     char* const start = text.data();
     if (shift > 0) {
       std::memmove(start + run_.casesBegin + shift, start + run_.casesBegin,

@@ -47,6 +47,15 @@ JUnitFileOpener CommitTo(std::string& file) {
   return [&file] { return std::make_unique<CommittedFile>(file); };
 }
 
+// `text` with every `mark` in it replaced by `by`.
+std::string Replaced(std::string text, std::string_view mark, std::string_view by) {
+  for (std::size_t at = text.find(mark); at != std::string::npos;
+       at = text.find(mark, at + by.size())) {
+    text.replace(at, mark.size(), by);
+  }
+  return text;
+}
+
 using Parts = std::vector<std::vector<std::string>>;
 
 // The collector given the head, then the rows part by part, as the filter
@@ -144,6 +153,21 @@ TEST(JUnitCollector, SuitesByIterationCasesByRowOutcomesByStatusAndEveryTextEsca
 }
 
 TEST(JUnitCollector, AnIterationBackAfterItsSuiteWasWrittenOutTakesASecondReading) {
+  const std::string expected =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+      "<testsuites name=\"run.htm\" tests=\"3\" failures=\"1\" errors=\"0\" skipped=\"0\" "
+      "time=\"5\">\n"
+      "  <testsuite name=\"{1}\" tests=\"2\" failures=\"1\" errors=\"0\" skipped=\"0\" "
+      "time=\"5\">\n"
+      "    <testcase name=\"a\" classname=\"{1}\" time=\"5\"/>\n"
+      "    <testcase name=\"c\" classname=\"{1}\" time=\"0\"><failure message=\"late\">late"
+      "</failure></testcase>\n"
+      "  </testsuite>\n"
+      "  <testsuite name=\"{2}\" tests=\"1\" failures=\"0\" errors=\"0\" skipped=\"0\" "
+      "time=\"0\">\n"
+      "    <testcase name=\"b\" classname=\"{2}\" time=\"0\"/>\n"
+      "  </testsuite>\n"
+      "</testsuites>\n";
   // Numbered iterations, and names found by their hash ("01" is not "1").
   for (const auto& [first, second] : {std::pair<std::string, std::string>{"1", "2"},
                                       std::pair<std::string, std::string>{"Run 1", "01"}}) {
@@ -158,21 +182,7 @@ TEST(JUnitCollector, AnIterationBackAfterItsSuiteWasWrittenOutTakesASecondReadin
     ReadInParts(collector, "", parts);
     EXPECT_FALSE(collector.ReadAgain());
     EXPECT_EQ(collector.Finish().cases, 3u);
-    EXPECT_EQ(xml,
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-              "<testsuites name=\"run.htm\" tests=\"3\" failures=\"1\" errors=\"0\" skipped=\"0\" "
-              "time=\"5\">\n"
-              "  <testsuite name=\"" + first + "\" tests=\"2\" failures=\"1\" errors=\"0\" "
-              "skipped=\"0\" time=\"5\">\n"
-              "    <testcase name=\"a\" classname=\"" + first + "\" time=\"5\"/>\n"
-              "    <testcase name=\"c\" classname=\"" + first + "\" time=\"0\"><failure "
-              "message=\"late\">late</failure></testcase>\n"
-              "  </testsuite>\n"
-              "  <testsuite name=\"" + second + "\" tests=\"1\" failures=\"0\" errors=\"0\" "
-              "skipped=\"0\" time=\"0\">\n"
-              "    <testcase name=\"b\" classname=\"" + second + "\" time=\"0\"/>\n"
-              "  </testsuite>\n"
-              "</testsuites>\n");
+    EXPECT_EQ(xml, Replaced(Replaced(expected, "{1}", first), "{2}", second));
   }
 }
 
