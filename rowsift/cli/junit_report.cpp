@@ -131,6 +131,18 @@ long TimeOfDay(std::string_view text) {
   return static_cast<long>(hours * 3600 + minutes * 60 + seconds);
 }
 
+// The time of day in a kept row's time cell. The usual cell is "<TD>" and
+// the time: a time read there is the cell's text, being digits and colons.
+long TimeOfDayIn(KeptRowCells& cells) {
+  const std::string_view raw = cells.Raw(3);
+  if ((raw.size() == 11 || raw.size() == 12) && StartsWithFolded(raw, "<td>")) {
+    const long time = TimeOfDay(raw.substr(4));
+    if (time >= 0) return time;
+  }
+  const std::optional<std::string_view> plain = cells.PlainText(3);
+  return TimeOfDay(plain ? *plain : cells.Text(3));
+}
+
 // Seconds from one time of day to the next, forward across midnight.
 long SecondsUntil(long start, long end) { return end >= start ? end - start : end + 86400 - start; }
 
@@ -289,8 +301,7 @@ class JUnitPart final : public KeptRowReader::Part {
     Count(outcome, counts);
     if (!written_) return;
 
-    const std::optional<std::string_view> plainTime = cells_.PlainText(3);
-    const long timeOfDay = TimeOfDay(plainTime ? *plainTime : cells_.Text(3));
+    const long timeOfDay = TimeOfDayIn(cells_);
     std::string_view name;
     if (const std::optional<std::string_view> plainName = cells_.PlainName(2)) {
       name = *plainName;
