@@ -712,7 +712,7 @@ struct JUnitCollector::State {
 
   // Joins the part's runs into their suites; false where one joins a suite
   // written out already.
-  // The usual run, of a new suite, is not read here: only its name's hash.
+  // The usual run, of a new suite, is not read here: only its name's key.
   bool Join(JUnitPart& part) {
     constexpr std::size_t kAhead = 8;
     const std::size_t runs = part.runs.size();
