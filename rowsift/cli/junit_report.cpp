@@ -35,8 +35,8 @@ constexpr std::size_t kNpos = std::string_view::npos;
 
 enum class Outcome { kPassed, kFailed, kOther };
 
-Outcome OutcomeOf(std::string_view statusCell) {
-  const std::string_view status = Trimmed(statusCell);
+// The outcome a status cell's text, which comes trimmed, gives.
+Outcome OutcomeOf(std::string_view status) {
   if (status.size() != 6) return Outcome::kOther;
   if (StartsWithFolded(status, "failed")) return Outcome::kFailed;
   if (StartsWithFolded(status, "passed")) return Outcome::kPassed;
@@ -422,9 +422,10 @@ class JUnitPart final : public KeptRowReader::Part {
     caseNameEnd_.resize(kClassName.size() + name.size() + kTime.size());
     Put(Put(Put(caseNameEnd_.data(), kClassName), name), kTime);
     // Room for the suite's start tag, written once its counts are known.
+    const std::size_t room = kSuiteStart.size() + name.size() + kCountsClosingTagLeast;
     run_.begin = text.size();
-    run_.casesBegin = run_.begin + kSuiteStart.size() + name.size() + kCountsClosingTagLeast;
-    text.Commit(text.Reserve(run_.casesBegin - run_.begin) + (run_.casesBegin - run_.begin));
+    run_.casesBegin = run_.begin + room;
+    text.Commit(text.Reserve(room) + room);
   }
 
   // The open run's suite name, escaped.

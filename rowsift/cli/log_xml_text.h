@@ -28,7 +28,8 @@ std::size_t AppendCellText(std::string_view bytes, const LogTextDecoder& decode,
 void AppendEscaped(std::string_view text, bool attribute, std::string& xml);
 
 #if ROWSIFT_SSE2
-// The bytes of the sixteen at `at` that are not plain XML text, a bit each.
+// The bytes of the sixteen at `at` that are not plain XML text, a bit each:
+// kXmlSpecial's bytes (log_xml_text.cpp), sixteen at once.
 inline unsigned NotPlainXmlBlock(const char* at) {
   const __m128i bytes = simd::Load(at);
   // Below 0x20, and from 0x80 on, as signed bytes.

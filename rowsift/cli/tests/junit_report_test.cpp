@@ -190,22 +190,21 @@ TEST(JUnitCollector, ACutRowIsReadAsTheOutputHoldsIt) {
   std::string xml;
   JUnitCollector collector(FromLatin1, "run.htm", CommitTo(xml));
   std::unique_ptr<KeptRowReader::Part> part = collector.StartPart();
+  // The row read with `length` bytes cut from where `found` is, `indents`
+  // indents in their place.
+  const auto readCut = [&part](const std::string& row, std::string_view found, std::size_t length,
+                               int indents) {
+    const std::size_t at = row.find(found);
+    part->Read(row, FilterCut{at, at + length, indents}, {});
+  };
   // "Login2" cut from the step, which keeps two indents; then a cut that
   // takes a cell's closing tag, joining the step and its time.
-  const std::string step = Row("1", "Passed", "Login2Open", "10:00:00", "");
-  const std::size_t login = step.find("Login2");
-  part->Read(step, FilterCut{login, login + 6, 2}, {});
-  const std::string joined = Row("1", "Passed", "Close", "x", "y");
-  const std::size_t close = joined.find("</TD><TD>x");
-  part->Read(joined, FilterCut{close, close + 9, 0}, {});
+  readCut(Row("1", "Passed", "Login2Open", "10:00:00", ""), "Login2", 6, 2);
+  readCut(Row("1", "Passed", "Close", "x", "y"), "</TD><TD>x", 9, 0);
   // An indent followed by ";" reads as "&nbsp;", which the ";" ends; one
   // in the middle of a name is a no-break space there.
-  const std::string semicolon = Row("1", "Passed", "Login;Next", "10:00:01", "");
-  const std::size_t semicolonLogin = semicolon.find("Login");
-  part->Read(semicolon, FilterCut{semicolonLogin, semicolonLogin + 5, 1}, {});
-  const std::string middle = Row("1", "Passed", "Pre Login Post", "10:00:02", "");
-  const std::size_t middleLogin = middle.find("Login");
-  part->Read(middle, FilterCut{middleLogin, middleLogin + 5, 1}, {});
+  readCut(Row("1", "Passed", "Login;Next", "10:00:01", ""), "Login", 5, 1);
+  readCut(Row("1", "Passed", "Pre Login Post", "10:00:02", ""), "Login", 5, 1);
   collector.EndPart(std::move(part));
   EXPECT_EQ(collector.Finish().cases, 4u);
   EXPECT_NE(xml.find("<testcase name=\"Open\" classname=\"1\" time=\"0\"/>"), std::string::npos);
