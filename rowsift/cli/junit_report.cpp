@@ -375,15 +375,18 @@ class JUnitPart final : public KeptRowReader::Part {
     text.Reserve(
         shift + 1 +
         std::max(lastCaseEnd_.size() + kSuiteEnd.size(), kPassedLastCaseAndSuiteEnd.size()));
+    // The run is copied whole before its last fields are set: a copy that
+    // reads fields just stored waits for the stores.
+    Run& run = runs.emplace_back(run_);
     char* const start = text.data();
     if (shift > 0) {
-      std::memmove(start + run_.casesBegin + shift, start + run_.casesBegin,
-                   text.size() - run_.casesBegin);
-      run_.casesBegin += shift;
+      std::memmove(start + run.casesBegin + shift, start + run.casesBegin,
+                   text.size() - run.casesBegin);
+      run.casesBegin += shift;
     }
-    Put(Put(Put(start + run_.begin, kSuiteStart), name), countsTag);
-    run_.lastTime = text.size() + shift;
-    char* at = start + run_.lastTime;
+    Put(Put(Put(start + run.begin, kSuiteStart), name), countsTag);
+    run.lastTime = text.size() + shift;
+    char* at = start + run.lastTime;
     if (lastPassed_) {
       at = Put(at, kPassedLastCaseAndSuiteEnd);
     } else {
@@ -391,10 +394,9 @@ class JUnitPart final : public KeptRowReader::Part {
       at = Put(Put(at, lastCaseEnd_), kSuiteEnd);
     }
     text.Commit(at);
-    run_.end = text.size();
-    run_.part = this;
-    run_.nameSize = name.size();
-    runs.push_back(run_);
+    run.end = text.size();
+    run.part = this;
+    run.nameSize = name.size();
     suiteKeys.push_back(SuiteKeyOf(name));
   }
 
@@ -418,7 +420,8 @@ class JUnitPart final : public KeptRowReader::Part {
     if (open_ && name == SuiteName()) return;
     EndRun();
     open_ = true;
-    run_ = Run();
+    // Made in place: a copy of a fresh one would read stores just made.
+    std::construct_at(&run_);
     caseNameEnd_.resize(kClassName.size() + name.size() + kTime.size());
     Put(Put(Put(caseNameEnd_.data(), kClassName), name), kTime);
     // Room for the suite's start tag, written once its counts are known.

@@ -83,6 +83,8 @@ void CellsAt(std::string_view row, std::span<const std::size_t> cellEnds,
 // Whether a cut without brackets ends or makes a "</TD>" or "</TR>" that
 // starts right in front of it.
 bool CutMovesCellBound(std::string_view row, const FilterCut& cut) {
+  // A tag that closes right in front of the cut leaves no room for either.
+  if (cut.before > 0 && row[cut.before - 1] == '>') return false;
   char joined[9];
   for (std::size_t at = cut.before - std::min<std::size_t>(cut.before, 4); at < cut.before; ++at) {
     if (row[at] != '<') continue;
@@ -133,6 +135,19 @@ struct Brackets {
     return after == 0 ? none : from + static_cast<std::size_t>(std::countr_zero(after));
   }
 };
+
+// Whether the cut changes the row's tags: takes a "<" or ">" away, or ends
+// or makes a closing tag right in front of it.
+bool CutChangesTags(std::string_view row, const FilterCut& cut) {
+  const std::string_view removed = row.substr(cut.before, cut.after - cut.before);
+  Brackets marks;
+  if (marks.Mark(removed, row.size() - cut.before)) {
+    if ((marks.opens | marks.closes) != 0) return true;
+  } else if (removed.find_first_of("<>") != std::string_view::npos) {
+    return true;
+  }
+  return CutMovesCellBound(row, cut);
+}
 
 // A cell trimmed, behind the "<TD>" that opens it (the first behind "<TR>"),
 // where the usual cell has its only tags.
@@ -239,10 +254,7 @@ bool KeptRowCells::Read(std::string_view row, const FilterCut& cut,
   cutIn_ = -1;
   copied_ = -1;
   const bool changed = cut.after > cut.before || cut.indents > 0;
-  const std::string_view removed = row.substr(cut.before, cut.after - cut.before);
-  const auto isBracket = [](char c) { return c == '<' || c == '>'; };
-  if (changed &&
-      (std::any_of(removed.begin(), removed.end(), isBracket) || CutMovesCellBound(row, cut))) {
+  if (changed && CutChangesTags(row, cut)) {
     cutRow_.assign(row.substr(0, cut.before));
     for (int i = 0; i < cut.indents; ++i) cutRow_ += kIndent;
     cutRow_ += row.substr(cut.after);

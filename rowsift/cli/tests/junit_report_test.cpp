@@ -197,18 +197,21 @@ TEST(JUnitCollector, ACutRowIsReadAsTheOutputHoldsIt) {
     const std::size_t at = row.find(found);
     part->Read(row, FilterCut{at, at + length, indents}, {});
   };
-  // "Login2" cut from the step, which keeps two indents; then a cut that
-  // takes a cell's closing tag, joining the step and its time.
+  // "Login2" cut from the step, which keeps two indents; then cuts that
+  // take a cell's closing tag, or only its middle, joining the step and its
+  // time.
   readCut(Row("1", "Passed", "Login2Open", "10:00:00", ""), "Login2", 6, 2);
   readCut(Row("1", "Passed", "Close", "x", "y"), "</TD><TD>x", 9, 0);
+  readCut(Row("1", "Passed", "Shut", "y", "z"), "/TD><TD>y", 3, 0);
   // An indent followed by ";" reads as "&nbsp;", which the ";" ends; one
   // in the middle of a name is a no-break space there.
   readCut(Row("1", "Passed", "Login;Next", "10:00:01", ""), "Login", 5, 1);
   readCut(Row("1", "Passed", "Pre Login Post", "10:00:02", ""), "Login", 5, 1);
   collector.EndPart(std::move(part));
-  EXPECT_EQ(collector.Finish().cases, 4u);
+  EXPECT_EQ(collector.Finish().cases, 5u);
   EXPECT_NE(xml.find("<testcase name=\"Open\" classname=\"1\" time=\"0\"/>"), std::string::npos);
   EXPECT_NE(xml.find("<testcase name=\"Closex\" classname=\"1\" time=\"0\"/>"), std::string::npos);
+  EXPECT_NE(xml.find("<testcase name=\"Shuty\" classname=\"1\" time=\"0\"/>"), std::string::npos);
   EXPECT_NE(xml.find("<testcase name=\"Next\" classname=\"1\" time=\"1\"/>"), std::string::npos);
   EXPECT_NE(xml.find("<testcase name=\"Pre \xC2\xA0 Post\" classname=\"1\" time=\"0\"/>"),
             std::string::npos);
