@@ -284,7 +284,7 @@ class JUnitPart final : public KeptRowReader::Part {
     if (!cells_.Read(row, cut, cellEnds)) return;
     // Rows mostly repeat the first cell of the row before, byte for byte:
     // the same iteration.
-    if (iterationCell_.empty() || cells_.Raw(0) != iterationCell_) {
+    if (iterationCell_.empty() || !SameBytes(cells_.Raw(0), iterationCell_)) {
       const std::optional<std::string_view> plain = cells_.PlainText(0);
       const std::string_view iteration = plain ? *plain : cells_.Text(0);
       if (KeptUnconditionally(iteration)) return;  // the heading, a row of no iteration
@@ -292,7 +292,7 @@ class JUnitPart final : public KeptRowReader::Part {
       if (written_) StartRunOf(iteration, plain.has_value());
     }
     // Rows mostly repeat the status cell of the row before, byte for byte.
-    if (cells_.Raw(1) != statusCell_) {
+    if (!SameBytes(cells_.Raw(1), statusCell_)) {
       statusCell_.assign(cells_.Raw(1));
       status_.assign(cells_.Text(1));
       outcome_ = OutcomeOf(status_);

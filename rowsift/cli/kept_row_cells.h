@@ -4,11 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "simd.h"
 #include "text_search.h"
 
 namespace rowsift {
@@ -39,6 +41,35 @@ inline bool StartsWithFolded(std::string_view text, std::string_view lower) {
       return false;
   }
   return true;
+}
+
+// Whether `a` and `b` hold the same bytes: memcmp's answer, without its
+// call and its guess at the size. Rows repeat short cells of the row before,
+// which compare here in a few overlapping loads.
+inline bool SameBytes(std::string_view a, std::string_view b) {
+  const std::size_t size = a.size();
+  if (size != b.size()) return false;
+  const auto word = [](const char* at) {
+    std::uint64_t value;
+    std::memcpy(&value, at, sizeof value);
+    return value;
+  };
+  if (size >= 8 && size <= 16) {
+    return word(a.data()) == word(b.data()) &&
+           word(a.data() + size - 8) == word(b.data() + size - 8);
+  }
+#if ROWSIFT_SSE2
+  if (size > 16 && size <= 64) {
+    const auto same = [](const char* x, const char* y) {
+      return simd::Mask(_mm_cmpeq_epi8(simd::Load(x), simd::Load(y))) == 0xFFFF;
+    };
+    for (std::size_t at = 0; at + 16 < size; at += 16) {
+      if (!same(a.data() + at, b.data() + at)) return false;
+    }
+    return same(a.data() + size - 16, b.data() + size - 16);
+  }
+#endif
+  return a == b;
 }
 
 // The first five cells of a kept row, read from the row as the log has it

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "kept_row_cells.h"
 #include "report_rows.h"
 
 namespace rowsift {
@@ -226,6 +227,20 @@ TEST(JUnitCollector, ALogWithoutTitleOrRowsIsAnEmptySuiteListNamedAfterTheFile) 
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<testsuites name=\"run.htm\" tests=\"0\" failures=\"0\" errors=\"0\" skipped=\"0\" "
             "time=\"0\">\n</testsuites>\n");
+}
+
+TEST(SameBytes, TellsEveryDifferenceAtEverySize) {
+  for (std::size_t size = 0; size <= 70; ++size) {
+    const std::string text(size, 'x');
+    std::string copy = text;
+    EXPECT_TRUE(SameBytes(text, copy)) << size;
+    EXPECT_FALSE(SameBytes(text, copy + 'x')) << size;
+    for (std::size_t at = 0; at < size; ++at) {
+      copy[at] = 'y';
+      EXPECT_FALSE(SameBytes(text, copy)) << size << " " << at;
+      copy[at] = 'x';
+    }
+  }
 }
 
 TEST(JUnitPathFor, PutsXmlInPlaceOfTheHtmlEnding) {
