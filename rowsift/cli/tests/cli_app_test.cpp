@@ -1,5 +1,6 @@
 // The command-line filter as a pipeline calls it: arguments, exit codes,
-// messages and files, on a scratch folder of the real file system.
+// messages and files, on a scratch folder of the real file system, or on
+// files in memory where a write must fail at a set moment.
 #include "cli_app.h"
 
 #include <gtest/gtest.h>
@@ -7,8 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <mutex>
 #include <random>
 #include <sstream>
+
+#include "held_files.h"
 
 namespace rowsift {
 namespace {
@@ -230,6 +235,53 @@ TEST_F(CliTest, JUnitFilesBesideTheOutputsAndFailedRowsGateTheExitCode) {
   EXPECT_EQ(Run({"--filter", "Login", "--overwrite", good}), kDone);
   EXPECT_EQ(err_.str().find("Kept rows by status"), std::string::npos)
       << "nothing new without --junit";
+}
+
+// Files in memory, where writing the condensed log fails as it is put in
+// place, after the whole log was read; the JUnit file commits beside it.
+class CondensedLogCommitFails final : public kit::testing::HeldFileSystem {
+ public:
+  explicit CondensedLogCommitFails(std::string output) : output_(std::move(output)) {}
+
+  void Put(const std::string& path, const std::string& bytes) { files_[path] = bytes; }
+  std::string Get(const std::string& path) const {
+    const std::lock_guard<std::mutex> lock(lock_);
+    const auto found = files_.find(path);
+    return found == files_.end() ? std::string() : found->second;
+  }
+
+  bool FileExists(const filelayer::Path& path) const override {
+    const std::lock_guard<std::mutex> lock(lock_);
+    return files_.count(filelayer::Utf8FromPath(path)) != 0;
+  }
+  bool FolderExists(const filelayer::Path&) const override { return false; }
+  std::string ReadAll(const filelayer::Path& path) const override {
+    return Get(filelayer::Utf8FromPath(path));
+  }
+  void WriteAll(const filelayer::Path& path, std::string_view bytes) const override {
+    const std::string name = filelayer::Utf8FromPath(path);
+    if (name == output_) throw filelayer::FileError("There is not enough space on the disk.", 112);
+    const std::lock_guard<std::mutex> lock(lock_);
+    files_[name] = std::string(bytes);
+  }
+
+ private:
+  const std::string output_;
+  mutable std::mutex lock_;  // the JUnit file commits on a thread of its own
+  mutable std::map<std::string, std::string> files_;
+};
+
+TEST(CliJUnit, ACondensedLogThatFailsLeavesTheJUnitFileWrittenAndSaid) {
+  CondensedLogCommitFails files("run_Output.htm");
+  files.Put("run.htm", kLog);
+  std::ostringstream out, err;
+  EXPECT_EQ(RunCli({"--filter", "Login", "--junit", "run.htm"}, files, {}, out, err), kFileFailure);
+  EXPECT_EQ(files.Get("run_Output.htm"), "");
+  EXPECT_NE(files.Get("run_Output.xml").find("<testcase name=\"Open\" classname=\"1\""),
+            std::string::npos);
+  EXPECT_EQ(err.str(),
+            "Error writing the output file: There is not enough space on the disk.\n"
+            "Kept rows by status: 1 passed, 0 failed, 0 other; wrote run_Output.xml\n");
 }
 
 TEST_F(CliTest, EachRunsManyLogsAtOnceWithTheSameResults) {
