@@ -153,18 +153,12 @@ bool CutChangesTags(std::string_view row, const FilterCut& cut) {
 // where the usual cell has its only tags.
 std::string_view PastOpeningTags(std::string_view cell) {
   // Four bytes at once, the tag names' letters folded to lower case.
-  const auto word = [](const char* bytes) {
-    std::uint32_t value;
-    std::memcpy(&value, bytes, sizeof value);
-    return value;
-  };
-  static const char kFold[4] = {0, 0x20, 0x20, 0};
-  const std::uint32_t fold = word(kFold);
-  const std::uint32_t cellOpen = word("<td>");
-  const std::uint32_t rowOpen = word("<tr>");
+  const std::uint32_t fold = LoadWord("\0\x20\x20\0");
+  const std::uint32_t cellOpen = LoadWord("<td>");
+  const std::uint32_t rowOpen = LoadWord("<tr>");
   cell = Trimmed(cell);
   while (cell.size() >= 4) {
-    const std::uint32_t tag = word(cell.data()) | fold;
+    const std::uint32_t tag = LoadWord(cell.data()) | fold;
     if (tag != cellOpen && tag != rowOpen) break;
     cell.remove_prefix(4);
     while (!cell.empty() && IsSpace(cell.front())) cell.remove_prefix(1);

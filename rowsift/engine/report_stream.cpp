@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -192,19 +191,13 @@ class RowFilter {
   // Its first four bytes are compared as one word, letters with their case
   // bit set.
   bool ClosesRow(const char* bytes, std::size_t at) {
-    const std::uint32_t word = LoadWord(bytes + at) | CaseBits("\0\0\x20\x20");
+    const std::uint32_t word = LoadWord(bytes + at) | LoadWord("\0\0\x20\x20");
     if (word == LoadWord("</td")) {
       if (cellCloses_ < kCellEndsKept) cellCloseAt_[cellCloses_] = at;
       ++cellCloses_;
     }
     return word == LoadWord("</tr");
   }
-  static std::uint32_t LoadWord(const char* at) {
-    std::uint32_t word;
-    std::memcpy(&word, at, sizeof word);
-    return word;
-  }
-  static std::uint32_t CaseBits(const char* bits) { return LoadWord(bits); }
 
   void EndRow(std::string_view text, std::size_t rowClose, CharacterStarts& starts) {
     const std::size_t end = rowClose + kRowClose.size();

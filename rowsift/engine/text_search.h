@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,14 @@ namespace rowsift {
 
 [[nodiscard]] inline bool IsAsciiLetter(unsigned char c) {
   return FoldAscii(c) >= 'a' && FoldAscii(c) <= 'z';
+}
+
+// The four bytes at `at` as one word: four bytes of a tag compared at once,
+// their letters' case bits set by or-ing in a word of 0x20s where they lie.
+[[nodiscard]] inline std::uint32_t LoadWord(const char* at) {
+  std::uint32_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
 }
 
 // Byte for byte, ASCII letters in either case.
