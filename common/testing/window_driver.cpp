@@ -13,6 +13,7 @@
 
 #include "bitmap_format.h"
 #include "screen_dpi.h"
+#include "under_wine.h"
 
 namespace kit::testing {
 namespace {
@@ -164,12 +165,6 @@ Image CaptureScreenRect(const RECT& rect) {
 }
 
 int Channel(std::uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFFu); }
-
-// Whether this program runs under Wine, whose ntdll says its version.
-bool UnderWine() {
-  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-  return ntdll && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
 
 }  // namespace
 

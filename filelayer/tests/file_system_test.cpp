@@ -18,6 +18,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include "testing/under_wine.h"
 #include "unique_resource.h"
 #include "win32_listing.h"
 #else
@@ -452,11 +453,6 @@ TEST_F(FileSystemTest, AReplacementOfAnImpossiblePathCreatesNothing) {
 }
 
 #ifdef _WIN32
-bool RunningUnderWine() {
-  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
 TEST_F(FileSystemTest, InputSharesWithReadersButNotWithAnExclusiveHolder) {
   MakeFile("held.txt", "original");
   const auto hold = [&](DWORD share_mode) {
@@ -495,7 +491,7 @@ TEST_F(FileSystemTest, ReplacementsReachAFolderTooDeepForTheSystemsTemporaryName
 TEST_F(FileSystemTest, AReplacedFileKeepsWhatItIsBeyondItsBytes) {
   const std::string report = PathOf("report.htm");
   MakeFile("report.htm", "old");
-  const bool underWine = RunningUnderWine();
+  const bool underWine = kit::testing::UnderWine();
   if (!underWine) {
     std::ofstream(report + ":notes", std::ios::binary) << "reviewed";
     ASSERT_NO_FATAL_FAILURE(SetTimes(report, kWinter));

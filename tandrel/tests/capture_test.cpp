@@ -11,6 +11,7 @@
 
 #include "library_binding.h"
 #include "screen_test_support.h"
+#include "under_wine.h"
 #include "unique_resource.h"
 
 namespace {
@@ -18,10 +19,10 @@ namespace {
 using kit::testing::Exists;
 using kit::testing::ReadBytes;
 using kit::testing::ScratchFolder;
+using kit::testing::UnderWine;
 using kit::testing::WriteBytes;
 using tandrel_test::Gradient;
 using tandrel_test::PaintedWindow;
-using tandrel_test::UnderWine;
 
 constexpr int kCannotWriteFile = -10007;
 constexpr int kCannotMakeImage = -12303;

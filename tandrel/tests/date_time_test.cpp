@@ -14,11 +14,12 @@
 #include <string>
 
 #include "library_binding.h"
+#include "under_wine.h"
 #include "unique_resource.h"
 
 namespace {
 
-using tandrel_test::UnderWine;
+using kit::testing::UnderWine;
 
 constexpr int kZoneOffsetSeconds = 5 * 3600 + 30 * 60;
 constexpr int kMidnightUtc = 1019433600;  // 2002-04-22 00:00:00 UTC

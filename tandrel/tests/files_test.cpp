@@ -11,13 +11,14 @@
 
 #include "library_binding.h"
 #include "scratch_folder.h"
+#include "under_wine.h"
 #include "unique_resource.h"
 
 namespace {
 
 using kit::testing::Exists;
 using kit::testing::ScratchFolder;
-using tandrel_test::UnderWine;
+using kit::testing::UnderWine;
 
 // The file time of a local date and time, in the zone the system uses.
 FILETIME FromLocal(WORD year, WORD month, WORD day, WORD hours, WORD minutes, WORD seconds) {

@@ -15,6 +15,7 @@
 
 #include "library_binding.h"
 #include "screen_test_support.h"
+#include "under_wine.h"
 #include "unique_resource.h"
 
 namespace {
@@ -22,11 +23,11 @@ namespace {
 using kit::testing::Exists;
 using kit::testing::ReadBytes;
 using kit::testing::ScratchFolder;
+using kit::testing::UnderWine;
 using kit::testing::WriteBytes;
 using tandrel_test::Gradient;
 using tandrel_test::PaintedWindow;
 using tandrel_test::Settle;
-using tandrel_test::UnderWine;
 
 constexpr int kCompare = 0;
 constexpr int kRecord = 1;

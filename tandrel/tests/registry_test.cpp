@@ -11,11 +11,12 @@
 #include <utility>
 
 #include "library_binding.h"
+#include "under_wine.h"
 #include "unique_resource.h"
 
 namespace {
 
-using tandrel_test::UnderWine;
+using kit::testing::UnderWine;
 
 constexpr int kUser = 1;
 

@@ -13,11 +13,12 @@
 
 #include "library_binding.h"
 #include "scratch_folder.h"
+#include "under_wine.h"
 #include "unique_resource.h"
 
 namespace {
 
-using tandrel_test::UnderWine;
+using kit::testing::UnderWine;
 
 class System : public testing::Test {
  protected:

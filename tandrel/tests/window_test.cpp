@@ -17,18 +17,19 @@
 
 #include "library_binding.h"
 #include "screen_dpi.h"
+#include "under_wine.h"
 #include "unique_resource.h"
 #include "window_driver.h"
 #include "window_fixture.h"
 
 namespace {
 
+using kit::testing::UnderWine;
 using tandrel_test::ControlsWindow;
 using tandrel_test::HandleArgument;
 using tandrel_test::HandleText;
 using tandrel_test::MdiFrameThread;
 using tandrel_test::MenuWindow;
-using tandrel_test::UnderWine;
 using tandrel_test::unique_window;
 
 using Conversion = decltype(&::twips_to_pix);
